@@ -1,0 +1,91 @@
+#pragma once
+// The one application context: paths, company information, skin colours, code tables,
+// settings and the login identity. Owned by the entry point; windows hold a pointer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/code_tables.h"
+#include "store/settings.h"
+
+namespace tendrix {
+
+class AppConfig {
+public:
+    static constexpr size_t kMessageBufferSize = 5120;
+
+    // Skin colours, 0x00RRGGBB.
+    uint32_t background_colour = 0;
+    uint32_t hot_colour = 0;
+    uint32_t main_colour = 0;
+    std::string main_colour_image;
+    std::string hot_colour_image;
+    std::string background_image;
+    std::string account_input_image;
+    uint32_t theme_colour = 0;
+
+    std::vector<std::string> post_payment_keys;  // after-payment action list
+
+    // Login identity.
+    std::string cashier_name;  // empty: nobody is logged in
+    std::string cashier_password;
+    std::string cashier_device_id;
+    std::string client_id;
+    std::string title_suffix;
+    std::string merchant_id;
+    std::string secret;  // signing key
+    std::string proxy_address;
+    std::string proxy_port;
+    std::string proxy_account;
+    std::string proxy_password;
+    std::string refund_permission;
+
+    // Company information (UIskin/compmessage.txt, section config).
+    std::string pone_help;
+    std::string cmp_net;
+    std::string check_net;
+    std::string cmp_add;
+    std::string soft_name;
+    std::string company_name;
+    std::string invoice_url;
+    std::string api_base;  // payment platform base address
+
+    // Directories (each ends in '/').
+    std::string program_dir;
+    std::string skin_dir;
+    std::string log_dir;
+    std::string voice_dir;
+    std::string data_dir;
+    std::string company_info_path;
+
+    CodeTable pay_type_names;
+    CodeTable order_status_names;
+    Settings settings;
+
+    // Voice file names collected for command 9 (at most kMessageBufferSize bytes).
+    std::string message_buffer;
+
+    // Sets the directories for a program directory (ending in '/').
+    void SetProgramDir(const std::string& dir);
+    // Reads the company keys and api_base; false when the file cannot be read.
+    bool LoadCompanyInfo();
+    void LoadCodeTables();
+    Settings::LoadReport LoadSettings() { return settings.Load(data_dir, company_name); }
+
+    // Floating window position in the company information file (absent keys give 0).
+    void LoadFloatPosition(int& x, int& y) const;
+    bool SaveFloatPosition(int x, int y) const;
+
+    const std::string& Setting(const std::string& key) const { return settings.Get(key); }
+
+    // The process-wide pointer that windows without a pointer of their own read.
+    static AppConfig* Published();
+    static void Publish(AppConfig* config);
+};
+
+// The directory of the running executable, ending in '/'.
+std::string ExecutableDir();
+// Log directory: the program directory's parent plus "log/".
+std::string LogDirForProgramDir(const std::string& program_dir);
+
+}  // namespace tendrix

@@ -1,0 +1,50 @@
+#include "common/diag_log.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
+
+namespace tendrix::diag {
+namespace {
+std::mutex g_mutex;
+std::string g_dir;
+}  // namespace
+
+void SetDirectory(const std::string& dir) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_dir = dir;
+    if (!g_dir.empty() && g_dir.back() != '/') g_dir += '/';
+    std::error_code ec;
+    if (!g_dir.empty()) std::filesystem::create_directories(g_dir, ec);
+}
+
+std::string Directory() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_dir;
+}
+
+void Write(std::string_view category, std::string_view text) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_dir.empty()) {
+        std::fprintf(stderr, "%s [%.*s] %.*s\n", stamp, static_cast<int>(category.size()),
+                     category.data(), static_cast<int>(text.size()), text.data());
+        return;
+    }
+    char name[80];
+    std::snprintf(name, sizeof name, "tendrix-%04d-%02d-%02d.log", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday);
+    if (FILE* f = std::fopen((g_dir + name).c_str(), "ab")) {
+        std::fprintf(f, "%s [%.*s] %.*s\n", stamp, static_cast<int>(category.size()),
+                     category.data(), static_cast<int>(text.size()), text.data());
+        std::fclose(f);
+    }
+}
+
+}  // namespace tendrix::diag

@@ -1,0 +1,14 @@
+#pragma once
+// Diagnostic log for support: one file per day, "tendrix-YYYY-MM-DD.log" in the log
+// directory, each line stamped with local time and a category. Thread-safe.
+// Before SetDirectory() is called lines go to stderr only.
+#include <string>
+#include <string_view>
+
+namespace tendrix::diag {
+
+void SetDirectory(const std::string& dir);
+std::string Directory();
+void Write(std::string_view category, std::string_view text);
+
+}  // namespace tendrix::diag

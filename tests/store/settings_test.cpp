@@ -1,0 +1,113 @@
+#include "store/settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "store/settings_keys.h"
+#include "store/store.h"
+#include "tests/support/temp_dir.h"
+
+using namespace tendrix;
+
+namespace {
+int RowCount(const std::string& dir) {
+    Store s(dir);
+    s.OpenSettings();
+    int n = 0;
+    for (const auto& d : keys::SettingDefaults()) n += !s.ReadName(d.key).empty();
+    return n;
+}
+}  // namespace
+
+TEST(Settings, FirstStartWritesEveryNonEmptyDefault) {
+    test::TempDir dir;
+    Settings s;
+    const auto report = s.Load(dir.path(), "示范商户");
+    EXPECT_TRUE(report.database_ok);
+    EXPECT_EQ(s.Values().size(), keys::SettingDefaults().size());
+    EXPECT_EQ(s.Get("sysBillFirstMsg"), "示范商户");
+    EXPECT_EQ(s.Get("sysBaudRateSet"), "2400");
+    EXPECT_EQ(s.Get("sysShowHideHotKey"), "F2");
+    EXPECT_EQ(s.Get("sysCaptureWay"), "");
+    EXPECT_EQ(s.Get("sysCancelRefundPayReason"),
+              "1：金额错误；\r\n2：价格争议；\r\n3：商品问题；\r\n4：退还押金；\r\n5：支付码过期；\r\n");
+    int non_empty = 0;
+    for (const auto& d : keys::SettingDefaults()) non_empty += d.value == nullptr || *d.value;
+    EXPECT_EQ(RowCount(dir.path()), non_empty);
+    Store st(dir.path());
+    st.OpenSettings();
+    EXPECT_EQ(st.ReadName("sysCancelRefundPayReason"), s.Get("sysCancelRefundPayReason"));
+    EXPECT_EQ(st.ReadName("sysCaptureWay"), "");
+}
+
+TEST(Settings, EmptyOrLineBreakValuesComeBackAsDefaults) {
+    test::TempDir dir;
+    {
+        Store st(dir.path());
+        st.OpenSettings();
+        st.SaveName("sysBaudRateSet", "");
+        st.SaveName("sysOneShopSay", "\r\n");
+        st.SaveName("sysPrinterPaperWide", "80");
+        st.SaveName("sysLogFileSet", "/var/log/pos-YYYYMMDD.log");
+    }
+    Settings s;
+    s.Load(dir.path(), "c");
+    EXPECT_EQ(s.Get("sysBaudRateSet"), "2400");
+    EXPECT_EQ(s.Get("sysOneShopSay"), "谢谢惠顾，欢迎下次光临！");
+    EXPECT_EQ(s.Get("sysPrinterPaperWide"), "80");
+    EXPECT_EQ(s.Get("sysLogFileSet"), "/var/log/pos-YYYYMMDD.log");
+    Store st(dir.path());
+    st.OpenSettings();
+    EXPECT_EQ(st.ReadName("sysBaudRateSet"), "2400");
+}
+
+TEST(Settings, SaveOneRefusedWhileOffAndSaveAllSkipsEmpty) {
+    test::TempDir dir;
+    Settings s;
+    s.Load(dir.path(), "c");
+    EXPECT_FALSE(s.SaveOne("sysCutPicThemeMoney", "top:1, left:2, right:3, bottom:4"));
+    EXPECT_EQ(s.Get("sysCutPicThemeMoney"), "FALSE");
+    EXPECT_TRUE(s.SaveOne("sysPrintMoneyFocusPos", "top:1, left:2, right:3, bottom:4"));
+
+    s.Set("sysOneShopSay", "");          // a cleared field
+    s.Set("sysTwoShopSay", "它's \"ok\"");
+    EXPECT_TRUE(s.SaveAll());
+    Settings again;
+    again.Load(dir.path(), "c");
+    EXPECT_EQ(again.Get("sysOneShopSay"), "谢谢惠顾，欢迎下次光临！");
+    EXPECT_EQ(again.Get("sysTwoShopSay"), "它's \"ok\"");
+    EXPECT_EQ(again.Get("sysPrintMoneyFocusPos"), "top:1, left:2, right:3, bottom:4");
+}
+
+TEST(Settings, DamagedOrUnwritableDatabaseGivesDefaultsAndIsLeftAlone) {
+    test::TempDir dir;
+    const std::string garbage = "this is not a database, but the shop's only copy";
+    std::ofstream(dir / "dataset.db") << garbage;
+    Settings s;
+    const auto report = s.Load(dir.path(), "c");
+    EXPECT_FALSE(report.database_ok);
+    EXPECT_FALSE(report.problem.empty());
+    EXPECT_EQ(s.Get("sysPinterPapeNum"), "1");
+    std::ifstream in(dir / "dataset.db");
+    std::string content((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(content, garbage);
+
+    if (geteuid() != 0) {  // root ignores directory permissions
+        test::TempDir ro;
+        chmod(ro.path().c_str(), 0500);
+        Settings r;
+        EXPECT_FALSE(r.Load(ro.path(), "c").database_ok);
+        EXPECT_EQ(r.Get("sysWaitPay"), "TRUE");
+    }
+}
+
+TEST(Settings, LoginKeysGetTheirDefaultsWhenMissing) {
+    test::TempDir dir;
+    EXPECT_EQ(ReadLoginKey(dir.path(), "landType"), "收银员模式");
+    EXPECT_EQ(ReadLoginKey(dir.path(), "isUseAgent"), "不使用代理");
+    EXPECT_EQ(ReadLoginKey(dir.path(), "autoLand"), "");
+    EXPECT_TRUE(SaveLoginKey(dir.path(), "autoLand", "true"));
+    EXPECT_EQ(ReadLoginKey(dir.path(), "autoLand"), "true");
+}
