@@ -1,0 +1,27 @@
+#pragma once
+// tendrix-cli sub-commands. Each cli_*.cpp file registers its own with a static
+// CliRegistrar, so areas add commands without touching main.
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tendrix::cli {
+
+// args: everything after the program name, global options included, in order.
+using CliHandler = std::function<int(const std::vector<std::string>& args)>;
+
+struct CliCommand {
+    std::string usage;  // lines for --help
+    CliHandler run;
+};
+
+std::map<std::string, CliCommand>& Registry();
+
+struct CliRegistrar {
+    CliRegistrar(const std::string& name, std::string usage, CliHandler run) {
+        Registry()[name] = CliCommand{std::move(usage), std::move(run)};
+    }
+};
+
+}  // namespace tendrix::cli
