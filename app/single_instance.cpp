@@ -2,13 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QStandardPaths>
 
 namespace tendrix {
 
 std::string SingleInstance::LockPath(const std::string& soft_name) {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
+    // The session's runtime directory when there is one, else the temporary directory.
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::tempPath();
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray::fromStdString(soft_name), QCryptographicHash::Sha1)
             .toHex()
