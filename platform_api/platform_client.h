@@ -1,0 +1,133 @@
+#pragma once
+// PlatformClient: the payment platform client a window makes for its calls.
+//
+// It holds the proxy settings, the platform base address and the merchant identity
+// (merchant id, client id, signing secret), builds and signs each operation's items, posts
+// them with PostForm and hands the answer back as UTF-8 text through an out-parameter.
+// Nothing is thrown: a failed exchange is the in-band kNetworkFailureText.
+//
+// Calls block the calling thread for the length of the exchange. Each call has its own
+// receive buffer and curl handle, so separate clients may be used from separate threads.
+#include <chrono>
+#include <ctime>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace tendrix {
+
+class AppConfig;
+
+// Both the cashier's message and the marker of a failed exchange; compare answers with it.
+inline constexpr std::string_view kNetworkFailureText =
+    "当前网络故障, 无法查询和交易，请检查网络！";
+
+namespace paths {
+inline constexpr std::string_view kCreate = "/plugOrder/create";
+inline constexpr std::string_view kQuery = "/plugOrder/query";
+inline constexpr std::string_view kRefund = "/plugOrder/refund";
+inline constexpr std::string_view kClose = "/plugOrder/close";
+inline constexpr std::string_view kPreCreate = "/plugOrder/preCreate";
+inline constexpr std::string_view kQueryOrderList = "/plugOrder/queryOrderList";
+inline constexpr std::string_view kQueryStatistics = "/plugOrder/queryStatistics";
+inline constexpr std::string_view kShowLogin = "/plugOrder/showLogin";
+inline constexpr std::string_view kReturn = "/plugOrder/return";
+inline constexpr std::string_view kQueryManager = "/plugOrder/queryManager";
+inline constexpr std::string_view kAddJtion = "/plugOrder/addJtion";
+}  // namespace paths
+
+// Who signs: what a successful login leaves in AppConfig.
+struct PlatformIdentity {
+    std::string merchant_id;
+    std::string client_id;
+    std::string secret;        // signing key of every request but the login
+    std::string cashier_name;  // used in pre-create order numbers
+};
+
+// Query fields of the order list, statistics and pre-create calls, sent in key order.
+using QueryFields = std::map<std::string, std::string>;
+
+class PlatformClient {
+  public:
+    // The client-side time-out of one exchange.
+    static constexpr std::chrono::milliseconds kDefaultTimeout{120000};
+
+    // From the four proxy texts (login page, network settings, permission window).
+    // The base address is api_base; when empty, the TENDRIX_API_BASE environment variable.
+    PlatformClient(const std::string& proxy_host, const std::string& proxy_port,
+                   const std::string& proxy_user, const std::string& proxy_password,
+                   const std::string& api_base = std::string());
+    // From the application context: its proxy settings, api_base and login identity.
+    explicit PlatformClient(const AppConfig& config);
+
+    // Proxy address "host:port" (empty: none) and credentials "user:password" (empty: none).
+    const std::string& proxy_address() const { return proxy_address_; }
+    const std::string& proxy_credentials() const { return proxy_credentials_; }
+
+    const std::string& api_base() const { return api_base_; }
+    void set_api_base(std::string base);
+    const PlatformIdentity& identity() const { return identity_; }
+    void set_identity(PlatformIdentity identity) { identity_ = std::move(identity); }
+
+    // Time-out of one exchange; 120 s unless TENDRIX_PLATFORM_TIMEOUT_MS says otherwise.
+    std::chrono::milliseconds timeout() const { return timeout_; }
+    void set_timeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+
+    // Base address + path.
+    std::string Url(std::string_view path) const;
+
+    // Posts the signed body held in answer (UTF-8; sent as GBK) to url and replaces answer
+    // by the reply decoded as UTF-8, by "" when nothing came back, or by kNetworkFailureText
+    // when the exchange failed (refused, proxy failure, time-out, ...). The HTTP status is
+    // not looked at. Every exchange is written to the diagnostic log, secrets masked.
+    void PostForm(std::string& answer, const std::string& url) const;
+
+    // ---- order operations (signed with identity().secret) ----
+    // Returns the merchant order number it made ("outOrderId").
+    std::string CreateOrder(std::string& answer, const std::string& total_fee,
+                            const std::string& pay_code, const std::string& order_type) const;
+    // By the merchant order number when it is not empty, otherwise by the platform number.
+    void QueryOrder(std::string& answer, const std::string& order_id,
+                    const std::string& out_order_id) const;
+    // refund_fee "00" leaves the amount out (a full refund). A description of more than
+    // kHexUtf8MaxBytes UTF-8 bytes sends nothing and leaves answer untouched.
+    void RefundOrder(std::string& answer, const std::string& refund_fee,
+                     const std::string& order_id, const std::string& description) const;
+    void CloseOrder(std::string& answer, const std::string& order_id,
+                    const std::string& description) const;
+    // fields: "outOrderId", "orderType", "totalFee", "tradeType" ("NATIVE").
+    void PreCreateOrder(std::string& answer, const QueryFields& fields) const;
+
+    // ---- merchant and cashier operations ----
+    // Signed with the fixed login key.
+    void Login(std::string& answer, const std::string& user_name,
+               const std::string& password) const;
+    // "/plugOrder/return": merchant, shop and cashier names, version.
+    void QueryMerchantInfo(std::string& answer, const std::string& merchant_id,
+                           const std::string& client_id, const std::string& key) const;
+    void QueryShopManager(std::string& answer, const std::string& merchant_id,
+                          const std::string& key, const std::string& shop_id) const;
+    // permission: "0", "1" or "2".
+    void GrantPermission(std::string& answer, const std::string& user_name,
+                         const std::string& merchant_id, const std::string& permission,
+                         const std::string& key) const;
+
+    // ---- order list and statistics (fields: startTime, endTime, pageNum, pageSize,
+    //      orderType, orderState) ----
+    void QueryOrderList(std::string& answer, const QueryFields& fields) const;
+    void QueryStatistics(std::string& answer, const QueryFields& fields) const;
+
+    // The pre-create merchant order number for this client's identity at time `when`.
+    std::string MakePreCreateOrderNumber(std::time_t when) const;
+
+  private:
+    void Post(std::string& answer, std::string_view path, std::string body) const;
+
+    std::string proxy_address_;
+    std::string proxy_credentials_;
+    std::string api_base_;
+    PlatformIdentity identity_;
+    std::chrono::milliseconds timeout_;
+};
+
+}  // namespace tendrix
