@@ -1,0 +1,197 @@
+#include "desktop/x11_desktop.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "desktop/vk_keysym.h"
+#include "tests/desktop/x_test_window.h"
+#include "tests/desktop/xvfb_server.h"
+
+namespace tendrix {
+namespace {
+
+using test::XTestWindow;
+using test::XvfbServer;
+
+TEST(VkKeysym, TableCoversTheKeysTheCheckoutSends) {
+    EXPECT_EQ(VkToKeysym('7'), static_cast<uint32_t>(XK_7));
+    EXPECT_EQ(VkToKeysym('A'), static_cast<uint32_t>(XK_a));
+    EXPECT_EQ(VkToKeysym(vk::kNumpad0 + 9), static_cast<uint32_t>(XK_KP_9));
+    EXPECT_EQ(VkToKeysym(vk::kDecimal), static_cast<uint32_t>(XK_KP_Decimal));
+    EXPECT_EQ(VkToKeysym(vk::kF12), static_cast<uint32_t>(XK_F12));
+    EXPECT_EQ(VkToKeysym(vk::kReturn), static_cast<uint32_t>(XK_Return));
+    EXPECT_EQ(VkToKeysym(vk::kControl), static_cast<uint32_t>(XK_Control_L));
+    EXPECT_EQ(VkToKeysym(vk::kMenu), static_cast<uint32_t>(XK_Alt_L));
+    EXPECT_EQ(VkToKeysym(0), 0u);
+    EXPECT_EQ(VkToKeysym(0xFF), 0u);
+    // Every mapped code maps back to itself, except the left/right modifier aliases.
+    for (int code = 1; code < 256; ++code) {
+        const uint32_t ks = VkToKeysym(code);
+        if (!ks || (code >= 0xA0 && code <= 0xA5)) continue;
+        EXPECT_EQ(KeysymToVk(ks), code) << code;
+    }
+    EXPECT_EQ(KeysymToVk(XK_Q), 'Q');
+    EXPECT_EQ(CharToKeysym(U'\r'), static_cast<uint32_t>(XK_Return));
+    EXPECT_EQ(CharToKeysym(U'\x01'), 0u);
+    EXPECT_EQ(CharToKeysym(U'￥'), 0x0100FFE5u);
+}
+
+class X11DesktopTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!xvfb_.ok()) GTEST_SKIP() << xvfb_.error();
+        desktop_ = CreateX11DesktopOn(xvfb_.display());
+        ASSERT_NE(desktop_, nullptr);
+    }
+    XvfbServer xvfb_;
+    std::unique_ptr<DesktopServices> desktop_;
+};
+
+TEST_F(X11DesktopTest, WindowReceivesExactlyTheKeysAndClicksSent) {
+    XTestWindow win(xvfb_.display(), 100, 100, 300, 200);
+    ASSERT_TRUE(win.ok());
+    desktop_->MoveCursor({250, 200});
+    EXPECT_EQ(desktop_->CursorPos(), (ScreenPoint{250, 200}));
+    desktop_->Click();
+    desktop_->Click(MouseButton::Right);
+    desktop_->KeyPress('4');
+    desktop_->KeyPress('B');  // letter key without Shift types lower case
+    // Keypad digits and point type digits whatever the Num Lock state.
+    for (int code : {vk::kNumpad0 + 1, vk::kNumpad0 + 2, vk::kDecimal, vk::kNumpad0 + 5})
+        desktop_->KeyPress(code);
+    desktop_->KeyPress(vk::kReturn);
+    desktop_->TypeText("Zy9-\r");
+    desktop_->TypeText("\xff\xfe");  // malformed UTF-8 types nothing
+    const auto records = win.Collect(20);
+    std::vector<std::string> nonmod;
+    for (const auto& r : records) {
+        if (r != "key Shift_L") nonmod.push_back(r);
+    }
+    const std::vector<std::string> expected = {
+        "press 1",  "release 1", "press 3",        "release 3", "key 4",      "key b",
+        "key KP_1", "key KP_2",  "key KP_Decimal", "key KP_5",  "key Return", "key Z",
+        "key y",    "key 9",     "key minus",      "key Return"};
+    EXPECT_EQ(nonmod, expected);
+    EXPECT_EQ(win.typed(), "4b12.5\rZy9-\r");
+}
+
+TEST_F(X11DesktopTest, ModifierCombinationArrivesWithTheModifierHeld) {
+    XTestWindow win(xvfb_.display(), 0, 0, 200, 200);
+    ASSERT_TRUE(win.ok());
+    desktop_->KeyDown(vk::kControl);
+    desktop_->KeyDown('A');
+    desktop_->KeyUp(vk::kControl);
+    desktop_->KeyUp('A');
+    desktop_->KeyPress(vk::kBack);
+    const auto records = win.Collect(3);
+    EXPECT_EQ(records, (std::vector<std::string>{"key Control_L", "key a", "key BackSpace"}));
+    EXPECT_EQ(win.typed(), std::string("\x01\x08"));  // Ctrl+A, then Backspace
+}
+
+TEST_F(X11DesktopTest, GrabbedHotKeyFiresAndTakenKeyFails) {
+    int fired_f12 = 0, fired_alt_q = 0;
+    ASSERT_TRUE(
+        desktop_->RegisterHotKey("hotkeyhideshowTendrix", 0, vk::kF12, [&] { ++fired_f12; }));
+    ASSERT_TRUE(desktop_->RegisterHotKey("hotkeyRebootTendrix", 1, 'Q', [&] { ++fired_alt_q; }));
+    // The same combination under another atom is refused, as the key is already ours.
+    EXPECT_FALSE(desktop_->RegisterHotKey("other", 0, vk::kF12, [] {}));
+
+    // Another client holds F11: registration must fail and report it.
+    XTestWindow other(xvfb_.display(), 0, 0, 10, 10);
+    ASSERT_TRUE(other.ok());
+    Display* od = other.display();
+    XGrabKey(od, XKeysymToKeycode(od, XK_F11), 0, DefaultRootWindow(od), False, GrabModeAsync,
+             GrabModeAsync);
+    XSync(od, False);
+    EXPECT_FALSE(desktop_->RegisterHotKey("hotkeyHookOpenOff", 0, vk::kF1 + 10, [] {}));
+
+    auto pump = [&](const int& counter, int want) {
+        for (int i = 0; i < 200 && counter < want; ++i) {
+            desktop_->ProcessEvents();
+            if (counter < want) usleep(10000);
+        }
+    };
+    desktop_->KeyPress(vk::kF12);
+    pump(fired_f12, 1);
+    EXPECT_EQ(fired_f12, 1);
+    desktop_->KeyDown(vk::kMenu);
+    desktop_->KeyPress('Q');
+    desktop_->KeyUp(vk::kMenu);
+    pump(fired_alt_q, 1);
+    EXPECT_EQ(fired_alt_q, 1);
+    // Q without Alt is not the hotkey; F12 after unregistering reaches nobody of ours.
+    desktop_->UnregisterHotKey("hotkeyhideshowTendrix");
+    desktop_->KeyPress('Q');
+    desktop_->KeyPress(vk::kF12);
+    desktop_->KeyDown(vk::kMenu);
+    desktop_->KeyPress('Q');
+    desktop_->KeyUp(vk::kMenu);
+    pump(fired_alt_q, 2);
+    EXPECT_EQ(fired_alt_q, 2);
+    EXPECT_EQ(fired_f12, 1);
+    // Re-registering under the same atom replaces the earlier registration.
+    int fired_new = 0;
+    ASSERT_TRUE(desktop_->RegisterHotKey("hotkeyRebootTendrix", 0, vk::kF12, [&] { ++fired_new; }));
+    desktop_->KeyDown(vk::kMenu);
+    desktop_->KeyPress('Q');
+    desktop_->KeyUp(vk::kMenu);
+    desktop_->KeyPress(vk::kF12);
+    pump(fired_new, 1);
+    EXPECT_EQ(fired_new, 1);
+    EXPECT_EQ(fired_alt_q, 2);
+}
+
+TEST_F(X11DesktopTest, WindowUnderPointTextAndRect) {
+    XTestWindow back(xvfb_.display(), 50, 60, 400, 300, "收银台 POS");
+    XTestWindow front(xvfb_.display(), 200, 200, 100, 50, "应收 36.00");
+    ASSERT_TRUE(back.ok() && front.ok());
+    const WindowId w = desktop_->WindowAt({60, 70});
+    EXPECT_EQ(w, back.id());
+    EXPECT_EQ(desktop_->WindowText(w), "收银台 POS");
+    EXPECT_EQ(desktop_->WindowRect(w), (ScreenRect{50, 60, 450, 360}));
+    EXPECT_EQ(desktop_->WindowAt({210, 210}), front.id());
+    EXPECT_EQ(desktop_->WindowText(front.id()), "应收 36.00");
+    EXPECT_EQ(desktop_->WindowAt({1000, 700}), 0u);
+    // A window id that does not exist gives empty answers instead of ending the process.
+    EXPECT_EQ(desktop_->WindowText(0x7fffff0), "");
+    EXPECT_TRUE(desktop_->WindowRect(0x7fffff0).empty());
+    desktop_->BringToForeground(back.id());
+    EXPECT_EQ(desktop_->ForegroundWindow(), back.id());
+    desktop_->BringToForeground(0x7fffff0);  // harmless
+    EXPECT_EQ(desktop_->ScreenSize(), (ScreenRect{0, 0, 1366, 768}));
+    EXPECT_EQ(desktop_->WorkArea(), (ScreenRect{0, 0, 1366, 768}));
+}
+
+TEST_F(X11DesktopTest, CaptureCopiesPixelsAndClipsToScreen) {
+    XTestWindow red(xvfb_.display(), 10, 20, 30, 40, "", 0xFF0000);
+    XTestWindow blue(xvfb_.display(), 1356, 758, 10, 10, "", 0x0000FF);
+    ASSERT_TRUE(red.ok() && blue.ok());
+    // Let the server paint the backgrounds before copying.
+    XSync(red.display(), False);
+    XSync(blue.display(), False);
+    const ScreenImage img = desktop_->CaptureRect({5, 15, 45, 65});
+    ASSERT_EQ(img.width, 40);
+    ASSERT_EQ(img.height, 50);
+    auto px = [&](const ScreenImage& im, int x, int y) {
+        const uint8_t* p = &im.bgra[(static_cast<size_t>(y) * im.width + x) * 4];
+        return (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+    };
+    EXPECT_EQ(px(img, 5, 5), 0xFFFF0000u);    // (10,20): red, alpha opaque
+    EXPECT_EQ(px(img, 34, 44), 0xFFFF0000u);  // (39,59): last red pixel
+    EXPECT_NE(px(img, 4, 4), 0xFFFF0000u);    // (9,19): outside
+    const ScreenImage edge = desktop_->CaptureRect({1360, 760, 1400, 800});
+    ASSERT_EQ(edge.width, 6);
+    ASSERT_EQ(edge.height, 8);
+    EXPECT_EQ(px(edge, 5, 7), 0xFF0000FFu);
+    EXPECT_TRUE(desktop_->CaptureRect({2000, 2000, 2100, 2100}).empty());
+    EXPECT_TRUE(desktop_->CaptureRect({10, 10, 5, 5}).empty());
+}
+
+TEST(X11DesktopNoDisplay, UnreachableDisplayGivesNull) {
+    EXPECT_EQ(CreateX11DesktopOn(":4999"), nullptr);
+}
+
+}  // namespace
+}  // namespace tendrix
