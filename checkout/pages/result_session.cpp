@@ -1,0 +1,515 @@
+#include "checkout/pages/result_session.h"
+
+#include <json/json.h>
+
+#include <cctype>
+#include <ctime>
+#include <memory>
+
+#include "app/app_config.h"
+#include "app/code_tables.h"
+#include "checkout/pages/result_texts.h"
+#include "checkout/pages/unresolved_orders.h"
+#include "common/text_codec.h"
+#include "platform_api/answer_parsers.h"
+#include "platform_api/money_text.h"
+#include "platform_api/platform_client.h"
+#include "store/settings_keys.h"
+
+namespace tendrix::checkout {
+
+bool PayResultSession::polling_flag_ = false;
+int PayResultSession::qr_picture_counter_ = 0;
+
+namespace {
+
+std::string Join(const TextList& lines) {
+    std::string text;
+    for (const auto& l : lines) text += l;
+    return text;
+}
+
+// Text after `key` up to the next line break (or the end).
+std::string ValueAfter(std::string_view text, std::string_view key) {
+    size_t at = text.find(key);
+    if (at == std::string_view::npos) return {};
+    at += key.size();
+    size_t end = text.find_first_of("\r\n", at);
+    return std::string(text.substr(at, end == std::string_view::npos ? end : end - at));
+}
+
+// A definite "no" from the platform ("result" or "success" false): the order in question
+// does not exist or was not made. Malformed or empty answers are not definite.
+bool IsDefiniteRefusal(const std::string& raw) {
+    if (raw.empty() || raw[0] != '{') return false;
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string errors;
+    if (!reader->parse(raw.data(), raw.data() + raw.size(), &root, &errors) || !root.isObject())
+        return false;
+    if (root.isMember("success") && root["success"].isBool() && !root["success"].asBool())
+        return true;
+    return root.isMember("result") && root["result"].isBool() && !root["result"].asBool();
+}
+
+int ParseInt(const std::string& text) {
+    // Whole number at the start, as the settings store it; anything else reads as 0.
+    long value = 0;
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool any = false;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        any = true;
+        value = value * 10 + (text[i] - '0');
+        if (value > 86400) return 86400;  // a day is more than any return delay needs
+    }
+    return any ? static_cast<int>(value) : 0;
+}
+
+}  // namespace
+
+PayResultSession::PayResultSession(AppConfig& config, ResultPageView& view, CommandSink* sink,
+                                   UnresolvedOrderStore* unresolved)
+    : config_(config), view_(view), sink_(sink), unresolved_(unresolved) {}
+
+// ---- reading the result text ----
+
+int PayResultSession::StateOf(std::string_view text) {
+    size_t at = text.find(kStateLabel);
+    if (at == std::string_view::npos) return -1;
+    size_t line_end = text.find("\r\n", at);
+    std::string_view line =
+        text.substr(at, line_end == std::string_view::npos ? line_end : line_end - at);
+    size_t open = line.find("（");
+    if (open == std::string_view::npos) return -1;
+    open += std::string_view("（").size();
+    size_t close = line.find("）", open);
+    if (close == std::string_view::npos) return -1;
+    std::string_view digits = line.substr(open, close - open);
+    if (digits.empty() || digits.size() > 9) return -1;
+    int value = 0;
+    for (char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::string PayResultSession::PlatformOrderOf(std::string_view text) {
+    return ValueAfter(text, kOrderNumberKey);
+}
+
+std::string PayResultSession::MerchantOrderOf(std::string_view text) {
+    return ValueAfter(text, kMerchantOrderKey);
+}
+
+std::string PayResultSession::DepositOrderOf(std::string_view text) {
+    // The heading line is followed by the number on the next line.
+    size_t at = text.find(kDepositOrderKey);
+    if (at == std::string_view::npos) return {};
+    at += kDepositOrderKey.size();
+    if (text.substr(at, 2) == "\r\n") at += 2;
+    size_t end = text.find("\r\n", at);
+    return std::string(text.substr(at, end == std::string_view::npos ? end : end - at));
+}
+
+std::string PayResultSession::AmountAfter(std::string_view text, std::string_view label) {
+    size_t at = 0;
+    while (true) {
+        at = text.find(label, at);
+        if (at == std::string_view::npos) return {};
+        if (at == 0 || text[at - 1] == '\n') break;  // the line begins with the label
+        at += label.size();
+    }
+    at += label.size();
+    size_t end = text.find_first_of("\r\n", at);
+    std::string value(text.substr(at, end == std::string_view::npos ? end : end - at));
+    size_t yuan = value.find("元");
+    if (yuan != std::string::npos) value.resize(yuan);
+    return value;
+}
+
+bool PayResultSession::IsDepositFreeze(std::string_view text) {
+    const bool deposit = text.find(kAlipayDepositName) != std::string_view::npos ||
+                         text.find(kWechatDepositName) != std::string_view::npos;
+    const bool converted = text.find("支付宝预付款(转支付)") != std::string_view::npos ||
+                           text.find("微信预付款(转支付)") != std::string_view::npos;
+    return deposit && !converted;
+}
+
+CurrentOrderInfo PayResultSession::CurrentOrder() const {
+    CurrentOrderInfo info;
+    info.order_id = DepositOrderOf(result_text_);
+    if (info.order_id.empty()) info.order_id = PlatformOrderOf(result_text_);
+    info.state = StateOf(result_text_);
+    return info;
+}
+
+std::string PayResultSession::ReceiptText() const {
+    return config_.Setting(keys::sysBillFirstMsg) + "\r\n" + result_text_ +
+           std::string(kSignatureBlock);
+}
+
+// ---- page state ----
+
+void PayResultSession::SetResult(std::string text) {
+    result_text_ = std::move(text);
+    view_.ShowResultText(result_text_);
+}
+
+void PayResultSession::ClearResult() {
+    SetResult(std::string());
+}
+
+void PayResultSession::StartQueryTimer(int ms) {
+    timer9_ms_ = ms;
+    view_.SetTimer(kQueryTimerId, ms);
+}
+
+// The polling flag means "the 2-second timer is armed": whenever timer 9 stops, it clears,
+// so that the next order that waits for its customer is polled again.
+void PayResultSession::StopQueryTimer() {
+    timer9_ms_ = 0;
+    polling_flag_ = false;
+    view_.KillTimer(kQueryTimerId);
+}
+
+void PayResultSession::Send(CheckoutCommand cmd, std::string payload) {
+    if (sink_) sink_->SendCommand(cmd, std::move(payload));
+}
+
+// ---- operations ----
+
+bool PayResultSession::GuardUnresolved() {
+    if (!unresolved_) return true;
+    auto open = unresolved_->List();
+    if (open.empty()) return true;
+    std::string question = "以下订单的支付结果尚未确认，顾客可能已经付款：\r\n" +
+                           DescribeUnresolved(open) +
+                           "仍要发起新的收款请选“是”，先查询这些订单请选“否”。";
+    if (view_.AskYesNo(question)) return true;
+    ShowOldestUnresolved();
+    return false;
+}
+
+bool PayResultSession::ShowOldestUnresolved() {
+    if (!unresolved_) return false;
+    auto open = unresolved_->List();
+    if (open.empty()) return false;
+    const UnresolvedOrder& o = open.front();
+    std::string text = std::string(kDeviceOrderLabel) + o.out_order_id + "\r\n";
+    if (!o.order_id.empty()) text += "订单号：" + o.order_id + "\r\n";
+    SetResult(text);
+    StopQueryTimer();
+    StartQueryTimer(kFirstQueryDelayMs);
+    return true;
+}
+
+bool PayResultSession::StartPayment(const std::string& amount_yuan, const std::string& pay_code,
+                                    const std::string& pay_type_code) {
+    view_.HideQrCode();
+    const std::string fen = YuanToFenText(amount_yuan);
+    if (fen.find_first_not_of('0') == std::string::npos) {
+        // An amount the platform cannot take (malformed, or nothing to charge) is never sent.
+        view_.ShowMessage(std::string(kBadAmountText));
+        return false;
+    }
+    if (!GuardUnresolved()) return false;
+
+    // Write ahead: the number the request is about to carry is on disk before it leaves.
+    const std::time_t now = std::time(nullptr);
+    UnresolvedOrder record;
+    record.out_order_id = MakeOutOrderId(now, pay_code);
+    record.alternate_id = MakeOutOrderId(now + 1, pay_code);
+    record.amount = amount_yuan;
+    record.pay_code = pay_code;
+    record.created_at = now;
+    if (unresolved_) unresolved_->Add(record);
+
+    PlatformClient client(config_);
+    std::string answer;
+    const std::string out_order_id = client.CreateOrder(answer, fen, pay_code, pay_type_code);
+
+    if (answer == kNetworkFailureText) {
+        if (unresolved_) unresolved_->Confirm(record.out_order_id, out_order_id, "");
+        view_.ShowMessage(std::string(kCreateNetworkFailureText));
+        SetResult(std::string(kDeviceOrderLabel) + out_order_id);
+        return true;
+    }
+
+    const bool refused = IsDefiniteRefusal(answer);
+    TextList lines;
+    ParseOrderAnswer(answer, lines);
+    if (answer.empty() && !lines.empty()) {
+        std::string text = Join(lines);
+        for (const auto& l : lines) {
+            if (l.rfind(kDepositOrderLine, 0) == 0) {
+                view_.SetCancelButtonText(std::string(kCancelOrThawLabel));
+                break;
+            }
+        }
+        if (unresolved_)
+            unresolved_->Confirm(record.out_order_id, out_order_id, PlatformOrderOf(text));
+        SetResult(std::move(text));
+    } else {
+        if (refused) {
+            // The platform made no order: nothing can have been charged.
+            if (unresolved_) {
+                unresolved_->Resolve(record.out_order_id, "");
+                unresolved_->Resolve(out_order_id, "");
+            }
+        } else {
+            // An answer that cannot be read leaves the order's fate open: keep the merchant
+            // order number in the result text so that the query finds it.
+            if (unresolved_) unresolved_->Confirm(record.out_order_id, out_order_id, "");
+            SetResult(std::string(kDeviceOrderLabel) + out_order_id);
+        }
+        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+    }
+    StartQueryTimer(kFirstQueryDelayMs);
+    return true;
+}
+
+void PayResultSession::OnTimer(int id) {
+    if (id == kQueryTimerId) {
+        Query();
+    } else if (id == kReturnTimerId) {
+        OnReturnClick();
+    }
+}
+
+void PayResultSession::Query() {
+    const std::string order_id = PlatformOrderOf(result_text_);
+    const std::string out_order_id = MerchantOrderOf(result_text_);
+    if (order_id.empty() && out_order_id.empty()) {
+        StopQueryTimer();
+        return;
+    }
+
+    PlatformClient client(config_);
+    std::string answer;
+    client.QueryOrder(answer, order_id, out_order_id);
+    if (answer == kNetworkFailureText) {
+        view_.ShowMessage(std::string(kQueryNetworkFailureText));
+        StopQueryTimer();
+        return;
+    }
+
+    const bool refused = IsDefiniteRefusal(answer);
+    TextList lines;
+    ParseOrderAnswer(answer, lines);
+    if (!answer.empty() || lines.empty()) {
+        if (refused && unresolved_) unresolved_->Resolve(out_order_id, order_id);
+        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+    } else {
+        SetResult(Join(lines));
+    }
+
+    const int state = StateOf(result_text_);
+    if (unresolved_ && state >= 0 && state != 1 && state != 12 && state != 13)
+        unresolved_->Resolve(out_order_id.empty() ? MerchantOrderOf(result_text_) : out_order_id,
+                             PlatformOrderOf(result_text_));
+
+    switch (state) {
+        case 1:
+        case 12:
+            if (!polling_flag_) {
+                StartQueryTimer(kPollPeriodMs);
+                polling_flag_ = true;
+            }
+            break;
+        case 13:
+            StopQueryTimer();
+            view_.ShowMessage(std::string(kTimedOutText));
+            break;
+        case 4:
+            StopQueryTimer();
+            break;
+        case 7:
+        case 10:
+        case 11:
+            polling_flag_ = false;
+            FinishOrder(state);
+            break;
+        default:
+            StopQueryTimer();
+            break;
+    }
+
+    // The paid amount goes to the after-payment actions once, right after the query that
+    // found the order paid.
+    if (!after_payment_amount_.empty()) {
+        std::string digits;
+        for (char c : after_payment_amount_) {
+            if ((std::isdigit(static_cast<unsigned char>(c)) || c == '.') && digits.size() < 49)
+                digits += c;
+        }
+        after_payment_amount_.clear();
+        Send(CheckoutCommand::AfterPayment, digits);
+    }
+}
+
+void PayResultSession::FinishOrder(int state) {
+    print_data_ = ReceiptText();
+    if (config_.settings.IsTrue(keys::sysAutoPrintBill)) OnPrintClick();
+
+    const bool deposit = IsDepositFreeze(result_text_);
+    if (state == 7) {
+        const std::string amount = AmountAfter(result_text_, kActualAmountLabel);
+        if (deposit) {
+            Send(CheckoutCommand::Voice, std::string(kFrozenVoice));
+            view_.ShowPopup(std::string(kFrozenTitle), amount);
+        } else {
+            Send(CheckoutCommand::Voice, std::string(kPaySuccessVoice));
+            view_.ShowPopup(std::string(kPaySuccessTitle), amount);
+        }
+        const int seconds = ParseInt(config_.Setting(keys::sysIsOpenPaySuccessClose));
+        if (seconds > 0) {
+            return_mark_ = std::string(kTimerReturnMark);
+            timer45_ms_ = seconds * 1000;
+            view_.SetTimer(kReturnTimerId, timer45_ms_);
+            after_payment_amount_ = amount;
+        }
+    } else {
+        std::string amount = AmountAfter(result_text_, kRefundAmountLabel);
+        if (amount.empty()) amount = AmountAfter(result_text_, kThawAmountLabel);
+        if (state == 10 && deposit) {
+            Send(CheckoutCommand::Voice, std::string(kThawVoice));
+            view_.ShowPopup(std::string(kThawTitle), amount);
+        } else if (state == 10) {
+            Send(CheckoutCommand::Voice, std::string(kRefundVoice));
+            view_.ShowPopup(std::string(kRefundTitle), amount);
+        } else {
+            Send(CheckoutCommand::Voice, std::string(kPartRefundVoice));
+            view_.ShowPopup(std::string(kPartRefundTitle), amount);
+        }
+    }
+    StopQueryTimer();
+}
+
+void PayResultSession::OnPrintClick() {
+    if (print_data_.empty()) {
+        view_.ShowMessage(std::string(kPrintBeforeQueryText));
+        return;
+    }
+    // A receipt prints once per query.
+    std::string gbk = Utf8ToGbk(print_data_);
+    print_data_.clear();
+    Send(CheckoutCommand::Print, std::move(gbk));
+}
+
+void PayResultSession::OnReturnClick() {
+    view_.SetQrText(std::string(kNoCustomerQrText));
+    StopQueryTimer();
+    const int state = StateOf(result_text_);
+    if (state == 1 || state == 12 || state == 13)
+        view_.ShowMessage(std::string(kAbandonMonitoringText));
+    if (return_mark_ == kTimerReturnMark && state == 7)
+        Send(CheckoutCommand::ToggleShowHide, std::string());
+    timer45_ms_ = 0;
+    view_.KillTimer(kReturnTimerId);
+    return_mark_.clear();
+}
+
+bool PayResultSession::Refund(const std::string& amount_yuan, const std::string& order_id,
+                              const std::string& reason) {
+    const std::string fen = YuanToFenText(amount_yuan);
+    if (fen.empty()) {
+        view_.ShowMessage(std::string(kBadRefundAmountText));
+        return false;
+    }
+    PlatformClient client(config_);
+    std::string answer;
+    client.RefundOrder(answer, fen, order_id, reason);
+    if (answer == kNetworkFailureText) {
+        view_.ShowMessage(std::string(kRefundNetworkFailureText));
+        // The platform number stays in the text so that btn_check can ask about it later.
+        SetResult(std::string(kDeviceOrderLabel) + std::string(kOrderNumberKey) + order_id +
+                  "\r\n");
+        return true;
+    }
+    TextList lines;
+    ParseOrderAnswer(answer, lines);
+    if (!answer.empty() || lines.empty()) {
+        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+    } else {
+        SetResult(Join(lines));
+        view_.ShowMessage(result_text_);
+    }
+    return true;
+}
+
+bool PayResultSession::Cancel(const std::string& order_id, const std::string& reason) {
+    PlatformClient client(config_);
+    std::string answer;
+    client.CloseOrder(answer, order_id, reason);
+    if (answer == kNetworkFailureText) {
+        view_.ShowMessage(answer);
+        return true;
+    }
+    TextList lines;
+    ParseOrderAnswer(answer, lines);
+    if (!answer.empty() || lines.empty()) {
+        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+    } else {
+        SetResult(Join(lines));
+        if (unresolved_ && StateOf(result_text_) == 4)
+            unresolved_->Resolve("", PlatformOrderOf(result_text_));
+        view_.ShowMessage(result_text_);
+    }
+    return true;
+}
+
+bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::string& pay_type_name) {
+    const std::string fen = YuanToFenText(amount_yuan);
+    if (fen.find_first_not_of('0') == std::string::npos) {
+        view_.ShowMessage(std::string(kBadAmountText));
+        return false;
+    }
+    const int type = CodeForName(PayTypeNames(), pay_type_name);
+    if (type <= 0) {
+        view_.ShowMessage("请选择支付方式！");
+        return false;
+    }
+    PlatformClient client(config_);
+    QueryFields fields;
+    fields["outOrderId"] = client.MakePreCreateOrderNumber(std::time(nullptr));
+    fields["orderType"] = std::to_string(type);
+    fields["totalFee"] = fen;
+    fields["tradeType"] = "NATIVE";
+    std::string answer;
+    client.PreCreateOrder(answer, fields);
+    if (answer == kNetworkFailureText) {
+        view_.ShowMessage(answer);
+        return true;
+    }
+    TextList items;
+    ParsePreCreateAnswer(answer, items);
+    if (!answer.empty() || items.empty()) {
+        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+        return true;
+    }
+    std::string link;
+    for (size_t i = 0; i + 1 < items.size(); ++i) {
+        if (items[i] == kPaymentLinkLabel) {
+            link = items[i + 1];
+            break;
+        }
+    }
+    SetResult(Join(items));
+    if (unresolved_) {
+        UnresolvedOrder record;
+        record.out_order_id = fields["outOrderId"];
+        record.order_id = PlatformOrderOf(result_text_);
+        record.amount = amount_yuan;
+        record.created_at = std::time(nullptr);
+        record.confirmed = true;
+        unresolved_->Add(record);
+    }
+    view_.ShowQrCode(link, qr_picture_counter_++);
+    StartQueryTimer(kPollPeriodMs);
+    return true;
+}
+
+}  // namespace tendrix::checkout
