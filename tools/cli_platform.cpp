@@ -1,0 +1,417 @@
+// tendrix-cli platform commands: login, pay, query, refund, close, precreate, orders, stats.
+//
+// Exit codes: 0 success; 1 refusal (the platform's message on stderr), a payment that ended
+// unpaid, or a usage error; 2 the network failure text.
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_config.h"
+#include "app/code_tables.h"
+#include "common/diag_log.h"
+#include "platform_api/answer_parsers.h"
+#include "platform_api/money_text.h"
+#include "platform_api/platform_client.h"
+#include "platform_api/signing.h"
+#include "tools/cli_registry.h"
+
+namespace tendrix::cli {
+namespace {
+
+constexpr int kExitOk = 0, kExitRefused = 1, kExitNetwork = 2;
+
+// Options that take a value; everything else starting with "--" is a switch.
+const std::set<std::string> kValueOptions = {"--api-base", "--proxy",  "--proxy-user", "--merchant",
+                                             "--client",   "--secret", "--user",       "--password",
+                                             "--type",     "--order",  "--out-order",  "--reason",
+                                             "--start",    "--end",    "--page",       "--state"};
+const std::set<std::string> kSwitches = {"--wait"};
+
+struct Args {
+    std::string command;
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values;
+    std::set<std::string> switches;
+    std::string error;
+
+    std::optional<std::string> Get(const std::string& name) const {
+        auto it = values.find(name);
+        if (it == values.end()) return std::nullopt;
+        return it->second;
+    }
+    std::string Or(const std::string& name, const std::string& fallback) const {
+        return Get(name).value_or(fallback);
+    }
+};
+
+Args Parse(const std::vector<std::string>& raw) {
+    Args a;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const std::string& s = raw[i];
+        if (s.size() > 2 && s.compare(0, 2, "--") == 0) {
+            if (kValueOptions.count(s)) {
+                if (i + 1 >= raw.size()) {
+                    a.error = s + " needs a value";
+                    return a;
+                }
+                a.values[s] = raw[++i];
+            } else if (kSwitches.count(s)) {
+                a.switches.insert(s);
+            } else {
+                a.error = "unknown option " + s;
+                return a;
+            }
+        } else if (a.command.empty()) {
+            a.command = s;
+        } else {
+            a.positional.push_back(s);
+        }
+    }
+    return a;
+}
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "tendrix-cli: %s (see tendrix-cli --help)\n", message.c_str());
+    return kExitRefused;
+}
+
+// Base address: --api-base, else api_base of the installation next to this executable
+// (UIskin/compmessage.txt; TENDRIX_API_BASE overrides it).
+// Also sends the diagnostic log of the exchanges to the installation's log directory.
+std::string ApiBase(const Args& a) {
+    AppConfig config;
+    config.SetProgramDir(ExecutableDir());
+    if (diag::Directory().empty()) diag::SetDirectory(config.log_dir);
+    if (auto base = a.Get("--api-base")) return *base;
+    config.LoadCompanyInfo();
+    return config.api_base;
+}
+
+PlatformClient MakeClient(const Args& a) {
+    std::string host, port, user, password;
+    if (auto proxy = a.Get("--proxy")) {
+        const size_t colon = proxy->rfind(':');
+        host = colon == std::string::npos ? *proxy : proxy->substr(0, colon);
+        port = colon == std::string::npos ? "" : proxy->substr(colon + 1);
+    }
+    if (auto cred = a.Get("--proxy-user")) {
+        const size_t colon = cred->find(':');
+        user = cred->substr(0, colon);
+        password = colon == std::string::npos ? "" : cred->substr(colon + 1);
+    }
+    return PlatformClient(host, port, user, password, ApiBase(a));
+}
+
+// Reports a failed exchange or refusal; returns the exit code.
+int Fail(const std::string& answer) {
+    if (answer == kNetworkFailureText) {
+        std::fprintf(stderr, "%s\n", answer.c_str());
+        return kExitNetwork;
+    }
+    std::fprintf(stderr, "%s\n",
+                 answer.empty() ? std::string(kIllegalFormatText).c_str() : answer.c_str());
+    return kExitRefused;
+}
+
+void PrintLines(const TextList& lines) {
+    std::string out;
+    for (const std::string& line : lines) out += line;
+    std::string clean;
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n') continue;
+        clean += out[i];
+    }
+    std::fputs(clean.c_str(), stdout);
+    if (!clean.empty() && clean.back() != '\n') std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+// Logs in; fills list with merchant id, secret, client ids. Returns an exit code.
+int DoLogin(const PlatformClient& client, const std::string& user, const std::string& password,
+            TextList& list) {
+    std::string answer;
+    client.Login(answer, user, password);
+    if (answer == kNetworkFailureText) return Fail(answer);
+    const std::string received = answer;
+    ParseLoginAnswer(answer, list);
+    if (list.empty()) {
+        if (answer.empty()) answer = received.empty() ? std::string(kNoServerInfoText) : received;
+        return Fail(answer);
+    }
+    return kExitOk;
+}
+
+// Sets the client's identity from --merchant/--client/--secret, or by logging in with
+// --user/--password. Returns an exit code.
+int Identify(PlatformClient& client, const Args& a) {
+    auto merchant = a.Get("--merchant"), id = a.Get("--client"), secret = a.Get("--secret");
+    if (merchant && id && secret) {
+        client.set_identity({*merchant, *id, *secret, a.Or("--user", "")});
+        return kExitOk;
+    }
+    auto user = a.Get("--user"), password = a.Get("--password");
+    if (!user || !password) {
+        return Usage(
+            "no merchant identity: give --merchant ID --client ID --secret KEY, or --user USER "
+            "--password PASS to log in");
+    }
+    TextList list;
+    if (int rc = DoLogin(client, *user, *password, list); rc != kExitOk) return rc;
+    if (list.size() < 3) return Usage("the login answer names no client id");
+    client.set_identity({list[0], list[2], list[1], *user});
+    return kExitOk;
+}
+
+// Prepares the client (base address, identity) for an order command.
+int Prepare(PlatformClient& client, const Args& a) {
+    if (client.api_base().empty()) {
+        return Usage(
+            "no platform address: give --api-base URL or set api_base in "
+            "UIskin/compmessage.txt (or TENDRIX_API_BASE)");
+    }
+    return Identify(client, a);
+}
+
+// The number in the state line "支付状态：...（N）", or -1.
+int StateOf(const TextList& lines) {
+    for (const std::string& line : lines) {
+        if (line.rfind("支付状态：", 0) != 0) continue;
+        const size_t open = line.rfind("（");
+        if (open == std::string::npos) return -1;
+        return std::atoi(line.c_str() + open + std::string("（").size());
+    }
+    return -1;
+}
+
+std::string OrderIdOf(const TextList& lines) {
+    const std::string label = "订单号：";
+    for (const std::string& line : lines) {
+        if (line.rfind(label, 0) == 0) {
+            std::string id = line.substr(label.size());
+            while (!id.empty() && (id.back() == '\n' || id.back() == '\r')) id.pop_back();
+            return id;
+        }
+    }
+    return {};
+}
+
+int OrderAnswer(std::string& answer, TextList& lines) {
+    if (answer == kNetworkFailureText) return Fail(answer);
+    ParseOrderAnswer(answer, lines);
+    if (lines.empty()) return Fail(answer);
+    return kExitOk;
+}
+
+bool IsStamp(const std::string& s) {
+    return s.size() == 14 && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+int RunLogin(const std::vector<std::string>& raw) {
+    Args a = Parse(raw);
+    if (!a.error.empty()) return Usage(a.error);
+    if (a.positional.size() != 2) return Usage("login USER PASSWORD");
+    PlatformClient client = MakeClient(a);
+    if (client.api_base().empty()) return Usage("no platform address: give --api-base URL");
+    TextList list;
+    if (int rc = DoLogin(client, a.positional[0], a.positional[1], list); rc != kExitOk) return rc;
+    for (const std::string& line : list) std::printf("%s\n", line.c_str());
+    return kExitOk;
+}
+
+int RunPay(const std::vector<std::string>& raw) {
+    Args a = Parse(raw);
+    if (!a.error.empty()) return Usage(a.error);
+    if (a.positional.size() != 2) return Usage("pay AMOUNT_YUAN PAYCODE [--type CODE] [--wait]");
+    const std::string fen = YuanToFenText(a.positional[0]);
+    if (fen.empty() || fen.find_first_not_of('0') == std::string::npos) {
+        return Usage("amount " + a.positional[0] + " is not a yuan amount above zero");
+    }
+    PlatformClient client = MakeClient(a);
+    if (int rc = Prepare(client, a); rc != kExitOk) return rc;
+    std::string answer;
+    const std::string out_order_id =
+        client.CreateOrder(answer, fen, a.positional[1], a.Or("--type", ""));
+    std::printf("%s\n", out_order_id.c_str());
+    std::fflush(stdout);
+    TextList lines;
+    if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+    if (!a.switches.count("--wait")) {
+        PrintLines(lines);
+        return kExitOk;
+    }
+    // Poll every 2 seconds, as the result page does, until the order leaves "pending".
+    constexpr int kPending = 1, kPaid = 7, kMaxPolls = 90;
+    const std::string order_id = OrderIdOf(lines);
+    int state = StateOf(lines);
+    for (int poll = 0; state == kPending || state < 0; ++poll) {
+        if (poll >= kMaxPolls) {
+            PrintLines(lines);
+            std::fprintf(stderr, "订单仍在等待付款，请稍后用 query --out-order %s 查询\n",
+                         out_order_id.c_str());
+            return kExitRefused;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        client.QueryOrder(answer, order_id, order_id.empty() ? out_order_id : "");
+        if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+        state = StateOf(lines);
+    }
+    PrintLines(lines);
+    return state == kPaid ? kExitOk : kExitRefused;
+}
+
+int RunQuery(const std::vector<std::string>& raw) {
+    Args a = Parse(raw);
+    if (!a.error.empty()) return Usage(a.error);
+    auto order = a.Get("--order"), out = a.Get("--out-order");
+    if (!a.positional.empty() || (!order && !out) || (order && out)) {
+        return Usage("query (--order ID | --out-order ID)");
+    }
+    PlatformClient client = MakeClient(a);
+    if (int rc = Prepare(client, a); rc != kExitOk) return rc;
+    std::string answer;
+    client.QueryOrder(answer, order.value_or(""), out.value_or(""));
+    TextList lines;
+    if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+    PrintLines(lines);
+    return kExitOk;
+}
+
+int RunRefund(const std::vector<std::string>& raw) {
+    Args a = Parse(raw);
+    if (!a.error.empty()) return Usage(a.error);
+    if (a.positional.size() != 2) return Usage("refund ORDER_ID AMOUNT_YUAN [--reason TEXT]");
+    // An amount of 0 converts to "00": the whole remaining amount is refunded.
+    const std::string fen = YuanToFenText(a.positional[1]);
+    if (fen.empty()) return Usage("amount " + a.positional[1] + " is not a yuan amount");
+    const std::string reason = a.Or("--reason", "");
+    if (reason.size() > kHexUtf8MaxBytes) return Usage("--reason is longer than 199 bytes");
+    PlatformClient client = MakeClient(a);
+    if (int rc = Prepare(client, a); rc != kExitOk) return rc;
+    std::string answer;
+    client.RefundOrder(answer, fen, a.positional[0], reason);
+    TextList lines;
+    if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+    PrintLines(lines);
+    return kExitOk;
+}
+
+int RunClose(const std::vector<std::string>& raw) {
+    Args a = Parse(raw);
+    if (!a.error.empty()) return Usage(a.error);
+    if (a.positional.size() != 1) return Usage("close ORDER_ID [--reason TEXT]");
+    const std::string reason = a.Or("--reason", "");
+    if (reason.size() > kHexUtf8MaxBytes) return Usage("--reason is longer than 199 bytes");
+    PlatformClient client = MakeClient(a);
+    if (int rc = Prepare(client, a); rc != kExitOk) return rc;
+    std::string answer;
+    client.CloseOrder(answer, a.positional[0], reason);
+    TextList lines;
+    if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+    PrintLines(lines);
+    return kExitOk;
+}
+
+int RunPreCreate(const std::vector<std::string>& raw) {
+    Args a = Parse(raw);
+    if (!a.error.empty()) return Usage(a.error);
+    if (a.positional.size() != 2) return Usage("precreate AMOUNT_YUAN PAY_TYPE_NAME");
+    const std::string fen = YuanToFenText(a.positional[0]);
+    if (fen.empty() || fen.find_first_not_of('0') == std::string::npos) {
+        return Usage("amount " + a.positional[0] + " is not a yuan amount above zero");
+    }
+    const int code = CodeForName(PayTypeNames(), a.positional[1]);
+    if (code <= 0) return Usage("unknown pay type name " + a.positional[1]);
+    PlatformClient client = MakeClient(a);
+    if (int rc = Prepare(client, a); rc != kExitOk) return rc;
+    QueryFields fields{{"outOrderId", client.MakePreCreateOrderNumber(std::time(nullptr))},
+                       {"orderType", std::to_string(code)},
+                       {"totalFee", fen},
+                       {"tradeType", "NATIVE"}};
+    std::string answer;
+    client.PreCreateOrder(answer, fields);
+    if (answer == kNetworkFailureText) return Fail(answer);
+    TextList items;
+    ParsePreCreateAnswer(answer, items);
+    if (items.empty()) return Fail(answer);
+    PrintLines(items);
+    return kExitOk;
+}
+
+void PrintRows(const TextList& rows) {
+    for (const std::string& row : rows) {
+        std::string line = row;
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        for (char& c : line) {
+            if (c == '\n') c = '\t';
+        }
+        std::printf("%s\n", line.c_str());
+    }
+}
+
+int RunListQuery(const std::vector<std::string>& raw, bool statistics) {
+    Args a = Parse(raw);
+    if (!a.error.empty()) return Usage(a.error);
+    auto start = a.Get("--start"), end = a.Get("--end");
+    if (!a.positional.empty() || !start || !end) {
+        return Usage(statistics ? "stats --start YYYYMMDDhhmmss --end YYYYMMDDhhmmss [--type CODE]"
+                                : "orders --start YYYYMMDDhhmmss --end YYYYMMDDhhmmss [--page N] "
+                                  "[--type CODE] [--state CODE]");
+    }
+    if (!IsStamp(*start) || !IsStamp(*end)) return Usage("--start and --end take 14 digits");
+    QueryFields fields{
+        {"startTime", *start}, {"endTime", *end}, {"orderType", a.Or("--type", "0")}};
+    if (!statistics) {
+        fields["pageNum"] = a.Or("--page", "1");
+        fields["pageSize"] = "15";
+        fields["orderState"] = a.Or("--state", "0");
+    }
+    PlatformClient client = MakeClient(a);
+    if (int rc = Prepare(client, a); rc != kExitOk) return rc;
+    std::string answer;
+    TextList rows;
+    if (statistics) {
+        client.QueryStatistics(answer, fields);
+        if (answer == kNetworkFailureText) return Fail(answer);
+        std::string period;
+        ParseStatisticsAnswer(answer, rows, period);
+        if (rows.empty()) return Fail(answer);
+        std::printf("%s\n", period.c_str());
+    } else {
+        client.QueryOrderList(answer, fields);
+        if (answer == kNetworkFailureText) return Fail(answer);
+        ParseOrderListAnswer(answer, rows);
+        if (rows.empty()) return Fail(answer);
+    }
+    PrintRows(rows);
+    return kExitOk;
+}
+
+const CliRegistrar kLogin("login",
+                          "  [--api-base URL] [--proxy HOST:PORT] [--proxy-user USER:PASS]\n"
+                          "  [--merchant ID --client ID --secret KEY] [--user U --password P]\n"
+                          "  login USER PASSWORD            prints merchant id, secret, then each "
+                          "client id, one per line",
+                          RunLogin);
+const CliRegistrar kPay("pay", "  pay AMOUNT_YUAN PAYCODE [--type CODE] [--wait]", RunPay);
+const CliRegistrar kQuery("query", "  query (--order ID | --out-order ID)", RunQuery);
+const CliRegistrar kRefund("refund", "  refund ORDER_ID AMOUNT_YUAN [--reason TEXT]", RunRefund);
+const CliRegistrar kClose("close", "  close ORDER_ID [--reason TEXT]", RunClose);
+const CliRegistrar kPreCreate("precreate", "  precreate AMOUNT_YUAN PAY_TYPE_NAME", RunPreCreate);
+const CliRegistrar kOrders("orders",
+                           "  orders --start YYYYMMDDhhmmss --end YYYYMMDDhhmmss [--page N] "
+                           "[--type CODE] [--state CODE]",
+                           [](const std::vector<std::string>& a) {
+                               return RunListQuery(a, false);
+                           });
+const CliRegistrar kStats("stats",
+                          "  stats  --start YYYYMMDDhhmmss --end YYYYMMDDhhmmss [--type CODE]",
+                          [](const std::vector<std::string>& a) { return RunListQuery(a, true); });
+
+}  // namespace
+}  // namespace tendrix::cli
