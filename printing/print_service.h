@@ -1,0 +1,59 @@
+#pragma once
+// The print service: follows the day's print log from its end and prints every block that a
+// separator line ("-------------") completes. The printer port is opened per receipt; when
+// it cannot be opened the service posts command 8 with the GBK text
+// "端口打开失败，请查看是否被占用或者删除！" to the notify sink and drops the block.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "common/checkout_command.h"
+#include "common/thread.h"
+#include "printing/print_log.h"
+#include "printing/receipt_printer.h"
+
+namespace tendrix::printing {
+
+inline constexpr const char* kPortOpenFailedText = "端口打开失败，请查看是否被占用或者删除！";
+
+class CReadTxtSendPrint : public Thread {
+  public:
+    static constexpr int kPollMs = 30;                 // follower poll period
+    static constexpr size_t kMaxBlockBytes = 1 << 20;  // a block never completed is dropped here
+
+    explicit CReadTxtSendPrint(PrinterOptions printer_options = {},
+                               LocalClock clock = SystemLocalClock());
+    // Stops the loop and waits for the thread (a receipt being sent finishes first).
+    ~CReadTxtSendPrint() override;
+
+    void SetSource(const std::string& directory, const std::string& title_message);
+    void SetQrPrefix(const std::string& invoice_url, const std::string& merchant_id);
+    void SetPrinter(const std::string& port, const std::string& copies,
+                    const std::string& blank_lines, const std::string& code_mode,
+                    const std::string shop_sayings[2], CommandSink* notify);
+
+    std::string QrPrefix() const;
+    // Blocks handed to the printer, and blocks dropped because the port did not open.
+    uint64_t printed() const { return printed_.load(); }
+    uint64_t failed() const { return failed_.load(); }
+
+  protected:
+    void Run() override;
+
+  private:
+    void PrintBlock(ReceiptPrinter& printer, const std::string& block);
+
+    const PrinterOptions printer_options_;
+    const LocalClock clock_;
+    mutable std::mutex lock_;  // over the configuration below
+    CommandSink* notify_ = nullptr;
+    std::string directory_;
+    PrinterSetup setup_;  // port, copies, blank lines, code mode, sayings, title
+    std::string qr_prefix_;
+    std::atomic<bool> running_{false};
+    std::atomic<uint64_t> printed_{0};
+    std::atomic<uint64_t> failed_{0};
+};
+
+}  // namespace tendrix::printing
