@@ -1,0 +1,89 @@
+#include "accounts/net_settings.h"
+
+#include "accounts/credential_cipher.h"
+#include "platform_api/answer_parsers.h"
+#include "platform_api/platform_client.h"
+#include "store/settings.h"
+#include "store/settings_keys.h"
+
+namespace tendrix::accounts {
+
+bool NetSettings::UsesProxy() const {
+    return use_agent == keys::kHttpProxy;
+}
+
+NetSettings LoadNetSettings(const std::string& dir) {
+    NetSettings s;
+    s.use_agent = ReadLoginKey(dir, keys::isUseAgent);
+    s.agent_ip = ReadLoginKey(dir, keys::agentIp);
+    s.agent_port = ReadLoginKey(dir, keys::agentPort);
+    s.agent_account = ReadLoginKey(dir, keys::agentAccout);
+    s.agent_password = ReadLoginKey(dir, keys::agentPassword);
+    s.merchant_id = ReadLoginKey(dir, keys::merchantId);
+    s.shop_id = ReadLoginKey(dir, keys::shopId);
+    std::string api = ReadLoginKey(dir, keys::merchantAPI);
+    s.merchant_api = api.empty() ? std::string() : DecryptCredential(api);
+    return s;
+}
+
+std::string SaveNetSettings(const std::string& dir, const NetSettings& s) {
+    if (s.UsesProxy() && (s.agent_ip.empty() || s.agent_port.empty())) {
+        return texts::kNeedProxyAddress;
+    }
+    const std::string use_agent = s.UsesProxy() ? keys::kHttpProxy : keys::kNoProxy;
+    bool ok = SaveLoginKey(dir, keys::isUseAgent, use_agent);
+    ok = SaveLoginKey(dir, keys::agentIp, s.agent_ip) && ok;
+    ok = SaveLoginKey(dir, keys::agentPort, s.agent_port) && ok;
+    ok = SaveLoginKey(dir, keys::agentAccout, s.agent_account) && ok;
+    ok = SaveLoginKey(dir, keys::agentPassword, s.agent_password) && ok;
+    ok = SaveLoginKey(dir, keys::merchantId, s.merchant_id) && ok;
+    ok = SaveLoginKey(dir, keys::shopId, s.shop_id) && ok;
+    ok = SaveLoginKey(dir, keys::merchantAPI,
+                      s.merchant_api.empty() ? std::string() : EncryptCredential(s.merchant_api)) &&
+         ok;
+    return ok ? std::string() : std::string(texts::kSaveFailed);
+}
+
+ShopManagerAnswer QueryShopManager(const NetSettings& s, const std::string& api_base) {
+    ShopManagerAnswer r;
+    if (s.merchant_id.empty()) {
+        r.message = texts::kNeedMerchantId;
+        return r;
+    }
+    if (s.merchant_api.empty()) {
+        r.message = texts::kNeedMerchantApi;
+        return r;
+    }
+    if (s.shop_id.empty()) {
+        r.message = texts::kNeedShopId;
+        return r;
+    }
+    PlatformClient client =
+        s.UsesProxy()
+            ? PlatformClient(s.agent_ip, s.agent_port, s.agent_account, s.agent_password, api_base)
+            : PlatformClient("", "", "", "", api_base);
+    std::string answer;
+    client.QueryShopManager(answer, s.merchant_id, s.merchant_api, s.shop_id);
+    if (answer == kNetworkFailureText) {
+        r.message = answer;
+        return r;
+    }
+    TextList list;
+    ParseGenericAnswer(answer, list);
+    if (!answer.empty()) {
+        r.message = answer;
+        return r;
+    }
+    for (size_t i = 0; i + 1 < list.size(); i += 3) {
+        r.fields.emplace_back(list[i], list[i + 1]);
+        r.message += list[i] + "：" + list[i + 1] + "\n";
+    }
+    if (r.fields.empty()) {
+        r.message = texts::kNoManager;
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+}  // namespace tendrix::accounts

@@ -1,0 +1,43 @@
+#pragma once
+// The network and merchant settings page's data: proxy choice and fields, merchant id, shop id
+// and the merchant API key (stored enciphered), and the shop-manager query.
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tendrix::accounts {
+
+namespace texts {
+inline constexpr const char* kSaved = "保存成功！";
+inline constexpr const char* kSaveFailed = "保存失败，无法写入本地数据库！";
+inline constexpr const char* kNeedMerchantId = "商户号不能为空！";
+inline constexpr const char* kNeedShopId = "门店编号不能为空！";
+inline constexpr const char* kNeedMerchantApi = "商户密钥不能为空！";
+inline constexpr const char* kNeedProxyAddress = "代理地址和端口不能为空！";
+inline constexpr const char* kNoManager = "没有查询到该门店的店长信息！";
+}  // namespace texts
+
+struct NetSettings {
+    std::string use_agent;  // "不使用代理" or "使用HTTP代理"
+    std::string agent_ip, agent_port, agent_account, agent_password;
+    std::string merchant_id;
+    std::string shop_id;
+    std::string merchant_api;  // plain here; enciphered on disk
+    bool UsesProxy() const;
+};
+
+NetSettings LoadNetSettings(const std::string& data_dir);
+// Writes every key; "" when saved, otherwise the message to show. The proxy address and port
+// must be given when the proxy is chosen.
+std::string SaveNetSettings(const std::string& data_dir, const NetSettings& s);
+
+struct ShopManagerAnswer {
+    bool ok = false;
+    std::string message;  // failure text, or the fields as "name：value" lines
+    std::vector<std::pair<std::string, std::string>> fields;
+};
+// Asks the platform for the shop's manager with the page's merchant id, API key, shop id and
+// proxy (api_base: the platform's address).
+ShopManagerAnswer QueryShopManager(const NetSettings& s, const std::string& api_base);
+
+}  // namespace tendrix::accounts

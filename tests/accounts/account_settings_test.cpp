@@ -1,0 +1,164 @@
+// Login page state, network settings, autostart entry, on-screen keyboard and the refund rule:
+// everything of the login area that needs no platform.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "accounts/cashier_permissions.h"
+#include "accounts/credential_cipher.h"
+#include "accounts/login_logic.h"
+#include "accounts/net_settings.h"
+#include "accounts/session_start.h"
+#include "store/settings.h"
+#include "store/settings_keys.h"
+#include "store/store.h"
+#include "tests/support/temp_dir.h"
+
+namespace tendrix::accounts {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TEST(LoginPage, OpensWithDefaultsWrittenAndTheChosenCashiersPassword) {
+    test::TempDir dir;
+    AppConfig config;
+    config.data_dir = dir.path();
+    {
+        Store store(dir.path());
+        ASSERT_TRUE(store.OpenCashiers());
+        store.SaveCashier("alice", EncryptCredential("pw-a"), "dev1", kRefundByScan);
+        store.SaveCashier("bob", "", "dev2", kRefundNone);
+    }
+    SaveLoginKey(dir.path(), keys::choicedCashier, "alice");
+    SaveLoginKey(dir.path(), keys::autoLand, "true");
+    LoginLogic logic(config);
+    LoginPageState st = logic.LoadPage();
+    EXPECT_EQ(st.cashier_names, (std::vector<std::string>{"alice", "bob"}));
+    EXPECT_EQ(st.cashier_passwords, (std::vector<std::string>{"pw-a", ""}));
+    EXPECT_TRUE(st.auto_land);
+    EXPECT_FALSE(st.remember_password);
+    EXPECT_FALSE(st.auto_boot);
+    EXPECT_TRUE(st.password_visible);
+    EXPECT_EQ(st.chosen_index, 0);
+    EXPECT_EQ(st.chosen_password, "pw-a");
+    // The two keys with defaults are written when missing.
+    Store store(dir.path());
+    ASSERT_TRUE(store.OpenSettings());
+    EXPECT_EQ(store.ReadName(keys::landType), keys::kLandTypeCashier);
+    EXPECT_EQ(store.ReadName(keys::isUseAgent), keys::kNoProxy);
+    store.Close();
+
+    EXPECT_TRUE(logic.SaveSwitch(keys::remberPassword, true));
+    EXPECT_TRUE(logic.SaveSwitch(keys::autoLand, false));
+    st = logic.LoadPage();
+    EXPECT_TRUE(st.remember_password);
+    EXPECT_FALSE(st.auto_land);
+    // Administrator mode hides the password field.
+    SaveLoginKey(dir.path(), keys::landType, keys::kLandTypeAdmin);
+    EXPECT_FALSE(logic.LoadPage().password_visible);
+}
+
+TEST(LoginPage, NameCheckAndTicker) {
+    EXPECT_TRUE(LoginLogic::NameIsAcceptable("demo"));
+    EXPECT_TRUE(LoginLogic::NameIsAcceptable("收银员"));
+    EXPECT_FALSE(LoginLogic::NameIsAcceptable(""));
+    EXPECT_FALSE(LoginLogic::NameIsAcceptable("de mo"));
+    EXPECT_FALSE(LoginLogic::NameIsAcceptable("demo "));
+    EXPECT_FALSE(LoginLogic::NameIsAcceptable("   "));
+
+    AutoLoginTicker::Start();
+    for (int i = 1; i < 10; ++i) EXPECT_FALSE(AutoLoginTicker::Tick()) << i;
+    EXPECT_TRUE(AutoLoginTicker::Tick());
+    EXPECT_EQ(AutoLoginTicker::Count(), 0);
+    AutoLoginTicker::Tick();
+    AutoLoginTicker::Start();  // a page opened again counts from zero
+    EXPECT_EQ(AutoLoginTicker::Count(), 0);
+}
+
+TEST(NetSettingsPage, SavesTheApiKeyEncipheredAndLoadsItBack) {
+    test::TempDir dir;
+    NetSettings s;
+    s.use_agent = keys::kNoProxy;
+    s.merchant_id = "M1";
+    s.shop_id = "S1";
+    s.merchant_api = "secret-key-0123456789";
+    EXPECT_EQ(SaveNetSettings(dir.path(), s), "");
+    Store store(dir.path());
+    ASSERT_TRUE(store.OpenSettings());
+    EXPECT_EQ(store.ReadName(keys::merchantAPI), EncryptCredential("secret-key-0123456789"));
+    EXPECT_EQ(store.ReadName(keys::merchantId), "M1");
+    store.Close();
+    NetSettings back = LoadNetSettings(dir.path());
+    EXPECT_EQ(back.merchant_api, "secret-key-0123456789");
+    EXPECT_EQ(back.shop_id, "S1");
+    EXPECT_FALSE(back.UsesProxy());
+
+    s.use_agent = keys::kHttpProxy;  // a proxy without its address is refused, nothing written
+    EXPECT_EQ(SaveNetSettings(dir.path(), s), texts::kNeedProxyAddress);
+    EXPECT_FALSE(LoadNetSettings(dir.path()).UsesProxy());
+    // Missing fields are reported before any request.
+    NetSettings empty;
+    EXPECT_EQ(QueryShopManager(empty, "http://127.0.0.1:1").message, texts::kNeedMerchantId);
+}
+
+TEST(SessionStart, AutostartEntryIsWrittenQuotedAndRemoved) {
+    test::TempDir dir;
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(AutostartEntryPath(), dir.path() + "autostart/tendrix.desktop");
+    ASSERT_TRUE(SetSessionAutostart(true, "/opt/till app/bin/tendrix", "收银\n助手"));
+    EXPECT_TRUE(SessionAutostartExists());
+    std::string text = ReadFile(AutostartEntryPath());
+    EXPECT_NE(text.find("[Desktop Entry]\n"), std::string::npos);
+    EXPECT_NE(text.find("Exec=\"/opt/till app/bin/tendrix\"\n"), std::string::npos);
+    EXPECT_NE(text.find("Name=收银 助手\n"), std::string::npos);  // one line
+    EXPECT_NE(AutostartEntryText("/a/$x", "n").find("Exec=\"/a/\\\\$x\""), std::string::npos);
+    ASSERT_TRUE(SetSessionAutostart(false, "", ""));
+    EXPECT_FALSE(SessionAutostartExists());
+    EXPECT_TRUE(SetSessionAutostart(false, "", ""));  // deleting what is gone is fine
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(SessionStart, OnScreenKeyboardCommandIsSplitAndStarted) {
+    test::TempDir dir;
+    std::string marker = dir / "keyboard started";
+    ASSERT_TRUE(StartOnScreenKeyboard("touch \"" + marker + "\""));
+    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_FALSE(StartOnScreenKeyboard(""));
+    EXPECT_FALSE(StartOnScreenKeyboard("/nonexistent/keyboard-program"));
+}
+
+TEST(CashierPermissions, WireValuesAndRefundPageRule) {
+    EXPECT_EQ(PermissionWireValue("不可退款"), "0");
+    EXPECT_EQ(PermissionWireValue("当笔可退"), "1");
+    EXPECT_EQ(PermissionWireValue("扫码可退"), "2");
+    EXPECT_EQ(PermissionWireValue(""), "0");
+    EXPECT_EQ(PermissionWireValue("随便"), "0");
+
+    RefundPageRule none = RefundRuleFor("不可退款");
+    EXPECT_TRUE(none.applies && none.order_field_read_only && !none.order_field_enabled);
+    EXPECT_FALSE(none.notice_enabled);
+    EXPECT_EQ(none.notice, "权限不足，不可退款！");
+    RefundPageRule current = RefundRuleFor("当笔可退");
+    EXPECT_TRUE(current.applies && current.order_field_read_only && current.order_field_enabled);
+    EXPECT_FALSE(current.set_notice);
+    RefundPageRule scan = RefundRuleFor("扫码可退");
+    EXPECT_TRUE(scan.applies && !scan.order_field_read_only && scan.order_field_enabled);
+    EXPECT_TRUE(scan.set_notice && scan.notice.empty() && scan.notice_enabled);
+    EXPECT_FALSE(RefundRuleFor("").applies);
+}
+
+}  // namespace
+}  // namespace tendrix::accounts

@@ -1,0 +1,180 @@
+// The login, the shop-manager query and the permission save against the real sandbox platform.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "accounts/cashier_permissions.h"
+#include "accounts/credential_cipher.h"
+#include "accounts/login_logic.h"
+#include "accounts/net_settings.h"
+#include "platform_api/platform_client.h"
+#include "store/settings.h"
+#include "store/settings_keys.h"
+#include "store/store.h"
+#include "tests/support/sandbox_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace tendrix::accounts {
+namespace {
+
+const char kManyIds[] =
+    "您的名下有多个设备号，默认使用C1001作为本次收款，建议联系我司客服人员将多余的设备号删除！";
+
+class LoginAgainstSandbox : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::ofstream(dir_ / "accounts.txt")
+            << "merchant M200 secret-200 单机商户 S9 九号店 C2001\n"
+               "cashier solo pw-solo M200 0\n";
+        test::SandboxProcess::Options o;
+        o.accounts_file = dir_ / "accounts.txt";
+        sandbox_ = std::make_unique<test::SandboxProcess>(o);
+        if (!sandbox_->ok()) GTEST_SKIP() << sandbox_->error();
+        config_.data_dir = dir_.path();
+        config_.api_base = sandbox_->base_url();
+    }
+
+    CashierRecord Record(const std::string& name) {
+        Store store(dir_.path());
+        CashierRecord rec;
+        if (store.OpenCashiers()) store.ReadCashier(name, rec);
+        return rec;
+    }
+
+    test::TempDir dir_;
+    std::unique_ptr<test::SandboxProcess> sandbox_;
+    AppConfig config_;
+};
+
+TEST_F(LoginAgainstSandbox, DemoCashierLogsInAndIsToldAboutTwoClientIds) {
+    LoginLogic logic(config_);
+    LoginResult r = logic.Login({"demo", "demo", true, true});
+    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
+    EXPECT_EQ(r.messages, (std::vector<std::string>{kManyIds}));
+    EXPECT_EQ(config_.merchant_id, "M100001");
+    EXPECT_EQ(config_.secret, "sandbox-demo-secret");
+    EXPECT_EQ(config_.client_id, "C1001");
+    EXPECT_EQ(config_.cashier_name, "demo");
+    EXPECT_EQ(config_.refund_permission, "扫码可退");
+    EXPECT_EQ(r.merchant_name, "Tendrix 演示商户");
+    EXPECT_EQ(r.shop_name, "演示一号店");
+    EXPECT_EQ(r.cashier_display_name, "demo");
+    EXPECT_EQ(r.version, "sandbox 1.0");
+    EXPECT_NE(config_.title_suffix.find("演示一号店"), std::string::npos);
+    // Remembered: the record holds the enciphered password; the name is the chosen one.
+    EXPECT_EQ(Record("demo").password, EncryptCredential("demo"));
+    EXPECT_EQ(Record("demo").refund_permission, "扫码可退");
+    LoginPageState st = logic.LoadPage();
+    EXPECT_EQ(st.chosen_cashier, "demo");
+    EXPECT_EQ(st.chosen_password, "demo");
+}
+
+TEST_F(LoginAgainstSandbox, ForgottenPasswordIsNotStoredAndOneClientIdGivesNoNotice) {
+    LoginLogic logic(config_);
+    LoginResult r = logic.Login({"solo", "pw-solo", true, false});
+    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(config_.client_id, "C2001");
+    EXPECT_EQ(Record("solo").password, "");
+    EXPECT_EQ(logic.LoadPage().chosen_password, "");
+    // A stored permission is kept on the next login.
+    {
+        Store store(dir_.path());
+        ASSERT_TRUE(store.OpenCashiers());
+        store.SaveCashier("solo", "", "", "不可退款");
+    }
+    ASSERT_TRUE(logic.Login({"solo", "pw-solo", true, false}).ok);
+    EXPECT_EQ(config_.refund_permission, "不可退款");
+}
+
+TEST_F(LoginAgainstSandbox, RefusalsAndInputChecksShowTheirTexts) {
+    LoginLogic logic(config_);
+    auto only = [](const LoginResult& r) {
+        return r.ok || r.messages.size() != 1 ? std::string("?") : r.messages[0];
+    };
+    EXPECT_EQ(only(logic.Login({"demo", "wrong", true, true})), "用户名或密码错误");
+    EXPECT_EQ(only(logic.Login({"", "demo", true, true})), "收银员名字不能为空！");
+    EXPECT_EQ(only(logic.Login({"de mo", "demo", true, true})), "收银员名字不能为空！");
+    EXPECT_EQ(only(logic.Login({"demo", "", true, true})), "密码不能为空！");
+    EXPECT_TRUE(config_.secret.empty());  // nothing of a failed login reaches AppConfig
+    EXPECT_TRUE(config_.cashier_name.empty());
+    // Step 1 happens before the checks: the typed name is remembered even when refused.
+    EXPECT_EQ(ReadLoginKey(dir_.path(), keys::choicedCashier), "demo");
+}
+
+TEST_F(LoginAgainstSandbox, NetworkFailureStopsTheLogin) {
+    sandbox_->Stop();
+    LoginLogic logic(config_);
+    LoginResult r = logic.Login({"demo", "demo", true, true});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.messages, (std::vector<std::string>{std::string(kNetworkFailureText)}));
+}
+
+TEST_F(LoginAgainstSandbox, HiddenPasswordUsesTheStoredRecord) {
+    {
+        Store store(dir_.path());
+        ASSERT_TRUE(store.OpenCashiers());
+        store.SaveCashier("demo", EncryptCredential("demo"), "", "当笔可退");
+    }
+    LoginLogic logic(config_);
+    LoginResult r = logic.Login({"demo", "", false, true});
+    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
+    EXPECT_EQ(config_.refund_permission, "当笔可退");
+    EXPECT_EQ(config_.cashier_password, "demo");
+
+    // Without a stored password only the merchant call is made, with the stored identifiers.
+    NetSettings net = LoadNetSettings(dir_.path());
+    net.merchant_id = "M200";
+    net.merchant_api = "secret-200";
+    ASSERT_EQ(SaveNetSettings(dir_.path(), net), "");
+    {
+        Store store(dir_.path());
+        ASSERT_TRUE(store.OpenCashiers());
+        store.SaveCashier("admin", "", "C2001", "扫码可退");
+    }
+    AppConfig fresh;
+    fresh.data_dir = dir_.path();
+    fresh.api_base = sandbox_->base_url();
+    LoginLogic admin(fresh);
+    r = admin.Login({"admin", "", false, false});
+    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
+    EXPECT_EQ(fresh.merchant_id, "M200");
+    EXPECT_EQ(fresh.secret, "secret-200");
+    EXPECT_EQ(fresh.client_id, "C2001");
+    EXPECT_EQ(r.shop_name, "九号店");
+}
+
+TEST_F(LoginAgainstSandbox, ShopManagerQuery) {
+    NetSettings s;
+    s.use_agent = "不使用代理";
+    s.merchant_id = "M100001";
+    s.merchant_api = "sandbox-demo-secret";
+    s.shop_id = "S001";
+    ShopManagerAnswer a = QueryShopManager(s, sandbox_->base_url());
+    ASSERT_TRUE(a.ok) << a.message;
+    EXPECT_NE(a.message.find("managerName：王店长"), std::string::npos);
+    s.shop_id = "S404";
+    a = QueryShopManager(s, sandbox_->base_url());
+    EXPECT_FALSE(a.ok);
+    EXPECT_EQ(a.message, "门店不存在");
+}
+
+TEST_F(LoginAgainstSandbox, PermissionSaveSendsOneRequestPerVisibleRow) {
+    PlatformClient client("", "", "", "", sandbox_->base_url());
+    std::vector<PermissionRow> rows = {{"demo", "不可退款", true},
+                                       {"nobody", "当笔可退", true},
+                                       {"收银员甲", "", true},
+                                       {"demo", "扫码可退", false},
+                                       {"demo", "当笔可退", true}};
+    auto messages = SavePermissions(client, rows, "M100001", "sandbox-demo-secret");
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"用户名：demo，不可退款权限设置成功！", "收银员不存在",
+                                        "用户名：收银员甲，不可退款权限设置成功！"}));
+    sandbox_->Stop();
+    messages = SavePermissions(client, rows, "M100001", "sandbox-demo-secret");
+    ASSERT_EQ(messages.size(), 3u);  // every row still sent
+    EXPECT_EQ(messages[0], kNetworkFailureText);
+}
+
+}  // namespace
+}  // namespace tendrix::accounts
