@@ -369,7 +369,13 @@ void PayResultSession::FinishOrder(int state) {
             return_mark_ = std::string(kTimerReturnMark);
             timer45_ms_ = seconds * 1000;
             view_.SetTimer(kReturnTimerId, timer45_ms_);
-            after_payment_amount_ = amount;
+            // The after-payment actions type into the POS program: once per order, however
+            // often the paid order is queried again.
+            const std::string order_id = PlatformOrderOf(result_text_);
+            if (order_id.empty() || order_id != after_payment_order_) {
+                after_payment_amount_ = amount;
+                after_payment_order_ = order_id;
+            }
         }
     } else {
         std::string amount = AmountAfter(result_text_, kRefundAmountLabel);

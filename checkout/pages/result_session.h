@@ -111,6 +111,7 @@ class PayResultSession {
     std::string print_data_;
     std::string return_mark_;
     std::string after_payment_amount_;
+    std::string after_payment_order_;  // platform order whose amount was last sent (13)
     int timer9_ms_ = 0;
     int timer45_ms_ = 0;
 

@@ -1,0 +1,351 @@
+// The result page's logic against the real sandbox: every scripted outcome, the polling
+// schedule of timer 9, the finishing of an order and the unresolved-order guard.
+#include "checkout/pages/result_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "checkout/pages/result_texts.h"
+#include "checkout/pages/unresolved_orders.h"
+#include "tests/checkout_pages/checkout_fixture.h"
+
+namespace tendrix::checkout {
+namespace {
+
+using test::RecordingSink;
+
+class RecordingView : public ResultPageView {
+  public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        return answer_yes;
+    }
+    void ShowResultText(const std::string& text) override { shown = text; }
+    void SetTimer(int id, int ms) override {
+        timers[id] = ms;
+        armed.emplace_back(id, ms);
+    }
+    void KillTimer(int id) override { timers.erase(id); }
+    void SetCancelButtonText(const std::string& text) override { cancel_label = text; }
+    void ShowQrCode(const std::string& link, int) override { qr_link = link; }
+    void HideQrCode() override { qr_link.clear(); }
+    void SetQrText(const std::string& text) override { qr_text = text; }
+    void ShowPopup(const std::string& title, const std::string& amount) override {
+        popups.emplace_back(title, amount);
+    }
+    int ArmedCount(int id, int ms) const {
+        return static_cast<int>(std::count(armed.begin(), armed.end(), std::make_pair(id, ms)));
+    }
+    bool Running(int id) const { return timers.count(id) != 0; }
+
+    std::vector<std::string> messages, questions;
+    std::vector<std::pair<int, int>> armed;
+    std::map<int, int> timers;
+    std::vector<std::pair<std::string, std::string>> popups;
+    std::string shown, cancel_label, qr_link, qr_text;
+    bool answer_yes = true;
+};
+
+class ResultSessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!sandbox_.ok()) GTEST_SKIP() << sandbox_.error();
+        test::LogInToSandbox(config_, sandbox_, dir_.path() + "data/");
+        store_ = std::make_unique<UnresolvedOrderStore>(config_.data_dir);
+        session_ = std::make_unique<PayResultSession>(config_, view_, &sink_, store_.get());
+    }
+    // The main window clears the text before each operation.
+    bool Pay(const std::string& amount, const std::string& code) {
+        session_->ClearResult();
+        return session_->StartPayment(amount, code, "");
+    }
+    // Fires timer 9 while it runs, at most `limit` times; returns how many queries ran.
+    int RunPolling(int limit = 10) {
+        int n = 0;
+        while (view_.Running(kQueryTimerId) && n < limit) {
+            session_->OnTimer(kQueryTimerId);
+            ++n;
+        }
+        return n;
+    }
+
+    test::SandboxProcess sandbox_;
+    test::TempDir dir_;
+    AppConfig config_;
+    RecordingView view_;
+    RecordingSink sink_;
+    std::unique_ptr<UnresolvedOrderStore> store_;
+    std::unique_ptr<PayResultSession> session_;
+};
+
+TEST_F(ResultSessionTest, PaidAtOnceFinishesTheOrder) {
+    ASSERT_TRUE(Pay("36.00", test::PaidCode()));
+    EXPECT_EQ(view_.timers[kQueryTimerId], kFirstQueryDelayMs);
+    EXPECT_EQ(store_->List().size(), 1u);  // in flight until the query says paid
+
+    EXPECT_EQ(RunPolling(), 1);
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    ASSERT_EQ(view_.popups.size(), 1u);
+    EXPECT_EQ(view_.popups[0].first, "支付成功！");
+    EXPECT_EQ(view_.popups[0].second, "36.00");
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::Voice), std::vector<std::string>{"paysuccess.mp3"});
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::AfterPayment), std::vector<std::string>{"36.00"});
+    EXPECT_EQ(session_->return_mark(), kTimerReturnMark);
+    EXPECT_EQ(view_.timers[kReturnTimerId], 5000);
+    EXPECT_TRUE(store_->List().empty());
+
+    // The receipt: first line, the result text, the signature block.
+    EXPECT_EQ(session_->print_data(),
+              "演示商户\r\n" + session_->result_text() +
+                  "客户签名： \r\n \r\n \r\n--------------------------------");
+    // Printing twice after one query prints once.
+    session_->OnPrintClick();
+    session_->OnPrintClick();
+    auto printed = sink_.Payloads(CheckoutCommand::Print);
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(printed[0]).substr(0, 14), "演示商户\r\n");
+    EXPECT_EQ(view_.messages.back(), kPrintBeforeQueryText);
+
+    // Querying the paid order again allows one more print but never replays the amount.
+    session_->OnCheckClick();
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::AfterPayment).size(), 1u);
+    session_->OnPrintClick();
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::Print).size(), 2u);
+
+    // The automatic return shows/hides the main window and disarms itself.
+    session_->OnTimer(kReturnTimerId);
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::ToggleShowHide).size(), 1u);
+    EXPECT_FALSE(view_.Running(kReturnTimerId));
+    EXPECT_TRUE(session_->return_mark().empty());
+    EXPECT_EQ(view_.qr_text, kNoCustomerQrText);
+}
+
+TEST_F(ResultSessionTest, PendingThreeQueriesThenPaidArmsTheTwoSecondTimerOnce) {
+    ASSERT_TRUE(Pay("12.50", test::PendingThenPaidCode()));
+    EXPECT_EQ(RunPolling(), 4);
+    EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kPollPeriodMs), 1);
+    EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kFirstQueryDelayMs), 1);
+    EXPECT_FALSE(PayResultSession::polling());
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    EXPECT_EQ(view_.popups.at(0).first, "支付成功！");
+    EXPECT_TRUE(view_.messages.empty());
+}
+
+TEST_F(ResultSessionTest, AutomaticReturnNeedsAPositiveSetting) {
+    for (const char* value : {"0", "", "abc"}) {
+        config_.settings.Set(keys::sysIsOpenPaySuccessClose, value);
+        ASSERT_TRUE(Pay("1.00", test::PaidCode()));
+        RunPolling();
+        EXPECT_FALSE(view_.Running(kReturnTimerId)) << value;
+        EXPECT_TRUE(session_->return_mark().empty());
+    }
+    EXPECT_TRUE(sink_.Payloads(CheckoutCommand::AfterPayment).empty());
+    // Automatic printing runs the print action at once.
+    config_.settings.Set(keys::sysAutoPrintBill, "TRUE");
+    ASSERT_TRUE(Pay("1.00", test::PaidCode()));
+    RunPolling();
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::Print).size(), 1u);
+    EXPECT_TRUE(session_->print_data().empty());
+}
+
+TEST_F(ResultSessionTest, TimedOutShowsTextBAndStaysUnresolved) {
+    ASSERT_TRUE(Pay("8.00", test::TimeoutCode()));
+    EXPECT_EQ(RunPolling(), 4);
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 13);
+    ASSERT_FALSE(view_.messages.empty());
+    EXPECT_EQ(view_.messages.back(), kTimedOutText);
+    EXPECT_FALSE(PayResultSession::polling());
+    // Money may still move after a time-out: the order stays listed until cancelled.
+    ASSERT_EQ(store_->List().size(), 1u);
+    session_->OnReturnClick();
+    EXPECT_EQ(view_.messages.back(), kAbandonMonitoringText);
+    EXPECT_TRUE(sink_.Payloads(CheckoutCommand::ToggleShowHide).empty());
+
+    const auto order = session_->CurrentOrder();
+    ASSERT_TRUE(session_->Cancel(order.order_id, "价格争议"));
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 4);
+    EXPECT_TRUE(store_->List().empty());
+}
+
+TEST_F(ResultSessionTest, RefusedCreationShowsTheMessageAndStopsPolling) {
+    ASSERT_TRUE(Pay("9.00", test::RefusedCode()));
+    EXPECT_EQ(view_.messages, std::vector<std::string>{"余额不足"});
+    EXPECT_EQ(RunPolling(), 1);  // the 50-ms query finds no order number and stops
+    EXPECT_FALSE(view_.Running(kQueryTimerId));
+    EXPECT_TRUE(store_->List().empty());
+}
+
+TEST_F(ResultSessionTest, BadAmountsAreNeverSent) {
+    for (const char* amount : {"12.505", "", "0", "abc", "0.00"}) {
+        EXPECT_FALSE(Pay(amount, test::PaidCode())) << amount;
+    }
+    EXPECT_EQ(view_.messages.size(), 5u);
+    EXPECT_TRUE(store_->List().empty());
+    EXPECT_FALSE(session_->Refund("1.234", "20261206000001", "x"));
+}
+
+TEST_F(ResultSessionTest, UnreadableCreationAnswerKeepsTheMerchantNumber) {
+    // 0.01: malformed JSON; 0.02: not JSON; 0.04: an empty body. None tells whether the
+    // order exists, so the order stays listed and the 50-ms query asks by its number.
+    for (const char* amount : {"0.01", "0.02", "0.04"}) {
+        ASSERT_TRUE(Pay(amount, test::PaidCode()));
+        EXPECT_FALSE(view_.messages.empty());
+        const std::string out = PayResultSession::MerchantOrderOf(session_->result_text());
+        ASSERT_FALSE(out.empty()) << amount;
+        ASSERT_EQ(store_->List().size(), 1u);
+        // The platform answers that it has no such order: nothing was charged.
+        EXPECT_EQ(RunPolling(), 1);
+        EXPECT_EQ(view_.messages.back(), "订单不存在");
+        EXPECT_TRUE(store_->List().empty()) << amount;
+    }
+}
+
+TEST_F(ResultSessionTest, DepositFreezeAndRelease) {
+    const std::string code = test::DepositCode();
+    ASSERT_TRUE(Pay("100.00", code));
+    EXPECT_EQ(view_.cancel_label, kCancelOrThawLabel);
+    RunPolling();
+    ASSERT_EQ(view_.popups.size(), 1u);
+    EXPECT_EQ(view_.popups[0].first, "预授权冻结成功！");
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::Voice).at(0), "frozensuccess.mp3");
+    EXPECT_EQ(session_->CurrentOrder().order_id, code);
+
+    const std::string order = PayResultSession::PlatformOrderOf(session_->result_text());
+    session_->ClearResult();
+    ASSERT_TRUE(session_->Refund("", order, "退还押金"));
+    EXPECT_NE(session_->result_text().find("本次解冻金额：100.00元"), std::string::npos)
+        << session_->result_text();
+    session_->OnCheckClick();
+    EXPECT_EQ(view_.popups.back().first, "解冻成功！");
+    EXPECT_EQ(view_.popups.back().second, "100.00");
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::Voice).back(), "thawsuccess.mp3");
+}
+
+TEST_F(ResultSessionTest, PartialThenFullRefund) {
+    ASSERT_TRUE(Pay("36.00", test::PaidCode()));
+    RunPolling();
+    const std::string order = session_->CurrentOrder().order_id;
+    ASSERT_FALSE(order.empty());
+
+    session_->ClearResult();
+    ASSERT_TRUE(session_->Refund("10.00", order, "金额错误"));
+    EXPECT_EQ(view_.messages.back(), session_->result_text());
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 11);
+    session_->OnCheckClick();
+    EXPECT_EQ(view_.popups.back(),
+              std::make_pair(std::string("部分退款成功！"), std::string("10.00")));
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::Voice).back(), "partrefundsuccess.mp3");
+
+    // An empty amount refunds the rest.
+    ASSERT_TRUE(session_->Refund("", order, ""));
+    session_->OnCheckClick();
+    EXPECT_EQ(view_.popups.back().first, "退款成功！");
+    EXPECT_EQ(sink_.Payloads(CheckoutCommand::Voice).back(), "refundsuccess.mp3");
+
+    // A refusal (nothing left to refund) is shown as the platform's message.
+    ASSERT_TRUE(session_->Refund("1.00", order, "x"));
+    EXPECT_NE(view_.messages.back().find("不能退款"), std::string::npos);
+}
+
+TEST_F(ResultSessionTest, CancelPendingOrder) {
+    ASSERT_TRUE(Pay("5.00", test::PendingThenPaidCode()));
+    RunPolling(1);
+    EXPECT_TRUE(PayResultSession::polling());
+    const std::string order = session_->CurrentOrder().order_id;
+    session_->OnReturnClick();  // leaving stops polling
+    EXPECT_FALSE(PayResultSession::polling());
+    EXPECT_FALSE(view_.Running(kQueryTimerId));
+
+    session_->ClearResult();
+    ASSERT_TRUE(session_->Cancel(order, "价格争议"));
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 4);
+    EXPECT_TRUE(store_->List().empty());
+}
+
+TEST_F(ResultSessionTest, NetworkFailureOnCreationThenCheckByMerchantNumber) {
+    test::SandboxProcess::Options options;
+    options.extra_args = {"--late-answer-ms", "3000"};
+    test::SandboxProcess late(options);
+    if (!late.ok()) GTEST_SKIP() << late.error();
+    config_.api_base = late.base_url();
+    test::ScopedEnv timeout("TENDRIX_PLATFORM_TIMEOUT_MS", "500");
+
+    ASSERT_TRUE(Pay("20.00", test::LateAnswerCode()));
+    ASSERT_EQ(view_.messages.size(), 1u);
+    EXPECT_EQ(view_.messages[0], kCreateNetworkFailureText);
+    const std::string out = PayResultSession::MerchantOrderOf(session_->result_text());
+    EXPECT_EQ(session_->result_text(), std::string(kDeviceOrderLabel) + out);
+    EXPECT_FALSE(view_.Running(kQueryTimerId));
+    auto open = store_->List();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(open[0].out_order_id, out);
+    EXPECT_TRUE(open[0].confirmed);
+
+    session_->OnCheckClick();
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    EXPECT_EQ(view_.popups.at(0).first, "支付成功！");
+    EXPECT_TRUE(store_->List().empty());
+}
+
+TEST_F(ResultSessionTest, QueryNetworkFailureStopsPollingAndPollingResumesLater) {
+    ASSERT_TRUE(Pay("3.00", test::PendingThenPaidCode()));
+    RunPolling(2);
+    EXPECT_TRUE(PayResultSession::polling());
+    const std::string base = config_.api_base;
+    config_.api_base = "http://127.0.0.1:1";  // nothing listens there
+    session_->OnTimer(kQueryTimerId);
+    EXPECT_EQ(view_.messages.back(), kQueryNetworkFailureText);
+    EXPECT_FALSE(view_.Running(kQueryTimerId));
+    // Network back: a manual query of the pending order starts polling again.
+    config_.api_base = base;
+    session_->OnCheckClick();
+    EXPECT_TRUE(view_.Running(kQueryTimerId));
+    RunPolling();
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+}
+
+TEST_F(ResultSessionTest, PreCreateDrawsTheLinkAndPollsEveryTwoSeconds) {
+    ASSERT_TRUE(session_->PreCreate("12.00", "支付宝"));
+    EXPECT_NE(view_.qr_link.find("/qr/"), std::string::npos);
+    EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kFirstQueryDelayMs), 0);
+    EXPECT_EQ(view_.timers[kQueryTimerId], kPollPeriodMs);
+    EXPECT_EQ(RunPolling(), 3);
+    EXPECT_EQ(view_.popups.at(0).first, "支付成功！");
+    EXPECT_TRUE(store_->List().empty());
+    EXPECT_FALSE(session_->PreCreate("12.00", "不存在的支付方式"));
+}
+
+TEST_F(ResultSessionTest, UnresolvedOrderGuardAcrossRestart) {
+    ASSERT_TRUE(Pay("15.00", test::PendingThenPaidCode()));
+    RunPolling(1);
+    const std::string first_out = store_->List().at(0).out_order_id;
+    session_->OnReturnClick();  // the cashier walks away from a pending order
+
+    // The program restarts: a new page and a new store over the same data directory.
+    RecordingView view2;
+    RecordingSink sink2;
+    UnresolvedOrderStore store2(config_.data_dir);
+    PayResultSession restarted(config_, view2, &sink2, &store2);
+    view2.answer_yes = false;
+    restarted.ClearResult();
+    EXPECT_FALSE(restarted.StartPayment("15.00", test::PaidCode(), ""));
+    ASSERT_EQ(view2.questions.size(), 1u);
+    EXPECT_NE(view2.questions[0].find(first_out), std::string::npos);
+    EXPECT_EQ(store2.List().size(), 1u);  // no second order was made
+    // The old order is shown and queried instead.
+    EXPECT_EQ(PayResultSession::MerchantOrderOf(restarted.result_text()), first_out);
+    while (view2.Running(kQueryTimerId)) restarted.OnTimer(kQueryTimerId);
+    EXPECT_EQ(PayResultSession::StateOf(restarted.result_text()), 7);
+    EXPECT_TRUE(store2.List().empty());
+
+    // Nothing open: no question.
+    restarted.ClearResult();
+    EXPECT_TRUE(restarted.StartPayment("1.00", test::PaidCode(), ""));
+    EXPECT_EQ(view2.questions.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tendrix::checkout
