@@ -1,0 +1,124 @@
+// MD5 against RFC 1321's suite and an independent implementation; request signing rules.
+#define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
+#include <cryptopp/md5.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform_api/md5.h"
+#include "platform_api/signing.h"
+
+namespace tendrix {
+namespace {
+
+std::string ReferenceMd5(const std::string& bytes) {
+    CryptoPP::Weak::MD5 md5;
+    Md5::Digest d;
+    md5.CalculateDigest(d.data(), reinterpret_cast<const CryptoPP::byte*>(bytes.data()),
+                        bytes.size());
+    return DigestToHex(d);
+}
+
+TEST(Md5, RfcTestSuite) {
+    const std::pair<std::string, std::string> suite[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {[] {
+             std::string eighty;
+             for (int i = 0; i < 8; ++i) eighty += "1234567890";
+             return eighty;
+         }(),
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& [input, digest] : suite) EXPECT_EQ(Md5::HexOf(input), digest) << input;
+}
+
+TEST(Md5, PaddingBoundariesAndSplitUpdatesMatchReference) {
+    std::mt19937 rng(7);
+    for (size_t len = 0; len <= 200; ++len) {
+        std::string bytes(len, '\0');
+        for (char& c : bytes) c = static_cast<char>(rng());
+        ASSERT_EQ(Md5::HexOf(bytes), ReferenceMd5(bytes)) << "length " << len;
+        // The same bytes fed in uneven pieces.
+        Md5 md5;
+        for (size_t at = 0; at < len;) {
+            const size_t piece = std::min<size_t>(len - at, 1 + rng() % 70);
+            md5.Update(bytes.data() + at, piece);
+            at += piece;
+        }
+        ASSERT_EQ(DigestToHex(md5.Final()), ReferenceMd5(bytes)) << "length " << len;
+    }
+    EXPECT_EQ(Md5::HexOf(std::string(1000000, 'a')), "7707d6ae4e027c70eea2a935c2296f21");
+}
+
+TEST(Md5, FinalTwiceGivesTheSameDigestAndResetStartsOver) {
+    Md5 md5;
+    md5.Update("abc");
+    const auto first = md5.Final();
+    md5.Update("more");  // ignored after Final
+    EXPECT_EQ(md5.Final(), first);
+    md5.Reset();
+    EXPECT_EQ(DigestToHex(md5.Final()), "d41d8cd98f00b204e9800998ecf8427e");
+}
+
+TEST(Signing, ItemsSortedJoinedAndSignedWithTheKeyAppendedDirectly) {
+    const std::string body = BuildSignedBody({"totalFee=1", "payCode=X", "merchantId=M"}, "KEY");
+    const std::string joined = "inputCharset=UTF-8&merchantId=M&payCode=X&signType=MD5&totalFee=1";
+    const std::string digest = Md5::HexOf(joined + "KEY");
+    EXPECT_EQ(body, joined + "&signature=" + digest);
+    // No separator and no item name stand between the items and the key.
+    EXPECT_NE(digest, Md5::HexOf(joined + "&KEY"));
+    EXPECT_NE(digest, Md5::HexOf(joined + "&key=KEY"));
+
+    const std::string query = BuildSignedBody({"orderId=123", "merchantId=M1", "clientId=C1"}, "S");
+    EXPECT_EQ(query.substr(0, query.find("&signature=")),
+              "clientId=C1&inputCharset=UTF-8&merchantId=M1&orderId=123&signType=MD5");
+}
+
+TEST(Signing, OrdinalSortOverUtf16Units) {
+    ParamList items{"outOrderId=1", "orderType=2", "orderId=3", "startTime=4",
+                    "signType=MD5", "a=lower",     "B=upper"};
+    SortParamList(items);
+    EXPECT_EQ(JoinParams(items),
+              "B=upper&a=lower&orderId=3&orderType=2&outOrderId=1&signType=MD5&startTime=4");
+    // U+FF01 sorts after a surrogate pair in UTF-16 (0xFF01 > 0xD83D) though its UTF-8 bytes
+    // (EF ..) sort before the pair's (F0 ..).
+    ParamList wide{"k=\xEF\xBC\x81", "k=\xF0\x9F\x98\x80"};
+    SortParamList(wide);
+    EXPECT_EQ(wide[0], "k=\xF0\x9F\x98\x80");
+}
+
+TEST(Signing, EmptyValuesStayAndUpperCaseDigestIsAnotherRequest) {
+    const std::string body = SignParams({"description=", "orderId=9"}, "K");
+    EXPECT_EQ(body, "description=&orderId=9&signature=" + Md5::HexOf("description=&orderId=9K"));
+    const std::string digest = body.substr(body.rfind('=') + 1);
+    ASSERT_EQ(digest.size(), 32u);
+    EXPECT_EQ(digest.find_first_not_of("0123456789abcdef"), std::string::npos);
+}
+
+TEST(Signing, Md5HexHashesGbkBytesWhateverTheLength) {
+    EXPECT_EQ(Md5HexOf("张"), Md5::HexOf("\xD5\xC5"));
+    std::string text = "x";
+    Md5Hex(text);
+    EXPECT_EQ(text, Md5::HexOf("x"));
+    // A text to sign beyond 1023 bytes is hashed whole, not cut.
+    const std::string long_text(3000, 'q');
+    EXPECT_EQ(Md5HexOf(long_text), ReferenceMd5(long_text));
+}
+
+TEST(Signing, HexUtf8) {
+    EXPECT_EQ(HexUtf8("ab"), "6162");
+    EXPECT_EQ(HexUtf8("张"), "e5bca0");
+    EXPECT_EQ(HexUtf8(""), "");
+    // A Chinese user name keeps the body ASCII.
+    const std::string body = BuildSignedBody({"userName=" + HexUtf8("收银员甲")}, "K");
+    for (unsigned char c : body) EXPECT_LT(c, 0x80);
+}
+
+}  // namespace
+}  // namespace tendrix

@@ -1,0 +1,120 @@
+// Yuan and fen texts, capital numerals, platform times and merchant order numbers.
+#include "platform_api/money_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+
+namespace tendrix {
+namespace {
+
+TEST(MoneyText, FenToYuan) {
+    EXPECT_EQ(FenToYuanText("5"), "0.05");
+    EXPECT_EQ(FenToYuanText("12"), "0.12");
+    EXPECT_EQ(FenToYuanText("1234"), "12.34");
+    EXPECT_EQ(FenToYuanText("100"), "1.00");
+    EXPECT_EQ(FenToYuanText("0012"), "0.12");
+    EXPECT_EQ(FenToYuanText("0"), "");
+    EXPECT_EQ(FenToYuanText("000"), "");
+    EXPECT_EQ(FenToYuanText(""), "");
+    EXPECT_EQ(FenToYuanText("12a"), "");
+    EXPECT_EQ(FenToYuanText("-5"), "");
+}
+
+TEST(MoneyText, YuanToFen) {
+    EXPECT_EQ(YuanToFenText("12"), "1200");
+    EXPECT_EQ(YuanToFenText("12.5"), "1250");
+    EXPECT_EQ(YuanToFenText("12.05"), "1205");
+    EXPECT_EQ(YuanToFenText("12."), "1200");
+    EXPECT_EQ(YuanToFenText("0.05"), "5");
+    EXPECT_EQ(YuanToFenText("0.5"), "50");
+    EXPECT_EQ(YuanToFenText("0.50"), "50");
+    EXPECT_EQ(YuanToFenText("007"), "700");
+    EXPECT_EQ(YuanToFenText(""), "00");
+    EXPECT_EQ(YuanToFenText("1.234"), "");
+    EXPECT_EQ(YuanToFenText("1.2.3"), "");
+    EXPECT_EQ(YuanToFenText("-1"), "");
+    EXPECT_EQ(YuanToFenText("1e3"), "");
+}
+
+TEST(MoneyText, UpperCaseAmount) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"12", "壹拾贰圆整"},
+        {"12.00", "壹拾贰圆整"},
+        {"12.50", "壹拾贰圆伍角"},
+        {"12.05", "壹拾贰圆零伍分"},
+        {"100000", "壹拾万圆整"},
+        {"0.50", "伍角"},
+        {"0.05", "伍分"},
+        {"1001.1", "壹仟零壹圆壹角"},
+        {"12.", "壹拾贰圆"},
+        {"0", "整"},
+        {"05", ""},
+        {"10", "壹拾圆整"},
+        {"36.00", "叁拾陆圆整"},
+    };
+    for (const auto& [amount, expected] : cases) {
+        EXPECT_EQ(UpperCaseAmountOf(amount), expected) << amount;
+    }
+    // Refused amounts stay as they are.
+    for (const std::string refused : {"12345678901234", "12a", "abc", "1,000"}) {
+        EXPECT_EQ(UpperCaseAmountOf(refused), refused);
+    }
+}
+
+class LocalTime : public ::testing::Test {
+  protected:
+    void SetZone(const char* zone) {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    void TearDown() override {
+        if (saved_) {
+            setenv("TZ", saved_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+    std::optional<std::string> saved_ =
+        std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
+};
+
+TEST_F(LocalTime, PlatformMillisecondsAsLocalTime) {
+    SetZone("UTC");
+    EXPECT_EQ(PlatformTimeText(1704067200999ull), "2024-01-01 00:00:00");
+    EXPECT_EQ(PlatformTimeText(0), "1970-01-01 00:00:00");
+    SetZone("Asia/Shanghai");
+    EXPECT_EQ(PlatformTimeText(1704067200000ull), "2024-01-01 08:00:00");
+    EXPECT_EQ(PlatformTimeText(UINT64_MAX), "");  // no crash on absurd times
+}
+
+TEST_F(LocalTime, MerchantOrderNumbers) {
+    SetZone("UTC");
+    const std::time_t when = 1704067200 + 3661;  // 2024-01-01 01:01:01
+    EXPECT_EQ(LocalTimeDigits(when), "20240101010101");
+    EXPECT_EQ(MakeOutOrderId(when, "281234567890123456"),
+              "20240101010101"
+              "2345678901");
+    EXPECT_EQ(MakeOutOrderId(when, "12345"),
+              "20240101010101"
+              "45");
+    EXPECT_EQ(MakeOutOrderId(when, "123"), "20240101010101");
+    EXPECT_EQ(MakeOutOrderId(when, ""), "20240101010101");
+
+    const std::string a = MakePreCreateOutOrderId(when, "C1", "demo");
+    const std::string b = MakePreCreateOutOrderId(when, "C1", "demo");
+    ASSERT_EQ(a.size(), 32u);
+    EXPECT_EQ(a.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_NE(a, b) << "two QR orders in the same second must not share a number";
+}
+
+TEST(MoneyText, DigitsToDateTimeText) {
+    EXPECT_EQ(DigitsToDateTimeText("20240101000000"), "2024-01-01 00:00:00");
+    EXPECT_EQ(DigitsToDateTimeText("2024"), "2024");
+}
+
+}  // namespace
+}  // namespace tendrix

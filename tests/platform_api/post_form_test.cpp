@@ -1,0 +1,191 @@
+// PostForm over loopback: the real sandbox, a refused port, a server that never answers,
+// and a real tinyproxy with and without proxy authentication.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/diag_log.h"
+#include "platform_api/answer_parsers.h"
+#include "platform_api/platform_client.h"
+#include "platform_api/signing.h"
+#include "tests/platform_api/net_helpers.h"
+#include "tests/support/sandbox_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace tendrix {
+namespace {
+
+using test::SandboxProcess;
+
+PlatformClient Direct(const std::string& base) {
+    return PlatformClient("", "", "", "", base);
+}
+
+// Logs the client in as the demo cashier; false when the sandbox refused.
+bool LogIn(PlatformClient& client) {
+    std::string answer;
+    client.Login(answer, "demo", "demo");
+    TextList list;
+    ParseLoginAnswer(answer, list);
+    if (list.size() < 3) return false;
+    client.set_identity({list[0], list[2], list[1], "demo"});
+    return true;
+}
+
+TEST(ProxyRules, HostPortUserPassword) {
+    PlatformClient both("10.0.0.1", "3128", "u", "p");
+    EXPECT_EQ(both.proxy_address(), "10.0.0.1:3128");
+    EXPECT_EQ(both.proxy_credentials(), "u:p");
+    PlatformClient no_port("proxy", "", "u", "");
+    EXPECT_EQ(no_port.proxy_address(), "proxy:");
+    EXPECT_EQ(no_port.proxy_credentials(), "u:");
+    PlatformClient port_only("", "3128", "", "p");
+    EXPECT_EQ(port_only.proxy_address(), "");
+    EXPECT_EQ(port_only.proxy_credentials(), "");
+    // Long texts are kept whole.
+    const std::string host(300, 'h');
+    EXPECT_EQ(PlatformClient(host, "1", "", "").proxy_address().size(), 302u);
+    EXPECT_EQ(PlatformClient("", "", "", "", "http://x/").Url(paths::kQuery),
+              "http://x/plugOrder/query");
+}
+
+class PostFormSandbox : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!sandbox_.ok()) GTEST_SKIP() << sandbox_.error();
+        ASSERT_TRUE(LogIn(client_));
+    }
+    SandboxProcess sandbox_;
+    PlatformClient client_ = Direct(sandbox_.base_url());
+};
+
+TEST_F(PostFormSandbox, LongAnswerInManyChunksThenASecondCallStartsEmpty) {
+    std::string answer;
+    client_.CreateOrder(answer, "5", "281234567890123450", "");  // 0.05: answer over 100 KB
+    EXPECT_GT(answer.size(), 100u * 1024);
+    std::string long_answer = answer;
+    TextList lines;
+    ParseOrderAnswer(answer, lines);
+    ASSERT_EQ(answer, "");
+    const std::string order_line = lines[2];
+
+    const std::string label = "订单号：";
+    client_.QueryOrder(answer,
+                       order_line.substr(label.size(), order_line.size() - label.size() - 2), "");
+    EXPECT_LT(answer.size(), 2000u);
+    EXPECT_EQ(answer.front(), '{');
+    EXPECT_EQ(answer.back(), '}');
+    ParseOrderAnswer(answer, lines);
+    EXPECT_EQ(answer, "");
+    EXPECT_EQ(lines[2], order_line);
+}
+
+TEST_F(PostFormSandbox, BodyBeyond1024BytesIsSentWhole) {
+    // The sandbox checks the signature over everything it received: a cut body would be
+    // refused as a bad signature rather than as a wrong password.
+    std::string answer;
+    client_.Login(answer, "demo", std::string(1500, 'p'));
+    TextList list;
+    ParseLoginAnswer(answer, list);
+    EXPECT_EQ(answer, "用户名或密码错误");
+}
+
+TEST_F(PostFormSandbox, FaultAmounts) {
+    std::string answer;
+    client_.CreateOrder(answer, "1", "281234567890123450", "");
+    ASSERT_EQ(answer.front(), '{');
+    const std::string malformed = answer;
+    TextList lines;
+    ParseOrderAnswer(answer, lines);
+    EXPECT_EQ(answer, malformed);
+    EXPECT_TRUE(lines.empty());
+
+    client_.CreateOrder(answer, "2", "281234567890123450", "");
+    ParseOrderAnswer(answer, lines);
+    EXPECT_EQ(answer, kIllegalFormatText);
+
+    client_.CreateOrder(answer, "3", "281234567890123450", "");
+    EXPECT_EQ(answer, kNetworkFailureText);
+
+    client_.CreateOrder(answer, "4", "281234567890123450", "");
+    EXPECT_EQ(answer, "");
+}
+
+TEST_F(PostFormSandbox, DiagnosticLogHasEveryExchangeWithSecretsMasked) {
+    test::TempDir dir;
+    const std::string saved = diag::Directory();
+    diag::SetDirectory(dir.path());
+    std::string answer;
+    client_.Login(answer, "demo", "demo");
+    client_.Login(answer, "demo", "Pw-Not-In-Log-42");
+    diag::SetDirectory(saved);
+    std::stringstream log;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        log << std::ifstream(entry.path()).rdbuf();
+    }
+    const std::string text = log.str();
+    EXPECT_NE(text.find("/plugOrder/showLogin"), std::string::npos);
+    EXPECT_NE(text.find("userPwd=***"), std::string::npos);
+    EXPECT_NE(text.find("\"secret\":\"***\""), std::string::npos);
+    EXPECT_NE(text.find("用户名或密码错误"), std::string::npos);
+    EXPECT_EQ(text.find("Pw-Not-In-Log-42"), std::string::npos);
+    EXPECT_EQ(text.find(client_.identity().secret), std::string::npos);
+    EXPECT_EQ(text.find("signature="), std::string::npos);
+}
+
+TEST(PostForm, RefusedPortGivesTheFailureText) {
+    PlatformClient client = Direct("http://127.0.0.1:" + std::to_string(test::ClosedPort()));
+    std::string answer = "clientId=C&signature=x";
+    client.PostForm(answer, client.Url(paths::kQuery));
+    EXPECT_EQ(answer, kNetworkFailureText);
+}
+
+TEST(PostForm, ServerThatNeverAnswersTimesOut) {
+    test::SilentServer silent;
+    PlatformClient client = Direct(silent.url());
+    EXPECT_EQ(client.timeout(), PlatformClient::kDefaultTimeout);
+    client.set_timeout(std::chrono::milliseconds(300));
+    std::string answer = "a=b";
+    client.PostForm(answer, client.Url(paths::kCreate));
+    EXPECT_EQ(answer, kNetworkFailureText);
+}
+
+TEST(PostFormProxy, ThroughTinyproxyWithoutAuthentication) {
+    SandboxProcess sandbox;
+    if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
+    test::TinyproxyProcess proxy("", "");
+    if (!proxy.ok()) GTEST_SKIP() << proxy.error();
+    PlatformClient client("127.0.0.1", std::to_string(proxy.port()), "", "", sandbox.base_url());
+    ASSERT_TRUE(LogIn(client));
+    EXPECT_NE(proxy.Log().find("/plugOrder/showLogin"), std::string::npos) << proxy.Log();
+
+    // A proxy address that nobody serves is a network failure even though the platform is up.
+    PlatformClient dead("127.0.0.1", std::to_string(test::ClosedPort()), "", "",
+                        sandbox.base_url());
+    std::string answer;
+    dead.Login(answer, "demo", "demo");
+    EXPECT_EQ(answer, kNetworkFailureText);
+}
+
+TEST(PostFormProxy, ThroughTinyproxyWithBasicAuthentication) {
+    SandboxProcess sandbox;
+    if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
+    test::TinyproxyProcess proxy("cashier", "s3cret");
+    if (!proxy.ok()) GTEST_SKIP() << proxy.error();
+    const std::string port = std::to_string(proxy.port());
+    PlatformClient good("127.0.0.1", port, "cashier", "s3cret", sandbox.base_url());
+    EXPECT_TRUE(LogIn(good));
+
+    // Without credentials (or with a password but no user: ignored) the proxy refuses; the
+    // proxy's page is not a platform answer.
+    PlatformClient no_user("127.0.0.1", port, "", "s3cret", sandbox.base_url());
+    EXPECT_EQ(no_user.proxy_credentials(), "");
+    EXPECT_FALSE(LogIn(no_user));
+    PlatformClient wrong("127.0.0.1", port, "cashier", "wrong", sandbox.base_url());
+    EXPECT_FALSE(LogIn(wrong));
+}
+
+}  // namespace
+}  // namespace tendrix

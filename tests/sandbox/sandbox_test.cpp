@@ -1,0 +1,148 @@
+// The sandbox's own contract: signature checks, accounts file, --help table, duplicate
+// merchant order numbers, and concurrent clients.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "platform_api/answer_parsers.h"
+#include "platform_api/md5.h"
+#include "platform_api/platform_client.h"
+#include "platform_api/signing.h"
+#include "sandbox/sandbox_platform.h"
+#include "tests/support/sandbox_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace tendrix {
+namespace {
+
+using sandbox::Refusal;
+const std::string kSecret = "sandbox-demo-secret";
+
+std::string QueryItems() {
+    return "clientId=C1001&inputCharset=UTF-8&merchantId=M100001&orderId=1&signType=MD5";
+}
+
+class SandboxSignature : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!sandbox_.ok()) GTEST_SKIP() << sandbox_.error();
+    }
+    std::string Post(const std::string& body, std::string_view path = paths::kQuery) {
+        std::string answer = body;
+        client_.PostForm(answer, client_.Url(path));
+        return answer;
+    }
+    test::SandboxProcess sandbox_;
+    PlatformClient client_{"", "", "", "", sandbox_.base_url()};
+};
+
+TEST_F(SandboxSignature, EveryRequestIsChecked) {
+    const std::string items = QueryItems();
+    const std::string digest = Md5::HexOf(items + kSecret);
+    // Correctly signed: gets past the check (the order does not exist).
+    EXPECT_EQ(Post(items + "&signature=" + digest), Refusal("订单不存在"));
+
+    std::string upper = digest;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(Post(items + "&signature=" + upper), Refusal("签名验证失败"));
+    EXPECT_EQ(Post(items + "&signature=" + Md5::HexOf(items + "&" + kSecret)),
+              Refusal("签名验证失败"));
+    std::string tampered = items;
+    tampered.replace(tampered.find("orderId=1"), 9, "orderId=2");
+    EXPECT_EQ(Post(tampered + "&signature=" + digest), Refusal("签名验证失败"));
+    EXPECT_NE(Post(items).find("缺少 signature"), std::string::npos);
+
+    const std::string stranger = "clientId=C1&inputCharset=UTF-8&merchantId=NOBODY&signType=MD5";
+    EXPECT_EQ(Post(stranger + "&signature=" + Md5::HexOf(stranger + kSecret)),
+              Refusal("商户不存在"));
+    // The login path takes the fixed key, not a merchant secret.
+    ParamList login{"userName=" + HexUtf8("demo"), "userPwd=demo",
+                    "merchantId=" + Md5HexOf("demodemo"), "deviceType=3"};
+    EXPECT_EQ(Post(BuildSignedBody(login, kSecret), paths::kShowLogin), Refusal("签名验证失败"));
+    EXPECT_NE(Post(BuildSignedBody(login, std::string(kLoginKey)), paths::kShowLogin)
+                  .find("\"result\":true"),
+              std::string::npos);
+}
+
+TEST_F(SandboxSignature, DuplicateMerchantOrderNumberIsRefused) {
+    client_.set_identity({"M100001", "C1001", kSecret, "demo"});
+    std::string first, second;
+    client_.CreateOrder(first, "100", "281234567890123451", "");
+    client_.CreateOrder(second, "100", "281234567890123451", "");  // same second, same code
+    TextList lines;
+    ParseOrderAnswer(first, lines);
+    EXPECT_EQ(first, "");
+    // Either the second landed in the next second (a new number) or it is refused.
+    if (second.find("\"result\":false") != std::string::npos) {
+        EXPECT_EQ(second, Refusal("商户订单号重复"));
+    }
+    client_.set_identity({"M100001", "C9999", kSecret, "demo"});
+    client_.QueryOrder(second, "1", "");
+    EXPECT_EQ(second, Refusal("设备号不存在"));
+}
+
+TEST_F(SandboxSignature, ConcurrentClientsAllSucceed) {
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            PlatformClient client("", "", "", "", sandbox_.base_url());
+            client.set_identity({"M100001", t % 2 ? "C1001" : "C1002", kSecret, "demo"});
+            for (int i = 0; i < 10; ++i) {
+                std::string answer;
+                char code[32];
+                std::snprintf(code, sizeof code, "28%02d%08d000000", t, i);
+                client.CreateOrder(answer, "100", code, "");
+                TextList lines;
+                ParseOrderAnswer(answer, lines);
+                if (lines.empty()) ++failures;
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(failures.load(), 0);
+}
+
+TEST(SandboxAccounts, FileAddsMerchantsAndCashiers) {
+    test::TempDir dir;
+    std::ofstream(dir / "accounts.txt") << "# test accounts\n"
+                                        << "merchant M2 key2 二号商户 S2 二号店 X1,X2,X3\n"
+                                        << "cashier 李四 pass M2 0\n";
+    test::SandboxProcess sandbox({dir / "accounts.txt", {}});
+    if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
+    PlatformClient client("", "", "", "", sandbox.base_url());
+    std::string answer;
+    client.Login(answer, "李四", "pass");
+    TextList list;
+    ParseLoginAnswer(answer, list);
+    EXPECT_EQ(list, (TextList{"M2", "key2", "X1", "X2", "X3"}));
+    client.Login(answer, "demo", "demo");  // the built-in demo stays
+    ParseLoginAnswer(answer, list);
+    EXPECT_EQ(list.size(), 4u);
+
+    std::ofstream(dir / "bad.txt") << "merchant only-two-words\n";
+    test::SandboxProcess refused({dir / "bad.txt", {}, std::chrono::milliseconds(5000)});
+    EXPECT_FALSE(refused.ok());
+}
+
+TEST(SandboxHelp, PrintsTheBehaviourTable) {
+    const std::string command = test::SandboxProcess::BinaryPath() + " --help";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string text;
+    char buf[512];
+    while (size_t n = std::fread(buf, 1, sizeof buf, pipe)) text.append(buf, n);
+    const int status = ::pclose(pipe);
+    if (text.empty()) GTEST_SKIP() << "tendrix-sandbox not built";
+    EXPECT_EQ(status, 0);
+    for (const char* needle : {"--listen HOST:PORT", "余额不足", "支付宝预付款", "0.05",
+                               "over 100 KB", "\"demo\"", "timed out (13)"}) {
+        EXPECT_NE(text.find(needle), std::string::npos) << needle;
+    }
+}
+
+}  // namespace
+}  // namespace tendrix
