@@ -1,0 +1,221 @@
+#include "checkout/inquiry/order_check_dlg.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTableWidget>
+
+#include "app/app_config.h"
+#include "checkout/inquiry/order_check_backend.h"
+#include "common/text_codec.h"
+#include "platform_api/platform_client.h"
+#include "ui/message_box.h"
+
+namespace tendrix {
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+inquiry::DateTime FromQt(const QDateTime& t) {
+    return {t.date().year(), t.date().month(),  t.date().day(),
+            t.time().hour(), t.time().minute(), t.time().second()};
+}
+
+// A backend that makes a fresh client from the configuration for every call, so a login
+// in between is always seen.
+inquiry::Backend ConfigBackend(const AppConfig* config) {
+    inquiry::Backend b;
+    b.order_list = [config](const inquiry::QueryFields& f, std::string& answer,
+                            std::vector<std::string>& rows) {
+        PlatformClient client(*config);
+        inquiry::PlatformBackend(client).order_list(f, answer, rows);
+    };
+    b.statistics = [config](const inquiry::QueryFields& f, std::string& answer,
+                            std::vector<std::string>& rows, std::string& period) {
+        PlatformClient client(*config);
+        inquiry::PlatformBackend(client).statistics(f, answer, rows, period);
+    };
+    return b;
+}
+
+}  // namespace
+
+COrderCheckDlg::COrderCheckDlg(QWidget* parent)
+    : ui::Page("OrderCheckDlg", "OrderCheckDlg.xml", parent),
+      inquiry_(std::make_unique<inquiry::OrderInquiry>(inquiry::Backend{})) {
+    show_message_ = [this](const QString& text) { ui::ShowMessage(window(), text); };
+}
+
+COrderCheckDlg::~COrderCheckDlg() = default;
+
+void COrderCheckDlg::Attach(const CheckoutContext& context) {
+    ctx_ = context;
+    if (ctx_.config) SetBackend(ConfigBackend(ctx_.config));
+    FillCodeTables();
+}
+
+void COrderCheckDlg::SetBackend(inquiry::Backend backend) {
+    inquiry_ = std::make_unique<inquiry::OrderInquiry>(std::move(backend));
+    ShowRows();
+}
+
+void COrderCheckDlg::DoInit() {
+    start_ = FindControl<QDateTimeEdit>("datetime_start");
+    end_ = FindControl<QDateTimeEdit>("datetime_end");
+    pay_type_ = FindControl<QComboBox>("combo_pay_type");
+    state_ = FindControl<QComboBox>("combo_order_state");
+    order_no_ = FindControl<QLineEdit>("edit_order_no");
+    amount_ = FindControl<QLineEdit>("edit_amount");
+    list_ = FindControl<QTableWidget>("list_orders");
+    stats_ = FindControl<QTableWidget>("list_statistics");
+    page_label_ = FindControl<QLabel>("lab_page");
+    period_ = FindControl<QLabel>("lab_period");
+    total_ = FindControl<QLabel>("lab_total");
+    tabs_ = FindControl<QTabWidget>("tab_result");
+    if (list_) {
+        list_->setColumnCount(static_cast<int>(inquiry::kOrderColumns.size()));
+        QStringList heads;
+        for (const char* c : inquiry::kOrderColumns) heads << QString::fromUtf8(c);
+        list_->setHorizontalHeaderLabels(heads);
+        list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+        list_->verticalHeader()->setVisible(false);
+    }
+    if (stats_) {
+        stats_->setColumnCount(3);
+        stats_->setHorizontalHeaderLabels({"支付方式", "笔数", "金额"});
+        stats_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        stats_->verticalHeader()->setVisible(false);
+        stats_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    }
+    FillCodeTables();
+    SetToday();
+}
+
+void COrderCheckDlg::FillCodeTables() {
+    auto fill = [](QComboBox* box, const CodeTable& table) {
+        if (!box) return;
+        box->clear();
+        for (const auto& [code, name] : table) box->addItem(Q(name), code);
+        box->setCurrentIndex(box->findData(0));
+    };
+    const AppConfig* c = ctx_.config;
+    fill(pay_type_, c && !c->pay_type_names.empty() ? c->pay_type_names : PayTypeNames());
+    fill(state_, c && !c->order_status_names.empty() ? c->order_status_names : OrderStatusNames());
+}
+
+void COrderCheckDlg::SetToday() {
+    const QDate today = QDate::currentDate();
+    if (start_) start_->setDateTime(QDateTime(today, QTime(0, 0, 0)));
+    if (end_) end_->setDateTime(QDateTime(today, QTime(23, 59, 59)));
+}
+
+inquiry::OrderFilter COrderCheckDlg::ReadFilter() const {
+    inquiry::OrderFilter f;
+    if (start_) f.start = FromQt(start_->dateTime());
+    if (end_) f.end = FromQt(end_->dateTime());
+    if (pay_type_ && pay_type_->currentIndex() >= 0) f.pay_type = pay_type_->currentData().toInt();
+    if (state_ && state_->currentIndex() >= 0) f.order_state = state_->currentData().toInt();
+    if (order_no_) f.order_no = order_no_->text().trimmed().toStdString();
+    if (amount_) f.amount = amount_->text().trimmed().toStdString();
+    return f;
+}
+
+void COrderCheckDlg::Notify(const ui::Notification& msg) {
+    if (msg.type != ui::kClick && msg.type != ui::kReturn) return;
+    const QString name = msg.name();
+    if (name == "btn_search" ||
+        (msg.type == ui::kReturn && (name == "edit_order_no" || name == "edit_amount")))
+        Search();
+    else if (name == "btn_next_page")
+        Page(true);
+    else if (name == "btn_prev_page")
+        Page(false);
+    else if (name == "btn_statistics")
+        RunStatistics();
+    else if (name == "btn_today")
+        SetToday();
+    else if (name == "btn_print_list")
+        Print(inquiry_->ListReceipts(ctx_.config ? ctx_.config->Setting("sysBillFirstMsg") : "",
+                                     ctx_.config ? ctx_.config->cashier_name : ""));
+    else if (name == "btn_print_statistics")
+        Print(
+            inquiry_->StatisticsReceipts(ctx_.config ? ctx_.config->Setting("sysBillFirstMsg") : "",
+                                         ctx_.config ? ctx_.config->cashier_name : ""));
+}
+
+void COrderCheckDlg::Search() {
+    std::string result = inquiry_->Search(ReadFilter());
+    ShowRows();
+    if (!result.empty()) return Message(result);
+    if (tabs_) tabs_->setCurrentIndex(0);
+    Voice();
+}
+
+void COrderCheckDlg::Page(bool next) {
+    std::string result = next ? inquiry_->NextPage() : inquiry_->PreviousPage();
+    ShowRows();
+    if (!result.empty()) return Message(result);
+    Voice();
+}
+
+void COrderCheckDlg::RunStatistics() {
+    std::string result = inquiry_->Statistics(ReadFilter());
+    ShowStatistics();
+    if (tabs_) tabs_->setCurrentIndex(1);
+    if (!result.empty()) return Message(result);
+    Voice();
+}
+
+void COrderCheckDlg::ShowRows() {
+    if (!list_) return;
+    const auto& rows = inquiry_->rows();
+    list_->setRowCount(static_cast<int>(rows.size()));
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+        for (int c = 0; c < static_cast<int>(rows[r].size()); ++c)
+            list_->setItem(r, c, new QTableWidgetItem(Q(rows[r][c])));
+    list_->resizeColumnsToContents();
+    if (page_label_)
+        page_label_->setText(inquiry_->page() > 0 ? QString("第%1页").arg(inquiry_->page())
+                                                  : QString());
+}
+
+void COrderCheckDlg::ShowStatistics() {
+    if (!stats_) return;
+    const auto& rows = inquiry_->statistics();
+    stats_->setRowCount(static_cast<int>(rows.size()));
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        stats_->setItem(r, 0, new QTableWidgetItem(Q(rows[r].pay_type)));
+        stats_->setItem(r, 1, new QTableWidgetItem(Q(rows[r].count)));
+        stats_->setItem(r, 2, new QTableWidgetItem(Q(rows[r].takings)));
+    }
+    if (period_)
+        period_->setText(inquiry_->period().empty() ? QString()
+                                                    : "统计时间：" + Q(inquiry_->period()));
+    if (total_)
+        total_->setText(inquiry_->period().empty() ? QString()
+                                                   : QString("合计：%1笔  %2元")
+                                                         .arg(inquiry_->TotalCount())
+                                                         .arg(Q(inquiry_->TotalTakings())));
+}
+
+void COrderCheckDlg::Print(const std::vector<std::string>& receipts) {
+    if (receipts.empty()) return Message("没有可打印的内容，请先查询！");
+    if (!ctx_.sink) return Message("打印服务不可用！");
+    for (const auto& r : receipts) ctx_.sink->SendCommand(CheckoutCommand::Print, Utf8ToGbk(r));
+}
+
+void COrderCheckDlg::Message(const std::string& text) {
+    if (show_message_) show_message_(Q(text));
+}
+
+void COrderCheckDlg::Voice() {
+    if (ctx_.sink) ctx_.sink->SendCommand(CheckoutCommand::Voice, inquiry::kCheckSuccessVoice);
+}
+
+}  // namespace tendrix

@@ -1,0 +1,5 @@
+#pragma once
+// Registers the order inquiry page "OrderCheckDlg" with the page factory.
+namespace tendrix {
+void RegisterOrderCheckPage();
+}

@@ -1,0 +1,316 @@
+// Order inquiry: filters, paging and statistics against the real sandbox platform, receipts,
+// and the page itself driven offscreen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <ctime>
+
+#include "app/app_config.h"
+#include "checkout/inquiry/order_check_backend.h"
+#include "checkout/inquiry/order_check_dlg.h"
+#include "checkout/inquiry/order_check_logic.h"
+#include "common/text_codec.h"
+#include "platform_api/platform_client.h"
+#include "tests/support/sandbox_process.h"
+#include "ui/skin.h"
+
+namespace tendrix::inquiry {
+namespace {
+
+DateTime FromTime(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+OrderFilter AroundNow() {
+    OrderFilter f;
+    std::time_t now = std::time(nullptr);
+    f.start = FromTime(now - 3600);
+    f.end = FromTime(now + 3600);
+    return f;
+}
+
+PlatformIdentity Demo() {
+    return {"M100001", "C1001", "sandbox-demo-secret", "demo"};
+}
+
+// A sandbox with `paid` paid orders (1.00, 2.00, ... yuan, Alipay) and `pending` pending ones.
+class SandboxOrders : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
+        client = std::make_unique<PlatformClient>("", "", "", "", sandbox.base_url());
+        client->set_identity(Demo());
+    }
+    void MakeOrders(int paid, int pending) {
+        for (int i = 0; i < paid + pending; ++i) {
+            // Codes ending in 0 are paid at the first query, 5 stay pending for three queries.
+            char code[32];
+            std::snprintf(code, sizeof code, "280%07d0000000%d", i, i < paid ? 0 : 5);
+            std::string answer;
+            std::string out = client->CreateOrder(answer, std::to_string((i + 1) * 100), code, "1");
+            ASSERT_NE(answer.find("\"result\""), std::string::npos) << answer;
+            if (i < paid) client->QueryOrder(answer, "", out);
+        }
+    }
+    test::SandboxProcess sandbox;
+    std::unique_ptr<PlatformClient> client;
+};
+
+TEST(OrderFilterText, TimeTextAndQueryFields) {
+    OrderFilter f;
+    f.start = {2024, 1, 1, 0, 0, 0};
+    f.end = {2024, 1, 31, 23, 59, 59};
+    f.pay_type = 4;
+    f.order_state = 7;
+    EXPECT_EQ(TimeText(f.start), "20240101000000");
+    auto q = ListQuery(f, 3);
+    EXPECT_EQ(q["startTime"], "20240101000000");
+    EXPECT_EQ(q["endTime"], "20240131235959");
+    EXPECT_EQ(q["pageNum"], "3");
+    EXPECT_EQ(q["pageSize"], "15");
+    EXPECT_EQ(q["orderType"], "4");
+    EXPECT_EQ(q["orderState"], "7");
+    auto s = StatisticsQuery(f);
+    EXPECT_EQ(s.count("pageNum"), 0u);
+    EXPECT_EQ(s["orderType"], "4");
+}
+
+TEST(OrderFilterText, RejectsBadFiltersBeforeAnyCall) {
+    OrderFilter f;
+    f.start = {2024, 2, 1, 0, 0, 0};
+    f.end = {2024, 1, 31, 0, 0, 0};
+    EXPECT_TRUE(CheckFilter(f));  // start after end
+    f.end = {2024, 2, 30, 0, 0, 0};
+    EXPECT_TRUE(CheckFilter(f));  // no such day
+    f.end = {2024, 2, 29, 23, 59, 59};
+    EXPECT_FALSE(CheckFilter(f));  // leap day
+    f.amount = "12.345";
+    EXPECT_TRUE(CheckFilter(f));
+    f.amount = "abc";
+    EXPECT_TRUE(CheckFilter(f));
+    f.amount = "12.5";
+    EXPECT_FALSE(CheckFilter(f));
+
+    // No call is made for a refused filter; the rows on view stay.
+    int calls = 0;
+    Backend b;
+    b.order_list = [&](const QueryFields&, std::string&, std::vector<std::string>&) { ++calls; };
+    OrderInquiry inq(b);
+    f.amount = "x";
+    EXPECT_FALSE(inq.Search(f).empty());
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(OrderRows, SplitAndLocalFilters) {
+    OrderRow r =
+        SplitOrderRow("P001\n12.50\n0.00\n\n支付宝\n已付款\n2024-01-01 10:00:00\n\n28\n\n");
+    EXPECT_EQ(r[0], "P001");
+    EXPECT_EQ(r[2], "0.00");
+    EXPECT_EQ(r[4], "支付宝");
+    EXPECT_EQ(r[9], "");
+    // A short or damaged row leaves the missing fields empty.
+    EXPECT_EQ(SplitOrderRow("only")[1], "");
+    OrderFilter f;
+    f.amount = "12.5";
+    EXPECT_TRUE(RowMatches(r, f));
+    f.amount = "12.05";
+    EXPECT_FALSE(RowMatches(r, f));
+    f.amount.clear();
+    f.order_no = "00";
+    EXPECT_TRUE(RowMatches(r, f));
+    f.order_no = "P002";
+    EXPECT_FALSE(RowMatches(r, f));
+}
+
+TEST(Receipts, PackedWithinTheBufferAndEndingInASeparator) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 200; ++i) lines.push_back("订单号：P" + std::to_string(100000 + i));
+    lines.push_back(std::string(3000, 'x'));  // longer than a receipt
+    auto receipts = PackReceipts({"Shop", "订单流水"}, lines, "-------------");
+    ASSERT_GT(receipts.size(), 3u);
+    size_t rows = 0;
+    for (const auto& r : receipts) {
+        EXPECT_LE(Utf8ToGbk(r).size(), kMaxReceiptBytes);
+        EXPECT_EQ(r.rfind("Shop\r\n", 0), 0u);
+        EXPECT_EQ(r.substr(r.size() - 13), "-------------");
+        for (size_t at = r.find("订单号"); at != std::string::npos; at = r.find("订单号", at + 1))
+            ++rows;
+    }
+    EXPECT_EQ(rows, 200u);  // nothing lost between receipts
+    EXPECT_TRUE(PackReceipts({"Shop"}, {}, "-------------").empty());
+}
+
+TEST_F(SandboxOrders, PagingFifteenAtATimeToTheLastPage) {
+    MakeOrders(16, 2);
+    OrderInquiry inq(PlatformBackend(*client));
+    ASSERT_EQ(inq.Search(AroundNow()), "");
+    EXPECT_EQ(inq.page(), 1);
+    EXPECT_EQ(inq.rows().size(), 15u);
+    ASSERT_EQ(inq.NextPage(), "");
+    EXPECT_EQ(inq.page(), 2);
+    EXPECT_EQ(inq.rows().size(), 3u);
+    // Past the last page: the text, and page 2 stays on view.
+    EXPECT_EQ(inq.NextPage(), kLastPageText);
+    EXPECT_EQ(inq.page(), 2);
+    EXPECT_EQ(inq.rows().size(), 3u);
+    ASSERT_EQ(inq.PreviousPage(), "");
+    EXPECT_EQ(inq.page(), 1);
+    EXPECT_EQ(inq.PreviousPage(), kFirstPageText);
+
+    // State filter sent to the platform; amount filter applied to the rows shown.
+    OrderFilter f = AroundNow();
+    f.order_state = 7;
+    ASSERT_EQ(inq.Search(f), "");
+    EXPECT_EQ(inq.rows().size(), 15u);
+    for (const auto& r : inq.rows()) EXPECT_EQ(r[5], "已付款");
+    f.amount = "3";
+    ASSERT_EQ(inq.Search(f), "");
+    ASSERT_EQ(inq.rows().size(), 1u);
+    EXPECT_EQ(inq.rows()[0][1], "3.00");
+
+    // A period without orders.
+    f = AroundNow();
+    f.start = {2001, 1, 1, 0, 0, 0};
+    f.end = {2001, 1, 2, 0, 0, 0};
+    EXPECT_EQ(inq.Search(f), kLastPageText);
+    EXPECT_TRUE(inq.rows().empty());
+}
+
+TEST_F(SandboxOrders, StatisticsPeriodTotalsAndReceipt) {
+    MakeOrders(3, 1);
+    OrderInquiry inq(PlatformBackend(*client));
+    OrderFilter f = AroundNow();
+    ASSERT_EQ(inq.Statistics(f), "");
+    const std::string start = TimeText(f.start);
+    const std::string shown = start.substr(0, 4) + "-" + start.substr(4, 2) + "-" +
+                              start.substr(6, 2) + " " + start.substr(8, 2) + ":" +
+                              start.substr(10, 2) + ":" + start.substr(12, 2);
+    EXPECT_EQ(inq.period().rfind(shown + "----", 0), 0u) << inq.period();
+    ASSERT_EQ(inq.statistics().size(), 1u);
+    EXPECT_EQ(inq.statistics()[0].pay_type, "支付宝");
+    EXPECT_EQ(inq.TotalTakings(), "6.00");  // 1 + 2 + 3; the pending order is not counted
+    EXPECT_EQ(inq.TotalCount(), 3);
+    auto receipts = inq.StatisticsReceipts("Shop", "demo");
+    ASSERT_EQ(receipts.size(), 1u);
+    const std::string& r = receipts[0];
+    EXPECT_NE(r.find("订单统计"), std::string::npos);
+    // The closing separator line names the statistics.
+    auto last = r.substr(r.rfind("\r\n") + 2);
+    EXPECT_NE(last.find("-------------"), std::string::npos);
+    EXPECT_NE(last.find("订单统计"), std::string::npos);
+    EXPECT_NE(r.find("6.00"), std::string::npos);
+}
+
+TEST(OrderInquiryNetwork, NetworkFailureTextShownAsItIs) {
+    // Nothing listens on this port: the client gives the network failure text.
+    PlatformClient client("", "", "", "", "http://127.0.0.1:1");
+    client.set_identity(Demo());
+    OrderInquiry inq(PlatformBackend(client));
+    EXPECT_EQ(inq.Search(AroundNow()), std::string(kNetworkFailureText));
+    EXPECT_EQ(inq.Statistics(AroundNow()), std::string(kNetworkFailureText));
+    EXPECT_TRUE(inq.period().empty());
+}
+
+// ---- the page ----
+
+struct RecordingSink : CommandSink {
+    std::vector<std::pair<CheckoutCommand, std::string>> sent;
+    void SendCommand(CheckoutCommand c, std::string p) override { sent.emplace_back(c, p); }
+    void PostCommand(CheckoutCommand c, std::string p) override { sent.emplace_back(c, p); }
+};
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_order_check";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+        return a;
+    }();
+    return *app;
+}
+
+TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {
+    App();
+    MakeOrders(16, 0);
+    AppConfig config;
+    config.LoadCodeTables();
+    config.api_base = sandbox.base_url();
+    config.merchant_id = "M100001";
+    config.client_id = "C1001";
+    config.secret = "sandbox-demo-secret";
+    config.cashier_name = "demo";
+    config.settings.Set("sysBillFirstMsg", "演示商户");
+    RecordingSink sink;
+    std::vector<QString> messages;
+
+    COrderCheckDlg page;
+    ASSERT_TRUE(page.Build());
+    page.DoInit();
+    CheckoutContext ctx;
+    ctx.config = &config;
+    ctx.sink = &sink;
+    page.Attach(ctx);
+    page.SetMessageHandler([&](const QString& m) { messages.push_back(m); });
+
+    auto* pay = page.FindControl<QComboBox>("combo_pay_type");
+    auto* state = page.FindControl<QComboBox>("combo_order_state");
+    ASSERT_TRUE(pay && state);
+    EXPECT_EQ(pay->count(), 51);
+    EXPECT_EQ(state->count(), 12);
+    EXPECT_EQ(pay->currentText(), "全部");
+    // Today 00:00:00 to 23:59:59 is the default period.
+    auto f = page.ReadFilter();
+    EXPECT_EQ(f.start.hour, 0);
+    EXPECT_EQ(f.end.hour, 23);
+    page.FindControl<QDateTimeEdit>("datetime_start")
+        ->setDateTime(QDateTime::currentDateTime().addSecs(-3600));
+    page.FindControl<QDateTimeEdit>("datetime_end")
+        ->setDateTime(QDateTime::currentDateTime().addSecs(3600));
+
+    page.FindControl<QPushButton>("btn_search")->click();
+    auto* list = page.FindControl<QTableWidget>("list_orders");
+    ASSERT_TRUE(messages.empty()) << messages[0].toStdString();
+    EXPECT_EQ(list->rowCount(), 15);
+    EXPECT_EQ(list->columnCount(), 10);
+    EXPECT_EQ(page.FindControl<QLabel>("lab_page")->text(), "第1页");
+    ASSERT_FALSE(sink.sent.empty());
+    EXPECT_EQ(sink.sent.back().first, CheckoutCommand::Voice);
+    EXPECT_EQ(sink.sent.back().second, "checksuccess.mp3");
+
+    page.FindControl<QPushButton>("btn_next_page")->click();
+    EXPECT_EQ(list->rowCount(), 1);
+    page.FindControl<QPushButton>("btn_next_page")->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], kLastPageText);
+    EXPECT_EQ(list->rowCount(), 1);
+
+    sink.sent.clear();
+    page.FindControl<QPushButton>("btn_print_list")->click();
+    ASSERT_FALSE(sink.sent.empty());
+    EXPECT_EQ(sink.sent[0].first, CheckoutCommand::Print);
+    EXPECT_NE(GbkToUtf8(sink.sent[0].second).find("演示商户"), std::string::npos);
+
+    page.FindControl<QPushButton>("btn_statistics")->click();
+    EXPECT_EQ(page.FindControl<QTableWidget>("list_statistics")->rowCount(), 1);
+    EXPECT_TRUE(page.FindControl<QLabel>("lab_period")->text().contains("----"));
+    sink.sent.clear();
+    page.FindControl<QPushButton>("btn_print_statistics")->click();
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_EQ(sink.sent[0].first, CheckoutCommand::Print);
+    // The receipt goes out in GBK and names the statistics.
+    EXPECT_NE(sink.sent[0].second.find(Utf8ToGbk("订单统计")), std::string::npos);
+    EXPECT_LE(sink.sent[0].second.size(), kMaxReceiptBytes);
+}
+
+}  // namespace
+}  // namespace tendrix::inquiry
