@@ -116,6 +116,7 @@ void CReadTxtSendPrint::Run() {
         off_t pos = start_at_end ? ::lseek(fd, 0, SEEK_END) : 0;
         if (pos < 0) pos = 0;
         partial.clear();
+        following_ = true;
 
         while (running_) {
             const ssize_t n = ::pread(fd, buf, sizeof(buf), pos);
@@ -126,6 +127,7 @@ void CReadTxtSendPrint::Run() {
                     // receipt posted just after midnight is printed from the file's start.
                     // A clock set back starts at the end, so nothing is printed twice.
                     start_at_end = DayKey(t) < day;
+                    following_ = false;
                     break;
                 }
                 struct stat st {};

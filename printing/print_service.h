@@ -37,6 +37,8 @@ class CReadTxtSendPrint : public Thread {
     // Blocks handed to the printer, and blocks dropped because the port did not open.
     uint64_t printed() const { return printed_.load(); }
     uint64_t failed() const { return failed_.load(); }
+    // True once the service follows the day's file (everything appended from now on prints).
+    bool following() const { return following_.load(); }
 
   protected:
     void Run() override;
@@ -54,6 +56,7 @@ class CReadTxtSendPrint : public Thread {
     std::atomic<bool> running_{false};
     std::atomic<uint64_t> printed_{0};
     std::atomic<uint64_t> failed_{0};
+    std::atomic<bool> following_{false};
 };
 
 }  // namespace tendrix::printing

@@ -1,0 +1,361 @@
+// The engine through our libPOSDLL.so to real peers: a loopback network printer, a socat pty
+// pair as serial port, a private cupsd with a raw queue, and a USB printer found in a fake
+// sysfs tree.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/serial_device.h"
+#include "common/text_codec.h"
+#include "printing/print_log.h"
+#include "printing/receipt_printer.h"
+#include "printing/usb_lookup.h"
+#include "tests/printing/escpos_decoder.h"
+#include "tests/printing/printer_peers.h"
+#include "tests/support/temp_dir.h"
+
+namespace tendrix::printing {
+namespace {
+namespace fs = std::filesystem;
+using test::LoopbackPrinter;
+
+std::string G(const char* utf8) {
+    return Utf8ToGbk(utf8);
+}
+
+std::string Block() {
+    std::tm t{};
+    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 6, t.tm_hour = 10;
+    return PrintLogRecord(t, G("测试店\r\n订单号：20261206100000000001\r\n-------------\r\n"));
+}
+
+PrinterSetup MakeSetup(const std::string& port, const char* copies, const char* mode) {
+    PrinterSetup s;
+    s.port = port;
+    s.copies = copies;
+    s.blank_lines = "2";
+    s.code_mode = mode;
+    s.sayings[0] = "谢谢惠顾";
+    s.sayings[1] = "客户存根";
+    s.title = "测试店";
+    return s;
+}
+
+// What the engine produces for a setup, rendered in memory.
+std::string Expected(const PrinterSetup& setup, const std::string& qr_prefix = "") {
+    ReceiptOptions o;
+    o.copies = DecimalByte(setup.copies);
+    o.blank_lines = DecimalByte(setup.blank_lines);
+    o.code_mode = DecimalByte(setup.code_mode);
+    o.sayings[0] = Utf8ToGbk(setup.sayings[0]);
+    o.sayings[1] = Utf8ToGbk(setup.sayings[1]);
+    o.title = Utf8ToGbk(setup.title);
+    MemoryPort port;
+    PrintReceipt(port, Block(), qr_prefix, o);
+    return port.bytes();
+}
+
+PrinterOptions Plugin() {
+    PrinterOptions o;
+    o.sdk_path = test::PluginPath();
+    return o;
+}
+
+void PrintOnce(ReceiptPrinter& printer, const PrinterSetup& setup, const std::string& qr = "") {
+    printer.Configure(setup);
+    ASSERT_TRUE(printer.PortOpen()) << printer.OpenError();
+    printer.Print(Block(), qr);
+    printer.ClosePort();
+}
+
+TEST(PortDescription, FormsSelectTheirTransport) {
+    PortDescription p = ParsePortDescription("COM3BoardRate9600");
+    EXPECT_EQ(p.type, Transport::kSerial);
+    EXPECT_EQ(p.name, "COM3");
+    EXPECT_EQ(p.baud, 9600);
+    EXPECT_EQ(ParsePortDescription("COM12").baud, 9600);  // no rate given
+    p = ParsePortDescription("驱动打印机Receipt58");
+    EXPECT_EQ(p.type, Transport::kDriver);
+    EXPECT_EQ(p.name, "Receipt58");
+    EXPECT_EQ(ParsePortDescription("驱动打印机小票").name, G("小票"));
+    p = ParsePortDescription("网口192.168.1.100");
+    EXPECT_EQ(p.type, Transport::kNetwork);
+    EXPECT_EQ(p.name, "192.168.1.100");
+    EXPECT_EQ(ParsePortDescription("LPT1").type, Transport::kParallel);
+    EXPECT_EQ(ParsePortDescription("免驱USB").type, Transport::kUsb);
+    EXPECT_EQ(ParsePortDescription("免驱USB2").type, Transport::kNone);
+    EXPECT_EQ(ParsePortDescription("").type, Transport::kNone);
+    EXPECT_EQ(DecimalByte("3"), 3);
+    EXPECT_EQ(DecimalByte("x"), 0);
+    EXPECT_EQ(DecimalByte("-2"), 0);
+    EXPECT_EQ(DecimalByte("999"), 255);
+}
+
+TEST(PosSdk, LoaderNeedsEveryEntry) {
+    PosSdk sdk;
+    ASSERT_TRUE(sdk.Load(test::PluginPath())) << sdk.Error();
+    EXPECT_TRUE(sdk.Open && sdk.Close && sdk.StartDoc && sdk.EndDoc && sdk.WriteFile &&
+                sdk.SetBarcode);
+    PosSdk other;
+    EXPECT_FALSE(other.Load("libqrencode.so.4"));
+    EXPECT_NE(other.Error().find("POS_Open"), std::string::npos) << other.Error();
+    PosSdk missing;
+    EXPECT_FALSE(missing.Load("/nonexistent/libPOSDLL.so"));
+
+    ReceiptPrinter printer(PrinterOptions{"/nonexistent/libPOSDLL.so"});
+    printer.Configure(MakeSetup("网口127.0.0.1", "1", "0"));
+    EXPECT_FALSE(printer.PortOpen());
+    EXPECT_FALSE(printer.OpenError().empty());
+}
+
+TEST(NetworkPrinter, ReceivesExactlyTheReceiptBytes) {
+    LoopbackPrinter lp;
+    ReceiptPrinter printer(Plugin());
+    const PrinterSetup text = MakeSetup("网口" + lp.address(), "2", "0");
+    PrintOnce(printer, text);
+    const PrinterSetup qr = MakeSetup("网口" + lp.address(), "1", "3");
+    PrintOnce(printer, qr);
+    const PrinterSetup bar = MakeSetup("网口" + lp.address(), "2", "1");
+    PrintOnce(printer, bar);
+    const auto jobs = lp.Jobs(3);
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_EQ(jobs[0], Expected(text));
+    EXPECT_EQ(jobs[1], Expected(qr));
+    // Barcodes go through POS_S_SetBarcode: Code 128 at 40 dots, width 2, height 56, HRI font 0
+    // and position 1; the rest is byte for byte the same.
+    const test::EscPosPage page = test::DecodeEscPos(jobs[2]);
+    EXPECT_TRUE(page.errors.empty());
+    ASSERT_EQ(page.barcodes.size(), 2u);
+    const auto& b = page.barcodes[0];
+    EXPECT_EQ(b.type, 73);
+    EXPECT_EQ(b.data, Code128Data("20261206100000000001"));
+    EXPECT_EQ(std::tie(b.left, b.width, b.height, b.hri_font, b.hri_position),
+              std::make_tuple(40, 2, 56, 0, 1));
+    EXPECT_EQ(page.cuts, 2);
+    EXPECT_EQ(test::DecodeEscPos(Expected(bar)).Texts(), page.Texts());
+}
+
+TEST(NetworkPrinter, RefusedOrSilentPrinterFailsAndTheNextReceiptPrints) {
+    setenv("TENDRIX_PRINTER_CONNECT_MS", "300", 1);
+    // Nobody listens on a port that was just released.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    socklen_t len = sizeof(a);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len);
+    const int closed_port = ntohs(a.sin_port);
+    ::close(probe);
+
+    ReceiptPrinter printer(Plugin());
+    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(closed_port), "1", "0"));
+    EXPECT_FALSE(printer.PortOpen());
+    EXPECT_NE(printer.OpenError().find("refused"), std::string::npos) << printer.OpenError();
+
+    // A printer whose accept queue is full never answers the connect.
+    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+    a.sin_port = 0;
+    ::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&a), &len);
+    ::listen(silent, 0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(f, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+        fillers.push_back(f);
+    }
+    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(ntohs(a.sin_port)), "1", "0"));
+    EXPECT_FALSE(printer.PortOpen());
+    EXPECT_NE(printer.OpenError().find("no answer"), std::string::npos) << printer.OpenError();
+    for (int f : fillers) ::close(f);
+    ::close(silent);
+
+    LoopbackPrinter lp;
+    PrintOnce(printer, MakeSetup("网口" + lp.address(), "1", "0"));
+    EXPECT_EQ(lp.Jobs(1).size(), 1u);
+    unsetenv("TENDRIX_PRINTER_CONNECT_MS");
+}
+
+TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
+    if (!test::ProgramExists("/usr/bin/socat")) GTEST_SKIP() << "socat is not installed";
+    test::TempDir dir;
+    const std::string a = dir / "printer-a", b = dir / "printer-b";
+    test::ChildProcess socat({"socat", "pty,raw,echo=0,link=" + a, "pty,raw,echo=0,link=" + b});
+    ASSERT_TRUE(test::WaitUntil([&] { return fs::exists(a) && fs::exists(b); }))
+        << "socat made no ptys";
+    std::ofstream(dir / "ports.ini") << "COM7=" << a << "\nCOM8=" << dir.path() << "missing\n";
+    setenv("TENDRIX_PORT_MAP", (dir / "ports.ini").c_str(), 1);
+
+    SerialDevice reader;
+    ASSERT_TRUE(reader.Open(b, 115200)) << reader.Error();
+    std::string got;
+    std::atomic<bool> stop{false};
+    std::thread t([&] {
+        char buf[4096];
+        while (!stop) {
+            const long n = reader.Read(buf, sizeof(buf), std::chrono::milliseconds(50));
+            if (n > 0) got.append(buf, size_t(n));
+        }
+    });
+    ReceiptPrinter printer(Plugin());
+    const PrinterSetup setup = MakeSetup("COM7BoardRate115200", "1", "2");
+    PrintOnce(printer, setup, "https://inv.example/?merchantId=1&transCode=");
+    const std::string want = Expected(setup, "https://inv.example/?merchantId=1&transCode=");
+    test::WaitUntil([&] { return stop.load() || got.size() >= want.size(); });
+    stop = true;
+    t.join();
+    EXPECT_EQ(got, want);
+    const auto page = test::DecodeEscPos(got);
+    ASSERT_EQ(page.images.size(), 1u);
+    EXPECT_EQ(test::DecodeQr(page.images[0]),
+              "https://inv.example/?merchantId=1&transCode=20261206100000000001");
+
+    printer.Configure(MakeSetup("COM8BoardRate9600", "1", "0"));  // mapped to a missing device
+    EXPECT_FALSE(printer.PortOpen());
+    unsetenv("TENDRIX_PORT_MAP");
+}
+
+// A cupsd of the test's own with a raw queue whose device is a loopback printer.
+class PrivateCups {
+  public:
+    explicit PrivateCups(const std::string& device_uri) {
+        if (!test::ProgramExists("/usr/sbin/cupsd") || !test::ProgramExists("/usr/sbin/lpadmin")) {
+            problem_ = "cupsd or lpadmin is not installed";
+            return;
+        }
+        if (geteuid() != 0) {
+            problem_ = "cupsd needs root here";
+            return;
+        }
+        const std::string d = dir_.path();
+        for (const char* sub : {"spool", "tmp", "cache", "state"}) fs::create_directories(d + sub);
+        chmod(d.c_str(), 0755);
+        LoopbackPrinter port_probe;  // a free port for cupsd
+        for (int attempt = 0; attempt < 5 && !ready_; ++attempt) {
+            port_ = port_probe.port() + 1 + 7 * attempt;
+            std::ofstream(d + "cupsd.conf")
+                << "Listen 127.0.0.1:" << port_
+                << "\nLogLevel warn\nWebInterface No\nBrowsing No\n"
+                   "DefaultAuthType None\n<Location />\nOrder allow,deny\nAllow all\n"
+                   "</Location>\n<Policy default>\n<Limit All>\nOrder deny,allow\n"
+                   "Allow all\n</Limit>\n</Policy>\n";
+            std::ofstream(d + "cups-files.conf")
+                << "ServerRoot " << d << "\nRequestRoot " << d << "spool\nTempDir " << d
+                << "tmp\nCacheDir " << d << "cache\nStateDir " << d << "state\nAccessLog " << d
+                << "access_log\nErrorLog " << d << "error_log\nPageLog " << d << "page_log\n";
+            cupsd_ = std::make_unique<test::ChildProcess>(std::vector<std::string>{
+                "/usr/sbin/cupsd", "-f", "-c", d + "cupsd.conf", "-s", d + "cups-files.conf"});
+            const std::string server = "127.0.0.1:" + std::to_string(port_);
+            ready_ = test::WaitUntil(
+                [&] {
+                    return cupsd_->Running() &&
+                           test::RunCommand({"/usr/sbin/lpadmin", "-h", server, "-p", "TendrixRaw",
+                                             "-v", device_uri, "-E"}) == 0;
+                },
+                std::chrono::seconds(5));
+            if (!ready_) cupsd_.reset();
+        }
+        if (!ready_) problem_ = "cupsd did not start (see " + d + "error_log)";
+    }
+    bool ready() const { return ready_; }
+    std::string dir() const { return dir_.path(); }
+    const std::string& problem() const { return problem_; }
+    std::string server() const { return "127.0.0.1:" + std::to_string(port_); }
+
+  private:
+    test::TempDir dir_;
+    int port_ = 0;
+    bool ready_ = false;
+    std::string problem_;
+    std::unique_ptr<test::ChildProcess> cupsd_;
+};
+
+TEST(DriverPrinter, RawCupsJobCarriesTheReceipt) {
+    LoopbackPrinter lp;
+    PrivateCups cups("socket://" + lp.address());
+    if (!cups.ready()) GTEST_SKIP() << cups.problem();
+    setenv("CUPS_SERVER", cups.server().c_str(), 1);
+
+    ReceiptPrinter printer(Plugin());
+    // Text mode: both copies in one job.
+    const PrinterSetup text = MakeSetup("驱动打印机TendrixRaw", "2", "0");
+    PrintOnce(printer, text);
+    auto jobs = lp.Jobs(1, std::chrono::seconds(20));
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0], Expected(text));
+    // Code modes: one document per copy.
+    const PrinterSetup qr = MakeSetup("驱动打印机TendrixRaw", "2", "3");
+    PrintOnce(printer, qr);
+    jobs = lp.Jobs(3, std::chrono::seconds(20));
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_EQ(jobs[1] + jobs[2], Expected(qr));
+    EXPECT_EQ(test::DecodeEscPos(jobs[1]).cuts, 1);
+
+    printer.Configure(MakeSetup("驱动打印机NoSuchQueue", "1", "0"));
+    EXPECT_FALSE(printer.PortOpen());
+    unsetenv("CUPS_SERVER");
+}
+
+// sysfs as the kernel lays it out for USB devices, reduced to what the lookup reads.
+void FakeUsbDevice(const fs::path& root, const std::string& name, const std::string& vid,
+                   const std::string& pid, const std::string& product,
+                   const std::string& iface_class, const std::string& lp) {
+    const fs::path dev = root / "devices/pci0000:00/usb1" / name;
+    fs::create_directories(dev / (name + ":1.0"));
+    std::ofstream(dev / "idVendor") << vid << "\n";
+    std::ofstream(dev / "idProduct") << pid << "\n";
+    std::ofstream(dev / "product") << product << "\n";
+    std::ofstream(dev / (name + ":1.0") / "bInterfaceClass") << iface_class << "\n";
+    fs::create_directories(root / "bus/usb/devices");
+    fs::create_directory_symlink(dev, root / "bus/usb/devices" / name);
+    if (!lp.empty()) {
+        const fs::path node = dev / (name + ":1.0") / "usbmisc" / lp;
+        fs::create_directories(node);
+        fs::create_directories(root / "class/usbmisc");
+        fs::create_directory_symlink(node, root / "class/usbmisc" / lp);
+    }
+}
+
+TEST(UsbPrinter, LookupWalksSysfsAndTheDeviceGetsTheBytes) {
+    test::TempDir dir;
+    const fs::path sys = dir / "sys";
+    FakeUsbDevice(sys, "1-1", "046d", "c077", "USB Optical Mouse", "03", "");
+    FakeUsbDevice(sys, "1-3", "1234", "0001", "Printing Support Box", "00",
+                  "lp0");  // match at position 0 only
+    FakeUsbDevice(sys, "1-4", "0483", "5720", "POS58", "07", "lp1");
+    UsbPrinter found = FindUsbPrinter(sys.string(), dir / "dev");
+    EXPECT_EQ(found.vid, "VID_0483");
+    EXPECT_EQ(found.pid, "PID_5720");
+    EXPECT_EQ(found.device_path, (dir / "dev") + "/usb/lp1");
+
+    FakeUsbDevice(sys, "1-2", "28e9", "0289", "热敏打印支持", "00", "lp2");  // named by its product
+    EXPECT_EQ(FindUsbPrinter(sys.string(), dir / "dev").vid, "VID_28E9");
+    EXPECT_TRUE(FindUsbPrinter(dir / "nothing", "/dev").device_path.empty());
+
+    // The device file receives the receipt; barcodes are sent as raw GS k with HRI font B, no HRI.
+    fs::create_directories(dir / "dev/usb");
+    std::ofstream(dir / "dev/usb/lp2").close();
+    PrinterOptions o = Plugin();
+    o.sysfs_root = sys.string();
+    o.dev_root = dir / "dev";
+    ReceiptPrinter printer(o);
+    const PrinterSetup setup = MakeSetup("免驱USB", "2", "1");
+    PrintOnce(printer, setup);
+    std::ifstream in(dir / "dev/usb/lp2", std::ios::binary);
+    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, Expected(setup));
+    const auto page = test::DecodeEscPos(got);
+    ASSERT_EQ(page.barcodes.size(), 2u);
+    EXPECT_EQ(std::tie(page.barcodes[0].hri_font, page.barcodes[0].hri_position),
+              std::make_tuple(1, 0));
+
+    fs::remove(dir / "dev/usb/lp2");
+    printer.Configure(setup);  // unplugged: the lookup finds it, the device file is gone
+    EXPECT_FALSE(printer.PortOpen());
+}
+
+}  // namespace
+}  // namespace tendrix::printing
