@@ -1,0 +1,263 @@
+// The print log writer and the print service together: receipts posted to the writer reach a
+// loopback network printer through the day's print log.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/text_codec.h"
+#include "printing/print_setup.h"
+#include "store/settings.h"
+#include "store/settings_keys.h"
+#include "tests/printing/escpos_decoder.h"
+#include "tests/printing/printer_peers.h"
+#include "tests/support/temp_dir.h"
+
+namespace tendrix::printing {
+namespace {
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string G(const std::string& utf8) {
+    return Utf8ToGbk(utf8);
+}
+
+std::tm At(int y, int mo, int d, int h, int mi, int s) {
+    std::tm t{};
+    t.tm_year = y - 1900, t.tm_mon = mo - 1, t.tm_mday = d, t.tm_hour = h, t.tm_min = mi,
+    t.tm_sec = s;
+    return t;
+}
+
+class FakeClock {
+  public:
+    explicit FakeClock(std::tm t) : now_(t) {}
+    void Set(std::tm t) {
+        std::lock_guard<std::mutex> g(m_);
+        now_ = t;
+    }
+    LocalClock Fn() {
+        return [this] {
+            std::lock_guard<std::mutex> g(m_);
+            return now_;
+        };
+    }
+
+  private:
+    std::mutex m_;
+    std::tm now_;
+};
+
+class RecordingSink : public CommandSink {
+  public:
+    void SendCommand(CheckoutCommand cmd, std::string payload) override {
+        PostCommand(cmd, std::move(payload));
+    }
+    void PostCommand(CheckoutCommand cmd, std::string payload) override {
+        std::lock_guard<std::mutex> g(m_);
+        got_.emplace_back(cmd, std::move(payload));
+    }
+    std::vector<std::pair<CheckoutCommand, std::string>> Got() {
+        std::lock_guard<std::mutex> g(m_);
+        return got_;
+    }
+
+  private:
+    std::mutex m_;
+    std::vector<std::pair<CheckoutCommand, std::string>> got_;
+};
+
+std::string Receipt(const std::string& order) {
+    return G("测试店\r\n订单号：" + order + "\r\n-------------\r\n");
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class PrintServiceTest : public ::testing::Test {
+  protected:
+    PrintConfig Config(const std::string& port) {
+        PrintConfig c;
+        c.log_dir = dir.path() + "log/";
+        c.title = "测试店";
+        c.port_way = "网口";
+        c.port = port;
+        c.copies = "1";
+        c.blank_lines = "1";
+        c.code_mode = "0";
+        c.sayings[0] = "谢谢";
+        c.sayings[1] = "存根";
+        return c;
+    }
+    void Configure(const PrintConfig& c) {
+        PrintingOptions o;
+        o.printer.sdk_path = test::PluginPath();
+        o.clock = clock.Fn();
+        ConfigurePrinting(c, &sink, writer, service, o);
+        if (service) ASSERT_TRUE(test::WaitUntil([&] { return service->following(); }));
+    }
+    // Decoded printed lines of a job.
+    static std::vector<std::string> Lines(const std::string& job) {
+        const auto page = test::DecodeEscPos(job);
+        EXPECT_TRUE(page.errors.empty());
+        return page.Texts();
+    }
+    static bool Has(const std::vector<std::string>& lines, const std::string& text) {
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
+    void TearDown() override {
+        service.reset();
+        writer.reset();
+    }
+
+    test::TempDir dir;
+    FakeClock clock{At(2026, 12, 6, 10, 0, 0)};
+    RecordingSink sink;
+    test::LoopbackPrinter lp;
+    std::unique_ptr<PrintLogWriter> writer;
+    std::unique_ptr<CReadTxtSendPrint> service;
+};
+
+TEST_F(PrintServiceTest, ReceiptsPostedInQuickSuccessionPrintSeparately) {
+    Configure(Config("网口" + lp.address()));
+    std::string buffer = Receipt("1001");
+    writer->Post(buffer);
+    buffer.assign(Receipt("1002"));  // the caller may reuse its buffer at once
+    writer->Post(buffer);
+    const auto jobs = lp.Jobs(2);
+    ASSERT_EQ(jobs.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        const auto lines = Lines(jobs[i]);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0], "2026-12-06 10:00:00");  // each receipt with its own stamp
+        EXPECT_TRUE(Has(lines, G(i == 0 ? "订单号：1001" : "订单号：1002")));
+        EXPECT_FALSE(Has(lines, G(i == 0 ? "订单号：1002" : "订单号：1001")));
+    }
+    // The log keeps the record in its text-mode form.
+    EXPECT_EQ(ReadFile(dir.path() + "log/printlog2026-12-06.txt"),
+              PrintLogRecord(At(2026, 12, 6, 10, 0, 0), Receipt("1001")) +
+                  PrintLogRecord(At(2026, 12, 6, 10, 0, 0), Receipt("1002")));
+    EXPECT_EQ(PrintLogRecord(At(2026, 1, 2, 3, 4, 5), "A\r\nB"),
+              "2026-01-02 03:04:05\r\r\n\r\r\n\r\r\nA\r\r\nB\r\n");
+}
+
+TEST_F(PrintServiceTest, StartsAtTheEndOfTheLogAndHoldsAnUnfinishedBlock) {
+    fs::create_directories(dir.path() + "log");
+    std::ofstream(dir.path() + "log/printlog2026-12-06.txt", std::ios::binary)
+        << PrintLogRecord(At(2026, 12, 6, 9, 0, 0), Receipt("0900"));
+    Configure(Config("网口" + lp.address()));
+    writer->Post(G("第一部分\r\n"));  // no separator yet
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(lp.JobCount(), 0u);
+    writer->Post(Receipt("1003"));
+    const auto jobs = lp.Jobs(1);
+    ASSERT_EQ(jobs.size(), 1u);
+    const auto lines = Lines(jobs[0]);
+    EXPECT_FALSE(Has(lines, G("订单号：0900")));  // already in the log before the start
+    EXPECT_TRUE(Has(lines, G("第一部分")));
+    EXPECT_TRUE(Has(lines, G("订单号：1003")));
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(lp.JobCount(), 1u);
+}
+
+TEST_F(PrintServiceTest, ReceiptJustAfterMidnightGoesToTheNewFileAndPrints) {
+    clock.Set(At(2026, 12, 6, 23, 59, 58));
+    Configure(Config("网口" + lp.address()));
+    writer->Post(Receipt("2359"));
+    ASSERT_EQ(lp.Jobs(1).size(), 1u);
+    clock.Set(At(2026, 12, 7, 0, 0, 1));
+    writer->Post(Receipt("0000"));
+    const auto jobs = lp.Jobs(2);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_TRUE(Has(Lines(jobs[1]), G("订单号：0000")));
+    EXPECT_EQ(Lines(jobs[1])[0], "2026-12-07 00:00:01");
+    const std::string old_day = ReadFile(dir.path() + "log/printlog2026-12-06.txt");
+    const std::string new_day = ReadFile(dir.path() + "log/printlog2026-12-07.txt");
+    EXPECT_NE(old_day.find(G("订单号：2359")), std::string::npos);
+    EXPECT_EQ(old_day.find(G("订单号：0000")), std::string::npos);
+    EXPECT_EQ(new_day, PrintLogRecord(At(2026, 12, 7, 0, 0, 1), Receipt("0000")));
+
+    // The next day's receipts keep printing from the new file.
+    writer->Post(Receipt("0001"));
+    EXPECT_EQ(lp.Jobs(3).size(), 3u);
+}
+
+TEST_F(PrintServiceTest, PortWayNoneStillLogsIntoTheConfiguredDirectory) {
+    Settings s;
+    for (const auto& [k, v] : std::map<std::string, std::string>{
+             {keys::sysPrintBillPath, dir.path() + "bills"}, {keys::sysPrinterPortWay, "无"}})
+        s.Set(k, v);
+    const PrintConfig c = PrintConfigFromSettings(s, dir.path() + "default/", "", "");
+    EXPECT_EQ(c.log_dir, dir.path() + "bills/");  // a directory without '/' is that directory
+    Configure(c);
+    EXPECT_EQ(service, nullptr);
+    writer->Post(Receipt("1100"));
+    const std::string file = dir.path() + "bills/printlog2026-12-06.txt";
+    ASSERT_TRUE(test::WaitUntil([&] { return writer->written() == 1; }));
+    EXPECT_EQ(ReadFile(file), PrintLogRecord(At(2026, 12, 6, 10, 0, 0), Receipt("1100")));
+
+    s.Set(keys::sysPrintBillPath, "无");
+    EXPECT_EQ(PrintConfigFromSettings(s, dir.path() + "default/", "", "").log_dir,
+              dir.path() + "default/");
+
+    // A writer that is replaced first writes everything posted to it.
+    for (int i = 0; i < 50; ++i) writer->Post(Receipt(std::to_string(2000 + i)));
+    Configure(c);
+    const std::string all = ReadFile(file);
+    EXPECT_NE(all.find(G("订单号：2049")), std::string::npos);
+}
+
+TEST_F(PrintServiceTest, PortOpenFailureIsReportedAndTheNextReceiptPrints) {
+    Configure(Config("网口127.0.0.1:1"));
+    writer->Post(Receipt("1200"));
+    ASSERT_TRUE(test::WaitUntil([&] { return !sink.Got().empty(); }));
+    const auto got = sink.Got();
+    EXPECT_EQ(got[0].first, CheckoutCommand::ShowMessage);
+    EXPECT_EQ(got[0].second, G("端口打开失败，请查看是否被占用或者删除！"));
+    EXPECT_EQ(service->failed(), 1u);
+
+    const std::string sayings[2] = {"谢谢", "存根"};
+    service->SetPrinter("网口" + lp.address(), "1", "1", "0", sayings, &sink);
+    writer->Post(Receipt("1201"));
+    const auto jobs = lp.Jobs(1);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(Has(Lines(jobs[0]), G("订单号：1201")));
+    EXPECT_FALSE(Has(Lines(jobs[0]), G("订单号：1200")));  // the failed block is not retried
+}
+
+TEST(PrintSetup, SettingsGiveThePortCodeModeAndQrPrefix) {
+    Settings s;
+    auto port = [&](const char* way) {
+        s.Set(keys::sysPrinterPortWay, way);
+        return PortDescriptionFromSettings(s);
+    };
+    s.Set(keys::sysPrinterComId, "COM3");
+    s.Set(keys::sysPrinterComBaudRate, "9600");
+    s.Set(keys::sysPrinterDriverName, "Receipt58");
+    s.Set(keys::sysPrinterParallerPortId, "LPT1");
+    s.Set(keys::sysPrinterNetIp, "192.168.1.100");
+    EXPECT_EQ(port("串口"), "COM3BoardRate9600");
+    EXPECT_EQ(port("驱动打印机"), "驱动打印机Receipt58");
+    EXPECT_EQ(port("免驱USB"), "免驱USB");
+    EXPECT_EQ(port("并口"), "LPT1");
+    EXPECT_EQ(port("网口"), "网口192.168.1.100");
+    EXPECT_EQ(port("其他"), "");
+
+    EXPECT_EQ(CodeModeFromSettings(s), "0");
+    s.Set(keys::sysIsPrintBarCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "1");
+    s.Set(keys::sysIsPrQRCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "3");
+    s.Set(keys::sysIsPrQRCodeOrderId, "FALSE");
+    s.Set(keys::sysIsPrintQRBarCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "2");
+
+    CReadTxtSendPrint service;
+    service.SetQrPrefix("https://inv.example/q?", "M100");
+    EXPECT_EQ(service.QrPrefix(), "https://inv.example/q?merchantId=M100&transCode=");
+}
+
+}  // namespace
+}  // namespace tendrix::printing
