@@ -1,0 +1,115 @@
+#include "input/after_payment.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tendrix {
+namespace {
+
+// Reads the leading decimal integer of a setting ("5" -> 5, "abc" -> 0).
+long LeadingInt(const std::string& s) {
+    return std::strtol(s.c_str(), nullptr, 10);
+}
+
+// The key of "CTRL + %c" / "ALT + %c": the character after the prefix, letters upper-cased
+// (a lower-case letter's code would name a keypad or function key). 0 when missing.
+int ComboKey(const std::string& step, const char* prefix) {
+    char c = 0;
+    const size_t at = step.find(prefix);
+    const std::string fmt = std::string(prefix) + " %c";
+    if (std::sscanf(step.c_str() + at, fmt.c_str(), &c) != 1) return 0;
+    return std::toupper(static_cast<unsigned char>(c));
+}
+
+}  // namespace
+
+std::optional<ScreenRect> ParseRectSetting(const std::string& value) {
+    int top = 0, left = 0, right = 0, bottom = 0, used = 0;
+    if (std::sscanf(value.c_str(), "top:%d, left:%d, right:%d, bottom:%d%n", &top, &left, &right,
+                    &bottom, &used) != 4)
+        return std::nullopt;
+    return ScreenRect{left, top, right, bottom};
+}
+
+AfterPaymentTemplate BuildAfterPaymentTemplate(const Settings& settings) {
+    AfterPaymentTemplate t;
+    if (auto r = ParseRectSetting(settings.Get("sysReductionFoucus"))) t.focus_point = r->centre();
+    if (LeadingInt(settings.Get("sysIsOpenPaySuccessClose")) <= 0) return t;
+    for (const char* key : {"sysIsPaySuccessHotKeyNext1", "sysIsPaySuccessHotKeyNext2",
+                            "sysIsPaySuccessHotKeyNext3"}) {
+        const std::string& v = settings.Get(key);
+        if (v == "无") break;
+        t.steps.push_back(v);
+    }
+    const std::string& where = settings.Get("sysPrintMoneyProgram");
+    int before = -1;
+    if (where == "第一步快捷键之前") before = 0;
+    if (where == "第二步快捷键之前") before = 1;
+    if (where == "第三步快捷键之前") before = 2;
+    if (before >= 0) {
+        // With fewer hotkey steps than that, the amount comes after the last of them.
+        const size_t at = std::min(static_cast<size_t>(before), t.steps.size());
+        t.steps.insert(t.steps.begin() + static_cast<long>(at), kPrintMoneyStep);
+    }
+    const long interval = LeadingInt(settings.Get("sysPrintKeytime"));
+    if (interval > 0) t.step_interval_ms = static_cast<int>(std::min(interval, 600000L));
+    if (auto r = ParseRectSetting(settings.Get("sysPrintMoneyFocusPos")))
+        t.amount_point = r->centre();
+    return t;
+}
+
+void PlayAfterPaymentStep(DesktopServices& desktop, const std::string& step,
+                          ScreenPoint amount_point, ScreenPoint focus_point) {
+    if (step.find(kPrintMoneyStep) != std::string::npos) {
+        desktop.MoveCursor(amount_point);
+        desktop.Click();
+        desktop.KeyDown(vk::kControl);
+        desktop.KeyDown('A');
+        desktop.KeyUp(vk::kControl);
+        desktop.KeyUp('A');
+        desktop.KeyPress(vk::kBack);
+        for (char c : step) {
+            if (c >= '0' && c <= '9') {
+                desktop.KeyPress(vk::kNumpad0 + (c - '0'));
+            } else if (c == '.') {
+                desktop.KeyPress(vk::kDecimal);
+            }
+        }
+    } else if (const size_t at = step.find("KeyBody"); at != std::string::npos) {
+        int key = 0;
+        std::sscanf(step.c_str() + at, "KeyBody%d", &key);
+        if (key > 0 && key < 256) desktop.KeyPress(key);
+    } else if (step.find("ALT +") != std::string::npos) {
+        const int key = ComboKey(step, "ALT +");
+        desktop.KeyDown(vk::kMenu);
+        if (key) desktop.KeyDown(key);
+        desktop.KeyUp(vk::kMenu);
+        if (key) desktop.KeyUp(key);
+    } else if (step.find("CTRL +") != std::string::npos) {
+        const int key = ComboKey(step, "CTRL +");
+        desktop.KeyDown(vk::kControl);
+        if (key) desktop.KeyDown(key);
+        desktop.KeyUp(vk::kControl);
+        if (key) desktop.KeyUp(key);
+    } else if (step.find(kReductionFocusStep) != std::string::npos) {
+        desktop.MoveCursor(focus_point);
+        desktop.Click();
+    }
+}
+
+void AfterPaymentRunner::Start(const std::string& amount) {
+    for (const std::string& step : template_.steps) {
+        run_list_.push_back(step.find(kPrintMoneyStep) != std::string::npos ? step + amount : step);
+    }
+}
+
+bool AfterPaymentRunner::Tick(DesktopServices& desktop, bool main_hidden, bool popup_visible) {
+    if (!main_hidden || popup_visible || run_list_.empty()) return false;
+    const std::string step = run_list_.front();
+    run_list_.pop_front();
+    PlayAfterPaymentStep(desktop, step, template_.amount_point, template_.focus_point);
+    return true;
+}
+
+}  // namespace tendrix

@@ -1,0 +1,58 @@
+#pragma once
+// The after-payment sequence: clicks and keystrokes played into the POS program after a
+// successful payment (restoring its focus, pressing its hotkeys, typing the paid amount).
+//
+// Step texts: "CTRL + %c", "ALT + %c", "KeyBody%d" (a virtual key in decimal),
+// "reduction_focus" (click the focus-restore point) and "printmoney:" followed by the
+// amount (click the amount point, select all, erase, type the amount on the keypad).
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "desktop/desktop_services.h"
+#include "store/settings.h"
+
+namespace tendrix {
+
+inline constexpr const char* kPrintMoneyStep = "printmoney:";
+inline constexpr const char* kReductionFocusStep = "reduction_focus";
+inline constexpr int kStepTimerId = 17;
+
+// "top:%d, left:%d, right:%d, bottom:%d"; nullopt for any other text ("FALSE", "", "无").
+std::optional<ScreenRect> ParseRectSetting(const std::string& value);
+
+struct AfterPaymentTemplate {
+    std::vector<std::string> steps;
+    ScreenPoint focus_point;   // centre of sysReductionFoucus; (0,0) = not set
+    ScreenPoint amount_point;  // centre of sysPrintMoneyFocusPos; (0,0) = not set
+    int step_interval_ms = 0;  // sysPrintKeytime; timer 17 runs only when positive
+};
+
+// Built whenever the settings are applied.
+AfterPaymentTemplate BuildAfterPaymentTemplate(const Settings& settings);
+
+// Plays one step on the desktop.
+void PlayAfterPaymentStep(DesktopServices& desktop, const std::string& step,
+                          ScreenPoint amount_point, ScreenPoint focus_point);
+
+// The run list: filled by command 13, drained one step per tick of timer 17.
+class AfterPaymentRunner {
+  public:
+    void SetTemplate(AfterPaymentTemplate t) { template_ = std::move(t); }
+    const AfterPaymentTemplate& templ() const { return template_; }
+
+    // Command 13: appends the template's steps, the amount added to each "printmoney:" step.
+    void Start(const std::string& amount);
+    // Timer 17: plays the first step while the main window is hidden and the payment popup
+    // is not visible. Returns true when a step was played.
+    bool Tick(DesktopServices& desktop, bool main_hidden, bool popup_visible);
+
+    const std::deque<std::string>& pending() const { return run_list_; }
+
+  private:
+    AfterPaymentTemplate template_;
+    std::deque<std::string> run_list_;
+};
+
+}  // namespace tendrix

@@ -1,0 +1,117 @@
+#include "input/after_payment.h"
+
+#include <gtest/gtest.h>
+
+#include "desktop/recording_desktop.h"
+
+namespace tendrix {
+namespace {
+
+using Steps = std::vector<std::string>;
+
+Settings Base() {
+    Settings s;
+    s.Set("sysIsOpenPaySuccessClose", "5");
+    s.Set("sysIsPaySuccessHotKeyNext1", "KeyBody13");
+    s.Set("sysIsPaySuccessHotKeyNext2", "ALT + P");
+    s.Set("sysIsPaySuccessHotKeyNext3", "CTRL + S");
+    s.Set("sysPrintMoneyProgram", "无");
+    s.Set("sysPrintKeytime", "300");
+    s.Set("sysPrintMoneyFocusPos", "top:100, left:200, right:301, bottom:151");
+    s.Set("sysReductionFoucus", "top:10, left:20, right:40, bottom:30");
+    return s;
+}
+
+TEST(AfterPaymentTemplate, AmountStepInsertedWhereConfigured) {
+    Settings s = Base();
+    const std::pair<const char*, Steps> cases[] = {
+        {"无", {"KeyBody13", "ALT + P", "CTRL + S"}},
+        {"第一步快捷键之前", {"printmoney:", "KeyBody13", "ALT + P", "CTRL + S"}},
+        {"第二步快捷键之前", {"KeyBody13", "printmoney:", "ALT + P", "CTRL + S"}},
+        {"第三步快捷键之前", {"KeyBody13", "ALT + P", "printmoney:", "CTRL + S"}},
+    };
+    for (const auto& [where, steps] : cases) {
+        s.Set("sysPrintMoneyProgram", where);
+        EXPECT_EQ(BuildAfterPaymentTemplate(s).steps, steps) << where;
+    }
+    const AfterPaymentTemplate t = BuildAfterPaymentTemplate(s);
+    EXPECT_EQ(t.amount_point, (ScreenPoint{250, 125}));  // integer centre
+    EXPECT_EQ(t.focus_point, (ScreenPoint{30, 20}));
+    EXPECT_EQ(t.step_interval_ms, 300);
+}
+
+TEST(AfterPaymentTemplate, FewerHotKeyStepsAndDisabledSequence) {
+    Settings s = Base();
+    s.Set("sysIsPaySuccessHotKeyNext2", "无");  // ends the list: step 3 is not read
+    s.Set("sysPrintMoneyProgram", "第二步快捷键之前");
+    EXPECT_EQ(BuildAfterPaymentTemplate(s).steps, (Steps{"KeyBody13", "printmoney:"}));
+    s.Set("sysIsPaySuccessHotKeyNext1", "无");
+    s.Set("sysPrintMoneyProgram", "第三步快捷键之前");
+    EXPECT_EQ(BuildAfterPaymentTemplate(s).steps, (Steps{"printmoney:"}));
+
+    for (const char* off : {"0", "-1", "FALSE", ""}) {
+        s.Set("sysIsOpenPaySuccessClose", off);
+        const AfterPaymentTemplate t = BuildAfterPaymentTemplate(s);
+        EXPECT_TRUE(t.steps.empty()) << off;
+        EXPECT_EQ(t.amount_point, ScreenPoint{});
+        EXPECT_EQ(t.focus_point, (ScreenPoint{30, 20}));  // read regardless
+    }
+    s = Base();
+    s.Set("sysPrintKeytime", "0");
+    s.Set("sysReductionFoucus", "FALSE");
+    EXPECT_EQ(BuildAfterPaymentTemplate(s).step_interval_ms, 0);
+    EXPECT_EQ(BuildAfterPaymentTemplate(s).focus_point, ScreenPoint{});
+}
+
+TEST(AfterPaymentPlayer, ExactKeyAndMouseSequences) {
+    RecordingDesktop d;
+    const ScreenPoint amount{250, 125}, focus{30, 20};
+    PlayAfterPaymentStep(d, "printmoney:12.50", amount, focus);
+    EXPECT_EQ(d.Log(),
+              (Steps{"move 250,125", "down L", "up L", "key+ 17", "key+ 65", "key- 17", "key- 65",
+                     "key+ 8", "key- 8", "key+ 97", "key- 97", "key+ 98", "key- 98", "key+ 110",
+                     "key- 110", "key+ 101", "key- 101", "key+ 96", "key- 96"}));
+    d.ClearLog();
+    PlayAfterPaymentStep(d, "KeyBody13", amount, focus);
+    PlayAfterPaymentStep(d, "ALT + p", amount, focus);
+    PlayAfterPaymentStep(d, "CTRL + S", amount, focus);
+    PlayAfterPaymentStep(d, "reduction_focus", amount, focus);
+    EXPECT_EQ(d.Log(),
+              (Steps{"key+ 13", "key- 13", "key+ 18", "key+ 80", "key- 18", "key- 80", "key+ 17",
+                     "key+ 83", "key- 17", "key- 83", "move 30,20", "down L", "up L"}));
+    // Malformed steps send only what their format read.
+    d.ClearLog();
+    PlayAfterPaymentStep(d, "KeyBodyX", amount, focus);
+    PlayAfterPaymentStep(d, "CTRL +", amount, focus);
+    PlayAfterPaymentStep(d, "unknown", amount, focus);
+    EXPECT_EQ(d.Log(), (Steps{"key+ 17", "key- 17"}));
+}
+
+TEST(AfterPaymentRunner, OneStepPerTickWhileHiddenAndNoPopup) {
+    Settings s = Base();
+    s.Set("sysPrintMoneyProgram", "第一步快捷键之前");
+    AfterPaymentRunner r;
+    r.SetTemplate(BuildAfterPaymentTemplate(s));
+    r.Start("8.00");
+    EXPECT_EQ(r.pending().front(), "printmoney:8.00");
+    ASSERT_EQ(r.pending().size(), 4u);
+    RecordingDesktop d;
+    EXPECT_FALSE(r.Tick(d, /*main_hidden=*/false, /*popup_visible=*/false));
+    EXPECT_FALSE(r.Tick(d, true, true));
+    EXPECT_TRUE(d.Log().empty());
+    EXPECT_TRUE(r.Tick(d, true, false));
+    EXPECT_EQ(d.Log().front(), "move 250,125");
+    EXPECT_EQ(r.pending().size(), 3u);
+    while (r.Tick(d, true, false)) {
+    }
+    EXPECT_TRUE(r.pending().empty());
+}
+
+TEST(RectSetting, Format) {
+    EXPECT_EQ(ParseRectSetting("top:1, left:2, right:3, bottom:4"), (ScreenRect{2, 1, 3, 4}));
+    EXPECT_FALSE(ParseRectSetting("FALSE"));
+    EXPECT_FALSE(ParseRectSetting("top:1, left:2"));
+}
+
+}  // namespace
+}  // namespace tendrix

@@ -1,0 +1,72 @@
+// The payment-code input against a real X server: what the after-payment player and the
+// replay send must arrive in a plain X window exactly.
+#include <gtest/gtest.h>
+
+#include "desktop/x11_desktop.h"
+#include "input/after_payment.h"
+#include "input/hotkeys.h"
+#include "input/scan_classifier.h"
+#include "tests/desktop/x_test_window.h"
+#include "tests/desktop/xvfb_server.h"
+#include "tests/input/fakes.h"
+
+namespace tendrix {
+namespace {
+
+class X11InputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!xvfb_.ok()) GTEST_SKIP() << xvfb_.error();
+        desktop_ = CreateX11DesktopOn(xvfb_.display());
+        ASSERT_NE(desktop_, nullptr);
+    }
+    test::XvfbServer xvfb_;
+    std::unique_ptr<DesktopServices> desktop_;
+};
+
+TEST_F(X11InputTest, AmountStepArrivesAsClickSelectAllEraseAndKeypadDigits) {
+    test::XTestWindow pos(xvfb_.display(), 100, 100, 400, 300, "POS");
+    ASSERT_TRUE(pos.ok());
+    PlayAfterPaymentStep(*desktop_, "printmoney:12.50", {300, 250}, {});
+    const auto records = pos.Collect(12);
+    EXPECT_EQ(records, (std::vector<std::string>{"press 1", "release 1", "key Control_L", "key a",
+                                                 "key BackSpace", "key KP_1", "key KP_2",
+                                                 "key KP_Decimal", "key KP_5", "key KP_0"}));
+    EXPECT_EQ(pos.typed(), std::string("\x01\x08") + "12.50");
+    EXPECT_EQ(desktop_->CursorPos(), (ScreenPoint{300, 250}));
+}
+
+TEST_F(X11InputTest, ReplayedProductBarcodeIsTypedIntoTheForegroundWindow) {
+    test::XTestWindow pos(xvfb_.display(), 0, 0, 300, 200, "POS");
+    ASSERT_TRUE(pos.ok());
+    test::FakeMainWindow main;
+    ScanClassifier classifier(*desktop_, main, main);
+    classifier.Configure(CaptureWay::Keyboard, true);
+    for (char c : std::string("6901234567892\r")) classifier.OnHookChar(c);
+    classifier.Tick();
+    EXPECT_EQ(main.log, (std::vector<std::string>{"hook 1", "hook 0"}));
+    pos.Collect(14);
+    EXPECT_EQ(pos.typed(), "6901234567892\r");
+}
+
+TEST_F(X11InputTest, GlobalHotKeyFromSettingsFires) {
+    Settings s;
+    s.Set("sysShowHideHotKey", "F12");
+    s.Set("sysHookOpenOff", "alt + H");
+    int show_hide = 0, hook = 0;
+    ASSERT_TRUE(
+        RegisterGlobalHotKeys(*desktop_, s, {[&] { ++show_hide; }, {}, [&] { ++hook; }}).empty());
+    desktop_->KeyPress(vk::kF12);
+    desktop_->KeyDown(vk::kMenu);
+    desktop_->KeyPress('H');
+    desktop_->KeyUp(vk::kMenu);
+    for (int i = 0; i < 300 && (show_hide < 1 || hook < 1); ++i) {
+        desktop_->ProcessEvents();
+        usleep(10000);
+    }
+    EXPECT_EQ(show_hide, 1);
+    EXPECT_EQ(hook, 1);
+}
+
+}  // namespace
+}  // namespace tendrix
