@@ -216,6 +216,10 @@ bool PayResultSession::StartPayment(const std::string& amount_yuan, const std::s
         return false;
     }
     if (!GuardUnresolved()) return false;
+    struct Notify {
+        ResultPageView& v;
+        ~Notify() { v.OnUnresolvedChanged(); }
+    } notify{view_};
 
     // Write ahead: the number the request is about to carry is on disk before it leaves.
     const std::time_t now = std::time(nullptr);
@@ -280,6 +284,10 @@ void PayResultSession::OnTimer(int id) {
 }
 
 void PayResultSession::Query() {
+    struct Notify {
+        ResultPageView& v;
+        ~Notify() { v.OnUnresolvedChanged(); }
+    } notify{view_};
     const std::string order_id = PlatformOrderOf(result_text_);
     const std::string out_order_id = MerchantOrderOf(result_text_);
     if (order_id.empty() && out_order_id.empty()) {
@@ -352,6 +360,7 @@ void PayResultSession::Query() {
 
 void PayResultSession::FinishOrder(int state) {
     print_data_ = ReceiptText();
+    view_.OnOrderFinished(print_data_);
     if (config_.settings.IsTrue(keys::sysAutoPrintBill)) OnPrintClick();
 
     const bool deposit = IsDepositFreeze(result_text_);
@@ -411,11 +420,13 @@ void PayResultSession::OnReturnClick() {
     const int state = StateOf(result_text_);
     if (state == 1 || state == 12 || state == 13)
         view_.ShowMessage(std::string(kAbandonMonitoringText));
-    if (return_mark_ == kTimerReturnMark && state == 7)
-        Send(CheckoutCommand::ToggleShowHide, std::string());
+    // Disarm before hiding the main window: hiding presses this page's close control, and
+    // that second return must not hide the window again.
+    const bool timed_return = return_mark_ == kTimerReturnMark;
     timer45_ms_ = 0;
     view_.KillTimer(kReturnTimerId);
     return_mark_.clear();
+    if (timed_return && state == 7) Send(CheckoutCommand::ToggleShowHide, std::string());
 }
 
 bool PayResultSession::Refund(const std::string& amount_yuan, const std::string& order_id,
@@ -460,8 +471,10 @@ bool PayResultSession::Cancel(const std::string& order_id, const std::string& re
         view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
     } else {
         SetResult(Join(lines));
-        if (unresolved_ && StateOf(result_text_) == 4)
+        if (unresolved_ && StateOf(result_text_) == 4) {
             unresolved_->Resolve("", PlatformOrderOf(result_text_));
+            view_.OnUnresolvedChanged();
+        }
         view_.ShowMessage(result_text_);
     }
     return true;
@@ -512,6 +525,7 @@ bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::stri
         record.created_at = std::time(nullptr);
         record.confirmed = true;
         unresolved_->Add(record);
+        view_.OnUnresolvedChanged();
     }
     view_.ShowQrCode(link, qr_picture_counter_++);
     StartQueryTimer(kPollPeriodMs);

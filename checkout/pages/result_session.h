@@ -37,6 +37,10 @@ class ResultPageView {
     virtual void SetQrText(const std::string& text) = 0;
     // The payment popup with a title of the popup table and an amount text.
     virtual void ShowPopup(const std::string& title, const std::string& amount) = 0;
+    // An order was found paid or refunded; `receipt` is its receipt text (UTF-8).
+    virtual void OnOrderFinished(const std::string& /*receipt*/) {}
+    // The list of unresolved orders may have changed.
+    virtual void OnUnresolvedChanged() {}
 };
 
 // What Current order reads back out of the result text.

@@ -1,0 +1,81 @@
+#pragma once
+// CPayResultDlg ("PayResultDlg", layout PayResultDlg.xml): the page that carries one order
+// from its creation to its outcome. A thin shell over PayResultSession: it shows the result
+// text in `tade_result`, runs timer 9 on it and timer 45 on `btn_return`, and shows the
+// session's messages in the shared message box.
+#include <memory>
+
+#include "checkout/checkout_pages.h"
+#include "checkout/pages/result_session.h"
+#include "ui/window.h"
+
+class QAbstractButton;
+class QPlainTextEdit;
+
+namespace tendrix::checkout {
+
+class QrLabel;
+class UnresolvedOrderStore;
+
+class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageView {
+    Q_OBJECT
+  public:
+    explicit CPayResultDlg(QWidget* parent = nullptr);
+    ~CPayResultDlg() override;
+
+    void DoInit() override;
+    void Notify(const ui::Notification& msg) override;
+
+    // ICheckoutPage / IPayResultPage
+    void Attach(const CheckoutContext& context) override;
+    void StartPayment(const QString& amount, const QString& code, const QString& pay_type) override;
+    void PreCreate(const QString& amount, const QString& pay_type_name) override;
+    void Refund(const QString& amount, const QString& order_no, const QString& reason) override;
+    void Cancel(const QString& order_no, const QString& reason) override;
+    void ClearResult() override;
+    void SetReturnText(const QString& text) override;
+    void SetCancelOrRefundText(const QString& text) override;
+    void PressClose() override;
+    void SetPopup(IPaymentPopup* popup) override { popup_ = popup; }
+    void CurrentOrder(QString& order_no, int& state) const override;
+
+    // Shows the oldest unresolved order and queries it (the pay page's notice).
+    bool ShowOldestUnresolved();
+    int UnresolvedCount();
+
+    PayResultSession* session() { return session_.get(); }
+    UnresolvedOrderStore* unresolved_store() { return store_.get(); }
+
+    // ResultPageView
+    void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    void ShowResultText(const std::string& text) override;
+    void SetTimer(int id, int ms) override;
+    void KillTimer(int id) override;
+    void SetCancelButtonText(const std::string& text) override;
+    void ShowQrCode(const std::string& link, int number) override;
+    void HideQrCode() override;
+    void SetQrText(const std::string& text) override;
+    void ShowPopup(const std::string& title, const std::string& amount) override;
+    void OnOrderFinished(const std::string& receipt) override;
+    void OnUnresolvedChanged() override;
+
+  private:
+    void EnsureSession();
+    void OpenRefundPage();
+    QWidget* Owner() const;
+
+    CheckoutContext context_;
+    IPaymentPopup* popup_ = nullptr;
+    std::unique_ptr<UnresolvedOrderStore> store_;
+    std::unique_ptr<PayResultSession> session_;
+    QPlainTextEdit* result_ = nullptr;
+    QAbstractButton* btn_return_ = nullptr;
+    QAbstractButton* btn_cancel_ = nullptr;
+    QAbstractButton* btn_print_ = nullptr;
+    QAbstractButton* btn_check_ = nullptr;
+    QrLabel* qr_ = nullptr;
+    bool busy_ = false;  // a platform call is running (the UI thread waits for it)
+};
+
+}  // namespace tendrix::checkout
