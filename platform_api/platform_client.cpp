@@ -136,7 +136,7 @@ void PlatformClient::PostForm(std::string& answer, const std::string& url) const
     GlobalCurlInit();
     const auto started = std::chrono::steady_clock::now();
     // The body leaves the program in the ANSI code page, whole whatever its length.
-    const std::string body = Utf8ToGbk(answer);
+    const std::string body = IsAscii(answer) ? answer : Utf8ToGbk(answer);
     std::string received;  // this exchange's own receive buffer
     CURLcode result = CURLE_FAILED_INIT;
     if (CURL* curl = curl_easy_init()) {

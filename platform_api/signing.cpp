@@ -7,6 +7,13 @@
 
 namespace tendrix {
 
+bool IsAscii(std::string_view text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80) return false;
+    }
+    return true;
+}
+
 void SortParamList(ParamList& items) {
     // Compare as UTF-16 code units (unsigned), as the platform does; UTF-8 byte order differs
     // from it for characters beyond the BMP and U+E000..U+FFFF.
@@ -49,8 +56,9 @@ std::string BuildSignedBody(ParamList items, const std::string& key) {
 }
 
 std::string Md5HexOf(std::string_view text) {
-    // The whole text is hashed whatever its length (no 1023-byte cut).
-    return Md5::HexOf(Utf8ToGbk(text));
+    // The whole text is hashed whatever its length (no 1023-byte cut). ASCII is the same in
+    // GBK, so the common case needs no conversion.
+    return Md5::HexOf(IsAscii(text) ? std::string(text) : Utf8ToGbk(text));
 }
 
 void Md5Hex(std::string& text) {

@@ -34,6 +34,9 @@ void Md5Hex(std::string& text);
 // The same, returning the digest.
 std::string Md5HexOf(std::string_view text);
 
+// True when every byte is below 0x80 (the text is the same in UTF-8 and GBK).
+bool IsAscii(std::string_view text);
+
 // UTF-8 bytes of the text as lower-case hex pairs ("ab" -> "6162", U+5F20 -> "e5bca0").
 std::string HexUtf8(std::string_view text);
 
