@@ -104,6 +104,8 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     httplib::Server server;
+    // Late answers hold a worker each; keep enough for them and the load of four clients.
+    server.new_task_queue = [] { return new httplib::ThreadPool(32); };
     int port = 0;
     if (wanted_port == 0) {
         port = server.bind_to_any_port(host);

@@ -72,6 +72,12 @@ bool AllDigits(const std::string& s) {
            std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A small code ("orderType", "orderState"): its value, or -1 when it is not 1-6 digits.
+int SmallCode(const std::string& s) {
+    if (s.empty() || s.size() > 6 || !AllDigits(s)) return -1;
+    return std::stoi(s);
+}
+
 // Hex of UTF-8 bytes back to text; false on odd length or a non-hex character.
 bool FromHex(const std::string& hex, std::string& out) {
     if (hex.size() % 2 != 0) return false;
@@ -336,10 +342,8 @@ Reply SandboxPlatform::Create(const Merchant& m, const Items& items) {
 
     int type = (code.rfind("1", 0) == 0) ? kWechat : kAlipay;
     if (const std::string t = Get(items, "orderType"); !t.empty()) {
-        if (!AllDigits(t) || TypeName(std::stoi(t)).empty() || std::stoi(t) == 0) {
-            return Refuse("支付类型无效");
-        }
-        type = std::stoi(t);
+        if (SmallCode(t) <= 0 || TypeName(SmallCode(t)).empty()) return Refuse("支付类型无效");
+        type = SmallCode(t);
     }
     Order o;
     o.out_order_id = out;
@@ -441,8 +445,7 @@ Reply SandboxPlatform::PreCreate(const Merchant& m, const Items& items) {
     const std::string type_text = Get(items, "orderType");
     const std::string out = Get(items, "outOrderId");
     if (!AllDigits(fee_text) || std::stoull(fee_text) == 0) return Refuse("金额无效");
-    if (!AllDigits(type_text) || std::stoi(type_text) == 0 ||
-        TypeName(std::stoi(type_text)).empty()) {
+    if (SmallCode(type_text) <= 0 || TypeName(SmallCode(type_text)).empty()) {
         return Refuse("支付类型无效");
     }
     if (Get(items, "tradeType") != "NATIVE") return Refuse("tradeType 必须为 NATIVE");
@@ -452,7 +455,7 @@ Reply SandboxPlatform::PreCreate(const Merchant& m, const Items& items) {
     o.merchant_id = m.id;
     o.client_id = Get(items, "clientId");
     o.total_fee = std::stoull(fee_text);
-    o.type_code = std::stoi(type_text);
+    o.type_code = SmallCode(type_text);
     o.script = Script::kQrCode;
     o.created = std::time(nullptr);
 
@@ -476,8 +479,8 @@ Reply SandboxPlatform::PreCreate(const Merchant& m, const Items& items) {
 
 Reply SandboxPlatform::OrderList(const Merchant& m, const Items& items) {
     const std::string start = Get(items, "startTime"), end = Get(items, "endTime");
-    const int type = AllDigits(Get(items, "orderType")) ? std::stoi(Get(items, "orderType")) : 0;
-    const int state = AllDigits(Get(items, "orderState")) ? std::stoi(Get(items, "orderState")) : 0;
+    const int type = std::max(0, SmallCode(Get(items, "orderType")));
+    const int state = std::max(0, SmallCode(Get(items, "orderState")));
     long page = AllDigits(Get(items, "pageNum")) ? std::stol(Get(items, "pageNum")) : 1;
     long size = AllDigits(Get(items, "pageSize")) ? std::stol(Get(items, "pageSize")) : 15;
     page = std::max(1L, page);
@@ -515,7 +518,7 @@ Reply SandboxPlatform::OrderList(const Merchant& m, const Items& items) {
 
 Reply SandboxPlatform::Statistics(const Merchant& m, const Items& items) {
     const std::string start = Get(items, "startTime"), end = Get(items, "endTime");
-    const int type = AllDigits(Get(items, "orderType")) ? std::stoi(Get(items, "orderType")) : 0;
+    const int type = std::max(0, SmallCode(Get(items, "orderType")));
     std::map<int, std::pair<uint64_t, uint64_t>> by_type;  // code -> (fen, count)
     {
         std::lock_guard<std::mutex> lock(mutex_);

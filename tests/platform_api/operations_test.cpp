@@ -147,7 +147,7 @@ TEST_F(Operations, CloseAndOverlongDescriptions) {
     // 66 characters (198 bytes) go through.
     reason.resize(198);
     client_.CloseOrder(answer, id, reason);
-    EXPECT_EQ(answer.front(), '{');
+    EXPECT_EQ(answer.substr(0, 1), "{");
 
     const std::string paid = Field(Create("100", Code("28", '0')), "订单号：");
     Query(paid);

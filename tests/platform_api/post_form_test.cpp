@@ -75,7 +75,7 @@ TEST_F(PostFormSandbox, LongAnswerInManyChunksThenASecondCallStartsEmpty) {
     client_.QueryOrder(answer,
                        order_line.substr(label.size(), order_line.size() - label.size() - 2), "");
     EXPECT_LT(answer.size(), 2000u);
-    EXPECT_EQ(answer.front(), '{');
+    EXPECT_EQ(answer.substr(0, 1), "{");
     EXPECT_EQ(answer.back(), '}');
     ParseOrderAnswer(answer, lines);
     EXPECT_EQ(answer, "");
@@ -95,7 +95,7 @@ TEST_F(PostFormSandbox, BodyBeyond1024BytesIsSentWhole) {
 TEST_F(PostFormSandbox, FaultAmounts) {
     std::string answer;
     client_.CreateOrder(answer, "1", "281234567890123450", "");
-    ASSERT_EQ(answer.front(), '{');
+    ASSERT_EQ(answer.substr(0, 1), "{");
     const std::string malformed = answer;
     TextList lines;
     ParseOrderAnswer(answer, lines);

@@ -67,6 +67,27 @@ TEST_F(SandboxSignature, EveryRequestIsChecked) {
               std::string::npos);
 }
 
+TEST_F(SandboxSignature, HostileBodiesAreRefusedAndTheServerStaysUp) {
+    auto signed_body = [](const std::string& items) {
+        return items + "&signature=" + Md5::HexOf(items + kSecret);
+    };
+    const std::string base = "clientId=C1001&inputCharset=UTF-8&merchantId=M100001&";
+    for (const std::string& body :
+         {std::string(), std::string("&&&"), std::string("=&signature="),
+          std::string("\xff\xfe&signature=zz"),
+          signed_body(base + "orderType=99999999999999&payCode=1&signType=MD5&totalFee=99"),
+          signed_body(base + "outOrderId=x&payCode=1&signType=MD5&totalFee=999999999999999999999"),
+          signed_body(base + "endTime=1&orderState=-1&orderType=4294967297&pageNum=0&"
+                             "pageSize=999999999999&signType=MD5")}) {
+        for (std::string_view path : {paths::kCreate, paths::kQueryOrderList, paths::kPreCreate}) {
+            const std::string answer = Post(body, path);
+            EXPECT_EQ(answer.substr(0, 1), "{") << path << " " << body;
+        }
+    }
+    EXPECT_EQ(Post(QueryItems() + "&signature=" + Md5::HexOf(QueryItems() + kSecret)),
+              Refusal("订单不存在"));
+}
+
 TEST_F(SandboxSignature, DuplicateMerchantOrderNumberIsRefused) {
     client_.set_identity({"M100001", "C1001", kSecret, "demo"});
     std::string first, second;
