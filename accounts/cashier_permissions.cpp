@@ -12,17 +12,22 @@ std::string PermissionWireValue(const std::string& text) {
     return "0";
 }
 
+std::string SavePermission(const PlatformClient& client, const PermissionRow& row,
+                           const std::string& merchant_id, const std::string& key) {
+    std::string answer;
+    client.GrantPermission(answer, row.cashier_name, merchant_id, PermissionWireValue(row.choice),
+                           key);
+    if (answer != kNetworkFailureText) ParsePermissionAnswer(answer);
+    return answer;
+}
+
 std::vector<std::string> SavePermissions(const PlatformClient& client,
                                          const std::vector<PermissionRow>& rows,
                                          const std::string& merchant_id, const std::string& key) {
     std::vector<std::string> messages;
     for (const PermissionRow& row : rows) {
         if (!row.visible) break;
-        std::string answer;
-        client.GrantPermission(answer, row.cashier_name, merchant_id,
-                               PermissionWireValue(row.choice), key);
-        if (answer != kNetworkFailureText) ParsePermissionAnswer(answer);
-        messages.push_back(answer);
+        messages.push_back(SavePermission(client, row, merchant_id, key));
     }
     return messages;
 }

@@ -23,6 +23,10 @@ struct PermissionRow {
     bool visible = true;
 };
 
+// Sends one row's request; the message to show for it.
+std::string SavePermission(const PlatformClient& client, const PermissionRow& row,
+                           const std::string& merchant_id, const std::string& key);
+
 // Sends one request per row in order, stopping at the first row that is not visible, and
 // returns one message per request: the permission sentence on success, the platform's or the
 // transport's message on failure (a failed row does not stop the others).

@@ -1,0 +1,328 @@
+// The login window, its settings page and the cashier permission window, driven offscreen
+// against the real sandbox platform. Message boxes are read and closed as they open.
+#include "accounts/login_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTextDocumentFragment>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "accounts/cashier_jurisdiction_dlg.h"
+#include "accounts/credential_cipher.h"
+#include "accounts/session_start.h"
+#include "store/settings.h"
+#include "store/settings_keys.h"
+#include "store/store.h"
+#include "tests/support/sandbox_process.h"
+#include "tests/support/temp_dir.h"
+#include "ui/message_box.h"
+#include "ui/skin.h"
+
+namespace tendrix::accounts {
+namespace {
+
+const char kManyIds[] =
+    "您的名下有多个设备号，默认使用C1001作为本次收款，建议联系我司客服人员将多余的设备号删除！";
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_accounts";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+        const char* src = std::getenv("TENDRIX_SOURCE_DIR");
+        ui::SetSkinDir(std::string(src ? src : ".") + "/UIskin/");
+    }
+    void TearDown() override { delete app_; }
+
+  private:
+    QApplication* app_ = nullptr;
+};
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Reads every message box that opens (its plain text) and closes it with Escape.
+class MessageCatcher {
+  public:
+    MessageCatcher() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<ui::CDuiMessageBox*>(w);
+                // Boxes are short-lived locals: one may reuse another's address, so the mark
+                // goes on the object itself.
+                if (!box || !box->isVisible() || box->property("caught").toBool()) continue;
+                box->setProperty("caught", true);
+                auto* label = box->findChild<QLabel*>(QStringLiteral("msg_text"));
+                auto* title = box->findChild<QLabel*>(QStringLiteral("title"));
+                texts.push_back(
+                    label
+                        ? QTextDocumentFragment::fromHtml(label->text()).toPlainText().toStdString()
+                        : std::string("?"));
+                titles.push_back(title ? title->text().toStdString() : std::string());
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(box, &escape);
+            }
+        });
+        timer_.start();
+    }
+    std::vector<std::string> Take() {
+        auto t = std::move(texts);
+        texts.clear();
+        return t;
+    }
+    std::vector<std::string> texts;
+    std::vector<std::string> titles;
+
+  private:
+    QTimer timer_;
+};
+
+template <typename T>
+T* Find(QWidget* w, const char* name) {
+    return w->findChild<T*>(QString::fromLatin1(name));
+}
+
+class LoginWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);  // the autostart entry goes here
+        sandbox_ = std::make_unique<test::SandboxProcess>();
+        if (!sandbox_->ok()) GTEST_SKIP() << sandbox_->error();
+        config_.data_dir = dir_ / "data/";
+        config_.api_base = sandbox_->base_url();
+        config_.soft_name = "收银助手";
+    }
+    void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+
+    std::unique_ptr<CLandSetDlg> Open() {
+        auto dlg = std::make_unique<CLandSetDlg>(config_, nullptr);
+        dlg->show();
+        return dlg;
+    }
+    void Type(CLandSetDlg& d, const char* name, const char* password) {
+        Find<QLineEdit>(&d, "edit_accout")->setText(QString::fromUtf8(name));
+        Find<QLineEdit>(&d, "edit_psw")->setText(QString::fromUtf8(password));
+    }
+    void Tick(CLandSetDlg& d, int n) {
+        auto* btn = Find<QPushButton>(&d, "btn_land");
+        for (int i = 0; i < n; ++i) {
+            d.LandPage()->Hub().Send(
+                ui::Notification{QString::fromLatin1(ui::kTimer), btn, CLandDlg::kAutoLoginTimer});
+        }
+    }
+
+    test::TempDir dir_;
+    std::unique_ptr<test::SandboxProcess> sandbox_;
+    AppConfig config_;
+    MessageCatcher boxes_;
+};
+
+TEST_F(LoginWindowTest, DemoCashierLogsInThroughTheWindow) {
+    auto d = Open();
+    ASSERT_TRUE(d->built());
+    EXPECT_EQ(d->windowTitle(), "land");
+    EXPECT_EQ(Find<QLabel>(d.get(), "label_soft_titile")->text(), "收银助手");
+    EXPECT_EQ(Find<QPushButton>(d.get(), "btn_close")->toolTip(), "关闭退出");
+    Type(*d, "demo", "demo");
+    Find<QPushButton>(d.get(), "btn_land")->click();
+    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{kManyIds}));
+    EXPECT_EQ(d->Result(), 1);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(config_.cashier_name, "demo");
+    EXPECT_EQ(config_.client_id, "C1001");
+    EXPECT_NE(config_.title_suffix.find("Tendrix 演示商户"), std::string::npos);
+}
+
+TEST_F(LoginWindowTest, InputChecksAndRefusalKeepTheWindowOpen) {
+    auto d = Open();
+    auto* land = Find<QPushButton>(d.get(), "btn_land");
+    for (auto [name, pw, text] : {std::tuple{"", "demo", "收银员名字不能为空！"},
+                                  std::tuple{"de mo", "demo", "收银员名字不能为空！"},
+                                  std::tuple{"demo", "", "密码不能为空！"},
+                                  std::tuple{"demo", "nope", "用户名或密码错误"}}) {
+        Type(*d, name, pw);
+        land->click();
+        EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{text})) << name << "/" << pw;
+        EXPECT_EQ(d->Result(), -1);
+    }
+    // Return in the password field logs in as the button does.
+    Type(*d, "demo", "demo");
+    Find<QLineEdit>(d.get(), "edit_psw")->returnPressed();
+    EXPECT_EQ(d->Result(), 1);
+}
+
+TEST_F(LoginWindowTest, RememberedPasswordOnAndOff) {
+    {
+        auto d = Open();
+        Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(true);  // saved at once
+        Type(*d, "demo", "demo");
+        Find<QPushButton>(d.get(), "btn_land")->click();
+        ASSERT_EQ(d->Result(), 1);
+    }
+    {
+        auto d = Open();  // the next start: name and password filled in
+        EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_accout")->text(), "demo");
+        EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_psw")->text(), "demo");
+        EXPECT_TRUE(Find<QCheckBox>(d.get(), "chbo_down_pswd")->isChecked());
+        auto* combo = Find<QComboBox>(d.get(), "comb_accout");
+        ASSERT_EQ(combo->count(), 1);
+        // Choosing a remembered cashier fills both fields.
+        Type(*d, "", "");
+        combo->setCurrentIndex(-1);
+        combo->setCurrentIndex(0);
+        EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_accout")->text(), "demo");
+        EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_psw")->text(), "demo");
+        Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(false);
+        Find<QPushButton>(d.get(), "btn_land")->click();
+        ASSERT_EQ(d->Result(), 1);
+    }
+    Store store(config_.data_dir);
+    CashierRecord rec;
+    ASSERT_TRUE(store.OpenCashiers() && store.ReadCashier("demo", rec));
+    EXPECT_EQ(rec.password, "");
+    store.Close();
+    auto d = Open();
+    EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_accout")->text(), "demo");
+    EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_psw")->text(), "");
+}
+
+TEST_F(LoginWindowTest, AutomaticLoginAtTheTenthTick) {
+    {
+        auto d = Open();
+        Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(true);
+        Find<QCheckBox>(d.get(), "chbo_auto_Land")->setChecked(true);
+        Type(*d, "demo", "demo");
+        Find<QPushButton>(d.get(), "btn_land")->click();
+        ASSERT_EQ(d->Result(), 1);
+        boxes_.Take();
+    }
+    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoLand), "true");
+    config_ = AppConfig{};
+    config_.data_dir = dir_ / "data/";
+    config_.api_base = sandbox_->base_url();
+    auto d = Open();
+    auto* btn = Find<QPushButton>(d.get(), "btn_land");
+    EXPECT_EQ(d->LandPage()->Hub().TimerInterval(btn, 52), 1000);
+    Tick(*d, 9);
+    EXPECT_EQ(d->Result(), -1);
+    Tick(*d, 1);
+    EXPECT_EQ(d->Result(), 1);
+    EXPECT_EQ(config_.cashier_name, "demo");
+    EXPECT_FALSE(d->LandPage()->Hub().HasTimer(btn, 52));
+}
+
+TEST_F(LoginWindowTest, NoAutomaticLoginWhenTheBoxIsOff) {
+    auto d = Open();
+    Type(*d, "demo", "demo");
+    auto* btn = Find<QPushButton>(d.get(), "btn_land");
+    Tick(*d, 10);
+    EXPECT_EQ(d->Result(), -1);
+    EXPECT_FALSE(d->LandPage()->Hub().HasTimer(btn, 52));  // stopped after ten ticks anyway
+    EXPECT_TRUE(boxes_.Take().empty());
+}
+
+TEST_F(LoginWindowTest, StartWithTheSessionWritesTheAutostartEntry) {
+    auto d = Open();
+    Find<QCheckBox>(d.get(), "chbo_boot_lanch")->setChecked(true);
+    EXPECT_TRUE(SessionAutostartExists());
+    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), "true");
+    Find<QCheckBox>(d.get(), "chbo_boot_lanch")->setChecked(false);
+    EXPECT_FALSE(SessionAutostartExists());
+    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), "false");
+}
+
+TEST_F(LoginWindowTest, RunLoginWindowIsModalAndCloseMeansNoCashier) {
+    QTimer::singleShot(50, [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<CLandSetDlg*>(w); d && d->isVisible()) {
+                Find<QPushButton>(d, "btn_close")->click();
+            }
+        }
+    });
+    EXPECT_FALSE(RunLoginWindow(config_, nullptr));
+    QTimer::singleShot(50, [this] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<CLandSetDlg*>(w); d && d->isVisible()) {
+                Type(*d, "demo", "demo");
+                Find<QPushButton>(d, "btn_land")->click();
+            }
+        }
+    });
+    EXPECT_TRUE(RunLoginWindow(config_, nullptr));
+    EXPECT_EQ(config_.cashier_name, "demo");
+}
+
+TEST_F(LoginWindowTest, SettingsTabSavesAndQueriesTheShopManager) {
+    auto d = Open();
+    auto* tabs = Find<QStackedWidget>(d.get(), "tab_land_switch");
+    auto* save = Find<QPushButton>(d.get(), "btn_save_land");
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_FALSE(save->isVisible());
+    Find<QRadioButton>(d.get(), "opt_set")->setChecked(true);
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_TRUE(save->isVisible());
+    Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
+    Find<QLineEdit>(d.get(), "edit_shop_id")->setText("S001");
+    Find<QLineEdit>(d.get(), "edit_merchant_api")->setText("sandbox-demo-secret");
+    save->click();
+    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
+    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::merchantAPI),
+              EncryptCredential("sandbox-demo-secret"));
+    Find<QPushButton>(d.get(), "btn_query_manager")->click();
+    auto texts = boxes_.Take();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find("王店长"), std::string::npos);
+    EXPECT_NE(Find<QLabel>(d.get(), "lab_manager_msg")->text().indexOf("13800000000"), -1);
+    Find<QRadioButton>(d.get(), "opt_land")->setChecked(true);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+}
+
+TEST_F(LoginWindowTest, PermissionRowsOneRequestAndOneMessagePerVisibleRow) {
+    NetSettings net;
+    net.use_agent = keys::kNoProxy;
+    net.merchant_id = "M100001";
+    net.merchant_api = "sandbox-demo-secret";
+    CCahierJurisdictionSetDlg dlg(&config_, net, {"demo", "收银员甲", "nobody"},
+                                  {"不可退款", "", "当笔可退"}, nullptr);
+    ASSERT_TRUE(dlg.built());
+    dlg.show();
+    const auto& rows = dlg.Rows();
+    ASSERT_GE(rows.size(), 4u);
+    EXPECT_EQ(rows[0].lab_id->text(), "1");
+    EXPECT_EQ(rows[2].lab_id->text(), "3");
+    EXPECT_EQ(rows[1].lab_cashier_name->text(), "收银员甲");
+    EXPECT_EQ(rows[0].sysRefundSet->currentText(), "不可退款");
+    EXPECT_EQ(rows[1].sysRefundSet->currentText(), "扫码可退");  // unknown: scan allowed
+    EXPECT_TRUE(rows[3].row->isHidden());
+    rows[1].sysRefundSet->setCurrentIndex(1);  // 当笔可退
+    Find<QPushButton>(&dlg, "btn_save_jurisdiction")->click();
+    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"用户名：demo，不可退款权限设置成功！",
+                                                       "用户名：收银员甲，当笔可退权限设置成功！",
+                                                       "收银员不存在"}));
+    EXPECT_EQ(boxes_.titles, (std::vector<std::string>{"提示", "提示", "提示"}));
+
+    // More cashiers than the layout's rows: every one gets a row and a request.
+    std::vector<std::string> many;
+    for (int i = 0; i < 12; ++i) many.push_back(i % 2 ? "demo" : "收银员甲");
+    CCahierJurisdictionSetDlg big(&config_, net, many, {}, nullptr);
+    big.show();
+    ASSERT_EQ(big.Rows().size(), 12u);
+    EXPECT_EQ(big.Rows()[11].lab_id->text(), "12");
+    EXPECT_EQ(big.Save().size(), 12u);
+    EXPECT_EQ(boxes_.Take().size(), 12u);
+}
+
+}  // namespace
+}  // namespace tendrix::accounts
