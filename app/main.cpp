@@ -5,6 +5,15 @@
 
 #include "app/startup.h"
 
+#if defined(TENDRIX_HAVE_CHECKOUT)
+#include "checkout/main_dlg.h"
+#include "ui/message_box.h"
+#include "ui/skin.h"
+#endif
+#if defined(TENDRIX_HAVE_CHECKOUT_PAGES)
+#include "checkout/pages/register_pages.h"
+#endif
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -12,18 +21,39 @@ int main(int argc, char** argv) {
     if (!startup.instance->Acquired()) return 0;  // same title already running: leave silently
     tendrix::AppConfig& config = *startup.config;
 
+#if defined(TENDRIX_HAVE_CHECKOUT)
+    tendrix::ui::SetSkinDir(config.skin_dir);
+    app.setStyleSheet(tendrix::ui::ThemeStyleSheet(config.main_colour, config.hot_colour,
+                                                   config.background_colour));
+#if defined(TENDRIX_HAVE_CHECKOUT_PAGES)
+    tendrix::RegisterCheckoutPages();
+#endif
+    if (!startup.settings_report.database_ok) {
+        tendrix::ui::CDuiMessageBox::Show(
+            nullptr,
+            QString::fromUtf8("设置数据库无法使用，本次使用默认设置运行，原文件未改动。\n") +
+                QString::fromStdString(startup.settings_report.problem));
+    }
+    {
+        tendrix::CMainDlg main_dlg(&config, {});
+        main_dlg.Initialise();
+        app.exec();
+    }
+    return 0;
+#else
     QWidget main_window;
     main_window.setWindowTitle(QString::fromStdString(config.soft_name));
     main_window.resize(800, 560);
     main_window.show();
     if (!startup.settings_report.database_ok) {
-        QMessageBox::warning(&main_window, QString::fromUtf8("提示"),
-                             QString::fromUtf8("设置数据库无法使用，本次使用默认设置运行，原文件未改动。\n") +
-                                 QString::fromStdString(startup.settings_report.problem));
+        QMessageBox::warning(
+            &main_window, QString::fromUtf8("提示"),
+            QString::fromUtf8("设置数据库无法使用，本次使用默认设置运行，原文件未改动。\n") +
+                QString::fromStdString(startup.settings_report.problem));
     }
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
     QApplication::setQuitOnLastWindowClosed(true);
-    const int rc = app.exec();
-    (void)rc;
+    app.exec();
     return 0;
+#endif
 }

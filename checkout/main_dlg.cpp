@@ -1,0 +1,779 @@
+#include "checkout/main_dlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <QThread>
+
+#include "app/app_config.h"
+#include "checkout/float_dlg.h"
+#include "checkout/pay_popup_dlg.h"
+#include "common/diag_log.h"
+#include "common/text_codec.h"
+#include "desktop/desktop_services.h"
+#include "store/settings_keys.h"
+#include "ui/message_box.h"
+#include "ui/page_factory.h"
+
+#if defined(TENDRIX_HAVE_VOICE)
+#include "voice/voice_player.h"
+#endif
+#if defined(TENDRIX_HAVE_PRINTING)
+#include "printing/print_setup.h"
+#endif
+#if defined(TENDRIX_HAVE_CAPTURE)
+#include "capture/capture_sources.h"
+#endif
+#if defined(TENDRIX_HAVE_INPUT)
+#include "input/scan_classifier.h"
+#endif
+#if defined(TENDRIX_HAVE_LOGIN)
+#include TENDRIX_LOGIN_HEADER
+#endif
+
+namespace tendrix {
+
+using namespace checkout;
+
+// The optional parts of the program, present when their libraries are built.
+class ShellServices {
+  public:
+    std::unique_ptr<DesktopServices> own_desktop;
+#if defined(TENDRIX_HAVE_VOICE)
+    std::unique_ptr<voice::VoicePlayer> voice;
+#endif
+#if defined(TENDRIX_HAVE_PRINTING)
+    std::unique_ptr<printing::PrintLogWriter> print_writer;
+    std::unique_ptr<printing::CReadTxtSendPrint> print_service;
+#endif
+#if defined(TENDRIX_HAVE_CAPTURE)
+    std::unique_ptr<capture::CaptureSources> capture;
+#endif
+#if defined(TENDRIX_HAVE_INPUT)
+    struct NoHook : HookSwitch {
+        void ReleaseOrShield(int) override {}
+    } no_hook;
+    std::unique_ptr<ScanClassifier> classifier;
+#endif
+};
+
+namespace {
+
+QString FromGbk(const std::string& bytes) {
+    // Texts between windows are GBK; a sender that already speaks UTF-8 is accepted too.
+    if (IsValidUtf8(bytes)) return QString::fromStdString(bytes);
+    return QString::fromStdString(GbkToUtf8(bytes));
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(AppConfig* config, Options options)
+    : ui::Window(QStringLiteral("DUIMainFram"), QStringLiteral("Maindlg.xml"), nullptr,
+                 Qt::WindowStaysOnTopHint),
+      config_(config),
+      options_(std::move(options)),
+      services_(std::make_unique<ShellServices>()) {
+    setWindowTitle(config_ ? QString::fromStdString(config_->soft_name) : QString());
+    desktop_ = options_.desktop;
+#if defined(TENDRIX_HAVE_DESKTOP)
+    if (!desktop_ && options_.use_x11_desktop) {
+        services_->own_desktop = CreateX11Desktop();
+        desktop_ = services_->own_desktop.get();
+    }
+#endif
+    // Placeholders keep the tab numbers of `switch` when a page is not built.
+    Build([](const QString& class_name, QWidget* parent) -> QWidget* {
+        static const QStringList kPages = {
+            QStringLiteral("PayDlg"),          QStringLiteral("PayResultDlg"),
+            QStringLiteral("OrderCheckDlg"),   QStringLiteral("SingleProductVerificationDlg"),
+            QStringLiteral("FacePayDlg"),      QStringLiteral("PrePayAuthorizationDlg"),
+            QStringLiteral("RefundOrCloseDlg")};
+        if (!kPages.contains(class_name) || ui::PageFactory::Has(class_name)) return nullptr;
+        auto* placeholder = new ui::Page(class_name, QString(), parent);
+        auto* label = new QLabel(QStringLiteral("该功能暂未提供"), placeholder);
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(0, 0, 600, 400);
+        return placeholder;
+    });
+    switch_ = FindControl<QStackedWidget>(QStringLiteral("switch"));
+    btn_close_ = FindControl<QAbstractButton>(QStringLiteral("btn_close"));
+    lab_titles_ = FindControl<QLabel>(QStringLiteral("lab_titles"));
+    for (int i = 0; i < 6; ++i)
+        options_ui_[i] = FindControl<QAbstractButton>(QStringLiteral("OptionUI%1").arg(i + 1));
+    popup_ = std::make_unique<CPayPopupDlg>();
+    float_ = std::make_unique<CFloatDlg>(
+        config_, desktop_, [this] { TrayLeftClick(); },
+        [this] {
+            if (!isVisible()) return false;
+            activateWindow();
+            return true;
+        });
+    AttachPages();
+}
+
+CMainDlg::~CMainDlg() {
+    // Workers first: they post into this window.
+#if defined(TENDRIX_HAVE_CAPTURE)
+    services_->capture.reset();
+#endif
+#if defined(TENDRIX_HAVE_PRINTING)
+    services_->print_service.reset();
+    services_->print_writer.reset();
+#endif
+#if defined(TENDRIX_HAVE_VOICE)
+    services_->voice.reset();
+#endif
+    if (AppConfig::Published() == config_) AppConfig::Publish(nullptr);
+}
+
+void CMainDlg::AttachPages() {
+    context_.config = config_;
+    context_.sink = this;
+    context_.main_window = this;
+    context_.popup = popup_.get();
+    context_.desktop = desktop_;
+    context_.select_tab = [this](int tab) { SelectTab(tab); };
+    context_.write_face_pay_port = [this](const std::string& bytes) { return WriteFacePay(bytes); };
+    if (switch_) {
+        for (int i = 0; i < switch_->count(); ++i) {
+            QWidget* w = switch_->widget(i);
+            if (auto* p = dynamic_cast<IPayPage*>(w)) context_.pay_page = p;
+            if (auto* p = dynamic_cast<IPayResultPage*>(w)) context_.result_page = p;
+            if (auto* p = dynamic_cast<IRefundPage*>(w)) context_.refund_page = p;
+        }
+        for (int i = 0; i < switch_->count(); ++i) {
+            if (auto* page = dynamic_cast<ICheckoutPage*>(switch_->widget(i)))
+                page->Attach(context_);
+        }
+    }
+    if (context_.result_page) context_.result_page->SetPopup(popup_.get());
+}
+
+bool CMainDlg::Initialise() {
+    CreateTray();
+    pending_tray_action_ = kNoAction;
+    AppConfig::Publish(config_);
+    hide();
+    hidden_ = true;
+
+    bool ok = false;
+    if (options_.login) {
+        ok = options_.login(*this);
+    } else {
+#if defined(TENDRIX_HAVE_LOGIN)
+        ok = TENDRIX_LOGIN_FUNCTION(*config_, this);
+#endif
+    }
+    logged_in_ = ok && config_ && !config_->cashier_name.empty();
+    if (logged_in_) {
+        if (lab_titles_) {
+            lab_titles_->setText(
+                QString::fromStdString(config_->soft_name + config_->title_suffix));
+        }
+        Show();
+        hidden_ = false;
+        if (options_ui_[0]) SetTimer(options_ui_[0], kTrayActionTimer, kTickMs);
+        ApplySettings();
+        config_->message_buffer += kLoginSuccessVoice;
+        config_->message_buffer += '\0';
+        SendCommand(CheckoutCommand::Voice, {});
+    }
+    float_->ApplyOpacity(config_ ? IntSetting(config_->Setting(keys::sysFloatTransparency), 255)
+                                 : 255);
+    float_->show();
+    popup_->PlaceBottomRight();
+    return logged_in_;
+}
+
+void CMainDlg::CreateTray() {
+    if (tray_) return;
+    tray_ = new QSystemTrayIcon(this);
+    QIcon icon(ui::SkinPath(QStringLiteral("image/tray.png")));
+    if (icon.isNull()) icon = QApplication::windowIcon();
+    tray_->setIcon(icon);
+    tray_->setToolTip(windowTitle());
+    tray_menu_ = new QMenu(this);
+    tray_menu_->setObjectName(QStringLiteral("MenuUIFloat"));
+    for (const TrayItemInfo& item : TrayItems()) {
+        const QString text = QString::fromUtf8(item.text);
+        tray_menu_->addAction(text, this, [this, text] { TrayMenuCommand(text); });
+    }
+    tray_->setContextMenu(tray_menu_);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::Trigger) TrayLeftClick();
+    });
+    tray_->show();
+    if (QSystemTrayIcon::supportsMessages())
+        tray_->showMessage(QString::fromUtf8(kWelcomeTitle), windowTitle(),
+                           QSystemTrayIcon::Information, 1000);
+}
+
+void CMainDlg::TrayLeftClick() {
+    if (!config_ || config_->cashier_name.empty()) {
+        hide();
+        ShowTip(QString::fromUtf8(kPleaseLogin));
+        return;
+    }
+    ToggleShowHide();
+}
+
+void CMainDlg::TrayMenuCommand(const QString& item_text) {
+    const auto item = TrayItemForText(item_text.toStdString());
+    if (!item) return;
+    const bool logged_in = config_ && !config_->cashier_name.empty();
+    switch (*item) {
+        case TrayItem::Settings:
+            if (logged_in) pending_tray_action_ = kOpenSettings;
+            break;
+        case TrayItem::WindowCapture:
+            if (logged_in) pending_tray_action_ = kWindowCapture;
+            break;
+        case TrayItem::FocusCapture:
+            pending_tray_action_ = kFocusCapture;
+            break;
+        case TrayItem::About:
+            Launch("http://" + (config_ ? config_->cmp_net : std::string()));
+            break;
+        case TrayItem::Backend:
+            Launch("http://" + (config_ ? config_->check_net : std::string()));
+            break;
+        case TrayItem::SoftKeyboard:
+            Launch("softkeyboard");
+            break;
+        case TrayItem::Quit:
+            if (float_) float_->SavePosition();
+            Quit();
+            break;
+        case TrayItem::Restart:
+            Launch("restart");
+            Quit();
+            break;
+    }
+}
+
+void CMainDlg::Launch(const std::string& what) {
+    if (options_.launcher) {
+        options_.launcher(what);
+        return;
+    }
+    if (what.rfind("http://", 0) == 0) {
+        QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(what)});
+    } else if (what == "softkeyboard") {
+        std::string program = config_ ? config_->Setting("sysSoftKeyboardCommand") : std::string();
+        if (program.empty()) program = "onboard";
+        QProcess::startDetached(QString::fromStdString(program), {});
+    } else if (what == "restart") {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+    }
+}
+
+void CMainDlg::Quit() {
+    emit QuitRequested();
+    QCoreApplication::quit();
+}
+
+void CMainDlg::SendCommand(CheckoutCommand cmd, std::string payload) {
+    Command(cmd, payload);
+}
+
+void CMainDlg::PostCommand(CheckoutCommand cmd, std::string payload) {
+    QMetaObject::invokeMethod(
+        this, [this, cmd, payload = std::move(payload)] { Command(cmd, payload); },
+        Qt::QueuedConnection);
+}
+
+void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
+    switch (cmd) {
+        case CheckoutCommand::PaymentSuccess:
+            PaymentSuccess(payload);
+            break;
+        case CheckoutCommand::FloatOpacity:
+            if (float_) float_->ApplyOpacity(IntSetting(payload, 255));
+            break;
+        case CheckoutCommand::DisplayData: {
+#if defined(TENDRIX_HAVE_CAPTURE)
+            if (services_->capture) {
+                if (auto amount = services_->capture->HandleDisplayData(payload))
+                    float_->ShowAmount(QString::fromStdString(*amount));
+            }
+#endif
+            break;
+        }
+        case CheckoutCommand::PortControl:
+#if defined(TENDRIX_HAVE_CAPTURE)
+            if (payload.find("CloseGetMoney") != std::string::npos) {
+                if (services_->capture) services_->capture->CloseGetMoney();
+                break;
+            }
+#endif
+            if (payload.find("OpenAllSet") != std::string::npos) ApplySettings();
+            break;
+        case CheckoutCommand::ScannerChar:
+#if defined(TENDRIX_HAVE_INPUT)
+            if (services_->classifier && !payload.empty())
+                services_->classifier->OnHookChar(static_cast<unsigned char>(payload[0]));
+#endif
+            break;
+        case CheckoutCommand::ScannerData:
+#if defined(TENDRIX_HAVE_INPUT)
+            if (services_->classifier) services_->classifier->OnSerialData(payload);
+#endif
+            break;
+        case CheckoutCommand::Print:
+            Print(payload);
+            break;
+        case CheckoutCommand::ShowMessage:
+            ShowTip(FromGbk(payload));
+            break;
+        case CheckoutCommand::Voice:
+            HandOffVoice(payload);
+            break;
+        case CheckoutCommand::ToggleShowHide:
+            ToggleShowHide();
+            break;
+        case CheckoutCommand::GiveFocusBack:
+            GiveFocusBack();
+            break;
+        case CheckoutCommand::FloatAmount:
+            if (float_) float_->ShowAmount(FromGbk(payload));
+            break;
+        case CheckoutCommand::AfterPayment: {
+            if (!config_) break;
+            const std::string amount = payload.substr(0, payload.find('\0'));
+            for (const std::string& step : config_->post_payment_keys) {
+                std::string s = step;
+                if (s.find("printmoney:") != std::string::npos) s += amount;
+                after_payment_.push_back(std::move(s));
+            }
+            break;
+        }
+        case CheckoutCommand::KeypadWindow:
+            keypad_window_ = payload;
+            if (context_.pay_page) context_.pay_page->SetKeypadWindow(payload);
+            break;
+        case CheckoutCommand::PopupText:
+            if (popup_) popup_->ShowText(QString::fromUtf8(payload.data(), payload.size()));
+            break;
+    }
+}
+
+void CMainDlg::ShowTip(const QString& text) {
+    ui::CDuiMessageBox::Show(isVisible() ? this : nullptr, text, QString::fromUtf8(kTipTitle));
+}
+
+void CMainDlg::Print(const std::string& gbk) {
+    ++printed_;
+    last_printed_ = gbk;
+#if defined(TENDRIX_HAVE_PRINTING)
+    if (services_->print_writer) services_->print_writer->Post(gbk);
+#endif
+}
+
+void CMainDlg::HandOffVoice(const std::string& payload) {
+    // The names come with the command or in AppConfig's message buffer; the buffer is cleared
+    // either way.
+    std::string list = payload.empty() && config_ ? config_->message_buffer : payload;
+    if (config_) config_->message_buffer.clear();
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < list.size()) {
+        const size_t end = list.find('\0', start);
+        const std::string name = list.substr(start, end == std::string::npos ? end : end - start);
+        if (name.empty()) break;
+        names.push_back(name);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    QueueVoices(names);
+}
+
+void CMainDlg::QueueVoices(const std::vector<std::string>& names) {
+    if (names.empty()) return;
+#if defined(TENDRIX_HAVE_VOICE)
+    if (!services_->voice) return;  // no player: ignored
+    voice_log_.insert(voice_log_.end(), names.begin(), names.end());
+    services_->voice->QueueNames(names);
+#else
+    (void)names;
+#endif
+}
+
+void CMainDlg::PaymentSuccess(const std::string& receipt_gbk) {
+    const bool auto_print = config_ && config_->settings.IsTrue(keys::sysAutoPrintBill);
+    IPayPage* pay = context_.pay_page;
+    if (pay && pay->PrintBillMarked()) {
+        // A reprint asked for on the pay page: print it, nothing else. Announcing and playing
+        // the after-payment keys again would enter the sale into the POS program twice.
+        pay->ClearPrintBillMark();
+        Print(receipt_gbk);
+        return;
+    }
+    if (auto_print) Print(receipt_gbk);
+    const std::string receipt = FromGbk(receipt_gbk).toStdString();
+    const std::string amount = PaidAmountFromReceipt(receipt);
+    if (popup_) popup_->ShowResult(QString::fromUtf8(kPaySuccess), QString::fromStdString(amount));
+    QueueVoices(PaymentSuccessVoices(amount));
+    if (!amount.empty()) SendCommand(CheckoutCommand::AfterPayment, amount);
+}
+
+void CMainDlg::ToggleShowHide() {
+    if (hidden_) {
+        Show();
+    } else {
+        Hide();
+    }
+    hidden_ = !hidden_;
+}
+
+void CMainDlg::Show() {
+    show();
+    raise();
+    activateWindow();
+    setFocus();
+    if (CurrentTab() == checkout_tab::kPay && context_.pay_page &&
+        IsShowableAmount(context_.pay_page->Amount().toStdString())) {
+        context_.pay_page->SetAmountShown(true);
+        WriteFacePay(FacePayShowCommand());
+    }
+    if (switch_)
+        for (int i = 0; i < switch_->count(); ++i)
+            if (auto* page = dynamic_cast<ICheckoutPage*>(switch_->widget(i)))
+                page->OnMainWindowShown(true);
+}
+
+void CMainDlg::Hide() {
+    if (CurrentTab() == checkout_tab::kResult && context_.result_page && isVisible()) {
+        context_.result_page->PressClose();
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 30) QCoreApplication::processEvents(QEventLoop::AllEvents, 30);
+    }
+    ui::CDuiMessageBox::CloseAllByEscape();
+    hide();
+    SendCommand(CheckoutCommand::GiveFocusBack, {});
+    WriteFacePay(FacePayHideCommand());
+    if (switch_)
+        for (int i = 0; i < switch_->count(); ++i)
+            if (auto* page = dynamic_cast<ICheckoutPage*>(switch_->widget(i)))
+                page->OnMainWindowShown(false);
+}
+
+bool CMainDlg::WriteFacePay(const std::string& bytes) {
+#if defined(TENDRIX_HAVE_CAPTURE)
+    SerialPort* port = services_->capture ? services_->capture->FacePayPort() : nullptr;
+    if (!port || !port->IsOpen()) return false;
+    face_pay_log_ += bytes;
+    if (face_pay_log_.size() > 4096) face_pay_log_.erase(0, face_pay_log_.size() - 4096);
+    return port->Write(bytes);
+#else
+    (void)bytes;
+    return false;
+#endif
+}
+
+bool CMainDlg::IsOwnWindow(uint64_t id) const {
+    if (id == 0) return false;
+    auto same = [id](const QWidget* w) { return w && static_cast<uint64_t>(w->winId()) == id; };
+    return same(this) || same(float_.get()) || same(popup_.get());
+}
+
+void CMainDlg::GiveFocusBack() {
+    if (!desktop_) return;
+    const auto point =
+        config_ ? RectSettingCentre(config_->Setting(keys::sysReductionFoucus)) : std::nullopt;
+    if (point) {
+        if (popup_ && popup_->isVisible()) {
+            if (options_ui_[2]) SetTimer(options_ui_[2], kFocusRetryTimer, 50);
+            return;
+        }
+        desktop_->MoveCursor({point->x, point->y});
+        desktop_->Click(MouseButton::Left);
+        return;
+    }
+    const ScreenPoint cursor = desktop_->CursorPos();
+    const WindowId under = desktop_->WindowAt(cursor);
+    if (under != 0 && !IsOwnWindow(under)) {
+        desktop_->BringToForeground(under);
+    } else {
+        desktop_->Click(MouseButton::Left);
+    }
+}
+
+void CMainDlg::ApplySettings() {
+    if (!config_) return;
+    const Settings& s = config_->settings;
+    if (options_ui_[1]) options_ui_[1]->setVisible(s.IsTrue(keys::sysIsOpenProAliPay));
+    if (options_ui_[2]) options_ui_[2]->setVisible(s.IsTrue(keys::sysIsOpenProductVerifi));
+    if (options_ui_[3]) options_ui_[3]->setVisible(s.IsTrue(keys::sysIsOpenFacePay));
+    if (context_.refund_page)
+        context_.refund_page->ApplyRefundPermission(
+            QString::fromStdString(config_->refund_permission));
+    if (s.IsTrue(keys::sysIsAutoHideWhenLand) && lab_titles_)
+        SetTimer(lab_titles_, kAutoHideTimer, 1000);
+    const int key_time = IntSetting(s.Get(keys::sysPrintKeytime));
+    if (key_time > 0 && options_ui_[1]) {
+        SetTimer(options_ui_[1], kAfterPaymentTimer, key_time);
+    } else if (options_ui_[1]) {
+        KillTimer(options_ui_[1], kAfterPaymentTimer);
+    }
+#if defined(TENDRIX_HAVE_VOICE)
+    voice::ApplyVoiceSwitch(services_->voice, s.Get(keys::sysIsOpenVoicePrompt), config_->voice_dir,
+                            options_.sound ? nullptr : std::make_unique<voice::NullOutput>());
+#endif
+#if defined(TENDRIX_HAVE_INPUT)
+    if (desktop_) {
+        if (!services_->classifier)
+            services_->classifier =
+                std::make_unique<ScanClassifier>(*desktop_, services_->no_hook, *this);
+        services_->classifier->Configure(ParseCaptureWay(s.Get(keys::sysCaptureWay)),
+                                         s.IsTrue(keys::sysWaitPay));
+    }
+#endif
+    if (!options_.start_devices) return;
+#if defined(TENDRIX_HAVE_PRINTING)
+    printing::ConfigurePrinting(printing::PrintConfigFromApp(*config_), this,
+                                services_->print_writer, services_->print_service);
+#endif
+#if defined(TENDRIX_HAVE_CAPTURE)
+    if (!services_->capture) {
+        services_->capture = std::make_unique<capture::CaptureSources>(*config_, *this, desktop_);
+        services_->capture->StartAll();
+    } else {
+        services_->capture->ApplyPortSettings();
+        services_->capture->StartCaptureWorker();
+    }
+#endif
+}
+
+void CMainDlg::SelectTab(int tab) {
+    if (switch_ && tab >= 0 && tab < switch_->count()) switch_->setCurrentIndex(tab);
+    if (tab >= 0 && tab < 6 && options_ui_[tab] && options_ui_[tab]->isCheckable()) {
+        const QSignalBlocker block(options_ui_[tab]);
+        options_ui_[tab]->setChecked(true);
+        last_option_ = tab + 1;
+    }
+}
+
+int CMainDlg::CurrentTab() const {
+    return switch_ ? switch_->currentIndex() : -1;
+}
+
+bool CMainDlg::StartBarcodePayment() {
+    IPayPage* pay = context_.pay_page;
+    IPayResultPage* result = context_.result_page;
+    if (!pay || !result) return false;
+    const QString code = pay->PaymentCode();
+    const QString amount = pay->Amount();
+    if (code.size() < 14 || amount.isEmpty()) return false;
+    SelectTab(checkout_tab::kResult);
+    result->ClearResult();
+    result->SetReturnText(QStringLiteral("返回"));
+    result->SetCancelOrRefundText(QStringLiteral("撤销/退款"));
+    result->StartPayment(amount, code, QString());
+    pay->SetAmount(QString());
+    pay->SetPaymentCode(QString());
+    return true;
+}
+
+void CMainDlg::SubmitCancel() {
+    IRefundPage* page = context_.refund_page;
+    IPayResultPage* result = context_.result_page;
+    if (!page || !result) return;
+    const QString order = page->CancelOrderNo();
+    const QString reason = page->CancelReason();
+    if (order.size() < 14 || reason.isEmpty()) return;
+    SelectTab(checkout_tab::kResult);
+    result->ClearResult();
+    result->SetReturnText(QStringLiteral("上一步返回"));
+    result->SetCancelOrRefundText(QStringLiteral("撤销/退款"));
+    result->Cancel(order, reason);
+    page->ClearCancelFields();
+}
+
+void CMainDlg::SubmitRefund() {
+    IRefundPage* page = context_.refund_page;
+    IPayResultPage* result = context_.result_page;
+    if (!page || !result) return;
+    const QString order = page->RefundOrderNo();
+    const QString reason = page->RefundReason();
+    if (order.size() < 14 || reason.isEmpty()) return;
+    SelectTab(checkout_tab::kResult);
+    result->ClearResult();
+    result->SetReturnText(QStringLiteral("上一步返回"));
+    result->SetCancelOrRefundText(QStringLiteral("撤销/退款"));
+    result->Refund(page->RefundAmount(), order, reason);
+    page->ClearRefundFields();
+}
+
+void CMainDlg::OnOptionSelected(int option) {
+    const Settings* s = config_ ? &config_->settings : nullptr;
+    if (option == 3 && s && !s->IsTrue(keys::sysIsOpenProductVerifi)) {
+        SelectTab(last_option_ - 1);
+        ShowTip(QString::fromUtf8(kProductVerifyOff));
+        return;
+    }
+    if (option == 4 && s && !s->IsTrue(keys::sysIsOpenFacePay)) {
+        SelectTab(last_option_ - 1);
+        ShowTip(QString::fromUtf8(kFacePayOff));
+        return;
+    }
+    last_option_ = option;
+    if (switch_) switch_->setCurrentIndex(option - 1);
+}
+
+void CMainDlg::OnTick() {
+    const int action = pending_tray_action_;
+    pending_tray_action_ = kNoAction;
+    switch (action) {
+        case kOpenSettings:
+            Launch("settings");
+            break;
+        case kWindowCapture:
+            Launch("window-capture");
+            break;
+        case kFocusCapture:
+            Launch("focus-capture");
+            break;
+        default:
+            break;
+    }
+    if (desktop_) desktop_->ProcessEvents();
+#if defined(TENDRIX_HAVE_INPUT)
+    if (services_->classifier && (hidden_ || ui::CDuiMessageBox::IsOpen()))
+        services_->classifier->Tick();
+#endif
+#if defined(TENDRIX_HAVE_CAPTURE)
+    if (services_->capture) services_->capture->OnTimerTick();
+#endif
+    if (pay_now_) {
+        pay_now_ = false;
+        StartBarcodePayment();
+    }
+}
+
+void CMainDlg::OnAfterPaymentTick() {
+    // One step per tick, only while this window is hidden and the popup is gone.
+    if (after_payment_.empty() || !hidden_ || (popup_ && popup_->isVisible())) return;
+    const std::string step = after_payment_.front();
+    after_payment_.pop_front();
+    diag::Write("afterpay", step);
+}
+
+#if defined(TENDRIX_HAVE_INPUT)
+void CMainDlg::SetPayCode(const std::string& code) {
+    if (context_.pay_page) context_.pay_page->SetPaymentCode(QString::fromStdString(code));
+}
+
+void CMainDlg::PlayVoice(const std::string& file_name) {
+    QueueVoices({file_name});
+}
+#endif
+
+void CMainDlg::Notify(const ui::Notification& msg) {
+    const QString name = msg.name();
+    if (msg.type == QLatin1String(ui::kTimer)) {
+        if (msg.timer_id == kTrayActionTimer && msg.sender == options_ui_[0]) {
+            OnTick();
+        } else if (msg.timer_id == kAfterPaymentTimer && msg.sender == options_ui_[1]) {
+            OnAfterPaymentTick();
+        } else if (msg.timer_id == kFocusRetryTimer && msg.sender == options_ui_[2]) {
+            KillTimer(options_ui_[2], kFocusRetryTimer);
+            GiveFocusBack();
+        } else if (msg.timer_id == kAutoHideTimer && msg.sender == lab_titles_) {
+            KillTimer(lab_titles_, kAutoHideTimer);
+            if (!hidden_) ToggleShowHide();
+        }
+        return;
+    }
+    if (msg.type == QLatin1String(ui::kClick)) {
+        if (msg.sender == btn_close_) {
+            if (!hidden_) ToggleShowHide();
+        } else if (name == QLatin1String("minbtn")) {
+            showMinimized();
+        } else if (name == QLatin1String("btn_return")) {
+            auto* b = qobject_cast<QAbstractButton*>(msg.sender);
+            if (b) {
+                if (auto tab = TabForReturnText(b->text().toStdString())) SelectTab(*tab);
+            }
+        }
+        return;
+    }
+    if (msg.type == QLatin1String(ui::kSelectChanged)) {
+        for (int i = 0; i < 6; ++i)
+            if (msg.sender == options_ui_[i]) OnOptionSelected(i + 1);
+        return;
+    }
+    if (msg.type == QLatin1String(ui::kReturn)) {
+        if (name == QLatin1String("barcodeinput")) {
+            StartBarcodePayment();
+        } else if (name == QLatin1String("cancelreason_edit")) {
+            SubmitCancel();
+        } else if (name == QLatin1String("refundreason_edit")) {
+            SubmitRefund();
+        }
+    }
+}
+
+void CMainDlg::closeEvent(QCloseEvent* e) {
+    // A close command from the window manager ends the program.
+    e->accept();
+    if (float_) float_->SavePosition();
+    Quit();
+}
+
+void CMainDlg::keyReleaseEvent(QKeyEvent* e) {
+    int vk = 0;
+    const int k = e->key();
+    if (k >= Qt::Key_F1 && k <= Qt::Key_F24) vk = 112 + (k - Qt::Key_F1);
+    if (k >= Qt::Key_A && k <= Qt::Key_Z) vk = 'A' + (k - Qt::Key_A);
+    if (k == Qt::Key_Tab || k == Qt::Key_Backtab) vk = 9;
+    if (vk == 0 || !config_ || !HandleMainKey(vk)) ui::Window::keyReleaseEvent(e);
+}
+
+bool CMainDlg::HandleMainKey(int vk) {
+    const Settings& s = config_->settings;
+    auto is = [&](const char* key, bool allow_tab = false) {
+        return MainKeyFromSetting(s.Get(key), allow_tab) == vk;
+    };
+    auto step_option = [this](int step) {
+        for (int i = 1; i <= 6; ++i) {
+            const int next = ((last_option_ - 1 + step * i) % 6 + 6) % 6;
+            if (options_ui_[next] && !options_ui_[next]->isHidden()) {
+                options_ui_[next]->setChecked(true);
+                return;
+            }
+        }
+    };
+    auto click_on_page = [this](const char* control) {
+        if (!switch_ || !switch_->currentWidget()) return;
+        if (auto* b =
+                switch_->currentWidget()->findChild<QAbstractButton*>(QString::fromLatin1(control)))
+            b->click();
+    };
+    if (is(keys::sysSetOptionHotKey, true) || is(keys::sysPageDownHotKey)) {
+        step_option(1);
+    } else if (is(keys::sysPageUpHotKey)) {
+        step_option(-1);
+    } else if (is(keys::sysRefundOrCancelHotKey)) {
+        SelectTab(checkout_tab::kRefund);
+    } else if (is(keys::sysCheckHotKey)) {
+        SelectTab(checkout_tab::kOrderCheck);
+    } else if (is(keys::sysReturnBtnHotKey)) {
+        click_on_page("btn_return");
+    } else if (is(keys::sysPrintBillHotKey)) {
+        click_on_page("btn_print_bill");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tendrix

@@ -1,0 +1,183 @@
+#pragma once
+// CMainDlg: the program's main window and checkout controller. It hosts the checkout pages as
+// tabs of `switch`, owns the floating window, the payment popup and the tray icon, and is the
+// one entry for commands 1..15 (CommandSink): windows on the UI thread send them, worker threads
+// post them.
+#include <QPointer>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "checkout/checkout_pages.h"
+#include "checkout/main_logic.h"
+#include "common/checkout_command.h"
+#include "ui/window.h"
+
+#if defined(TENDRIX_HAVE_INPUT)
+#include "input/payment_code_target.h"
+#endif
+
+class QAbstractButton;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QSystemTrayIcon;
+
+namespace tendrix {
+
+class AppConfig;
+class CFloatDlg;
+class CPayPopupDlg;
+class DesktopServices;
+class ShellServices;
+
+#if defined(TENDRIX_HAVE_INPUT)
+using MainDlgInputBase = PaymentCodeTarget;
+#else
+class MainDlgInputBase {
+  public:
+    virtual ~MainDlgInputBase() = default;
+};
+#endif
+
+class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase {
+    Q_OBJECT
+  public:
+    // Timer ids and periods (toolkit timers on controls of this window).
+    static constexpr int kTrayActionTimer = 0;     // OptionUI1, 30 ms: tray action, input tick
+    static constexpr int kAfterPaymentTimer = 17;  // OptionUI2, sysPrintKeytime ms
+    static constexpr int kFocusRetryTimer = 45;    // OptionUI3, 50 ms
+    static constexpr int kAutoHideTimer = 37;      // lab_titles, 1000 ms
+    static constexpr int kTickMs = 30;
+
+    struct Options {
+        // Runs the login window modally; true when a cashier logged in. Empty: the login
+        // window of accounts/ when it is built, else nobody logs in.
+        std::function<bool(CMainDlg&)> login;
+        // Desktop services (pointer, windows, hotkeys); null: the X11 desktop when available.
+        DesktopServices* desktop = nullptr;
+        bool use_x11_desktop = true;
+        // Voice output: true plays through out123, false uses a null output (tests).
+        bool sound = true;
+        // Starts capture ports, hook and printing when the settings are applied.
+        bool start_devices = true;
+        // Opens windows and programs (settings window, capture windows, xdg-open, restart).
+        std::function<void(const std::string& what)> launcher;
+    };
+
+    CMainDlg(AppConfig* config, Options options);
+    ~CMainDlg() override;
+
+    // Initialisation: tray, pages, login, then (after a login) show, timers, settings, voice;
+    // then the floating window and the popup. Returns whether a cashier logged in.
+    bool Initialise();
+
+    // CommandSink.
+    void SendCommand(CheckoutCommand cmd, std::string payload) override;
+    void PostCommand(CheckoutCommand cmd, std::string payload) override;
+    // The command entry (UI thread).
+    void Command(CheckoutCommand cmd, const std::string& payload);
+
+    // Show/hide toggle (command 10) and the tray's left click.
+    void ToggleShowHide();
+    void TrayLeftClick();
+    void TrayMenuCommand(const QString& item_text);
+    // Give the focus back to the POS program (command 11).
+    void GiveFocusBack();
+    // Applies the settings: options, refund permission, voice, devices.
+    void ApplySettings();
+    void SelectTab(int tab);
+    int CurrentTab() const;
+    // Starts a barcode payment from the pay page's fields (the "return" of `barcodeinput`).
+    bool StartBarcodePayment();
+
+    bool IsHiddenFlag() const { return hidden_; }
+    int PendingTrayAction() const { return pending_tray_action_; }
+    const std::deque<std::string>& AfterPaymentList() const { return after_payment_; }
+    std::string KeypadWindow() const { return keypad_window_; }
+    QSystemTrayIcon* Tray() const { return tray_; }
+    QMenu* TrayMenu() const { return tray_menu_; }
+    CFloatDlg* FloatWindow() const { return float_.get(); }
+    CPayPopupDlg* Popup() const { return popup_.get(); }
+    IPayPage* PayPage() const { return context_.pay_page; }
+    IPayResultPage* ResultPage() const { return context_.result_page; }
+    IRefundPage* RefundPage() const { return context_.refund_page; }
+    const CheckoutContext& Context() const { return context_; }
+    // Face-pay port bytes written (tests read what the port would have received).
+    const std::string& FacePayLog() const { return face_pay_log_; }
+    // How many receipts went to the print log writer (command 7 and payment success).
+    int PrintedCount() const { return printed_; }
+    const std::string& LastPrinted() const { return last_printed_; }
+    // Voice names handed to the player (in order).
+    const std::vector<std::string>& VoiceLog() const { return voice_log_; }
+
+#if defined(TENDRIX_HAVE_INPUT)
+    // PaymentCodeTarget.
+    void SetPayCode(const std::string& code) override;
+    bool MainWindowHidden() const override {
+        return hidden_;
+    }
+    void PlayVoice(const std::string& file_name) override;
+    void SetPayWithoutWaiting() override {
+        pay_now_ = true;
+    }
+#endif
+
+    void Notify(const ui::Notification& msg) override;
+
+  signals:
+    void QuitRequested();
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+
+  private:
+    void CreateTray();
+    void AttachPages();
+    void OnTick();
+    void OnAfterPaymentTick();
+    void OnOptionSelected(int option);
+    void PaymentSuccess(const std::string& receipt_gbk);
+    void HandOffVoice(const std::string& payload);
+    void QueueVoices(const std::vector<std::string>& names);
+    void Print(const std::string& gbk);
+    void ShowTip(const QString& text);
+    void Show();
+    void Hide();
+    bool WriteFacePay(const std::string& bytes);
+    bool IsOwnWindow(uint64_t id) const;
+    void SubmitCancel();
+    void SubmitRefund();
+    void Launch(const std::string& what);
+    bool HandleMainKey(int vk);
+    void Quit();
+
+    AppConfig* config_;
+    Options options_;
+    std::unique_ptr<ShellServices> services_;  // optional parts (voice, print, capture, input)
+    DesktopServices* desktop_ = nullptr;
+    CheckoutContext context_;
+    QStackedWidget* switch_ = nullptr;
+    QAbstractButton* btn_close_ = nullptr;
+    QAbstractButton* options_ui_[6] = {};
+    QLabel* lab_titles_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* tray_menu_ = nullptr;
+    std::unique_ptr<CFloatDlg> float_;
+    std::unique_ptr<CPayPopupDlg> popup_;
+    int pending_tray_action_ = checkout::kNoAction;
+    bool hidden_ = false;
+    bool logged_in_ = false;
+    bool pay_now_ = false;
+    int last_option_ = 1;
+    std::deque<std::string> after_payment_;
+    std::string keypad_window_;
+    std::string face_pay_log_;
+    std::string last_printed_;
+    int printed_ = 0;
+    std::vector<std::string> voice_log_;
+};
+
+}  // namespace tendrix
