@@ -12,6 +12,9 @@ inline PosHandle InvalidPosHandle() {
     return reinterpret_cast<PosHandle>(intptr_t(-1));
 }
 
+// What the entry points return on success.
+inline constexpr int kPosSuccess = 1001;
+
 // Port kinds of POS_Open.
 enum PosPortKind : int { kPosSerial = 1, kPosParallel = 18, kPosDriver = 20, kPosNetwork = 21 };
 

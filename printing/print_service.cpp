@@ -35,7 +35,7 @@ void CReadTxtSendPrint::SetSource(const std::string& directory, const std::strin
 void CReadTxtSendPrint::SetQrPrefix(const std::string& invoice_url,
                                     const std::string& merchant_id) {
     std::lock_guard<std::mutex> g(lock_);
-    qr_prefix_ = invoice_url + "merchantId=" + merchant_id + "&transCode=";
+    qr_prefix_ = MakeQrPrefix(invoice_url, merchant_id);
 }
 
 void CReadTxtSendPrint::SetPrinter(const std::string& port, const std::string& copies,
@@ -77,6 +77,8 @@ void CReadTxtSendPrint::PrintBlock(ReceiptPrinter& printer, const std::string& b
     }
     printer.Print(block, qr_prefix);
     printer.ClosePort();
+    if (!printer.WriteError().empty())
+        diag::Write("print", "printer \"" + setup.port + "\": " + printer.WriteError());
     ++printed_;
 }
 

@@ -15,6 +15,11 @@
 
 namespace tendrix::printing {
 
+// The QR prefix: invoice URL, "merchantId=", the merchant id and "&transCode=" (UTF-8).
+inline std::string MakeQrPrefix(const std::string& invoice_url, const std::string& merchant_id) {
+    return invoice_url + "merchantId=" + merchant_id + "&transCode=";
+}
+
 inline constexpr const char* kPortOpenFailedText = "端口打开失败，请查看是否被占用或者删除！";
 
 class CReadTxtSendPrint : public Thread {

@@ -85,12 +85,13 @@ ReceiptPrinter::~ReceiptPrinter() {
 
 std::string ReceiptPrinter::SdkError() const {
     const char* e = sdk_.LastError ? sdk_.LastError() : nullptr;
-    return e && *e ? std::string(e) : std::string("the printer library could not open the port");
+    return e && *e ? std::string(e) : std::string("the printer library reported a failure");
 }
 
 void ReceiptPrinter::Configure(const PrinterSetup& setup) {
     ClosePort();
     open_error_.clear();
+    write_error_.clear();
     receipt_.copies = DecimalByte(setup.copies);
     receipt_.blank_lines = DecimalByte(setup.blank_lines);
     const uint8_t mode = DecimalByte(setup.code_mode);
@@ -158,9 +159,10 @@ void ReceiptPrinter::Print(std::string block, std::string_view qr_prefix) {
 }
 
 void ReceiptPrinter::Write(std::string_view bytes) {
-    if (!PortOpen() || bytes.empty()) return;
+    if (!PortOpen() || bytes.empty() || !write_error_.empty()) return;
     if (transport_ != Transport::kUsb) {
-        sdk_.WriteFile(handle_, bytes.data(), bytes.size());
+        if (sdk_.WriteFile(handle_, bytes.data(), bytes.size()) != kPosSuccess)
+            write_error_ = SdkError();
         return;
     }
     // Direct USB: a printer that stops taking data (paper out, unplugged) must not hang the
@@ -183,12 +185,13 @@ void ReceiptPrinter::Write(std::string_view bytes) {
 }
 
 void ReceiptPrinter::Barcode(std::string_view data) {
-    if (!PortOpen()) return;
+    if (!PortOpen() || !write_error_.empty()) return;
     if (transport_ == Transport::kUsb) {
         Write(Code128Bytes(data, 1, 0));
         return;
     }
-    sdk_.SetBarcode(data.data(), 40, 73, 2, 56, 0, 1, int(data.size()));
+    if (sdk_.SetBarcode(data.data(), 40, 73, 2, 56, 0, 1, int(data.size())) != kPosSuccess)
+        write_error_ = SdkError();
 }
 
 void ReceiptPrinter::StartDoc() {

@@ -69,6 +69,10 @@ class ReceiptPrinter : private PrinterPort {
     PosHandle port_handle() const { return handle_; }
     // Why the last Configure could not open the port.
     const std::string& OpenError() const { return open_error_; }
+    // Why sending stopped during the last receipt; empty when every write went through. After
+    // a failed write the rest of the receipt is skipped, so a printer that stops taking data
+    // costs one time-out, not one per write.
+    const std::string& WriteError() const { return write_error_; }
 
     // Formats and sends one GBK receipt block; qr_prefix is UTF-8.
     void Print(std::string block, std::string_view qr_prefix);
@@ -100,6 +104,7 @@ class ReceiptPrinter : private PrinterPort {
     std::string driver_name_;
     std::string usb_path_;
     std::string open_error_;
+    std::string write_error_;
 };
 
 }  // namespace tendrix::printing

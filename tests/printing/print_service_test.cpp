@@ -96,7 +96,9 @@ class PrintServiceTest : public ::testing::Test {
         o.printer.sdk_path = test::PluginPath();
         o.clock = clock.Fn();
         ConfigurePrinting(c, &sink, writer, service, o);
-        if (service) ASSERT_TRUE(test::WaitUntil([&] { return service->following(); }));
+        if (service) {
+            ASSERT_TRUE(test::WaitUntil([&] { return service->following(); }));
+        }
     }
     // Decoded printed lines of a job.
     static std::vector<std::string> Lines(const std::string& job) {

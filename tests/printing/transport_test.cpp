@@ -359,3 +359,59 @@ TEST(UsbPrinter, LookupWalksSysfsAndTheDeviceGetsTheBytes) {
 
 }  // namespace
 }  // namespace tendrix::printing
+
+namespace tendrix::printing {
+namespace {
+
+TEST(NetworkPrinter, PrinterThatDropsTheConnectionEndsTheReceiptWithAnError) {
+    // Accepts, then resets the connection.
+    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(server, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    socklen_t len = sizeof(a);
+    ::getsockname(server, reinterpret_cast<sockaddr*>(&a), &len);
+    ::listen(server, 1);
+    ReceiptPrinter printer(PrinterOptions{test::PluginPath()});
+    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(ntohs(a.sin_port)), "3", "2"));
+    ASSERT_TRUE(printer.PortOpen()) << printer.OpenError();
+    const int peer = ::accept(server, nullptr, nullptr);
+    linger l{1, 0};
+    ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &l, sizeof(l));
+    ::close(peer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    printer.Print(Block(), "https://x/?");
+    EXPECT_FALSE(printer.WriteError().empty());
+    printer.ClosePort();
+    ::close(server);
+}
+
+TEST(CliPrint, PrintsAUtf8FileThroughTheEngine) {
+    const std::string cli = std::string(std::getenv("TENDRIX_BIN_DIR")) + "/tendrix-cli";
+    if (!test::ProgramExists(cli)) GTEST_SKIP() << "tendrix-cli is not built";
+    test::TempDir dir;
+    std::ofstream(dir / "receipt.txt") << "测试店\n订单号：20261206100000000001\n-------------\n";
+    LoopbackPrinter lp;
+    EXPECT_EQ(test::RunCommand({cli, "print", dir / "receipt.txt", "--port", "网口" + lp.address(),
+                                "--copies", "2", "--code-mode", "2", "--say1", "谢谢",
+                                "--invoice-url", "https://inv.example/?", "--merchant", "M1"}),
+              0);
+    const auto jobs = lp.Jobs(1);
+    ASSERT_EQ(jobs.size(), 1u);
+    const test::EscPosPage page = test::DecodeEscPos(jobs[0]);
+    EXPECT_TRUE(page.errors.empty());
+    EXPECT_EQ(page.Texts()[0], G("测试店"));
+    EXPECT_EQ(page.cuts, 2);
+    ASSERT_EQ(page.images.size(), 2u);
+    EXPECT_EQ(test::DecodeQr(page.images[1]),
+              "https://inv.example/?merchantId=M1&transCode=20261206100000000001");
+
+    EXPECT_EQ(test::RunCommand({cli, "print", dir / "receipt.txt", "--port", "网口127.0.0.1:1"}),
+              1);
+    EXPECT_EQ(test::RunCommand({cli, "print", dir / "receipt.txt", "--code-mode", "7"}), 2);
+    EXPECT_EQ(test::RunCommand({cli, "print", dir / "missing.txt"}), 2);
+}
+
+}  // namespace
+}  // namespace tendrix::printing
