@@ -53,7 +53,9 @@ class XvfbServer {
             Stop();
             return;
         }
-        display_ = ":" + number.substr(0, number.find('\n'));
+        number.resize(number.find('\n'));
+        display_ = number;
+        display_.insert(display_.begin(), ':');
     }
     ~XvfbServer() { Stop(); }
     XvfbServer(const XvfbServer&) = delete;

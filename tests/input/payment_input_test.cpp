@@ -1,0 +1,180 @@
+#include "input/payment_input.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
+#include "capture/serial_port.h"
+#include "desktop/recording_desktop.h"
+#include "tests/input/fakes.h"
+#include "tests/support/temp_dir.h"
+
+namespace tendrix {
+namespace {
+
+class NullSink : public CommandSink {
+  public:
+    void SendCommand(CheckoutCommand, std::string) override {}
+    void PostCommand(CheckoutCommand, std::string) override {}
+};
+
+Settings InputSettings() {
+    Settings s;
+    s.Set("sysIsBarcodeCapture", "TRUE");
+    s.Set("sysCaptureWay", "模拟键盘");
+    s.Set("sysWaitPay", "FALSE");
+    s.Set("sysShowHideHotKey", "F2");
+    s.Set("sysSysReBootHotKey", "无");
+    s.Set("sysHookOpenOff", "alt + K");
+    s.Set("sysPrintBillHotKey", "F6");
+    s.Set("OpenCloseCameraHotKey", "F8");
+    s.Set("sysIsOpenPaySuccessClose", "3");
+    s.Set("sysIsPaySuccessHotKeyNext1", "KeyBody13");
+    s.Set("sysIsPaySuccessHotKeyNext2", "无");
+    s.Set("sysPrintMoneyProgram", "第一步快捷键之前");
+    s.Set("sysPrintKeytime", "200");
+    s.Set("sysPrintMoneyFocusPos", "top:0, left:0, right:10, bottom:10");
+    return s;
+}
+
+TEST(PaymentInput, CommandsTicksAndTimerAsTheMainWindowRoutesThem) {
+    RecordingDesktop desktop;
+    NullSink sink;
+    test::FakeMainWindow main;
+    PaymentInput input(desktop, sink, main, "/nonexistent/libKeyMask.so");
+    desktop.TakeHotKey(1, 'K');
+    int show_hide = 0;
+    const auto failures = input.ApplySettings(
+        InputSettings(), [&] { ++show_hide; }, [] {});
+    EXPECT_EQ(failures, (std::vector<std::string>{
+                            "开启/关闭扫码捕获热键注册失败，可能其他程序已经占用该组合键！"}));
+    EXPECT_EQ(input.key_table().key(MainKeyTable::PrintBill), 117);
+    EXPECT_EQ(input.camera_hotkey().vk, 119);
+    EXPECT_EQ(input.step_interval_ms(), 200);
+
+    // Command 5 per character; the payload's first byte is the character.
+    for (char c : std::string("134567890123456789\r")) input.OnScannerChar(std::string(1, c));
+    input.OnScannerChar("");  // empty payload: ignored
+    input.Tick(/*hidden_or_box_open=*/true);
+    EXPECT_EQ(main.log, (std::vector<std::string>{"code 134567890123456789", "toggle",
+                                                  "voice scanbarsuccess.mp3", "pay-now"}));
+    EXPECT_FALSE(input.hook().Loaded());  // library missing: no hook, no crash
+
+    // Hotkeys are delivered by the tick.
+    desktop.PressHotKey("hotkeyhideshowTendrix");
+    input.Tick(false);
+    EXPECT_EQ(show_hide, 1);
+
+    // Command 13 fills the run list; timer 17 plays one step per tick.
+    input.OnAfterPayment("9.90");
+    desktop.ClearLog();
+    EXPECT_FALSE(input.StepTimerTick(/*main_hidden=*/true, /*popup_visible=*/true));
+    EXPECT_TRUE(input.StepTimerTick(true, false));
+    EXPECT_EQ(desktop.Log().front(), "move 5,5");
+    EXPECT_TRUE(input.StepTimerTick(true, false));
+    EXPECT_EQ(desktop.Log().back(), "key- 13");
+    EXPECT_FALSE(input.StepTimerTick(true, false));
+
+    // The hook hotkey empties the scan buffer.
+    input.OnScannerChar("5");
+    input.HookOpenOff();
+    EXPECT_TRUE(input.classifier().buffer().empty());
+}
+
+// A socat pty pair: the program's port and the scanner's end.
+class PtyPair {
+  public:
+    explicit PtyPair(const std::string& dir) : a_(dir + "a"), b_(dir + "b") {
+        if (access("/usr/bin/socat", X_OK) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 2);
+            const std::string pa = "pty,raw,echo=0,link=" + a_;
+            const std::string pb = "pty,raw,echo=0,link=" + b_;
+            execl("/usr/bin/socat", "socat", pa.c_str(), pb.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 500 && !(std::filesystem::exists(a_) && std::filesystem::exists(b_));
+             ++i)
+            usleep(10000);
+    }
+    ~PtyPair() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool ok() const { return std::filesystem::exists(a_) && std::filesystem::exists(b_); }
+    const std::string& port() const { return a_; }
+    const std::string& scanner() const { return b_; }
+
+  private:
+    std::string a_, b_;
+    pid_t pid_ = -1;
+};
+
+// Queues command 6 chunks the serial reader posts, for the test thread to route.
+class ChunkSink : public CommandSink {
+  public:
+    void SendCommand(CheckoutCommand c, std::string p) override { PostCommand(c, std::move(p)); }
+    void PostCommand(CheckoutCommand c, std::string p) override {
+        std::lock_guard<std::mutex> lock(mu);
+        if (c == CheckoutCommand::ScannerData) chunks.push_back(std::move(p));
+        cv.notify_all();
+    }
+    std::mutex mu;
+    std::condition_variable cv;
+    std::vector<std::string> chunks;
+};
+
+TEST(PaymentInput, SerialScannerPortDeliversChunksThatFormACode) {
+    test::TempDir dir;
+    PtyPair pty(dir.path());
+    if (!pty.ok()) GTEST_SKIP() << "socat is not installed or did not start";
+    ChunkSink sink;
+    SerialPort port(SerialPort::Variant::Scanner);
+    ASSERT_TRUE(port.Open(pty.port(), 9600)) << port.Error();
+    port.SetTarget(&sink, CheckoutCommand::ScannerData);
+    ASSERT_TRUE(port.StartReader());
+
+    RecordingDesktop desktop;
+    test::FakeMainWindow main;
+    PaymentInput input(desktop, sink, main, "/nonexistent/libKeyMask.so");
+    Settings s = InputSettings();
+    s.Set("sysCaptureWay", "USB串口");
+    input.ApplySettings(s, {}, {});
+
+    const int fd = open(pty.scanner().c_str(), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    const std::string code = "2845678901234567\r\n";
+    ASSERT_EQ(write(fd, code.data(), 9), 9);
+    usleep(50000);  // a gap, so the code may arrive in two chunks
+    ASSERT_EQ(write(fd, code.data() + 9, code.size() - 9), static_cast<ssize_t>(code.size() - 9));
+    std::string received;
+    {
+        std::unique_lock<std::mutex> lock(sink.mu);
+        sink.cv.wait_for(lock, std::chrono::seconds(10), [&] {
+            size_t n = 0;
+            for (const auto& c : sink.chunks) n += c.size();
+            return n >= code.size();
+        });
+        for (const auto& c : sink.chunks) {
+            received += c;
+            input.OnScannerData(c);  // command 6, as the main window routes it
+        }
+    }
+    close(fd);
+    port.Close();
+    EXPECT_EQ(received, code);
+    EXPECT_EQ(main.log, (std::vector<std::string>{"code 2845678901234567", "toggle"}));
+}
+
+}  // namespace
+}  // namespace tendrix
