@@ -106,6 +106,13 @@ TEST_F(Operations, DepositFreezeIsUnfrozenNotRefunded) {
     TextList lines;
     ParseOrderAnswer(last_, lines);
     EXPECT_EQ(Field(lines, "本次解冻金额："), "20.00元") << last_;
+
+    // The WeChat deposit type (109) is relabelled the same way.
+    const std::string wechat = Field(Create("800", Code("13", '1'), "109"), "订单号：");
+    EXPECT_EQ(Field(Query(wechat), "支付方式："), "微信预付款");
+    client_.RefundOrder(last_, "00", wechat, "");
+    ParseOrderAnswer(last_, lines);
+    EXPECT_EQ(Field(lines, "本次解冻金额："), "8.00元") << last_;
 }
 
 TEST_F(Operations, PartialThenFullRefund) {
