@@ -11,6 +11,7 @@
 #include "checkout/pages/pay_logic.h"
 #include "checkout/pages/pay_result_dlg.h"
 #include "checkout/pages/result_texts.h"
+#include "checkout/pages/unresolved_orders.h"
 #include "common/text_codec.h"
 #include "ui/message_box.h"
 
@@ -115,8 +116,9 @@ void CPayDlg::ShowLastReceipt(const QString& receipt) {
 }
 
 void CPayDlg::RefreshUnresolved() {
-    auto* result = dynamic_cast<CPayResultDlg*>(context_.result_page);
-    const int n = result ? result->UnresolvedCount() : 0;
+    AppConfig* config = context_.config ? context_.config : AppConfig::Published();
+    const int n =
+        config ? static_cast<int>(UnresolvedOrderStore(config->data_dir).List().size()) : 0;
     if (unresolved_label_) {
         unresolved_label_->setText(
             QStringLiteral("有 %1 笔订单的支付结果尚未确认，请先查询，避免重复收款").arg(n));

@@ -194,7 +194,10 @@ bool CPayResultDlg::AskYesNo(const std::string& text) {
 }
 
 void CPayResultDlg::ShowResultText(const std::string& text) {
-    if (result_) result_->setPlainText(Q(text));
+    if (!result_) return;
+    QString shown = Q(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result_->setPlainText(shown);
 }
 
 void CPayResultDlg::SetTimer(int id, int ms) {
