@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -69,19 +70,25 @@ std::string ItemsForLog(const std::string& body, const std::string& path) {
 std::string AnswerForLog(std::string answer) {
     size_t at = 0;
     while ((at = answer.find("\"secret\"", at)) != std::string::npos) {
-        size_t colon = answer.find(':', at + 8);
-        if (colon == std::string::npos) break;
-        size_t open = answer.find('"', colon + 1);
-        if (open == std::string::npos) break;
-        size_t close = open + 1;
-        while (close < answer.size() && answer[close] != '"')
-            close += answer[close] == '\\' ? 2 : 1;
-        if (close >= answer.size()) {
-            answer.replace(open + 1, std::string::npos, "***");
-            break;
+        size_t value = answer.find_first_not_of(" \t\r\n", at + 8);
+        if (value == std::string::npos || answer[value] != ':') {
+            at += 8;
+            continue;
         }
-        answer.replace(open + 1, close - open - 1, "***");
-        at = open + 5;
+        value = answer.find_first_not_of(" \t\r\n", value + 1);
+        if (value == std::string::npos) break;
+        size_t end = value;
+        if (answer[value] == '"') {
+            ++value;
+            end = value;
+            while (end < answer.size() && answer[end] != '"') end += answer[end] == '\\' ? 2 : 1;
+        } else {
+            // A value of another type: up to the next separator.
+            end = answer.find_first_of(",}]", value);
+        }
+        end = std::min(end, answer.size());
+        answer.replace(value, end - value, "***");
+        at = value + 3;
     }
     constexpr size_t kMaxLogged = 4096;
     if (answer.size() > kMaxLogged) {
