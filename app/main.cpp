@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     {
         tendrix::CMainDlg main_dlg(&config, {});
         main_dlg.Initialise();
-        app.exec();
+        if (!main_dlg.LoginClosed()) app.exec();
     }
     return 0;
 #else

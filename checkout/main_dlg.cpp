@@ -33,7 +33,7 @@
 #include "capture/capture_sources.h"
 #endif
 #if defined(TENDRIX_HAVE_INPUT)
-#include "input/scan_classifier.h"
+#include "input/payment_input.h"
 #endif
 #if defined(TENDRIX_HAVE_LOGIN)
 #include TENDRIX_LOGIN_HEADER
@@ -58,10 +58,7 @@ class ShellServices {
     std::unique_ptr<capture::CaptureSources> capture;
 #endif
 #if defined(TENDRIX_HAVE_INPUT)
-    struct NoHook : HookSwitch {
-        void ReleaseOrShield(int) override {}
-    } no_hook;
-    std::unique_ptr<ScanClassifier> classifier;
+    std::unique_ptr<PaymentInput> input;
 #endif
 };
 
@@ -121,6 +118,9 @@ CMainDlg::CMainDlg(AppConfig* config, Options options)
 
 CMainDlg::~CMainDlg() {
     // Workers first: they post into this window.
+#if defined(TENDRIX_HAVE_INPUT)
+    services_->input.reset();
+#endif
 #if defined(TENDRIX_HAVE_CAPTURE)
     services_->capture.reset();
 #endif
@@ -169,7 +169,8 @@ bool CMainDlg::Initialise() {
         ok = options_.login(*this);
     } else {
 #if defined(TENDRIX_HAVE_LOGIN)
-        ok = TENDRIX_LOGIN_FUNCTION(*config_, this);
+        ok = config_ && TENDRIX_LOGIN_FUNCTION(*config_, this);
+        login_closed_ = !ok;  // the login window was closed: the program quits
 #endif
     }
     logged_in_ = ok && config_ && !config_->cashier_name.empty();
@@ -318,13 +319,12 @@ void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
             break;
         case CheckoutCommand::ScannerChar:
 #if defined(TENDRIX_HAVE_INPUT)
-            if (services_->classifier && !payload.empty())
-                services_->classifier->OnHookChar(static_cast<unsigned char>(payload[0]));
+            if (services_->input && !payload.empty()) services_->input->OnScannerChar(payload);
 #endif
             break;
         case CheckoutCommand::ScannerData:
 #if defined(TENDRIX_HAVE_INPUT)
-            if (services_->classifier) services_->classifier->OnSerialData(payload);
+            if (services_->input) services_->input->OnScannerData(payload);
 #endif
             break;
         case CheckoutCommand::Print:
@@ -346,8 +346,14 @@ void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
             if (float_) float_->ShowAmount(FromGbk(payload));
             break;
         case CheckoutCommand::AfterPayment: {
-            if (!config_) break;
             const std::string amount = payload.substr(0, payload.find('\0'));
+#if defined(TENDRIX_HAVE_INPUT)
+            if (services_->input) {
+                services_->input->OnAfterPayment(amount);
+                break;
+            }
+#endif
+            if (!config_) break;
             for (const std::string& step : config_->post_payment_keys) {
                 std::string s = step;
                 if (s.find("printmoney:") != std::string::npos) s += amount;
@@ -518,7 +524,19 @@ void CMainDlg::ApplySettings() {
             QString::fromStdString(config_->refund_permission));
     if (s.IsTrue(keys::sysIsAutoHideWhenLand) && lab_titles_)
         SetTimer(lab_titles_, kAutoHideTimer, 1000);
-    const int key_time = IntSetting(s.Get(keys::sysPrintKeytime));
+    int key_time = IntSetting(s.Get(keys::sysPrintKeytime));
+#if defined(TENDRIX_HAVE_INPUT)
+    if (desktop_ && !services_->input)
+        services_->input = std::make_unique<PaymentInput>(
+            *desktop_, *this, *this, config_->program_dir + KeyMaskHook::kLibraryName);
+    if (services_->input) {
+        const std::vector<std::string> failures = services_->input->ApplySettings(
+            s, [this] { ToggleShowHide(); },
+            [this] { TrayMenuCommand(QStringLiteral("重启系统")); });
+        for (const std::string& text : failures) ShowTip(QString::fromStdString(text));
+        key_time = services_->input->step_interval_ms();
+    }
+#endif
     if (key_time > 0 && options_ui_[1]) {
         SetTimer(options_ui_[1], kAfterPaymentTimer, key_time);
     } else if (options_ui_[1]) {
@@ -527,15 +545,6 @@ void CMainDlg::ApplySettings() {
 #if defined(TENDRIX_HAVE_VOICE)
     voice::ApplyVoiceSwitch(services_->voice, s.Get(keys::sysIsOpenVoicePrompt), config_->voice_dir,
                             options_.sound ? nullptr : std::make_unique<voice::NullOutput>());
-#endif
-#if defined(TENDRIX_HAVE_INPUT)
-    if (desktop_) {
-        if (!services_->classifier)
-            services_->classifier =
-                std::make_unique<ScanClassifier>(*desktop_, services_->no_hook, *this);
-        services_->classifier->Configure(ParseCaptureWay(s.Get(keys::sysCaptureWay)),
-                                         s.IsTrue(keys::sysWaitPay));
-    }
 #endif
     if (!options_.start_devices) return;
 #if defined(TENDRIX_HAVE_PRINTING)
@@ -645,11 +654,14 @@ void CMainDlg::OnTick() {
         default:
             break;
     }
-    if (desktop_) desktop_->ProcessEvents();
+    bool input_ticked = false;
 #if defined(TENDRIX_HAVE_INPUT)
-    if (services_->classifier && (hidden_ || ui::CDuiMessageBox::IsOpen()))
-        services_->classifier->Tick();
+    if (services_->input) {
+        services_->input->Tick(hidden_ || ui::CDuiMessageBox::IsOpen());
+        input_ticked = true;
+    }
 #endif
+    if (desktop_ && !input_ticked) desktop_->ProcessEvents();
 #if defined(TENDRIX_HAVE_CAPTURE)
     if (services_->capture) services_->capture->OnTimerTick();
 #endif
@@ -661,10 +673,23 @@ void CMainDlg::OnTick() {
 
 void CMainDlg::OnAfterPaymentTick() {
     // One step per tick, only while this window is hidden and the popup is gone.
+#if defined(TENDRIX_HAVE_INPUT)
+    if (services_->input) {
+        services_->input->StepTimerTick(hidden_, popup_ && popup_->isVisible());
+        return;
+    }
+#endif
     if (after_payment_.empty() || !hidden_ || (popup_ && popup_->isVisible())) return;
     const std::string step = after_payment_.front();
     after_payment_.pop_front();
     diag::Write("afterpay", step);
+}
+
+std::deque<std::string> CMainDlg::AfterPaymentList() const {
+#if defined(TENDRIX_HAVE_INPUT)
+    if (services_->input) return services_->input->runner().pending();
+#endif
+    return after_payment_;
 }
 
 #if defined(TENDRIX_HAVE_INPUT)
@@ -741,6 +766,13 @@ void CMainDlg::keyReleaseEvent(QKeyEvent* e) {
 bool CMainDlg::HandleMainKey(int vk) {
     const Settings& s = config_->settings;
     auto is = [&](const char* key, bool allow_tab = false) {
+#if defined(TENDRIX_HAVE_INPUT)
+        if (services_->input) {
+            const auto& keys = MainKeyTable::SettingKeys();
+            const int f = services_->input->key_table().Match(vk);
+            return f >= 0 && std::string(keys[static_cast<size_t>(f)]) == key;
+        }
+#endif
         return MainKeyFromSetting(s.Get(key), allow_tab) == vk;
     };
     auto step_option = [this](int step) {

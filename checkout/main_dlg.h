@@ -80,7 +80,11 @@ class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase 
     void Command(CheckoutCommand cmd, const std::string& payload);
 
     // Show/hide toggle (command 10) and the tray's left click.
-    void ToggleShowHide();
+    void ToggleShowHide()
+#if defined(TENDRIX_HAVE_INPUT)
+        override
+#endif
+        ;
     void TrayLeftClick();
     void TrayMenuCommand(const QString& item_text);
     // Give the focus back to the POS program (command 11).
@@ -94,7 +98,10 @@ class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase 
 
     bool IsHiddenFlag() const { return hidden_; }
     int PendingTrayAction() const { return pending_tray_action_; }
-    const std::deque<std::string>& AfterPaymentList() const { return after_payment_; }
+    // The after-payment steps still to play.
+    std::deque<std::string> AfterPaymentList() const;
+    // The login window was closed without a login: the program is to quit.
+    bool LoginClosed() const { return login_closed_; }
     std::string KeypadWindow() const { return keypad_window_; }
     QSystemTrayIcon* Tray() const { return tray_; }
     QMenu* TrayMenu() const { return tray_menu_; }
@@ -171,6 +178,7 @@ class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase 
     bool hidden_ = false;
     bool logged_in_ = false;
     bool pay_now_ = false;
+    bool login_closed_ = false;
     int last_option_ = 1;
     std::deque<std::string> after_payment_;
     std::string keypad_window_;
