@@ -39,20 +39,5 @@ TEST(RecordingDesktop, HotKeysTakenReplacedAndDelivered) {
     EXPECT_FALSE(d.PressHotKey("a"));
 }
 
-TEST(RecordingDesktop, CaptureCropsTheScriptedPicture) {
-    RecordingDesktop d;
-    ScreenImage img;
-    img.width = 4;
-    img.height = 3;
-    for (int i = 0; i < 12; ++i) img.bgra.insert(img.bgra.end(), {uint8_t(i), 0, 0, 255});
-    d.SetScreenImage(img);
-    const ScreenImage c = d.CaptureRect({2, 1, 10, 10});
-    ASSERT_EQ(c.width, 2);
-    ASSERT_EQ(c.height, 2);
-    EXPECT_EQ(c.bgra[0], 6);
-    EXPECT_EQ(c.bgra[12], 11);
-    EXPECT_TRUE(d.CaptureRect({-5, -5, 0, 0}).empty());
-}
-
 }  // namespace
 }  // namespace tendrix

@@ -4,7 +4,6 @@
 
 #include "desktop/x11_desktop.h"
 #include "input/after_payment.h"
-#include "input/hotkeys.h"
 #include "input/scan_classifier.h"
 #include "tests/desktop/x_test_window.h"
 #include "tests/desktop/xvfb_server.h"
@@ -47,25 +46,6 @@ TEST_F(X11InputTest, ReplayedProductBarcodeIsTypedIntoTheForegroundWindow) {
     EXPECT_EQ(main.log, (std::vector<std::string>{"hook 1", "hook 0"}));
     pos.Collect(14);
     EXPECT_EQ(pos.typed(), "6901234567892\r");
-}
-
-TEST_F(X11InputTest, GlobalHotKeyFromSettingsFires) {
-    Settings s;
-    s.Set("sysShowHideHotKey", "F12");
-    s.Set("sysHookOpenOff", "alt + H");
-    int show_hide = 0, hook = 0;
-    ASSERT_TRUE(
-        RegisterGlobalHotKeys(*desktop_, s, {[&] { ++show_hide; }, {}, [&] { ++hook; }}).empty());
-    desktop_->KeyPress(vk::kF12);
-    desktop_->KeyDown(vk::kMenu);
-    desktop_->KeyPress('H');
-    desktop_->KeyUp(vk::kMenu);
-    for (int i = 0; i < 300 && (show_hide < 1 || hook < 1); ++i) {
-        desktop_->ProcessEvents();
-        usleep(10000);
-    }
-    EXPECT_EQ(show_hide, 1);
-    EXPECT_EQ(hook, 1);
 }
 
 }  // namespace
