@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -115,15 +116,29 @@ bool ScannerReader::WaitWake(int timeout_ms) {
 bool ScannerReader::OpenDeviceLocked() {
     const std::string path =
         device_.empty() ? FindScannerDevice(sysfs_input_, dev_input_) : device_;
-    if (path.empty()) return false;
+    if (path.empty()) {
+        ReportOnce("no input device named like a barcode scanner was found");
+        return false;
+    }
     fd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+        ReportOnce("cannot open " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    last_report_.clear();
     grabbed_ = false;
     pending_.clear();
     translator_.Reset();
     std::lock_guard<std::mutex> lock(path_mu_);
     open_path_ = path;
     return true;
+}
+
+// Tells the installer why no scanner keys arrive, once per distinct reason.
+void ScannerReader::ReportOnce(const std::string& why) {
+    if (why == last_report_) return;
+    last_report_ = why;
+    std::fprintf(stderr, "KeyMask: %s\n", why.c_str());
 }
 
 void ScannerReader::CloseDevice() {

@@ -50,6 +50,7 @@ class ScannerReader {
     void Wake();
     bool WaitWake(int timeout_ms);
     void Process(const char* data, size_t size);
+    void ReportOnce(const std::string& why);
 
     const std::string device_;
     const Deliver deliver_;
@@ -65,6 +66,7 @@ class ScannerReader {
     bool grabbed_ = false;
     std::string pending_;  // bytes of an incomplete event
     KeyTranslator translator_;
+    std::string last_report_;
 
     mutable std::mutex path_mu_;
     std::string open_path_;
