@@ -22,6 +22,7 @@ class KeyMaskHook final : public HookSwitch {
 
     // The evdev device from `sysScannerInputDevice` ("" = find by name); used at the next load.
     void SetDevice(const std::string& device) { device_ = device; }
+    const std::string& device() const { return device_; }
 
     // Loads the library, resolves the entries and calls StartKeyMask(main window, 1224, 5).
     // False when the library or an entry is missing (scanning by hook is then unavailable).

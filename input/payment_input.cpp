@@ -18,7 +18,11 @@ std::vector<std::string> PaymentInput::ApplySettings(const Settings& settings,
     capture_on_ = settings.IsTrue("sysIsBarcodeCapture");
     const CaptureWay way = ParseCaptureWay(settings.Get("sysCaptureWay"));
     classifier_.Configure(way, settings.Get("sysWaitPay") != "FALSE");
-    hook_.SetDevice(settings.Get("sysScannerInputDevice"));
+    // A new scanner device takes effect when the hook is loaded again (next hidden tick).
+    if (settings.Get("sysScannerInputDevice") != hook_.device()) {
+        hook_.Unload();
+        hook_.SetDevice(settings.Get("sysScannerInputDevice"));
+    }
     hook_.RetryLoad();
     key_table_.Load(settings);
     camera_hotkey_ = ParseHotKeyValue(settings.Get("OpenCloseCameraHotKey"));
