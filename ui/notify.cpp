@@ -50,11 +50,27 @@ void NotifyHub::Send(const char* type, QWidget* sender, int index) {
 
 void NotifyHub::BindControl(QWidget* w) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-        connect(b, &QAbstractButton::clicked, this, [this, b] { Send(kClick, b); });
-        if (b->isCheckable())
-            connect(b, &QAbstractButton::toggled, this, [this, b](bool on) {
-                if (on) Send(kSelectChanged, b);
+        // A click that checks a button gives "click" and then "selectchanged"; Qt emits
+        // toggled before clicked, so the selection waits for the click (or, when the button
+        // was checked without a click, for the next turn of the event loop).
+        connect(b, &QAbstractButton::clicked, this, [this, b] {
+            Send(kClick, b);
+            if (b->property("tendrixPendingSelect").toBool()) {
+                b->setProperty("tendrixPendingSelect", false);
+                Send(kSelectChanged, b);
+            }
+        });
+        connect(b, &QAbstractButton::toggled, this, [this, b](bool on) {
+            if (!on) return;
+            b->setProperty("tendrixPendingSelect", true);
+            QPointer<QAbstractButton> guard(b);
+            QTimer::singleShot(0, this, [this, guard] {
+                if (guard && guard->property("tendrixPendingSelect").toBool()) {
+                    guard->setProperty("tendrixPendingSelect", false);
+                    Send(kSelectChanged, guard.data());
+                }
             });
+        });
     } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
         connect(e, &QLineEdit::returnPressed, this, [this, e] { Send(kReturn, e); });
         connect(e, &QLineEdit::textEdited, this, [this, e] { Send(kTextChanged, e); });

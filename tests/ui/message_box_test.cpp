@@ -1,0 +1,156 @@
+#include "ui/message_box.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include "tests/ui/qt_app.h"
+
+using tendrix::ui::CDuiMessageBox;
+namespace test = tendrix::test;
+
+namespace {
+
+CDuiMessageBox* OpenBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<CDuiMessageBox*>(w); b && b->isVisible()) return b;
+    return nullptr;
+}
+
+// Shows a box and, once it is up, runs `act` on it; returns the box's result.
+int RunBox(const QString& text, int type, std::function<void(CDuiMessageBox*)> act,
+           const QString& title = {}) {
+    test::Later([act] {
+        test::SpinUntil([] { return OpenBox() != nullptr; });
+        if (CDuiMessageBox* b = OpenBox()) act(b);
+    });
+    return CDuiMessageBox::Show(nullptr, text, title, type);
+}
+
+void Key(QWidget* w, int key) {
+    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+TEST(MessageBox, SizingRule) {
+    test::EnsureApp();
+    // A short line falls below both minimums.
+    EXPECT_EQ(CDuiMessageBox::SizeForText(QStringLiteral("支付成功")), QSize(400, 260));
+    EXPECT_EQ(CDuiMessageBox::SizeForText(QString()), QSize(400, 260));
+    // Many lines: height is the text height + 100, beyond the minimum.
+    QString lines;
+    for (int i = 0; i < 12; ++i) lines += QStringLiteral("第%1行\n").arg(i);
+    const QSize tall = CDuiMessageBox::SizeForText(lines);
+    EXPECT_EQ(tall.width(), 400);
+    EXPECT_GT(tall.height(), 260);
+    // A long line: width is the text width + 50, and grows with the text.
+    const QString wide(60, QChar(u'款'));
+    const QSize w60 = CDuiMessageBox::SizeForText(wide);
+    const QSize w30 = CDuiMessageBox::SizeForText(QString(30, QChar(u'款')));
+    EXPECT_GT(w60.width(), 400);
+    EXPECT_NEAR(w60.width() - 50, 2 * (w30.width() - 50), 4);
+    // Rich text is measured as rendered, not as markup.
+    EXPECT_EQ(CDuiMessageBox::SizeForText(QStringLiteral("<b>提示</b>")), QSize(400, 260));
+}
+
+TEST(MessageBox, ShownBoxHasTheRuleSizeTitleAndButtons) {
+    test::EnsureApp();
+    QSize seen;
+    QString title, ok_text;
+    bool has_yes = true;
+    RunBox(QStringLiteral("请用户登录账户！"), CDuiMessageBox::kOk, [&](CDuiMessageBox* b) {
+        seen = b->size();
+        title = b->findChild<QLabel*>(QStringLiteral("title"))->text();
+        ok_text = b->findChild<QPushButton*>(QStringLiteral("okbtn"))->text();
+        has_yes = b->findChild<QPushButton*>(QStringLiteral("yesbtn")) != nullptr;
+        EXPECT_EQ(b->windowTitle(), QStringLiteral("DuiMessageBox"));
+        b->findChild<QPushButton*>(QStringLiteral("okbtn"))->click();
+    });
+    EXPECT_EQ(seen, QSize(400, 260));
+    EXPECT_EQ(title, QStringLiteral("提示"));
+    EXPECT_EQ(ok_text, QStringLiteral("确定"));
+    EXPECT_FALSE(has_yes);
+}
+
+TEST(MessageBox, TextWiderThanTheScreenIsWrappedToIt) {
+    test::EnsureApp();
+    const int screen_w = QGuiApplication::primaryScreen()->availableGeometry().width();
+    QSize seen;
+    RunBox(QString(400, QChar(u'宽')), CDuiMessageBox::kOk, [&](CDuiMessageBox* b) {
+        seen = b->size();
+        Key(b, Qt::Key_Escape);
+    });
+    EXPECT_LE(seen.width(), screen_w);
+    EXPECT_GT(seen.height(), 260);  // the wrapped lines make it taller
+}
+
+TEST(MessageBox, ResultsOfEveryButtonAndKey) {
+    test::EnsureApp();
+    auto click = [](const char* name) {
+        return [name](CDuiMessageBox* b) {
+            b->findChild<QPushButton*>(QString::fromLatin1(name))->click();
+        };
+    };
+    EXPECT_EQ(RunBox(QStringLiteral("确认退款？"), CDuiMessageBox::kYesNo, click("yesbtn")),
+              CDuiMessageBox::kResultYes);
+    EXPECT_EQ(RunBox(QStringLiteral("确认退款？"), CDuiMessageBox::kYesNo, click("nobtn")),
+              CDuiMessageBox::kResultNo);
+    EXPECT_EQ(RunBox(QStringLiteral("好"), CDuiMessageBox::kOk, click("okbtn")),
+              CDuiMessageBox::kResultOk);
+    // Escape and Enter on a yes/no box give 0, not the result of "否(N)", even with a button
+    // focused.
+    EXPECT_EQ(RunBox(QStringLiteral("确认？"), CDuiMessageBox::kYesNo,
+                     [](CDuiMessageBox* b) {
+                         b->findChild<QPushButton*>(QStringLiteral("nobtn"))->setFocus();
+                         Key(b, Qt::Key_Escape);
+                     }),
+              0);
+    EXPECT_EQ(RunBox(QStringLiteral("确认？"), CDuiMessageBox::kYesNo,
+                     [](CDuiMessageBox* b) {
+                         Key(b->findChild<QPushButton*>(QStringLiteral("nobtn")), Qt::Key_Return);
+                     }),
+              0);
+}
+
+TEST(MessageBox, OpenFlagAndClosingByOthers) {
+    test::EnsureApp();
+    EXPECT_FALSE(CDuiMessageBox::IsOpen());
+    bool open_inside = false;
+    int closed = -1;
+    const int r = RunBox(QStringLiteral("等待"), CDuiMessageBox::kYesNo, [&](CDuiMessageBox*) {
+        open_inside = CDuiMessageBox::IsOpen();
+        closed = CDuiMessageBox::CloseAllByEscape();
+    });
+    EXPECT_TRUE(open_inside);
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(r, 0);
+    EXPECT_FALSE(CDuiMessageBox::IsOpen());
+    EXPECT_EQ(CDuiMessageBox::CloseAllByEscape(), 0);
+
+    // A box opened from inside another keeps the flag up until the outer one closes.
+    bool still_open = false;
+    RunBox(QStringLiteral("外层"), CDuiMessageBox::kOk, [&](CDuiMessageBox* outer) {
+        test::Later([] {
+            test::SpinUntil([] { return OpenBox() && OpenBox()->windowTitle().size() > 0; }, 200);
+            // Close the inner box only (the most recent visible one receives the key).
+            QList<CDuiMessageBox*> boxes;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* b = qobject_cast<CDuiMessageBox*>(w); b && b->isVisible()) boxes << b;
+            for (CDuiMessageBox* b : boxes)
+                if (b->findChild<QLabel*>(QStringLiteral("msg_text"))->text() ==
+                    QStringLiteral("内层"))
+                    Key(b, Qt::Key_Escape);
+        });
+        CDuiMessageBox::Show(outer, QStringLiteral("内层"));
+        still_open = CDuiMessageBox::IsOpen();
+        Key(outer, Qt::Key_Escape);
+    });
+    EXPECT_TRUE(still_open);
+    EXPECT_FALSE(CDuiMessageBox::IsOpen());
+}
