@@ -2,6 +2,8 @@
 
 #include <qrencode.h>
 
+#include <algorithm>
+
 #include "common/diag_log.h"
 #include "common/text_codec.h"
 
@@ -155,17 +157,25 @@ std::string QrStripeBytes(const QrImage& image) {
     std::string out("\x1B\x33\x00", 3);
     const int stripes = image.side / 24 + 1;
     out.reserve(out.size() + size_t(stripes) * (6 + 3 * size_t(width)));
+    std::string columns(3 * size_t(width), '\0');
     for (int s = 0; s < stripes; ++s) {
         out += "\x1B\x2A\x21";
         out += char(width & 0xFF);
         out += char((width >> 8) & 0xFF);
-        for (int x = 0; x < width; ++x) {
-            unsigned char bytes[3] = {0, 0, 0};
-            for (int k = 0; k < 24; ++k) {
-                if (image.Black(x, 24 * s + k)) bytes[k / 8] |= 0x80 >> (k % 8);
+        // Bit 0x80 >> (k % 8) of column byte k / 8 is pixel row 24s + k; rows below the
+        // image stay white. Rows are walked in memory order, packed into the column bytes.
+        std::fill(columns.begin(), columns.end(), '\0');
+        for (int k = 0; k < 24; ++k) {
+            const int y = 24 * s + k;
+            if (y >= image.side) break;
+            const uint8_t* row = &image.black[size_t(y) * image.side];
+            const char mask = char(0x80 >> (k % 8));
+            char* col = columns.data() + k / 8;
+            for (int x = 0; x < width; ++x, col += 3) {
+                if (row[x]) *col |= mask;
             }
-            out.append(reinterpret_cast<const char*>(bytes), 3);
         }
+        out += columns;
         out += '\n';
     }
     return out;

@@ -30,7 +30,7 @@ std::string PortDescriptionFromSettings(const Settings& s) {
 }
 
 std::string CodeModeFromSettings(const Settings& s) {
-    std::string mode = "0";
+    const char* mode = "0";
     if (s.IsTrue(keys::sysIsPrintBarCodeOrderId)) mode = "1";
     if (s.IsTrue(keys::sysIsPrintQRBarCodeOrderId)) mode = "2";
     if (s.IsTrue(keys::sysIsPrQRCodeOrderId)) mode = "3";
