@@ -157,6 +157,30 @@ TEST_F(X11DesktopTest, WindowUnderPointTextAndRect) {
     EXPECT_EQ(desktop_->WorkArea(), (ScreenRect{0, 0, 1366, 768}));
 }
 
+TEST_F(X11DesktopTest, UnderAWindowManagerTheClientInsideTheFrameIsFound) {
+    // A window manager reparents each program window into a frame; the program's window
+    // is the one with WM_STATE, and the manager names the active one on the root.
+    XTestWindow frame(xvfb_.display(), 300, 300, 200, 120);
+    ASSERT_TRUE(frame.ok());
+    Display* d = frame.display();
+    const Window client = XCreateSimpleWindow(d, frame.id(), 0, 20, 200, 100, 0, 0, 0xFFFFFF);
+    const Atom wm_state = XInternAtom(d, "WM_STATE", False);
+    const long state[2] = {1, 0};
+    XChangeProperty(d, client, wm_state, wm_state, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(state), 2);
+    XStoreName(d, client, "POS 36.00");  // plain WM_NAME only
+    XMapWindow(d, client);
+    const Atom active = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+    XChangeProperty(d, DefaultRootWindow(d), active, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&client), 1);
+    XSync(d, False);
+    EXPECT_EQ(desktop_->WindowAt({310, 310}), client);
+    EXPECT_EQ(desktop_->WindowText(client), "POS 36.00");
+    EXPECT_EQ(desktop_->WindowText(frame.id()), "POS 36.00");  // nameless frame: its client
+    EXPECT_EQ(desktop_->WindowRect(client), (ScreenRect{300, 320, 500, 420}));
+    EXPECT_EQ(desktop_->ForegroundWindow(), client);
+}
+
 TEST_F(X11DesktopTest, CaptureCopiesPixelsAndClipsToScreen) {
     XTestWindow red(xvfb_.display(), 10, 20, 30, 40, "", 0xFF0000);
     XTestWindow blue(xvfb_.display(), 1356, 758, 10, 10, "", 0x0000FF);
