@@ -1,0 +1,284 @@
+#include "capture/selection/capture_dlg.h"
+
+#include <QAbstractButton>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "desktop/desktop_services.h"
+#include "store/settings.h"
+#include "ui/message_box.h"
+
+namespace tendrix {
+namespace {
+
+using selection::CaptureSelection;
+using selection::HwndPointPicker;
+
+constexpr Qt::WindowFlags kOverlayFlags =
+    Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+constexpr double kDimOpacity = 155.0 / 255.0;
+
+QRect ToQt(const ScreenRect& r) {
+    return QRect(r.left, r.top, r.width(), r.height());
+}
+
+ScreenRect ScreenGeometry() {
+    QScreen* s = QGuiApplication::primaryScreen();
+    QRect g = s ? s->geometry() : QRect(0, 0, 1366, 768);
+    return {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+}
+
+// Children let presses through, so the window's own hit tests decide.
+void PassMouseThrough(QWidget* root) {
+    for (QWidget* w : root->findChildren<QWidget*>())
+        w->setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+// Runs a window until it is hidden.
+void RunUntilHidden(QWidget& w) {
+    w.setWindowModality(Qt::ApplicationModal);
+    w.show();
+    QEventLoop loop;
+    while (w.isVisible() || w.property("waiting").toBool())
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+}  // namespace
+
+// ---- CCaptureDlg ----
+
+CCaptureDlg::CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent)
+    : ui::Window(kWindowName, "CaptureDesktopDlg.xml", parent, kOverlayFlags),
+      settings_(settings),
+      desktop_(desktop) {
+    setWindowTitle(kWindowName);
+    setWindowOpacity(kDimOpacity);
+    message_ = [this](const QString& t) { ui::ShowMessage(this, t); };
+}
+
+CCaptureDlg::~CCaptureDlg() {
+    if (hotkey_ && desktop_) desktop_->UnregisterHotKey(kEscapeAtom);
+}
+
+bool CCaptureDlg::Build() {
+    if (!ui::Window::Build()) return false;
+    ScreenRect screen = ScreenGeometry();
+    setGeometry(ToQt(screen));
+    logic_ = std::make_unique<CaptureSelection>(settings_, screen);
+    for (int b = 0; b < CaptureSelection::kButtonCount; ++b) {
+        auto button = static_cast<CaptureSelection::Button>(b);
+        if (auto* w = FindControl<QPushButton>(CaptureSelection::ButtonName(button))) {
+            QSize hint = w->sizeHint();
+            logic_->SetButtonSize(button, std::max(hint.width() + 24, 80),
+                                  std::max(hint.height() + 8, 32));
+        }
+    }
+    PassMouseThrough(Root());
+    setMouseTracking(true);
+    if (desktop_)
+        hotkey_ = desktop_->RegisterHotKey(kEscapeAtom, 0, vk::kEscape, [this] { hide(); });
+    Sync();
+    return true;
+}
+
+void CCaptureDlg::Apply(const selection::SelectionEffect& e) {
+    if (!e.message.empty() && message_) {
+        setProperty("waiting", true);
+        message_(QString::fromStdString(e.message));
+        setProperty("waiting", false);
+    }
+    if (!e.saved_key.empty())
+        if (auto* help = FindControl<QLabel>("lab_help"))
+            help->setText(QString("已保存 %1：%2")
+                              .arg(QString::fromStdString(e.saved_key),
+                                   QString::fromStdString(e.saved_value)));
+    if (e.close) hide();
+}
+
+void CCaptureDlg::PressLeft(QPoint p) {
+    for (const auto& e : logic_->LeftDown({p.x(), p.y()})) Apply(e);
+    Sync();
+}
+
+void CCaptureDlg::MovePointer(QPoint p) {
+    logic_->MouseMove({p.x(), p.y()});
+    Sync();
+}
+
+void CCaptureDlg::ReleaseLeft(QPoint p) {
+    logic_->LeftUp({p.x(), p.y()});
+    Sync();
+}
+
+void CCaptureDlg::Sync() {
+    if (!logic_) return;
+    if (auto* cap = FindControl<QLabel>("caption_title")) {
+        cap->setGeometry(QRect(mapFromGlobal(ToQt(logic_->caption()).topLeft()),
+                               ToQt(logic_->caption()).size()));
+        cap->setVisible(!logic_->caption().empty());
+    }
+    for (int b = 0; b < CaptureSelection::kButtonCount; ++b) {
+        auto button = static_cast<CaptureSelection::Button>(b);
+        if (auto* w = FindControl<QPushButton>(CaptureSelection::ButtonName(button))) {
+            QRect r = ToQt(logic_->ButtonRect(button));
+            w->setGeometry(QRect(mapFromGlobal(r.topLeft()), r.size()));
+            w->setVisible(logic_->buttons_visible());
+        }
+    }
+}
+
+void CCaptureDlg::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::RightButton) return hide();
+    if (e->button() == Qt::LeftButton) PressLeft(e->globalPosition().toPoint());
+}
+
+void CCaptureDlg::mouseMoveEvent(QMouseEvent* e) {
+    if (e->buttons() & Qt::LeftButton) MovePointer(e->globalPosition().toPoint());
+}
+
+void CCaptureDlg::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) ReleaseLeft(e->globalPosition().toPoint());
+}
+
+void CCaptureDlg::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) return Apply(logic_->Escape());
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return Apply(logic_->Enter());
+    ui::Window::keyPressEvent(e);
+}
+
+// ---- CCaptureDlgByHwnd ----
+
+CCaptureDlgByHwnd::CCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* parent)
+    : ui::Window(kWindowName, "CaptureByHwndDlg.xml", parent,
+                 kOverlayFlags | Qt::X11BypassWindowManagerHint),
+      settings_(settings),
+      desktop_(desktop) {
+    setWindowTitle(kWindowName);
+    setWindowOpacity(kDimOpacity);
+    message_ = [this](const QString& t) { ui::ShowMessage(this, t); };
+}
+
+CCaptureDlgByHwnd::~CCaptureDlgByHwnd() {
+    if (hotkey_) desktop_.UnregisterHotKey(CCaptureDlg::kEscapeAtom);
+}
+
+bool CCaptureDlgByHwnd::Build() {
+    if (!ui::Window::Build()) return false;
+    logic_ = std::make_unique<HwndPointPicker>(settings_, desktop_);
+    PassMouseThrough(Root());
+    hotkey_ = desktop_.RegisterHotKey(CCaptureDlg::kEscapeAtom, 0, vk::kEscape, [this] { hide(); });
+    return true;
+}
+
+void CCaptureDlgByHwnd::Notify(const ui::Notification& msg) {
+    if (msg.type == ui::kWindowInit) {
+        logic_->SetSelfWindow(static_cast<WindowId>(winId()));
+        if (auto* b = FindControl<QWidget>("btn_save_catch"))
+            SetTimer(b, HwndPointPicker::kTimerId, HwndPointPicker::kTimerMs);
+        if (auto* l = FindControl<QWidget>("lab_capture")) l->hide();
+        // Hidden until the first tick has found a window (kept "waiting" so the run loop stays).
+        setProperty("waiting", true);
+        QTimer::singleShot(0, this, [this] { hide(); });
+    } else if (msg.type == ui::kTimer && msg.timer_id == HwndPointPicker::kTimerId) {
+        Tick();
+    } else if (msg.Is(ui::kClick, "btn_cancel")) {
+        setProperty("waiting", false);
+        hide();
+    }
+}
+
+void CCaptureDlgByHwnd::Tick() {
+    desktop_.ProcessEvents();
+    if (!property("waiting").toBool() && !isVisible()) return;  // closed
+    if (logic_->Tick()) Sync();
+}
+
+void CCaptureDlgByHwnd::Sync() {
+    if (!logic_->visible()) return;
+    const QRect win = ToQt(logic_->window());
+    setGeometry(win);
+    auto local = [&](const ScreenRect& r) { return ToQt(r).translated(-win.topLeft()); };
+    if (auto* f = FindControl<QWidget>("frame_target")) f->setGeometry(local(logic_->target()));
+    if (auto* l = FindControl<QWidget>("lab_capture")) {
+        l->setGeometry(
+            local(logic_->marker()).adjusted(-2, -2, 2, 2));  // a little larger to be seen
+        l->show();
+        l->raise();
+    }
+    ScreenRect bar = logic_->ButtonRect(HwndPointPicker::SaveCatch);
+    bar.left -= 4, bar.top -= 4, bar.bottom += 4;
+    bar.right = logic_->ButtonRect(HwndPointPicker::Cancel).right + 4;
+    if (auto* b = FindControl<QWidget>("bar_buttons")) b->setGeometry(local(bar));
+    for (int i = 0; i < HwndPointPicker::kButtonCount; ++i) {
+        auto button = static_cast<HwndPointPicker::Button>(i);
+        if (auto* w = FindControl<QWidget>(HwndPointPicker::ButtonName(button))) {
+            w->setGeometry(local(logic_->ButtonRect(button)));
+            w->raise();
+        }
+    }
+    if (!isVisible()) show();
+    setProperty("waiting", false);
+}
+
+void CCaptureDlgByHwnd::PressLeft(QPoint p) {
+    auto e = logic_->LeftDown({p.x(), p.y()});
+    if (!e.message.empty() && message_) message_(QString::fromStdString(e.message));
+    // The place is stored (or the source switched off): the job is done.
+    if (e.close || !e.saved_key.empty()) {
+        setProperty("waiting", false);
+        hide();
+    }
+}
+
+void CCaptureDlgByHwnd::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::RightButton) {
+        setProperty("waiting", false);
+        return hide();
+    }
+    if (e->button() == Qt::LeftButton) PressLeft(e->globalPosition().toPoint());
+}
+
+void CCaptureDlgByHwnd::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) {
+        setProperty("waiting", false);
+        return hide();
+    }
+    ui::Window::keyPressEvent(e);
+}
+
+// ---- running ----
+
+bool RunCaptureDlg(Settings& settings, QWidget* owner, DesktopServices* desktop) {
+    static QPointer<QWidget> open;
+    if (open) {
+        open->raise();
+        return false;
+    }
+    CCaptureDlg dlg(settings, desktop, owner);
+    if (!dlg.Build()) return false;
+    open = &dlg;
+    RunUntilHidden(dlg);
+    return true;
+}
+
+bool RunCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* owner) {
+    static QPointer<QWidget> open;
+    if (open) {
+        open->raise();
+        return false;
+    }
+    CCaptureDlgByHwnd dlg(settings, desktop, owner);
+    if (!dlg.Build()) return false;
+    open = &dlg;
+    RunUntilHidden(dlg);
+    return true;
+}
+
+}  // namespace tendrix

@@ -1,0 +1,91 @@
+#pragma once
+// The selection windows: CCaptureDlg ("MainCaptureWindow", "CaptureDesktopDlg.xml"), the
+// dimmed full-screen window for marking rectangles, and CCaptureDlgByHwnd
+// ("MainCaptureByHwndWindow", "CaptureByHwndDlg.xml"), the frame that follows the pointer.
+// Both are thin: the logic is in capture_selection.h. Every press goes to the window (the
+// controls let mouse input through) so that the hit tests decide, buttons first.
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "capture/selection/capture_selection.h"
+#include "ui/window.h"
+
+namespace tendrix {
+
+class Settings;
+class DesktopServices;
+
+class CCaptureDlg : public ui::Window {
+    Q_OBJECT
+  public:
+    static constexpr const char* kWindowName = "MainCaptureWindow";
+    static constexpr const char* kEscapeAtom = "ESCCUTSCREEN";
+
+    // desktop may be null (no global Escape hotkey then; the key still works when focused).
+    CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent = nullptr);
+    ~CCaptureDlg() override;
+    bool Build();
+
+    void SetMessageHandler(std::function<void(const QString&)> h) { message_ = std::move(h); }
+    const selection::CaptureSelection& Logic() const { return *logic_; }
+
+    // Input at a screen point (the mouse handlers call these; tests may too).
+    void PressLeft(QPoint screen);
+    void MovePointer(QPoint screen);
+    void ReleaseLeft(QPoint screen);
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    void Apply(const selection::SelectionEffect& e);
+    void Sync();
+
+    Settings& settings_;
+    DesktopServices* desktop_;
+    std::unique_ptr<selection::CaptureSelection> logic_;
+    std::function<void(const QString&)> message_;
+    bool hotkey_ = false;
+};
+
+class CCaptureDlgByHwnd : public ui::Window {
+    Q_OBJECT
+  public:
+    static constexpr const char* kWindowName = "MainCaptureByHwndWindow";
+
+    CCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* parent = nullptr);
+    ~CCaptureDlgByHwnd() override;
+    bool Build();
+
+    void SetMessageHandler(std::function<void(const QString&)> h) { message_ = std::move(h); }
+    const selection::HwndPointPicker& Logic() const { return *logic_; }
+    // One tick of timer 76 (the timer calls it).
+    void Tick();
+    void PressLeft(QPoint screen);
+
+    void Notify(const ui::Notification& msg) override;
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    void Sync();
+
+    Settings& settings_;
+    DesktopServices& desktop_;
+    std::unique_ptr<selection::HwndPointPicker> logic_;
+    std::function<void(const QString&)> message_;
+    bool hotkey_ = false;
+};
+
+// Run the windows modally, each at most once at a time (a second call returns false).
+bool RunCaptureDlg(Settings& settings, QWidget* owner = nullptr,
+                   DesktopServices* desktop = nullptr);
+bool RunCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* owner = nullptr);
+
+}  // namespace tendrix

@@ -1,0 +1,389 @@
+// The settings window driven offscreen: every key's control, save and restart, the port and
+// log tests, the printer preview and test print, the camera page on generated frames.
+#include <gtest/gtest.h>
+#include <qrencode.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <thread>
+
+#include "app/app_config.h"
+#include "capture/log_tail.h"
+#include "common/text_codec.h"
+#include "input/camera_worker.h"
+#include "settings/receipt_preview.h"
+#include "settings/settings_page_model.h"
+#include "settings/settings_pages.h"
+#include "settings/system_set_dlg.h"
+#include "store/settings_keys.h"
+#include "tests/support/temp_dir.h"
+#include "ui/skin.h"
+
+namespace tendrix {
+namespace {
+
+using settings::ControlKind;
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_settings";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+        return a;
+    }();
+    return *app;
+}
+
+// Processes events until `done` or about `ms` milliseconds passed.
+template <typename F>
+bool WaitFor(F done, int ms = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+struct RecordingSink : CommandSink {
+    std::vector<std::pair<CheckoutCommand, std::string>> sent;
+    void SendCommand(CheckoutCommand c, std::string p) override { sent.emplace_back(c, p); }
+    void PostCommand(CheckoutCommand c, std::string p) override { sent.emplace_back(c, p); }
+};
+
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        App();
+        config.data_dir = dir.path();
+        config.company_name = "测试商店";
+        config.soft_name = "Tendrix 收银助手";
+        config.pone_help = "400-000-0000";
+        config.LoadSettings();
+    }
+    std::unique_ptr<CSystemSetDlg> Make() {
+        SettingsContext ctx;
+        ctx.config = &config;
+        ctx.sink = &sink;
+        ctx.message = [this](const QString& m) { messages.push_back(m.toStdString()); };
+        ctx.choose_file = [this](const QString&, const QString&) { return chosen; };
+        ctx.pick = [this](const std::string& key) { picked.push_back(key); };
+        auto dlg = std::make_unique<CSystemSetDlg>(ctx);
+        EXPECT_TRUE(dlg->Build());
+        return dlg;
+    }
+    test::TempDir dir;
+    AppConfig config;
+    RecordingSink sink;
+    std::vector<std::string> messages;
+    std::vector<std::string> picked;
+    QString chosen;
+};
+
+// A valid value different from the default, per key.
+std::string OtherValue(const settings::ControlSpec& c, const std::string& current) {
+    switch (c.kind) {
+        case ControlKind::Switch:
+            return current == "TRUE" ? "FALSE" : "TRUE";
+        case ControlKind::Choice:
+        case ControlKind::Hotkey:
+            for (const auto& t : c.choices)
+                if (t != current && !t.empty()) return t;
+            return current;
+        case ControlKind::Step:
+            return "CTRL + V";
+        case ControlKind::EditChoice:
+            return "4800";
+        case ControlKind::Number:
+            return std::to_string(c.min + 1);
+        case ControlKind::Port:
+            return "COM9";
+        case ControlKind::PortPair:
+            return "COM9->COM10";
+        case ControlKind::Parallel:
+            return "LPT2";
+        case ControlKind::Rect:
+            return "top:10, left:20, right:300, bottom:60";
+        case ControlKind::Point:
+            return "x:33, y:44";
+        case ControlKind::MultiLine:
+            return "1：错收；\r\n2：重复；\r\n";
+        default:
+            return "值 " + c.key;
+    }
+}
+
+TEST_F(SettingsWindowTest, EveryKeyHasOneControlNamedAfterItOnItsPage) {
+    auto dlg = Make();
+    for (const auto& d : keys::SettingDefaults()) {
+        auto found = dlg->findChildren<QWidget*>(QString::fromUtf8(d.key));
+        ASSERT_EQ(found.size(), 1) << d.key;
+        CSysSettingsPage* page = dlg->PageFor(d.key);
+        ASSERT_NE(page, nullptr) << d.key;
+        EXPECT_TRUE(page->isAncestorOf(found[0])) << d.key;
+        // Switches are check boxes, lists are combo boxes.
+        auto kind = settings::FindControl(d.key)->kind;
+        if (kind == ControlKind::Switch) {
+            EXPECT_TRUE(qobject_cast<QCheckBox*>(found[0])) << d.key;
+        }
+        if (kind == ControlKind::Choice || kind == ControlKind::Port ||
+            kind == ControlKind::Hotkey) {
+            EXPECT_TRUE(qobject_cast<QComboBox*>(found[0])) << d.key;
+        }
+    }
+    // The window shows the stored values as they are.
+    auto values = dlg->CollectValues();
+    for (const auto& d : keys::SettingDefaults())
+        EXPECT_EQ(values[d.key], config.settings.Get(d.key)) << d.key;
+    // Choice boxes offer exactly the texts of the settings.
+    auto* way = dlg->findChild<QComboBox*>("sysPrinterPortWay");
+    QStringList texts;
+    for (int i = 0; i < way->count(); ++i) texts << way->itemText(i);
+    EXPECT_EQ(texts, QStringList({"串口", "并口", "驱动打印机", "免驱USB", "无"}));
+}
+
+TEST_F(SettingsWindowTest, EveryKeyRoundTripsThroughSaveAndARestart) {
+    std::map<std::string, std::string> wanted;
+    {
+        auto dlg = Make();
+        for (const auto& c : settings::Controls()) {
+            wanted[c.key] = OtherValue(c, config.settings.Get(c.key));
+            dlg->PageFor(c.key)->ShowValue(c.key, wanted[c.key]);
+        }
+        auto out = dlg->Save();
+        ASSERT_TRUE(out.saved) << out.message;
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), "保存成功,请重启软件生效！");
+    }
+    // A restart: a new context loads from the database.
+    AppConfig restarted;
+    restarted.data_dir = dir.path();
+    restarted.company_name = "测试商店";
+    restarted.LoadSettings();
+    for (const auto& [key, value] : wanted) EXPECT_EQ(restarted.settings.Get(key), value) << key;
+    config.settings = restarted.settings;
+    auto dlg = Make();
+    auto shown = dlg->CollectValues();
+    for (const auto& [key, value] : wanted) EXPECT_EQ(shown[key], value) << key;
+}
+
+TEST_F(SettingsWindowTest, RefusedValueShowsItsPageAndStoresNothing) {
+    auto dlg = Make();
+    dlg->findChild<QLineEdit*>("sysFloatTransparency")->setText("300");
+    dlg->findChild<QCheckBox*>("sysAutoPrintBill")->setChecked(true);
+    auto out = dlg->Save();
+    EXPECT_FALSE(out.saved);
+    EXPECT_EQ(out.bad_key, keys::sysFloatTransparency);
+    auto* tabs = dlg->findChild<QTabWidget*>("tab_pages");
+    EXPECT_TRUE(
+        tabs->currentWidget()->isAncestorOf(dlg->findChild<QWidget*>("sysFloatTransparency")));
+    AppConfig again;
+    again.data_dir = dir.path();
+    again.LoadSettings();
+    EXPECT_EQ(again.settings.Get(keys::sysAutoPrintBill), "FALSE");
+}
+
+TEST_F(SettingsWindowTest, AreaSwitchesAndPickButtons) {
+    auto dlg = Make();
+    auto* on = dlg->findChild<QCheckBox*>("chk_on_sysCutPicThemeMoney");
+    ASSERT_TRUE(on);
+    EXPECT_FALSE(on->isChecked());  // default "FALSE"
+    dlg->findChild<QPushButton*>("btn_pick_sysCutPicThemeMoney")->click();
+    EXPECT_TRUE(picked.empty());  // switched off: asked to switch on first
+    EXPECT_FALSE(messages.empty());
+    on->setChecked(true);
+    EXPECT_EQ(dlg->CollectValues()[keys::sysCutPicThemeMoney], "TRUE");
+    dlg->findChild<QPushButton*>("btn_pick_sysCutPicThemeMoney")->click();
+    ASSERT_EQ(picked.size(), 1u);
+    // The selection window could store: the map now holds the switch as "TRUE".
+    EXPECT_EQ(config.settings.Get(keys::sysCutPicThemeMoney), "TRUE");
+    dlg->findChild<QPushButton*>("btn_clear_sysGetMoneyFromHwnd")->click();
+    EXPECT_EQ(dlg->CollectValues()[keys::sysGetMoneyFromHwnd], "无");
+}
+
+TEST_F(SettingsWindowTest, LogFileSampleAndTest) {
+    auto dlg = Make();
+    auto today = capture::TodayLocal();
+    const std::string real = capture::FillDatePattern(dir / "pos-YYYYMMDD.log", today);
+    std::ofstream(real) << "TOTAL 12.30\n";
+    chosen = QString::fromStdString(real);
+    dlg->findChild<QPushButton*>("btn_log_sample")->click();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), CSysBasicSetDlg::kLogSampleText);
+    EXPECT_EQ(dlg->CollectValues()[keys::sysLogFileSet], real);
+    dlg->PageFor(keys::sysLogFileSet)->ShowValue(keys::sysLogFileSet, dir / "pos-YYYYMMDD.log");
+    dlg->findChild<QPushButton*>("btn_log_test")->click();
+    EXPECT_EQ(messages.back(), CSysBasicSetDlg::kLogOpenedText);
+    dlg->PageFor(keys::sysLogFileSet)->ShowValue(keys::sysLogFileSet, dir / "other-YYYY.log");
+    dlg->findChild<QPushButton*>("btn_log_test")->click();
+    EXPECT_NE(messages.back().find("日志文件打开失败"), std::string::npos);
+}
+
+TEST_F(SettingsWindowTest, ListeningTestReleasesThePortsAndShowsTheDisplayForm) {
+    if (system("command -v socat >/dev/null 2>&1") != 0) GTEST_SKIP() << "socat missing";
+    const std::string a = dir / "pty-a", b = dir / "pty-b";
+    pid_t pid = fork();
+    if (pid == 0) {
+        execlp("socat", "socat", ("pty,raw,echo=0,link=" + a).c_str(),
+               ("pty,raw,echo=0,link=" + b).c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(a) && std::filesystem::exists(b); }));
+    { std::ofstream(dir / "ports.ini") << "COM5=" << a << "\n"; }
+    setenv("TENDRIX_PORT_MAP", (dir / "ports.ini").c_str(), 1);
+
+    auto dlg = Make();
+    dlg->PageFor(keys::sysVirtualComdRecvId)->ShowValue(keys::sysVirtualComdRecvId, "COM5->COM6");
+    auto* button = dlg->findChild<QPushButton*>("btn_listen_test");
+    button->click();
+    ASSERT_TRUE(messages.empty()) << messages[0];
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_EQ(sink.sent[0].second, "CloseGetMoney");
+    EXPECT_EQ(button->text(), CSysBasicSetDlg::kStopListenText);
+    {
+        std::ofstream pos(b, std::ios::binary);
+        pos << "\x1bQA12.50\r";
+    }
+    auto* out = dlg->findChild<QPlainTextEdit*>("edit_listen_result");
+    EXPECT_TRUE(WaitFor([&] { return out->toPlainText().contains("\\X0D"); }));
+    EXPECT_EQ(out->toPlainText(), "\\X1BQA12.50\\X0D");
+    button->click();
+    EXPECT_EQ(sink.sent.back().second, "OpenAllSet");
+    EXPECT_EQ(button->text(), CSysBasicSetDlg::kStartListenText);
+
+    // A port that does not exist: the message, and the sources are set up again.
+    sink.sent.clear();
+    dlg->PageFor(keys::sysVirtualComdRecvId)->ShowValue(keys::sysVirtualComdRecvId, "COM5->COM6");
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    button->click();
+    EXPECT_FALSE(messages.empty());
+    ASSERT_EQ(sink.sent.size(), 2u);
+    EXPECT_EQ(sink.sent[1].second, "OpenAllSet");
+    unsetenv("TENDRIX_PORT_MAP");
+}
+
+TEST_F(SettingsWindowTest, PrinterPreviewAndTestPrint) {
+    auto dlg = Make();
+    auto* printer = qobject_cast<CSysPrinterSetDlg*>(dlg->PageFor(keys::sysPrinterPortWay));
+    ASSERT_TRUE(printer);
+    QImage plain = printer->Preview();
+    EXPECT_EQ(plain.width(), 384);  // 58 mm paper
+    printer->ShowValue(keys::sysPrinterPaperWide, "80");
+    EXPECT_EQ(printer->Preview().width(), 576);
+    // The order number as a barcode makes the printed receipt longer.
+    printer->ShowValue(keys::sysIsPrintBarCodeOrderId, "TRUE");
+    EXPECT_GT(printer->Preview().height(), plain.height());
+
+    // Test print goes to the print service (command 7) only for saved settings.
+    dlg->findChild<QPushButton*>("btn_test_print")->click();
+    EXPECT_TRUE(sink.sent.empty());  // unsaved changes
+    config.settings.Set(keys::sysPrinterPortWay, "串口");
+    config.settings.Set(keys::sysPrinterComId, "COM3");
+    config.settings.SaveAll();
+    auto fresh = Make();
+    fresh->findChild<QPushButton*>("btn_test_print")->click();
+    ASSERT_EQ(sink.sent.size(), 1u);
+    EXPECT_EQ(sink.sent[0].first, CheckoutCommand::Print);
+    EXPECT_NE(GbkToUtf8(sink.sent[0].second).find("打印测试"), std::string::npos);
+    EXPECT_NE(sink.sent[0].second.find("-------------"), std::string::npos);
+}
+
+TEST(ReceiptPreview, DrawsCentredTextAndRasterFromTheByteStream) {
+    App();
+    // ESC a 1, "AB", LF: the ink sits around the middle of the paper.
+    QImage img = settings::RenderEscPos(std::string("\x1b\x61\x01") + "ABCD\n", 58);
+    int min_x = img.width(), max_x = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 128)
+                min_x = std::min(min_x, x), max_x = std::max(max_x, x);
+    ASSERT_GE(max_x, 0);
+    EXPECT_NEAR((min_x + max_x) / 2, 192, 20);
+    // ESC * 33: one stripe 24 dots high, 8 columns all black.
+    std::string raster = std::string("\x1b\x2a\x21\x08\x00", 5) + std::string(24, '\xff') + "\n";
+    QImage r = settings::RenderEscPos(raster, 58);
+    EXPECT_LT(qGray(r.pixel(3, 12 + 10)), 128);
+    // Garbage never crashes and stays bounded.
+    std::string noise;
+    for (int i = 0; i < 5000; ++i) noise.push_back(static_cast<char>((i * 7919) & 0xFF));
+    QImage n = settings::RenderEscPos(noise, 80);
+    EXPECT_EQ(n.width(), 576);
+    EXPECT_LE(n.height(), 20000);
+}
+
+TEST_F(SettingsWindowTest, HelpPageShowsTheCompanyInformation) {
+    auto dlg = Make();
+    EXPECT_EQ(dlg->findChild<QLabel*>("lab_company_name")->text(), "测试商店");
+    EXPECT_EQ(dlg->findChild<QLabel*>("lab_pone_help")->text(), "400-000-0000");
+}
+
+// Frames for the camera page: a QR code of `text`, grey, 4 pixels a module.
+class QrFrames : public FrameSource {
+  public:
+    QrFrames(std::string text, bool opens) : text_(std::move(text)), opens_(opens) {}
+    bool Open() override { return opens_; }
+    bool Read(CameraFrame& f) override {
+        QRcode* qr = QRcode_encodeString(text_.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
+        if (!qr) return false;
+        const int scale = 4, quiet = 4, side = (qr->width + 2 * quiet) * scale;
+        f.width = f.height = side;
+        f.channels = 1;
+        f.pixels.assign(size_t(side) * side, 255);
+        for (int y = 0; y < qr->width; ++y)
+            for (int x = 0; x < qr->width; ++x)
+                if (qr->data[y * qr->width + x] & 1)
+                    for (int dy = 0; dy < scale; ++dy)
+                        for (int dx = 0; dx < scale; ++dx)
+                            f.pixels[size_t((y + quiet) * scale + dy) * side + (x + quiet) * scale +
+                                     dx] = 0;
+        QRcode_free(qr);
+        return true;
+    }
+
+  private:
+    std::string text_;
+    bool opens_;
+};
+
+TEST_F(SettingsWindowTest, CameraPageToggleShowsDecodedCodes) {
+    auto dlg = Make();
+    auto* cam = dlg->findChild<CSysCameraSetDlg*>();
+    ASSERT_TRUE(cam);
+    cam->SetSourceFactory([] { return std::make_unique<QrFrames>("286012345678901234", true); });
+    auto* button = dlg->findChild<QPushButton*>("btn_camera_test");
+    EXPECT_EQ(button->text(), "测试摄像头");
+    button->click();
+    EXPECT_EQ(button->text(), "关闭摄像头");
+    auto* code = dlg->findChild<QLineEdit*>("edit_bar");
+    EXPECT_TRUE(WaitFor([&] { return code->text() == "286012345678901234"; }));
+    auto* picture = dlg->findChild<QLabel*>("label_voide");
+    EXPECT_TRUE(WaitFor([&] { return !picture->pixmap().isNull(); }));
+    button->click();
+    EXPECT_EQ(button->text(), "测试摄像头");
+
+    // A camera that cannot be opened: the message; the button keeps its text until pressed.
+    cam->SetSourceFactory([] { return std::make_unique<QrFrames>("x", false); });
+    button->click();
+    EXPECT_TRUE(WaitFor([&] { return !messages.empty(); }));
+    EXPECT_EQ(messages.back(), "该摄像头可能被占用或者被禁用！");
+    EXPECT_EQ(button->text(), "关闭摄像头");
+    button->click();
+    EXPECT_EQ(button->text(), "测试摄像头");
+}
+
+}  // namespace
+}  // namespace tendrix
