@@ -1,6 +1,7 @@
 #include "printing/print_log_writer.h"
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 
 #include "common/diag_log.h"
@@ -30,6 +31,24 @@ void PrintLogWriter::Post(std::string gbk_text) {
 void PrintLogWriter::Run() {
     std::FILE* file = nullptr;
     std::string path;
+    // Records that could not be written yet (directory missing and not creatable, disk full):
+    // kept with their own time stamps and written first when the log can be written again.
+    std::deque<std::string> pending;
+    auto write_pending = [&] {
+        while (!pending.empty()) {
+            const std::string& record = pending.front();
+            if (std::fwrite(record.data(), 1, record.size(), file) != record.size() ||
+                std::fflush(file) != 0) {
+                diag::Write("print",
+                            "print log " + path + ": write failed; receipt kept for the next try");
+                std::fclose(file);
+                file = nullptr;
+                return;
+            }
+            pending.pop_front();
+            ++written_;
+        }
+    };
     for (;;) {
         ThreadMessage msg = queue_.Wait();
         if (msg.id == kQuitMessage) break;
@@ -43,24 +62,26 @@ void PrintLogWriter::Run() {
             std::filesystem::create_directories(directory_, ec);
             file = std::fopen(path.c_str(), "ab");
         }
-        if (!file) {
+        pending.push_back(PrintLogRecord(now, msg.payload));
+        if (pending.size() > kMaxPending) {
+            pending.pop_front();
             ++failed_;
             diag::Write("print",
-                        "print log " + path + " cannot be opened: receipt not logged or printed");
+                        "print log " + path + " unwritable: oldest waiting receipt dropped");
+        }
+        if (!file) {
+            diag::Write("print",
+                        "print log " + path + " cannot be opened: receipt kept for the next try");
             continue;
         }
-        const std::string record = PrintLogRecord(now, msg.payload);
-        if (std::fwrite(record.data(), 1, record.size(), file) != record.size() ||
-            std::fflush(file) != 0) {
-            ++failed_;
-            diag::Write("print", "print log " + path + ": write failed");
-            std::fclose(file);
-            file = nullptr;
-            continue;
-        }
-        ++written_;
+        write_pending();
     }
     if (file) std::fclose(file);
+    if (!pending.empty()) {
+        failed_ += pending.size();
+        diag::Write("print", std::to_string(pending.size()) +
+                                 " receipts could not be written to the print log");
+    }
 }
 
 }  // namespace tendrix::printing

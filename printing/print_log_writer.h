@@ -6,6 +6,7 @@
 // caller may reuse or free its buffer at once (this replaces clearing the caller's buffer as
 // the acknowledgment). Destroying the writer writes everything posted before, then ends it.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@ class PrintLogWriter {
   public:
     static constexpr unsigned kWriteMessage = 1124;  // 1024 + 100: write a receipt text
     static constexpr unsigned kQuitMessage = 18;     // ends the thread after what is queued
+    static constexpr size_t kMaxPending = 1000;      // records kept while the log is unwritable
 
     explicit PrintLogWriter(LocalClock clock = SystemLocalClock());
     ~PrintLogWriter();
@@ -31,7 +33,8 @@ class PrintLogWriter {
     // Queues a GBK receipt text (copied).
     void Post(std::string gbk_text);
     std::thread::id thread_id() const { return thread_.get_id(); }
-    // Records written so far (and records that could not be written).
+    // Records written so far, and records given up (more than kMaxPending waiting, or still
+    // unwritable when the writer ends).
     uint64_t written() const { return written_.load(); }
     uint64_t failed() const { return failed_.load(); }
 

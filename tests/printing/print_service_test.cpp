@@ -229,6 +229,26 @@ TEST_F(PrintServiceTest, PortOpenFailureIsReportedAndTheNextReceiptPrints) {
     EXPECT_FALSE(Has(Lines(jobs[0]), G("订单号：1200")));  // the failed block is not retried
 }
 
+TEST_F(PrintServiceTest, ReceiptsWaitWhileTheLogCannotBeWritten) {
+    PrintConfig c = Config("");
+    c.port_way = "无";
+    c.log_dir = dir.path() + "blocked/";
+    std::ofstream(dir.path() + "blocked") << "a file where the directory should be";
+    Configure(c);
+    writer->Post(Receipt("1300"));
+    writer->Post(Receipt("1301"));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(writer->written(), 0u);
+    fs::remove(dir.path() + "blocked");
+    clock.Set(At(2026, 12, 6, 10, 0, 5));
+    writer->Post(Receipt("1302"));
+    ASSERT_TRUE(test::WaitUntil([&] { return writer->written() == 3; }));
+    EXPECT_EQ(ReadFile(dir.path() + "blocked/printlog2026-12-06.txt"),
+              PrintLogRecord(At(2026, 12, 6, 10, 0, 0), Receipt("1300")) +
+                  PrintLogRecord(At(2026, 12, 6, 10, 0, 0), Receipt("1301")) +
+                  PrintLogRecord(At(2026, 12, 6, 10, 0, 5), Receipt("1302")));
+}
+
 TEST(PrintSetup, SettingsGiveThePortCodeModeAndQrPrefix) {
     Settings s;
     auto port = [&](const char* way) {

@@ -215,6 +215,15 @@ TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
 
     printer.Configure(MakeSetup("COM8BoardRate9600", "1", "0"));  // mapped to a missing device
     EXPECT_FALSE(printer.PortOpen());
+
+    // The parallel port goes through the same map; a plain file stands in for /dev/lp0.
+    std::ofstream(dir / "ports.ini", std::ios::app) << "LPT1=" << dir.path() << "lp0\n";
+    std::ofstream(dir / "lp0").close();
+    const PrinterSetup lpt = MakeSetup("LPT1", "2", "0");
+    PrintOnce(printer, lpt);
+    std::ifstream in(dir / "lp0", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+              Expected(lpt));
     unsetenv("TENDRIX_PORT_MAP");
 }
 
