@@ -1,0 +1,80 @@
+// Times the checkout as the cashier sees it, offscreen, against tendrix-sandbox on loopback:
+//  1. Enter in `barcodeinput` until the paid result is shown (popup "支付成功！"), for an
+//     order the sandbox pays at the first query; N runs, median and worst.
+//  2. The longest gap of a 10-ms ticker while a pending order is polled (three 2-second
+//     polls, then paid): how long the user interface can go without handling events.
+// Usage: bench_checkout_pay [runs]   (TENDRIX_BIN_DIR must name the sandbox's directory)
+#include <QApplication>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "checkout/pages/result_session.h"
+#include "tests/checkout_pages/checkout_fixture.h"
+#include "tests/checkout_pages/page_host.h"
+
+using namespace tendrix;
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    test::SandboxProcess sandbox;
+    if (!sandbox.ok()) {
+        std::fprintf(stderr, "%s\n", sandbox.error().c_str());
+        return 1;
+    }
+    test::TempDir dir;
+    AppConfig config;
+    test::LogInToSandbox(config, sandbox, dir.path() + "data/");
+    config.settings.Set(keys::sysIsOpenPaySuccessClose, "0");
+    const char* src = std::getenv("TENDRIX_SOURCE_DIR");
+    ui::SetSkinDir(std::string(src ? src : TENDRIX_SOURCE_DIR_FALLBACK) + "/UIskin/");
+    RegisterCheckoutPages();
+    test::PageHost host(&config);
+    test::BoxAnswerer answers;
+    auto* money = host.findChild<QLineEdit*>(QStringLiteral("moneyinput"));
+    auto* code = host.findChild<QLineEdit*>(QStringLiteral("barcodeinput"));
+
+    std::vector<double> ms;
+    for (int i = 0; i < runs + 1; ++i) {
+        host.SelectTab(0);
+        money->setText(QStringLiteral("36.00"));
+        code->setText(QString::fromStdString(test::PaidCode()));
+        const size_t before = host.popups.size();
+        QElapsedTimer t;
+        t.start();
+        test::Enter(code);
+        if (!test::WaitUntil([&] { return host.popups.size() > before; }, 10000)) {
+            std::fprintf(stderr, "run %d: no result\n", i);
+            return 1;
+        }
+        const double elapsed = t.nsecsElapsed() / 1e6;
+        if (i > 0) ms.push_back(elapsed);  // the first run warms up the skin and the sandbox
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("enter_to_paid_result_ms runs=%d median=%.1f p90=%.1f worst=%.1f best=%.1f\n",
+                runs, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back(), ms.front());
+
+    // Responsiveness while a pending order is polled.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        if (last) longest = std::max(longest, now - last);
+        last = now;
+    });
+    host.SelectTab(0);
+    money->setText(QStringLiteral("12.50"));
+    code->setText(QString::fromStdString(test::PendingThenPaidCode()));
+    const size_t before = host.popups.size();
+    ticker.start(10);
+    test::Enter(code);
+    test::WaitUntil([&] { return host.popups.size() > before; }, 20000);
+    ticker.stop();
+    std::printf("longest_event_loop_gap_while_polling_ms=%lld (ticker 10 ms, 4 queries)\n",
+                static_cast<long long>(longest));
+    return 0;
+}
