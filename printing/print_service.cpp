@@ -97,6 +97,7 @@ void CReadTxtSendPrint::Run() {
     int fd = -1;
     int day = 0;
     bool start_at_end = true;  // at service start: only what is appended from now on prints
+    bool draining = false;     // the date changed; the old file gets one last poll
     char buf[8192];
     const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs)); };
 
@@ -125,6 +126,14 @@ void CReadTxtSendPrint::Run() {
             if (n <= 0) {
                 const std::tm t = clock_();
                 if (dir + PrintLogFileName(t) != path) {
+                    // One more poll of the old file first: a record stamped just before
+                    // midnight may still be on its way into it.
+                    if (!draining) {
+                        draining = true;
+                        pause();
+                        continue;
+                    }
+                    draining = false;
                     // A new day: its file was written after everything in the old one, so a
                     // receipt posted just after midnight is printed from the file's start.
                     // A clock set back starts at the end, so nothing is printed twice.
@@ -141,6 +150,7 @@ void CReadTxtSendPrint::Run() {
                 continue;
             }
             pos += n;
+            draining = false;
             partial.append(buf, size_t(n));
             size_t begin = 0;
             for (size_t lf; (lf = partial.find('\n', begin)) != std::string::npos; begin = lf + 1) {

@@ -77,4 +77,11 @@ void ConfigurePrinting(const PrintConfig& c, CommandSink* notify,
     service->Start();
 }
 
+void ConfigurePrinting(const AppConfig& config, CommandSink* notify,
+                       std::unique_ptr<PrintLogWriter>& writer,
+                       std::unique_ptr<CReadTxtSendPrint>& service,
+                       const PrintingOptions& options) {
+    ConfigurePrinting(PrintConfigFromApp(config), notify, writer, service, options);
+}
+
 }  // namespace tendrix::printing

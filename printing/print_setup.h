@@ -59,4 +59,13 @@ void ConfigurePrinting(const PrintConfig& config, CommandSink* notify,
                        std::unique_ptr<CReadTxtSendPrint>& service,
                        const PrintingOptions& options = {});
 
+// The same from the installation's context: settings, log directory, invoice URL and the
+// logged-in merchant id. The main window calls this at start-up and on "OpenAllSet"
+// (command 4), and posts every receipt of command 7 (and command 1 when printing on success)
+// with writer->Post(text).
+void ConfigurePrinting(const AppConfig& config, CommandSink* notify,
+                       std::unique_ptr<PrintLogWriter>& writer,
+                       std::unique_ptr<CReadTxtSendPrint>& service,
+                       const PrintingOptions& options = {});
+
 }  // namespace tendrix::printing
