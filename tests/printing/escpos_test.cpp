@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "common/text_codec.h"
 #include "printing/print_log.h"
 #include "tests/printing/escpos_decoder.h"
@@ -235,6 +237,25 @@ TEST(EscPos, LongContentIsNeverCutShort) {
     EXPECT_EQ(lines[0] + lines[1], line);
     EXPECT_TRUE(IsValidUtf8(GbkToUtf8(lines[1])) &&
                 GbkToUtf8(lines[1]).find("\xEF\xBF\xBD") == std::string::npos);
+}
+
+TEST(EscPos, ArbitraryBlocksGiveWellFormedOutput) {
+    std::mt19937 rng(7);
+    const std::string pieces[] = {
+        G("订单号："), "-------------",      "\r\n", "\r", "\n", "\x81", G("汉"), "12",
+        "7",           std::string(1, '\0'), "\x1B", "x"};
+    for (int round = 0; round < 300; ++round) {
+        std::string block;
+        const int n = int(rng() % 200);
+        for (int i = 0; i < n; ++i) block += pieces[rng() % std::size(pieces)];
+        ReceiptOptions o = Options(int(rng() % 4), int(rng() % 4), int(rng() % 3));
+        MemoryPort port;
+        PrintReceipt(port, block, "https://q/?", o);
+        // ESC bytes inside the receipt text are the text's own; only judge receipts without them.
+        if (block.find('\x1B') != std::string::npos) continue;
+        const EscPosPage page = DecodeEscPos(port.bytes());
+        EXPECT_TRUE(page.errors.empty()) << round << ": " << page.errors.front();
+    }
 }
 
 }  // namespace
