@@ -36,11 +36,14 @@ QImage RenderEscPos(std::string_view b, int paper_mm) {
     Item raster;
     raster.kind = Item::Raster;
     auto flush_line = [&] {
-        if (!raster.columns.empty()) {
+        const bool had_raster = !raster.columns.empty();
+        if (had_raster) {
             raster.align = align;
             items.push_back(raster);
             raster.columns.clear();
         }
+        // A bit-image line advances by its own 24 dots only.
+        if (had_raster && text.empty()) return;
         Item t;
         t.text = GbkToUtf8(text);
         t.align = align;

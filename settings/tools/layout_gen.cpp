@@ -72,7 +72,7 @@ std::string Field(const ControlSpec& c) {
         case ControlKind::MultiLine:
             return Widget(
                 "QPlainTextEdit", k,
-                Prop("maximumSize", "<size><width>16777215</width><height>96</height></size>") +
+                Prop("maximumSize", "<size><width>16777215</width><height>132</height></size>") +
                     Tip(c));
         case ControlKind::Rect:
         case ControlKind::Point: {
