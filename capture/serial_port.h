@@ -22,11 +22,11 @@
 namespace tendrix {
 
 class SerialPort {
-public:
+  public:
     enum class Variant { Scanner, Display };
 
     static constexpr size_t kChunkBytes = 500;  // at most this many bytes per delivered chunk
-    static constexpr int kIdlePollMs = 5;      // reader's wait when no byte is waiting
+    static constexpr int kIdlePollMs = 5;       // reader's wait when no byte is waiting
     // Posted (command 8) when the device disappears under the reader.
     static constexpr const char* kReadFailedText = "串口读取失败，该端口可能已断开或被删除！";
 
@@ -65,7 +65,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string Error() const;
 
-private:
+  private:
     void ReaderLoop();
 
     const Variant variant_;

@@ -1,0 +1,120 @@
+#include "capture/capture_worker.h"
+
+#include "capture/amount_filter.h"
+#include "capture/image_prep.h"
+#include "capture/ocr_plugin.h"
+#include "common/diag_log.h"
+#include "common/text_codec.h"
+
+namespace tendrix::capture {
+
+std::string CaptureOnce(const CaptureConfig& config, DesktopServices* desktop,
+                        const OcrPlugin* plugin) {
+    std::string text;
+    if (config.mode == CaptureConfig::Mode::Point) {
+        if (desktop) {
+            if (const WindowId w = desktop->WindowAt(config.point); w != 0) {
+                text = desktop->WindowText(w);
+                if (text.size() >= kWindowTextBytes) text.resize(kWindowTextBytes - 1);
+            }
+        }
+    } else if (config.mode == CaptureConfig::Mode::Rectangle) {
+        if (desktop && plugin && !config.rect.empty()) {
+            const GreyImage picture = ThresholdScreenImage(desktop->CaptureRect(config.rect));
+            if (!picture.empty())
+                text = plugin->Recognise(picture.pixels.data(), picture.width, picture.height);
+        }
+    }
+    return FilterRecognisedAmount(text);
+}
+
+CaptureWorker::CaptureWorker(CommandSink& sink, DesktopServices* desktop, std::string plugin_dir)
+    : sink_(sink), desktop_(desktop), plugin_dir_(std::move(plugin_dir)) {}
+
+CaptureWorker::~CaptureWorker() {
+    Stop();
+}
+
+bool CaptureWorker::Start(const std::string& config) {
+    Stop();
+    while (queue_.TryGet()) {
+    }
+    config_ = ParseCaptureConfig(config);
+    ended_ = false;
+    {
+        std::lock_guard<std::mutex> lock(ready_mutex_);
+        setup_done_ = false;
+        serving_ = false;
+    }
+    try {
+        thread_ = std::thread(&CaptureWorker::Run, this);
+    } catch (const std::system_error& e) {
+        diag::Write("capture", std::string("worker not started: ") + e.what());
+        ended_ = true;
+        return false;
+    }
+    // The queue is a member and exists before the thread: a trigger posted from here on
+    // waits in it until the worker reads it.
+    return true;
+}
+
+bool CaptureWorker::WaitReady() {
+    if (!thread_.joinable()) return false;
+    std::unique_lock<std::mutex> lock(ready_mutex_);
+    ready_cv_.wait(lock, [&] { return setup_done_; });
+    return serving_;
+}
+
+void CaptureWorker::Trigger() {
+    if (Running()) queue_.Post(WM_CAPTURE_NOW);
+}
+
+void CaptureWorker::Stop() {
+    if (!thread_.joinable()) return;
+    queue_.Post(WM_CAPTURE_QUIT);
+    thread_.join();
+    ended_ = true;
+}
+
+void CaptureWorker::Run() {
+    const CaptureConfig config = config_;
+    std::unique_ptr<OcrPlugin> plugin;
+    bool failed = false;
+    if (config.mode == CaptureConfig::Mode::Rectangle) {
+        plugin = std::make_unique<OcrPlugin>();
+        switch (plugin->Load(plugin_dir_)) {
+            case OcrPlugin::Status::Ready:
+                break;
+            case OcrPlugin::Status::MissingEnvironment:
+                sink_.PostCommand(CheckoutCommand::ShowMessage,
+                                  Utf8ToGbk(OcrPlugin::kMissingEnvironmentText));
+                failed = true;
+                break;
+            default:  // not loadable: no amounts are recognised, silently
+                diag::Write("capture", "recognition library not loaded: " + plugin->Error());
+                failed = true;
+                break;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(ready_mutex_);
+        setup_done_ = true;
+        serving_ = !failed;
+    }
+    ready_cv_.notify_all();
+    if (failed) {
+        ended_ = true;
+        return;
+    }
+    for (;;) {
+        const ThreadMessage msg = queue_.Wait();
+        if (msg.id == WM_CAPTURE_QUIT) break;
+        if (msg.id != WM_CAPTURE_NOW || config.mode == CaptureConfig::Mode::None) continue;
+        // The text travels in its own string: the next capture never overwrites it.
+        sink_.PostCommand(CheckoutCommand::FloatAmount,
+                          CaptureOnce(config, desktop_, plugin.get()));
+    }
+    ended_ = true;
+}
+
+}  // namespace tendrix::capture

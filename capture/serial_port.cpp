@@ -1,0 +1,223 @@
+#include "capture/serial_port.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "common/diag_log.h"
+#include "common/text_codec.h"
+
+namespace tendrix {
+
+SerialPort::SerialPort(Variant variant, PortMap map) : variant_(variant), map_(std::move(map)) {}
+
+SerialPort::~SerialPort() {
+    Close();
+}
+
+bool SerialPort::Open(int port_number, int baud, char parity, int data_bits, int stop_bits) {
+    return Open("COM" + std::to_string(port_number), baud, parity, data_bits, stop_bits);
+}
+
+bool SerialPort::Open(const std::string& port, int baud, char parity, int data_bits,
+                      int stop_bits) {
+    StopReader();
+    std::lock_guard<std::mutex> guard(lock_);
+    device_.Close();
+    error_.clear();
+    path_ = port.empty() || port[0] == '/' ? port : map_.Resolve(port);
+    if (path_.empty()) {
+        error_ = "no device for port '" + port + "'";
+        return false;
+    }
+    if (!device_.Open(path_, baud)) {
+        error_ = device_.Error();
+        return false;
+    }
+    // Line settings beyond SerialDevice's 8N1 default.
+    termios tio{};
+    if (tcgetattr(device_.fd(), &tio) == 0) {
+        tcflag_t size = CS8;
+        switch (data_bits) {
+            case 5:
+                size = CS5;
+                break;
+            case 6:
+                size = CS6;
+                break;
+            case 7:
+                size = CS7;
+                break;
+            case 8:
+                size = CS8;
+                break;
+            default:
+                error_ = "unsupported data bits " + std::to_string(data_bits);
+                device_.Close();
+                return false;
+        }
+        tio.c_cflag = (tio.c_cflag & ~CSIZE) | size;
+        switch (parity) {
+            case 'N':
+            case 'n':
+                tio.c_cflag &= ~(PARENB | PARODD);
+                break;
+            case 'E':
+            case 'e':
+                tio.c_cflag = (tio.c_cflag | PARENB) & ~PARODD;
+                break;
+            case 'O':
+            case 'o':
+                tio.c_cflag |= PARENB | PARODD;
+                break;
+            default:
+                error_ = std::string("unsupported parity ") + parity;
+                device_.Close();
+                return false;
+        }
+        if (stop_bits == 2) {
+            tio.c_cflag |= CSTOPB;
+        } else if (stop_bits == 1) {
+            tio.c_cflag &= ~CSTOPB;
+        } else {
+            error_ = "unsupported stop bits " + std::to_string(stop_bits);
+            device_.Close();
+            return false;
+        }
+        if (tcsetattr(device_.fd(), TCSANOW, &tio) != 0) {
+            error_ = path_ + ": " + strerror(errno);
+            device_.Close();
+            return false;
+        }
+        // RTS on; a pseudo terminal has no modem lines, so a refusal there is not an error.
+        int rts = TIOCM_RTS;
+        ioctl(device_.fd(), TIOCMBIS, &rts);
+    }
+    device_.Purge();
+    return true;
+}
+
+void SerialPort::SetTarget(CommandSink* sink, CheckoutCommand command) {
+    std::lock_guard<std::mutex> guard(lock_);
+    sink_ = sink;
+    command_ = command;
+}
+
+bool SerialPort::StartReader() {
+    if (reader_.joinable()) {
+        if (reader_running_.load()) return false;
+        reader_.join();  // a reader that ended on its own (device gone)
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!device_.IsOpen()) return false;
+    }
+    stop_ = false;
+    reader_running_ = true;
+    reader_ = std::thread(&SerialPort::ReaderLoop, this);
+    return true;
+}
+
+void SerialPort::StopReader() {
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
+    reader_running_ = false;
+}
+
+void SerialPort::ReaderLoop() {
+    // One step above normal priority so a busy UI does not delay the pass-through. Raising
+    // priority needs privileges on Linux; without them the reader runs at normal priority.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), -1);
+
+    bool device_gone = false;
+    while (!stop_.load()) {
+        int fd;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            fd = device_.fd();
+        }
+        if (fd < 0) break;
+        // Wait for data without holding the lock, so writes are never delayed by the poll.
+        pollfd pfd{fd, POLLIN, 0};
+        const int rc = ::poll(&pfd, 1, kIdlePollMs);
+        if (rc == 0 || (rc < 0 && errno == EINTR)) continue;
+        std::string chunk;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (!device_.IsOpen()) break;
+            chunk.resize(kChunkBytes);
+            const ssize_t n = ::read(device_.fd(), chunk.data(), kChunkBytes);
+            if (n > 0) {
+                chunk.resize(static_cast<size_t>(n));
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                continue;
+            } else {
+                // EIO / hang-up: the device (or the other end of a pty pair) is gone.
+                device_.Purge();
+                device_gone = true;
+                break;
+            }
+        }
+        CommandSink* sink;
+        CheckoutCommand command;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            sink = sink_;
+            command = command_;
+        }
+        // Each chunk travels in its own string: the main window owns it from here on.
+        if (sink) sink->PostCommand(command, std::move(chunk));
+    }
+    if (device_gone && !stop_.load()) {
+        diag::Write("serial", "reader ended: " + path_ + " is gone");
+        CommandSink* sink;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            sink = sink_;
+        }
+        if (sink) sink->PostCommand(CheckoutCommand::ShowMessage, Utf8ToGbk(kReadFailedText));
+    }
+    reader_running_ = false;
+}
+
+bool SerialPort::Write(const void* data, size_t size) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (variant_ != Variant::Display) {
+        error_ = "this port is read only";
+        return false;
+    }
+    if (!device_.IsOpen()) {
+        error_ = "port is not open";
+        return false;
+    }
+    if (size == 0) return true;
+    if (!device_.Write(data, size)) {
+        error_ = device_.Error();
+        device_.Purge();
+        return false;
+    }
+    return true;
+}
+
+void SerialPort::Close() {
+    StopReader();
+    std::lock_guard<std::mutex> guard(lock_);
+    device_.Close();
+}
+
+bool SerialPort::IsOpen() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return device_.IsOpen();
+}
+
+std::string SerialPort::Error() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return error_;
+}
+
+}  // namespace tendrix

@@ -1,0 +1,133 @@
+// Amount rules: the recognised-text filter, the display pattern, the amount of a display
+// chunk or log line, the display form, and the capture/port setting texts.
+#include "capture/amount_filter.h"
+
+#include <gtest/gtest.h>
+
+#include "capture/capture_config.h"
+#include "capture/capture_sources.h"
+
+using namespace tendrix;
+using namespace tendrix::capture;
+
+TEST(RecognisedFilter, KeepsDigitsAndTheLastPoint) {
+    EXPECT_EQ(FilterRecognisedAmount("¥ 1,234.50"), "1234.50");
+    EXPECT_EQ(FilterRecognisedAmount("12.5.80"), "125.80");
+    EXPECT_EQ(FilterRecognisedAmount("1.234"), "1234");  // a thousands separator
+    EXPECT_EQ(FilterRecognisedAmount("合计: 36.0元"), "36.0");
+    EXPECT_EQ(FilterRecognisedAmount("no digits here"), "");
+    EXPECT_EQ(FilterRecognisedAmount(""), "");
+    EXPECT_EQ(FilterRecognisedAmount("0.125"), "0125");
+    EXPECT_EQ(FilterRecognisedAmount("12.50"), "12.50");
+    EXPECT_EQ(FilterRecognisedAmount("12."), "12.");
+    EXPECT_EQ(FilterRecognisedAmount("."), ".");
+    // The kept point is the last one even when digits come before the others.
+    EXPECT_EQ(FilterRecognisedAmount("1.2.3456"), "123456");
+}
+
+TEST(RecognisedFilter, BinaryNoiseNeverCrashes) {
+    std::string noise;
+    for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 131 + 7) & 0xFF);
+    const std::string out = FilterRecognisedAmount(noise);
+    for (char c : out) EXPECT_TRUE((c >= '0' && c <= '9') || c == '.');
+    EXPECT_LE(std::count(out.begin(), out.end(), '.'), 1);
+}
+
+TEST(FilterPattern, EscapesAndLowBytes) {
+    EXPECT_EQ(BuildFilterPattern("无"), std::nullopt);
+    EXPECT_EQ(BuildFilterPattern(""), std::nullopt);
+    EXPECT_EQ(*BuildFilterPattern("\\X1BQA"), std::string("\x1B"
+                                                          "QA"));
+    EXPECT_EQ(*BuildFilterPattern("\\X00\\XFF"), std::string("\x00\xFF", 2));
+    // Other characters give the low byte of their UTF-16 code: 合 is U+5408.
+    EXPECT_EQ(*BuildFilterPattern("合"), std::string("\x08", 1));
+    // Malformed escapes stay literal characters.
+    EXPECT_EQ(*BuildFilterPattern("\\XG1"), "\\XG1");
+    EXPECT_EQ(*BuildFilterPattern("A\\X1"), "A\\X1");
+    EXPECT_EQ(*BuildFilterPattern("\\X"), "\\X");
+    // Never longer than 200 bytes.
+    EXPECT_EQ(BuildFilterPattern(std::string(1000, 'A'))->size(), kMaxPatternBytes);
+}
+
+TEST(DisplayAmount, LargestTwoDecimalNumberWithoutPattern) {
+    const std::optional<std::string> none;
+    EXPECT_EQ(ExtractDisplayAmount("TOTAL 12.30 CASH 20.00 CHANGE 7.70", none), "20.00");
+    EXPECT_EQ(ExtractDisplayAmount("1.234 and 5.5", none), std::nullopt);
+    EXPECT_EQ(ExtractDisplayAmount("12.30", none), "12.30");  // at the chunk's first byte
+    EXPECT_EQ(ExtractDisplayAmount("a 007.50 b 7.50", none), "007.50");  // first of equals
+    EXPECT_EQ(ExtractDisplayAmount("9.99 10.00 100.00 99.99", none), "100.00");
+    EXPECT_EQ(ExtractDisplayAmount("x12345678901234567890.01 y9.99", none),
+              "12345678901234567890.01");  // values beyond 64 bits compare correctly
+    EXPECT_EQ(ExtractDisplayAmount("", none), std::nullopt);
+    EXPECT_EQ(ExtractDisplayAmount("12.3", none), std::nullopt);  // ends before two decimals
+}
+
+TEST(DisplayAmount, WithPattern) {
+    const auto pattern = BuildFilterPattern("\\X1BQA");
+    EXPECT_EQ(ExtractDisplayAmount("\x1BQA36.00\r", pattern), "36.00");
+    EXPECT_EQ(ExtractDisplayAmount("junk\x1BQA1234", pattern), "1234");     // digits alone
+    EXPECT_EQ(ExtractDisplayAmount("\x1BQA12.\r\n", pattern), "12.\r\n");   // bytes as they are
+    EXPECT_EQ(ExtractDisplayAmount("\x1BQA12.5", pattern), "12.5");         // chunk ends
+    EXPECT_EQ(ExtractDisplayAmount("TOTAL 12.30", pattern), std::nullopt);  // not found
+    EXPECT_EQ(ExtractDisplayAmount("\x1BQA", pattern), std::nullopt);
+}
+
+TEST(DisplayAmount, NeverReadsPastOneChunk) {
+    const std::optional<std::string> none;
+    // A 500-byte chunk whose number would only complete beyond byte 500.
+    std::string chunk(497, 'x');
+    chunk += "1.2";
+    std::string longer = chunk + "3 99999.99";
+    EXPECT_EQ(ExtractDisplayAmount(longer, none), std::nullopt);
+    // The pattern search stops at the chunk's end too.
+    const auto pattern = BuildFilterPattern(std::string(200, 'P'));
+    std::string data(350, 'x');
+    data += std::string(200, 'P') + "12.34";  // the pattern would end at byte 550
+    EXPECT_EQ(ExtractDisplayAmount(data, pattern), std::nullopt);
+    // A pattern longer than the chunk is never found.
+    EXPECT_EQ(ExtractDisplayAmount("PPP12.34", pattern), std::nullopt);
+    // Binary noise, including NUL bytes.
+    std::string noise(500, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 37) & 0xFF);
+    (void)ExtractDisplayAmount(noise, none);
+    (void)ExtractDisplayAmount(noise, BuildFilterPattern("\\X00"));
+}
+
+TEST(DisplayForm, PrintableAsIsOthersEscaped) {
+    EXPECT_EQ(DisplayForm(std::string("\x1BQA12.30\r\n", 10)), "\\X1BQA12.30\\X0D\\X0A");
+    EXPECT_EQ(DisplayForm(std::string("\x00 \xFF", 3)), "\\X00\\X20\\XFF");
+    // Round trip: the display form typed as a filter gives the same bytes back.
+    const std::string bytes(
+        "\x1BQA\x02"
+        "z",
+        5);
+    EXPECT_EQ(*BuildFilterPattern(DisplayForm(bytes)), bytes);
+}
+
+TEST(CaptureSettings, RectanglesAndPoints) {
+    const ScreenRect r{10, 20, 210, 60};
+    EXPECT_EQ(FormatRect(r), "top:20, left:10, right:210, bottom:60");
+    auto c = ParseCaptureConfig(FormatRect(r));
+    EXPECT_EQ(c.mode, CaptureConfig::Mode::Rectangle);
+    EXPECT_EQ(c.rect, r);
+    c = ParseCaptureConfig("x:0, y:15");  // a 0 coordinate is read like any other
+    EXPECT_EQ(c.mode, CaptureConfig::Mode::Point);
+    EXPECT_EQ(c.point, (ScreenPoint{0, 15}));
+    EXPECT_EQ(ParseCaptureConfig("TRUE").mode, CaptureConfig::Mode::None);
+    EXPECT_EQ(ParseCaptureConfig("top:garbage").rect, ScreenRect{});
+
+    Settings s;
+    s.Set("sysCutPicThemeMoney", "FALSE");
+    s.Set("sysGetMoneyFromHwnd", "无");
+    EXPECT_EQ(ChooseCaptureConfig(s), "");
+    s.Set("sysCutPicThemeMoney", "TRUE");
+    s.Set("sysGetMoneyFromHwnd", "x:5, y:6");
+    EXPECT_EQ(ChooseCaptureConfig(s), "x:5, y:6");
+    s.Set("sysCutPicThemeMoney", FormatRect(r));  // a rectangle wins over a point
+    EXPECT_EQ(ChooseCaptureConfig(s), FormatRect(r));
+
+    EXPECT_EQ(ComNumber("COM3"), 3);
+    EXPECT_EQ(ComNumber("COM3->COM4"), 3);
+    EXPECT_EQ(ComNumber("无"), std::nullopt);
+    EXPECT_EQ(ComNumber("COMx"), -1);
+}

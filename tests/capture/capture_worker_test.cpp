@@ -1,0 +1,309 @@
+// The capture worker and its scheduling: point and rectangle mode over a scripted desktop,
+// set-up failures, the 30 ms tick rule, and end to end on a real X server (Xvfb).
+#include "capture/capture_worker.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "capture/capture_sources.h"
+#include "capture/ocr_plugin.h"
+#include "common/text_codec.h"
+#include "desktop/recording_desktop.h"
+#include "store/settings_keys.h"
+#include "tests/capture/amount_pictures.h"
+#include "tests/capture/capture_test_support.h"
+#include "tests/support/temp_dir.h"
+
+#ifdef TENDRIX_HAVE_X11
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#endif
+
+using namespace tendrix;
+using namespace tendrix::capture;
+using tendrix::test::RecordingSink;
+
+namespace {
+
+std::string BinDir() {
+    const char* dir = std::getenv("TENDRIX_BIN_DIR");
+    return dir ? std::string(dir) + "/" : std::string();
+}
+
+// Places a rendered picture on the scripted screen at (x, y); the screen is white elsewhere.
+ScreenImage ScreenWith(const ScreenImage& picture, int x, int y, int w = 640, int h = 240) {
+    ScreenImage screen;
+    screen.width = w;
+    screen.height = h;
+    screen.bgra.assign(static_cast<size_t>(w) * h * 4, 255);
+    for (int row = 0; row < picture.height; ++row)
+        std::memcpy(&screen.bgra[(static_cast<size_t>(y + row) * w + x) * 4],
+                    &picture.bgra[static_cast<size_t>(row) * picture.width * 4],
+                    static_cast<size_t>(picture.width) * 4);
+    return screen;
+}
+
+}  // namespace
+
+TEST(CaptureWorkerTest, PointModeReadsTheWindowUnderThePoint) {
+    RecordingDesktop desktop;
+    desktop.AddWindow(7, ScreenRect{0, 0, 300, 40}, "应收: ¥ 1,288.50 元");
+    RecordingSink sink;
+    CaptureWorker worker(sink, &desktop, "/nonexistent/");
+    ASSERT_TRUE(worker.Start("x:0, y:0"));  // a point on the screen's corner
+    ASSERT_TRUE(worker.WaitReady());
+    worker.Trigger();
+    auto amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 1);
+    ASSERT_EQ(amounts.size(), 1u);
+    EXPECT_EQ(amounts[0], "1288.50");
+
+    // No window under the point: the empty text is posted.
+    ASSERT_TRUE(worker.Start("x:900, y:900"));
+    worker.Trigger();
+    amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 2);
+    ASSERT_EQ(amounts.size(), 2u);
+    EXPECT_EQ(amounts[1], "");
+    worker.Stop();
+    EXPECT_FALSE(worker.Running());
+}
+
+TEST(CaptureWorkerTest, ConfigWithoutRectangleOrPointIgnoresTriggers) {
+    RecordingDesktop desktop;
+    RecordingSink sink;
+    CaptureWorker worker(sink, &desktop, "/nonexistent/");
+    ASSERT_TRUE(worker.Start("TRUE"));
+    ASSERT_TRUE(worker.WaitReady());
+    worker.PostThreadMessage(1024);  // unknown messages are ignored too
+    worker.Trigger();
+    worker.Stop();  // the quit after the trigger: the trigger has been handled by now
+    EXPECT_TRUE(sink.Payloads(CheckoutCommand::FloatAmount).empty());
+}
+
+TEST(CaptureWorkerTest, RectangleModeRecognisesTheScreen) {
+    RecordingDesktop desktop;
+    test::PictureStyle style;
+    style.family = "DejaVu Sans";
+    style.pixel_size = 22;
+    const ScreenImage picture = test::RenderAmountPicture("合计: ¥36.00", style);
+    desktop.SetScreenImage(ScreenWith(picture, 40, 100));
+    RecordingSink sink;
+    CaptureWorker worker(sink, &desktop, BinDir());
+    const ScreenRect rect{40, 100, 40 + picture.width, 100 + picture.height};
+    ASSERT_TRUE(worker.Start(FormatRect(rect)));
+    ASSERT_TRUE(worker.WaitReady());
+    worker.Trigger();
+    worker.Trigger();
+    auto amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 2, std::chrono::seconds(30));
+    ASSERT_EQ(amounts.size(), 2u);
+    EXPECT_EQ(amounts[0], "36.00");
+    EXPECT_EQ(amounts[1], "36.00");
+
+    // A rectangle off the screen or upside down gives the empty text, not a crash.
+    ASSERT_TRUE(worker.Start("top:100, left:400, right:300, bottom:50"));
+    worker.Trigger();
+    amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 3);
+    EXPECT_EQ(amounts.back(), "");
+}
+
+TEST(CaptureWorkerTest, SetUpFailuresEndTheWorker) {
+    RecordingDesktop desktop;
+    RecordingSink sink;
+    {
+        // Library missing: the worker ends silently.
+        CaptureWorker worker(sink, &desktop, "/nonexistent/");
+        ASSERT_TRUE(worker.Start("top:0, left:0, right:200, bottom:40"));
+        EXPECT_FALSE(worker.WaitReady());
+        EXPECT_FALSE(worker.Running());
+        worker.Trigger();  // ignored, never queued behind a dead worker
+        EXPECT_TRUE(sink.Payloads(CheckoutCommand::ShowMessage).empty());
+    }
+    // Missing recognition data: the message, then the worker ends. A fresh copy of the
+    // library in a child process (its engine is initialised once per load).
+    tendrix::test::TempDir empty, libdir;
+    std::filesystem::copy_file(BinDir() + OcrPlugin::kLibraryName,
+                               libdir / OcrPlugin::kLibraryName);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("TESSDATA_PREFIX", empty.path().c_str(), 1);
+        RecordingSink child_sink;
+        CaptureWorker worker(child_sink, &desktop, libdir.path());
+        worker.Start("top:0, left:0, right:200, bottom:40");
+        const bool ready = worker.WaitReady();
+        const auto messages = child_sink.Payloads(CheckoutCommand::ShowMessage);
+        const bool ok = !ready && messages.size() == 1 &&
+                        GbkToUtf8(messages[0]) == OcrPlugin::kMissingEnvironmentText;
+        worker.Stop();
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(CaptureSchedule, WhichWorkerAndHowOften) {
+    RecordingDesktop desktop;
+    desktop.AddWindow(1, ScreenRect{0, 0, 100, 100}, "5.00");
+    RecordingSink sink;
+    Settings settings;
+    settings.Set(keys::sysCutPicThemeMoney, "FALSE");
+    settings.Set(keys::sysGetMoneyFromHwnd, "无");
+    CaptureSources sources(settings, PortMap(), sink, &desktop, BinDir());
+    sources.StartCaptureWorker();
+    EXPECT_EQ(sources.Worker(), nullptr);
+    EXPECT_FALSE(sources.OnTimerTick());
+
+    settings.Set(keys::sysCutPicThemeMoney, "TRUE");  // on, but no rectangle chosen yet
+    settings.Set(keys::sysGetMoneyFromHwnd, "x:10, y:10");
+    sources.StartCaptureWorker();
+    ASSERT_TRUE(sources.Worker());
+    EXPECT_EQ(sources.Worker()->mode(), CaptureConfig::Mode::Point);
+    sources.Worker()->WaitReady();
+    int triggered = 0;
+    for (int tick = 1; tick <= 100; ++tick) {
+        if (sources.OnTimerTick()) {
+            EXPECT_EQ(tick % kPointTicks, 0) << tick;
+            ++triggered;
+        }
+    }
+    EXPECT_EQ(triggered, 4);
+    EXPECT_EQ(sink.WaitFor(CheckoutCommand::FloatAmount, 4).size(), 4u);
+
+    // A rectangle wins over the point and is read every 50 ticks.
+    settings.Set(keys::sysCutPicThemeMoney, "top:0, left:0, right:100, bottom:40");
+    sources.StartCaptureWorker();
+    ASSERT_TRUE(sources.Worker());
+    EXPECT_EQ(sources.Worker()->mode(), CaptureConfig::Mode::Rectangle);
+    ASSERT_TRUE(sources.Worker()->WaitReady());
+    triggered = 0;
+    for (int tick = 1; tick <= 100; ++tick) {
+        if (sources.OnTimerTick()) {
+            EXPECT_EQ(tick % kRectangleTicks, 0) << tick;
+            ++triggered;
+        }
+    }
+    EXPECT_EQ(triggered, 2);
+    sources.StopCaptureWorker();
+    EXPECT_FALSE(sources.OnTimerTick());
+}
+
+#if defined(TENDRIX_HAVE_X11) && defined(TENDRIX_HAVE_DESKTOP)
+namespace {
+
+// An Xvfb server of this test; DISPLAY points to it while it runs.
+class Xvfb {
+  public:
+    Xvfb() {
+        // A display number nobody uses: the server's socket appears once it is ready.
+        for (int n = 90 + getpid() % 100; n < 300 && display_.empty(); ++n) {
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (std::filesystem::exists(socket) ||
+                std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+                continue;
+            const std::string name = ":" + std::to_string(n);
+            pid_ = fork();
+            if (pid_ == 0) {
+                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x600x24", "-nolisten",
+                       "tcp", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            for (int i = 0; i < 500; ++i) {
+                if (std::filesystem::exists(socket)) {
+                    display_ = name;
+                    break;
+                }
+                if (waitpid(pid_, nullptr, WNOHANG) == pid_) {  // it ended: try the next number
+                    pid_ = -1;
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        if (!display_.empty()) setenv("DISPLAY", display_.c_str(), 1);
+    }
+    ~Xvfb() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool ok() const { return !display_.empty(); }
+
+  private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+// A plain X window showing a picture (no window manager: it lies where it is put).
+Window ShowPicture(Display* dpy, const ScreenImage& picture, int x, int y, const char* title) {
+    const int screen = DefaultScreen(dpy);
+    XSetWindowAttributes attrs{};
+    attrs.override_redirect = True;
+    attrs.background_pixel = WhitePixel(dpy, screen);
+    attrs.event_mask = StructureNotifyMask | ExposureMask;
+    const Window w =
+        XCreateWindow(dpy, RootWindow(dpy, screen), x, y, static_cast<unsigned>(picture.width),
+                      static_cast<unsigned>(picture.height), 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attrs);
+    XStoreName(dpy, w, title);
+    XMapWindow(dpy, w);
+    XEvent ev;
+    do XNextEvent(dpy, &ev);
+    while (ev.type != MapNotify);
+    XImage* image = XCreateImage(
+        dpy, DefaultVisual(dpy, screen), 24, ZPixmap, 0,
+        const_cast<char*>(reinterpret_cast<const char*>(picture.bgra.data())),
+        static_cast<unsigned>(picture.width), static_cast<unsigned>(picture.height), 32, 0);
+    XPutImage(dpy, w, DefaultGC(dpy, screen), image, 0, 0, 0, 0,
+              static_cast<unsigned>(picture.width), static_cast<unsigned>(picture.height));
+    image->data = nullptr;  // owned by the picture
+    XDestroyImage(image);
+    XSync(dpy, False);
+    return w;
+}
+
+}  // namespace
+
+TEST(CaptureOnX11, RectangleAndPointDeliverCommand12) {
+    if (system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
+    Xvfb server;
+    ASSERT_TRUE(server.ok());
+    Display* dpy = XOpenDisplay(nullptr);
+    ASSERT_TRUE(dpy);
+    test::PictureStyle style;
+    style.family = "DejaVu Sans Mono";
+    style.pixel_size = 24;
+    style.ink = Qt::white;
+    style.paper = QColor(0, 0, 90);
+    const ScreenImage picture = test::RenderAmountPicture("¥ 2,468.10", style);
+    ShowPicture(dpy, picture, 120, 200, "TOTAL 77.30");
+
+    auto desktop = CreateX11Desktop();
+    ASSERT_TRUE(desktop);
+    RecordingSink sink;
+    Settings settings;
+    settings.Set(keys::sysCutPicThemeMoney,
+                 FormatRect(ScreenRect{120, 200, 120 + picture.width, 200 + picture.height}));
+    CaptureSources sources(settings, PortMap(), sink, desktop.get(), BinDir());
+    sources.StartCaptureWorker();
+    ASSERT_TRUE(sources.Worker() && sources.Worker()->WaitReady());
+    for (int tick = 0; tick < kRectangleTicks; ++tick) sources.OnTimerTick();
+    auto amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 1, std::chrono::seconds(30));
+    ASSERT_EQ(amounts.size(), 1u);
+    EXPECT_EQ(amounts[0], "2468.10");
+
+    // Point mode: the text of the window under the point.
+    settings.Set(keys::sysCutPicThemeMoney, "FALSE");
+    settings.Set(keys::sysGetMoneyFromHwnd, FormatPoint(ScreenPoint{130, 210}));
+    sources.StartCaptureWorker();
+    ASSERT_TRUE(sources.Worker() && sources.Worker()->WaitReady());
+    for (int tick = 0; tick < kPointTicks; ++tick) sources.OnTimerTick();
+    amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 2);
+    ASSERT_EQ(amounts.size(), 2u);
+    EXPECT_EQ(amounts[1], "77.30");
+    sources.StopCaptureWorker();
+    XCloseDisplay(dpy);
+}
+#endif

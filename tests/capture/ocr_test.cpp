@@ -1,0 +1,139 @@
+// Recognition through the real libTesseractDLL.so on amount pictures rendered here.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "capture/amount_filter.h"
+#include "capture/image_prep.h"
+#include "capture/ocr_plugin.h"
+#include "common/text_codec.h"
+#include "tests/capture/amount_pictures.h"
+#include "tests/support/temp_dir.h"
+
+using namespace tendrix;
+using namespace tendrix::capture;
+
+namespace {
+
+std::string BinDir() {
+    const char* dir = std::getenv("TENDRIX_BIN_DIR");
+    return dir ? std::string(dir) + "/" : std::string();
+}
+
+// The worker's path for one picture: grey, threshold, plugin, filter.
+std::string ReadAmount(const OcrPlugin& plugin, const ScreenImage& picture) {
+    const GreyImage grey = ThresholdScreenImage(picture);
+    return FilterRecognisedAmount(plugin.Recognise(grey.pixels.data(), grey.width, grey.height));
+}
+
+}  // namespace
+
+TEST(ImagePrep, ThresholdAt145) {
+    // BGRA pixels with grey 144, 145, 146 (equal channels) and 255.
+    const uint8_t bgra[] = {144, 144, 144, 255, 145, 145, 145, 255,
+                            146, 146, 146, 255, 255, 255, 255, 255};
+    const GreyImage g = ThresholdPixels(bgra, sizeof bgra, 4, 1, 4);
+    ASSERT_EQ(g.width, 4);
+    EXPECT_EQ(g.pixels, (std::vector<uint8_t>{0, 0, 255, 255}));
+    // Descriptions that do not match the buffer give nothing instead of reading past it.
+    EXPECT_TRUE(ThresholdPixels(bgra, sizeof bgra, 5, 1, 4).empty());
+    EXPECT_TRUE(ThresholdPixels(bgra, sizeof bgra, 2, 2, 2).empty());
+    EXPECT_TRUE(ThresholdPixels(nullptr, 0, 1, 1, 1).empty());
+    EXPECT_TRUE(ThresholdImageFile("/nonexistent.png").empty());
+}
+
+TEST(OcrPluginTest, RecognisesRenderedAmounts) {
+    OcrPlugin plugin;
+    ASSERT_EQ(plugin.Load(BinDir()), OcrPlugin::Status::Ready) << plugin.Error();
+    const auto fonts = test::InstalledAmountFonts();
+    ASSERT_GE(fonts.size(), 4u) << "the DejaVu and WenQuanYi fonts are needed";
+    struct Case {
+        const char* text;
+        const char* want;
+    } cases[] = {
+        {"36.00", "36.00"},         {"¥ 1,234.50", "1234.50"},          {"合计: 88.80", "88.80"},
+        {"TOTAL 905.17", "905.17"}, {"应收金额 12,345.67", "12345.67"}, {"$7.25", "7.25"}};
+    int total = 0, exact = 0;
+    std::string misses;
+    for (size_t f = 0; f < 4; ++f) {
+        for (const int px : {14, 20, 28}) {
+            for (const auto& c : cases) {
+                test::PictureStyle style;
+                style.family = fonts[f];
+                style.pixel_size = px;
+                if (total % 3 == 1) {  // light text on a dark display as well
+                    style.ink = Qt::white;
+                    style.paper = QColor(10, 10, 60);
+                }
+                const std::string got =
+                    ReadAmount(plugin, test::RenderAmountPicture(c.text, style));
+                ++total;
+                if (got == c.want)
+                    ++exact;
+                else
+                    misses += "\n  " + fonts[f].toStdString() + " " + std::to_string(px) + "px \"" +
+                              c.text + "\" -> \"" + got + "\"";
+            }
+        }
+    }
+    // Recognition is statistical: allow one miss in the 72 pictures (the benchmark measures
+    // the rate on a larger set).
+    EXPECT_GE(exact, total - 1) << misses;
+}
+
+TEST(OcrPluginTest, BlankAndBadPicturesGiveEmptyText) {
+    OcrPlugin plugin;
+    ASSERT_EQ(plugin.Load(BinDir()), OcrPlugin::Status::Ready) << plugin.Error();
+    std::vector<uint8_t> white(200 * 40, 255), black(200 * 40, 0);
+    EXPECT_EQ(FilterRecognisedAmount(plugin.Recognise(white.data(), 200, 40)), "");
+    EXPECT_EQ(FilterRecognisedAmount(plugin.Recognise(black.data(), 200, 40)), "");
+    std::vector<uint8_t> one(1, 0);
+    EXPECT_EQ(FilterRecognisedAmount(plugin.Recognise(one.data(), 1, 1)), "");
+    // Noise never crashes and never overflows the result buffer.
+    std::vector<uint8_t> noise(640 * 80);
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = ((i * 7919) >> 3) & 1 ? 255 : 0;
+    EXPECT_LT(plugin.Recognise(noise.data(), 640, 80).size(), OcrPlugin::kResultBufferBytes);
+    EXPECT_EQ(plugin.Recognise(nullptr, 10, 10), "");
+}
+
+TEST(OcrPluginTest, MissingLibraryAndMissingEnvironment) {
+    OcrPlugin plugin;
+    EXPECT_EQ(plugin.Load("/nonexistent/"), OcrPlugin::Status::NotLoadable);
+    EXPECT_EQ(plugin.Recognise(nullptr, 0, 0), "");
+
+    // Without recognition data the probe answers the missing-environment text. The engine is
+    // initialised once per loaded library, so a fresh copy of the library is loaded, in a
+    // child process (the data path comes from the environment).
+    tendrix::test::TempDir empty, libdir;
+    std::filesystem::copy_file(BinDir() + OcrPlugin::kLibraryName,
+                               libdir / OcrPlugin::kLibraryName);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("TESSDATA_PREFIX", empty.path().c_str(), 1);
+        OcrPlugin child;
+        _exit(child.Load(libdir.path()) == OcrPlugin::Status::MissingEnvironment ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    // The raw probe answer, in GBK.
+    tendrix::test::TempDir libdir2;
+    std::filesystem::copy_file(BinDir() + OcrPlugin::kLibraryName,
+                               libdir2 / OcrPlugin::kLibraryName);
+    void* lib = dlopen((libdir2 / OcrPlugin::kLibraryName).c_str(), RTLD_NOW);
+    ASSERT_TRUE(lib);
+    auto entry = reinterpret_cast<OcrPlugin::Entry>(dlsym(lib, OcrPlugin::kEntryName));
+    ASSERT_TRUE(entry);
+    const pid_t pid2 = fork();
+    if (pid2 == 0) {
+        setenv("TESSDATA_PREFIX", empty.path().c_str(), 1);
+        char probe[OcrPlugin::kProbeBufferBytes] = {};
+        entry(nullptr, 0, 0, 0, 0, probe);
+        _exit(GbkToUtf8(probe) == OcrPlugin::kMissingEnvironmentText ? 0 : 1);
+    }
+    waitpid(pid2, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    dlclose(lib);
+}

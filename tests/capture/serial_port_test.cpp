@@ -1,0 +1,221 @@
+// Serial ports and the customer-display pass-through over real pseudo terminals (socat).
+#include "capture/serial_port.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "capture/capture_sources.h"
+#include "common/serial_chunk.h"
+#include "common/serial_device.h"
+#include "common/text_codec.h"
+#include "store/settings_keys.h"
+#include "tests/capture/capture_test_support.h"
+#include "tests/support/temp_dir.h"
+
+using namespace tendrix;
+using namespace tendrix::capture;
+using tendrix::test::RecordingSink;
+using tendrix::test::SocatPair;
+
+namespace {
+
+// Reads from a device until `size` bytes arrived or nothing came for two seconds.
+std::string ReadAll(SerialDevice& dev, size_t size) {
+    std::string got;
+    char buf[1024];
+    while (got.size() < size) {
+        const long n = dev.Read(buf, sizeof buf, std::chrono::milliseconds(2000));
+        if (n <= 0) break;
+        got.append(buf, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+class SerialTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!SocatPair::Available()) GTEST_SKIP() << "socat is not installed";
+        pos_ = std::make_unique<SocatPair>(dir_.path(), "pos");       // POS program <-> listening
+        display_ = std::make_unique<SocatPair>(dir_.path(), "disp");  // forwarding <-> display
+        ASSERT_TRUE(pos_->Ready() && display_->Ready());
+        std::ofstream(dir_ / "ports.ini") << "COM5=" << pos_->b() << "\nCOM6=" << display_->a()
+                                          << "\nCOM8=" << dir_.path() << "missing\n";
+        map_ = PortMap(dir_ / "ports.ini");
+        settings_.Set(keys::sysCaptureComMoney, "TRUE");
+        settings_.Set(keys::sysVirtualComdRecvId, "COM5->COM7");
+        settings_.Set(keys::sysComMachineSendID, "COM6");
+        settings_.Set(keys::sysBaudRateSet, "9600");
+        settings_.Set(keys::sysFilterMoneyMsg, "无");
+    }
+
+    // Plays the main window: every new chunk of command 3 goes through HandleDisplayData,
+    // until `total` bytes have been handled since the test began. Returns the new amounts.
+    std::vector<std::string> Pump(CaptureSources& sources, size_t total) {
+        std::vector<std::string> amounts;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (handled_ < total && std::chrono::steady_clock::now() < deadline) {
+            auto chunks = sink_.WaitFor(CheckoutCommand::DisplayData, seen_ + 1,
+                                        std::chrono::milliseconds(200));
+            for (; seen_ < chunks.size(); ++seen_) {
+                EXPECT_LE(chunks[seen_].size(), SerialChunk::kMaxBytes);
+                if (auto a = sources.HandleDisplayData(chunks[seen_])) amounts.push_back(*a);
+                handled_ += chunks[seen_].size();
+            }
+        }
+        return amounts;
+    }
+    size_t seen_ = 0, handled_ = 0;
+
+    tendrix::test::TempDir dir_;
+    std::unique_ptr<SocatPair> pos_, display_;
+    PortMap map_;
+    Settings settings_;
+    RecordingSink sink_;
+};
+
+}  // namespace
+
+TEST_F(SerialTest, PassThroughKeepsEveryByteInOrderAndFindsAmounts) {
+    CaptureSources sources(settings_, map_, sink_, nullptr, "/nonexistent/");
+    sources.ApplyPortSettings();
+    ASSERT_TRUE(sources.ListeningPort() && sources.ForwardingPort());
+    EXPECT_TRUE(sink_.Payloads(CheckoutCommand::ShowMessage).empty());
+
+    SerialDevice pos, display;
+    ASSERT_TRUE(pos.Open(pos_->a(), 9600));
+    ASSERT_TRUE(display.Open(display_->b(), 2400));
+
+    // A display line, then every byte value, then a run longer than one chunk.
+    std::string sent = "TOTAL 12.30 CASH 20.00 CHANGE 7.70";
+    ASSERT_TRUE(pos.Write(sent.data(), sent.size()));
+    auto amounts = Pump(sources, sent.size());
+    ASSERT_FALSE(amounts.empty());
+    EXPECT_EQ(amounts.front(), "20.00");
+
+    std::string all_bytes;
+    for (int i = 0; i < 256; ++i) all_bytes += static_cast<char>(i);
+    std::string bulk;
+    for (int i = 0; i < 1200; ++i) bulk += static_cast<char>('A' + i % 26);
+    ASSERT_TRUE(pos.Write(all_bytes.data(), all_bytes.size()));
+    ASSERT_TRUE(pos.Write(bulk.data(), bulk.size()));
+    sent += all_bytes + bulk;
+    Pump(sources, sent.size());
+
+    EXPECT_EQ(ReadAll(display, sent.size()), sent);
+    EXPECT_EQ(sink_.Joined(CheckoutCommand::DisplayData), sent);
+    EXPECT_TRUE(sink_.Payloads(CheckoutCommand::ShowMessage).empty());
+}
+
+TEST_F(SerialTest, PatternModeAndDigitsWithoutPoint) {
+    settings_.Set(keys::sysFilterMoneyMsg, "\\X1BQA");
+    CaptureSources sources(settings_, map_, sink_, nullptr, "/nonexistent/");
+    sources.ApplyPortSettings();
+    SerialDevice pos;
+    ASSERT_TRUE(pos.Open(pos_->a(), 9600));
+    const std::string one = "\x1BQA36.00\r\n";
+    ASSERT_TRUE(pos.Write(one.data(), one.size()));
+    auto amounts = Pump(sources, one.size());
+    ASSERT_EQ(amounts.size(), 1u);
+    EXPECT_EQ(amounts[0], "36.00");
+    const std::string two = "\x1BQA1234";
+    ASSERT_TRUE(pos.Write(two.data(), two.size()));
+    amounts = Pump(sources, one.size() + two.size());
+    ASSERT_EQ(amounts.size(), 1u);
+    EXPECT_EQ(amounts[0], "1234");
+}
+
+TEST_F(SerialTest, UnpluggedPortEndsReaderAndOpenAllSetReopens) {
+    settings_.Set(keys::sysComMachineSendID, "无");
+    CaptureSources sources(settings_, map_, sink_, nullptr, "/nonexistent/");
+    sources.ApplyPortSettings();
+    ASSERT_TRUE(sources.ListeningPort());
+    pos_->Stop();  // both ends of the pair go away under the reader
+    auto messages = sink_.WaitFor(CheckoutCommand::ShowMessage, 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(messages[0]), SerialPort::kReadFailedText);
+    for (int i = 0; i < 200 && sources.ListeningPort()->ReaderRunning(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(sources.ListeningPort()->ReaderRunning());
+
+    // The device is back: the settings page re-applies the sources.
+    pos_ = std::make_unique<SocatPair>(dir_.path(), "pos");
+    ASSERT_TRUE(pos_->Ready());
+    sink_.Clear();
+    sources.HandlePortControl("OpenAllSet");
+    ASSERT_TRUE(sources.ListeningPort());
+    SerialDevice pos;
+    ASSERT_TRUE(pos.Open(pos_->a(), 9600));
+    ASSERT_TRUE(pos.Write("8.88", 4));
+    EXPECT_EQ(sink_.WaitForBytes(CheckoutCommand::DisplayData, 4), "8.88");
+
+    sources.HandlePortControl("CloseGetMoney");
+    EXPECT_EQ(sources.ListeningPort(), nullptr);
+    EXPECT_EQ(sources.ForwardingPort(), nullptr);
+}
+
+TEST_F(SerialTest, FailuresAreReportedWithTheirTexts) {
+    // Forwarding port that does not exist, listening port that does not exist, face-pay port
+    // that does not exist: three messages, the rest of the set-up goes on.
+    settings_.Set(keys::sysComMachineSendID, "COM8");
+    settings_.Set(keys::sysVirtualComdRecvId, "COM8->COM9");
+    settings_.Set(keys::sysIsDragonflyControl, "TRUE");
+    settings_.Set(keys::sysDragonflyControlComId, "COM8");
+    settings_.Set(keys::sysIsBarcodeCapture, "TRUE");
+    settings_.Set(keys::sysCaptureWay, "USB串口");
+    settings_.Set(keys::sysCaptureComId, "COM5");
+    CaptureSources sources(settings_, map_, sink_, nullptr, "/nonexistent/");
+    sources.ApplyPortSettings();
+    auto messages = sink_.Payloads(CheckoutCommand::ShowMessage);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(GbkToUtf8(messages[0]), kForwardOpenFailed);
+    EXPECT_EQ(GbkToUtf8(messages[1]), kListenOpenFailed);
+    EXPECT_EQ(GbkToUtf8(messages[2]), kFacePayOpenFailed);
+    // The scanner port opened anyway and delivers command 6.
+    ASSERT_TRUE(sources.ScannerPort());
+    EXPECT_FALSE(sources.ScannerPort()->Write("x"));  // read-only variant
+    SerialDevice scanner;
+    ASSERT_TRUE(scanner.Open(pos_->a(), 9600));
+    ASSERT_TRUE(scanner.Write("6912345678901\r", 14));
+    EXPECT_EQ(sink_.WaitForBytes(CheckoutCommand::ScannerData, 14), "6912345678901\r");
+    EXPECT_TRUE(sink_.Payloads(CheckoutCommand::DisplayData).empty());
+}
+
+TEST_F(SerialTest, FacePayGreetingAndForwardWriteFailure) {
+    settings_.Set(keys::sysCaptureComMoney, "FALSE");
+    settings_.Set(keys::sysIsDragonflyControl, "TRUE");
+    settings_.Set(keys::sysDragonflyControlComId, "COM6");
+    CaptureSources sources(settings_, map_, sink_, nullptr, "/nonexistent/");
+    sources.ApplyPortSettings();
+    EXPECT_EQ(sources.ListeningPort(), nullptr);  // display capture is off
+    ASSERT_TRUE(sources.FacePayPort());
+    SerialDevice device;
+    ASSERT_TRUE(device.Open(display_->b(), 9600));
+    const std::string greeting(reinterpret_cast<const char*>(kFacePayGreeting), 10);
+    EXPECT_EQ(ReadAll(device, 10), greeting);
+
+    // A forwarding port whose device went away: the write fails and says so; the amount is
+    // still taken from the chunk.
+    settings_.Set(keys::sysCaptureComMoney, "TRUE");
+    settings_.Set(keys::sysIsDragonflyControl, "FALSE");
+    settings_.Set(keys::sysVirtualComdRecvId, "无");
+    sources.ApplyPortSettings();
+    ASSERT_TRUE(sources.ForwardingPort());
+    display_->Stop();
+    sink_.Clear();
+    EXPECT_EQ(sources.HandleDisplayData("PAY 5.00"), "5.00");
+    auto messages = sink_.Payloads(CheckoutCommand::ShowMessage);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(messages[0]), kForwardWriteFailed);
+}
+
+TEST(SerialPortBasics, RefusesBadUseWithoutCrashing) {
+    SerialPort port;
+    EXPECT_FALSE(port.StartReader());  // not open
+    EXPECT_FALSE(port.Write("x"));
+    EXPECT_FALSE(port.Open("COM1", 9600, 'X'));  // no device or bad parity: both fail
+    EXPECT_FALSE(port.Open("/nonexistent/tty", 9600));
+    EXPECT_FALSE(port.Error().empty());
+    port.StopReader();
+    port.Close();
+}
