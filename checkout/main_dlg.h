@@ -96,28 +96,60 @@ class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase 
     // Starts a barcode payment from the pay page's fields (the "return" of `barcodeinput`).
     bool StartBarcodePayment();
 
-    bool IsHiddenFlag() const { return hidden_; }
-    int PendingTrayAction() const { return pending_tray_action_; }
+    bool IsHiddenFlag() const {
+        return hidden_;
+    }
+    int PendingTrayAction() const {
+        return pending_tray_action_;
+    }
     // The after-payment steps still to play.
     std::deque<std::string> AfterPaymentList() const;
     // The login window was closed without a login: the program is to quit.
-    bool LoginClosed() const { return login_closed_; }
-    std::string KeypadWindow() const { return keypad_window_; }
-    QSystemTrayIcon* Tray() const { return tray_; }
-    QMenu* TrayMenu() const { return tray_menu_; }
-    CFloatDlg* FloatWindow() const { return float_.get(); }
-    CPayPopupDlg* Popup() const { return popup_.get(); }
-    IPayPage* PayPage() const { return context_.pay_page; }
-    IPayResultPage* ResultPage() const { return context_.result_page; }
-    IRefundPage* RefundPage() const { return context_.refund_page; }
-    const CheckoutContext& Context() const { return context_; }
+    bool LoginClosed() const {
+        return login_closed_;
+    }
+    std::string KeypadWindow() const {
+        return keypad_window_;
+    }
+    QSystemTrayIcon* Tray() const {
+        return tray_;
+    }
+    QMenu* TrayMenu() const {
+        return tray_menu_;
+    }
+    CFloatDlg* FloatWindow() const {
+        return float_.get();
+    }
+    CPayPopupDlg* Popup() const {
+        return popup_.get();
+    }
+    IPayPage* PayPage() const {
+        return context_.pay_page;
+    }
+    IPayResultPage* ResultPage() const {
+        return context_.result_page;
+    }
+    IRefundPage* RefundPage() const {
+        return context_.refund_page;
+    }
+    const CheckoutContext& Context() const {
+        return context_;
+    }
     // Face-pay port bytes written (tests read what the port would have received).
-    const std::string& FacePayLog() const { return face_pay_log_; }
+    const std::string& FacePayLog() const {
+        return face_pay_log_;
+    }
     // How many receipts went to the print log writer (command 7 and payment success).
-    int PrintedCount() const { return printed_; }
-    const std::string& LastPrinted() const { return last_printed_; }
+    int PrintedCount() const {
+        return printed_;
+    }
+    const std::string& LastPrinted() const {
+        return last_printed_;
+    }
     // Voice names handed to the player (in order).
-    const std::vector<std::string>& VoiceLog() const { return voice_log_; }
+    const std::vector<std::string>& VoiceLog() const {
+        return voice_log_;
+    }
 
 #if defined(TENDRIX_HAVE_INPUT)
     // PaymentCodeTarget.

@@ -1,0 +1,389 @@
+// The main window driven offscreen with the real pages, a recording desktop and no devices.
+#include "checkout/main_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QSystemTrayIcon>
+#include <filesystem>
+#include <thread>
+
+#include "app/app_config.h"
+#include "checkout/float_dlg.h"
+#include "checkout/pay_popup_dlg.h"
+#include "common/text_codec.h"
+#include "desktop/recording_desktop.h"
+#include "store/settings_keys.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/qt_app.h"
+#include "ui/message_box.h"
+
+#if defined(TENDRIX_TEST_PAGES)
+#include "checkout/pages/pay_dlg.h"
+#include "checkout/pages/register_pages.h"
+#endif
+
+using namespace tendrix;
+namespace test = tendrix::test;
+using ui::CDuiMessageBox;
+
+namespace {
+
+CDuiMessageBox* OpenBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<CDuiMessageBox*>(w); b && b->isVisible()) return b;
+    return nullptr;
+}
+
+// Arranges for the next message box to be read and closed; returns where its text goes.
+std::shared_ptr<QString> CatchNextBox() {
+    auto text = std::make_shared<QString>();
+    test::Later([text] {
+        test::SpinUntil([] { return OpenBox() != nullptr; });
+        if (CDuiMessageBox* b = OpenBox()) {
+            *text = b->findChild<QLabel*>(QStringLiteral("msg_text"))->text();
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(b, &esc);
+        }
+    });
+    return text;
+}
+
+class MainDlgTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::EnsureApp();
+#if defined(TENDRIX_TEST_PAGES)
+        RegisterCheckoutPages();
+#endif
+        config_.SetProgramDir(root_ / "bin/");
+        std::filesystem::create_directories(root_ / "bin/UIskin");
+        std::filesystem::create_directories(root_ / "data");
+        config_.soft_name = "Tendrix 收银助手";
+        config_.LoadCodeTables();
+        config_.LoadSettings();
+    }
+
+    std::unique_ptr<CMainDlg> Make(bool login = true) {
+        CMainDlg::Options o;
+        o.login = [this, login](CMainDlg&) {
+            if (login) config_.cashier_name = "demo";
+            return login;
+        };
+        o.desktop = &desktop_;
+        o.sound = false;
+        o.start_devices = false;
+        o.launcher = [this](const std::string& what) { launched_.push_back(what); };
+        auto dlg = std::make_unique<CMainDlg>(&config_, o);
+        dlg->Initialise();
+        return dlg;
+    }
+
+    test::TempDir root_;
+    AppConfig config_;
+    RecordingDesktop desktop_;
+    std::vector<std::string> launched_;
+};
+
+}  // namespace
+
+TEST_F(MainDlgTest, LoginShowsTheWindowWithItsTitleAndTimers) {
+    auto dlg = Make();
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Tendrix 收银助手"));
+    EXPECT_EQ(dlg->WindowClass(), QStringLiteral("DUIMainFram"));
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_FALSE(dlg->IsHiddenFlag());
+    EXPECT_EQ(AppConfig::Published(), &config_);
+    auto* opt1 = dlg->FindControl<QWidget>(QStringLiteral("OptionUI1"));
+    EXPECT_EQ(dlg->Hub().TimerInterval(opt1, CMainDlg::kTrayActionTimer), 30);
+    // sysPrintKeytime 0 and sysIsAutoHideWhenLand FALSE: timers 17 and 37 do not run.
+    EXPECT_EQ(dlg->Hub().TimerInterval(dlg->FindControl<QWidget>(QStringLiteral("OptionUI2")),
+                                       CMainDlg::kAfterPaymentTimer),
+              -1);
+    EXPECT_EQ(dlg->Hub().TimerInterval(dlg->FindControl<QWidget>(QStringLiteral("lab_titles")),
+                                       CMainDlg::kAutoHideTimer),
+              -1);
+    EXPECT_TRUE(dlg->FloatWindow()->isVisible());
+    EXPECT_FALSE(dlg->Popup()->isVisible());
+    EXPECT_NE(dlg->Tray(), nullptr);
+    // Every page name has a tab, in the fixed order, whatever pages are built.
+    auto* sw = dlg->FindControl<QStackedWidget>(QStringLiteral("switch"));
+    ASSERT_EQ(sw->count(), 7);
+    EXPECT_EQ(sw->widget(0)->objectName(), QStringLiteral("PayDlg"));
+    EXPECT_EQ(sw->widget(4)->objectName(), QStringLiteral("RefundOrCloseDlg"));
+    EXPECT_EQ(sw->widget(6)->objectName(), QStringLiteral("PayResultDlg"));
+}
+
+TEST_F(MainDlgTest, TrayLeftClickWithNobodyLoggedInHidesAndAsksForALogin) {
+    auto dlg = Make(/*login=*/false);
+    EXPECT_FALSE(dlg->isVisible());
+    dlg->show();
+    auto text = CatchNextBox();
+    emit dlg->Tray()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(*text, QStringLiteral("请用户登录账户！"));
+    EXPECT_FALSE(dlg->isVisible());
+    // The float's click is the same left click.
+    text = CatchNextBox();
+    dlg->FloatWindow()->FindControl<QAbstractButton>(QStringLiteral("btn_openmain"))->click();
+    EXPECT_EQ(*text, QStringLiteral("请用户登录账户！"));
+    // Menu items that need a login are ignored; the others act.
+    dlg->TrayMenuCommand(QStringLiteral("设置"));
+    dlg->TrayMenuCommand(QStringLiteral("窗口截取"));
+    EXPECT_EQ(dlg->PendingTrayAction(), 0);
+    dlg->TrayMenuCommand(QStringLiteral("焦点截屏"));
+    EXPECT_EQ(dlg->PendingTrayAction(), 5);
+}
+
+TEST_F(MainDlgTest, TrayMenuActionsRunOnTheNextTick) {
+    config_.cmp_net = "www.tendrix.example";
+    config_.check_net = "admin.tendrix.example";
+    auto dlg = Make();
+    QStringList items;
+    for (QAction* a : dlg->TrayMenu()->actions()) items << a->text();
+    EXPECT_EQ(items, QStringList({"设置", "窗口截取", "焦点截屏", "关于我们", "后台查询",
+                                  "调用软键盘", "退出", "重启系统"}));
+    dlg->TrayMenuCommand(QStringLiteral("设置"));
+    EXPECT_EQ(dlg->PendingTrayAction(), 1);
+    EXPECT_TRUE(test::SpinUntil([&] { return dlg->PendingTrayAction() == 0; }));
+    dlg->TrayMenuCommand(QStringLiteral("窗口截取"));
+    EXPECT_TRUE(test::SpinUntil([&] { return dlg->PendingTrayAction() == 0; }));
+    dlg->TrayMenuCommand(QStringLiteral("关于我们"));
+    dlg->TrayMenuCommand(QStringLiteral("后台查询"));
+    dlg->TrayMenuCommand(QStringLiteral("调用软键盘"));
+    dlg->TrayMenuCommand(QStringLiteral("不存在"));
+    EXPECT_EQ(launched_,
+              (std::vector<std::string>{"settings", "window-capture", "http://www.tendrix.example",
+                                        "http://admin.tendrix.example", "softkeyboard"}));
+    // Quit saves the float's position.
+    dlg->FloatWindow()->move(33, 44);
+    dlg->TrayMenuCommand(QStringLiteral("退出"));
+    int x = 0, y = 0;
+    config_.LoadFloatPosition(x, y);
+    EXPECT_EQ(x, 33);
+    EXPECT_EQ(y, 44);
+}
+
+TEST_F(MainDlgTest, ShowHideToggleFlipsTheFlagAndClosesMessageBoxes) {
+    auto dlg = Make();
+    dlg->SendCommand(CheckoutCommand::ToggleShowHide, {});
+    EXPECT_TRUE(dlg->IsHiddenFlag());
+    EXPECT_FALSE(dlg->isVisible());
+    dlg->SendCommand(CheckoutCommand::ToggleShowHide, {});
+    EXPECT_FALSE(dlg->IsHiddenFlag());
+    EXPECT_TRUE(dlg->isVisible());
+
+    // Hiding while a message box is open closes it with Escape (result 0).
+    int result = -1;
+    test::Later([&] {
+        test::SpinUntil([] { return OpenBox() != nullptr; });
+        dlg->ToggleShowHide();
+    });
+    result = CDuiMessageBox::Show(dlg.get(), QStringLiteral("确认？"), {}, CDuiMessageBox::kYesNo);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(dlg->IsHiddenFlag());
+    EXPECT_FALSE(CDuiMessageBox::IsOpen());
+}
+
+TEST_F(MainDlgTest, ReturnButtonTextsSwitchPages) {
+    auto dlg = Make();
+    IPayResultPage* result = dlg->ResultPage();
+    if (!result) GTEST_SKIP() << "the result page is not built";
+    auto* sw = dlg->FindControl<QStackedWidget>(QStringLiteral("switch"));
+    auto* ret = sw->widget(6)->findChild<QAbstractButton*>(QStringLiteral("btn_return"));
+    ASSERT_NE(ret, nullptr);
+    const std::pair<const char*, int> cases[] = {
+        {"预授权返回", 1}, {"上一步返回", 4}, {"返回", 0}, {"二维码支付返回", 0}};
+    for (const auto& [text, tab] : cases) {
+        dlg->SelectTab(6);
+        result->SetReturnText(QString::fromUtf8(text));
+        ret->click();
+        EXPECT_EQ(dlg->CurrentTab(), tab) << text;
+    }
+    // Any other text leaves the page where it is.
+    dlg->SelectTab(6);
+    result->SetReturnText(QStringLiteral("撤销/退款"));
+    ret->click();
+    EXPECT_EQ(dlg->CurrentTab(), 6);
+}
+
+TEST_F(MainDlgTest, OptionsFollowTheSettingsAndRefuseFeaturesThatAreOff) {
+    auto dlg = Make();
+    auto opt = [&](int i) {
+        return dlg->FindControl<QAbstractButton>(QStringLiteral("OptionUI%1").arg(i));
+    };
+    EXPECT_TRUE(opt(2)->isHidden());
+    EXPECT_TRUE(opt(3)->isHidden());
+    EXPECT_TRUE(opt(4)->isHidden());
+    opt(5)->click();
+    EXPECT_EQ(dlg->CurrentTab(), 4);
+    auto text = CatchNextBox();
+    opt(3)->click();
+    EXPECT_EQ(*text, QStringLiteral("单品核销功能尚未开通！"));
+    EXPECT_EQ(dlg->CurrentTab(), 4);  // stays where it was
+    text = CatchNextBox();
+    opt(4)->click();
+    EXPECT_EQ(*text, QStringLiteral("刷脸支付功能尚未开通！"));
+    EXPECT_TRUE(opt(5)->isChecked());
+
+    // Command 4 "OpenAllSet" applies changed settings again.
+    config_.settings.Set(keys::sysIsOpenProAliPay, "TRUE");
+    config_.settings.Set(keys::sysIsOpenFacePay, "TRUE");
+    config_.settings.Set(keys::sysPrintKeytime, "200");
+    dlg->SendCommand(CheckoutCommand::PortControl, "OpenAllSet");
+    EXPECT_FALSE(opt(2)->isHidden());
+    EXPECT_TRUE(opt(3)->isHidden());
+    EXPECT_FALSE(opt(4)->isHidden());
+    EXPECT_EQ(dlg->Hub().TimerInterval(opt(2), CMainDlg::kAfterPaymentTimer), 200);
+    opt(4)->click();
+    EXPECT_EQ(dlg->CurrentTab(), 3);
+}
+
+TEST_F(MainDlgTest, PaymentSuccessShowsThePopupPrintsAndStartsTheAfterPaymentRun) {
+    config_.settings.Set(keys::sysAutoPrintBill, "TRUE");
+    config_.settings.Set(keys::sysIsOpenVoicePrompt, "TRUE");
+    config_.settings.Set("sysIsOpenPaySuccessClose", "3");
+    config_.settings.Set(keys::sysIsPaySuccessHotKeyNext1, "KeyBody13");
+    config_.settings.Set(keys::sysPrintMoneyProgram, "第一步快捷键之前");
+    auto dlg = Make();
+    const std::string receipt = Utf8ToGbk("订单号：42\r\n实际金额：36.50元\r\n");
+    dlg->SendCommand(CheckoutCommand::PaymentSuccess, receipt);
+    EXPECT_EQ(dlg->PrintedCount(), 1);
+    EXPECT_EQ(dlg->LastPrinted(), receipt);  // GBK bytes go on unchanged
+    EXPECT_TRUE(dlg->Popup()->isVisible());
+    EXPECT_EQ(dlg->Popup()->ResultText(), QStringLiteral("支付成功！"));
+    EXPECT_EQ(dlg->Popup()->MoneyText(), QStringLiteral("支付金额：36.50"));
+    const std::vector<std::string> voices(dlg->VoiceLog().end() - 6, dlg->VoiceLog().end());
+    EXPECT_EQ(voices, (std::vector<std::string>{"qrpaysuccess.mp3", "3.mp3", "6.mp3", "..mp3",
+                                                "5.mp3", "0.mp3"}));
+    EXPECT_EQ(dlg->AfterPaymentList(), (std::deque<std::string>{"printmoney:36.50", "KeyBody13"}));
+
+    // Without automatic printing nothing is printed.
+    config_.settings.Set(keys::sysAutoPrintBill, "FALSE");
+    dlg->SendCommand(CheckoutCommand::PaymentSuccess, receipt);
+    EXPECT_EQ(dlg->PrintedCount(), 1);
+}
+
+#if defined(TENDRIX_TEST_PAGES)
+TEST_F(MainDlgTest, ReprintFromThePayPagePrintsWithoutReplayingThePayment) {
+    config_.settings.Set("sysIsOpenPaySuccessClose", "3");
+    config_.settings.Set(keys::sysIsPaySuccessHotKeyNext1, "KeyBody13");
+    auto dlg = Make();
+    auto* pay = dynamic_cast<checkout::CPayDlg*>(dlg->PayPage());
+    ASSERT_NE(pay, nullptr);
+    pay->ShowLastReceipt(QStringLiteral("订单号：42\r\n实际金额：36.50元\r\n"));
+    auto* receipt = pay->findChild<QAbstractButton*>(QStringLiteral("Contain_print_msg"));
+    ASSERT_NE(receipt, nullptr);
+    receipt->click();                   // the page marks the control and sends command 1
+    EXPECT_EQ(dlg->PrintedCount(), 1);  // printed although sysAutoPrintBill is FALSE
+    EXPECT_FALSE(dlg->Popup()->isVisible());
+    EXPECT_TRUE(dlg->AfterPaymentList().empty());
+    EXPECT_FALSE(pay->PrintBillMarked());
+    // The next real payment follows sysAutoPrintBill again.
+    dlg->SendCommand(CheckoutCommand::PaymentSuccess, Utf8ToGbk("实际金额：1.00元"));
+    EXPECT_EQ(dlg->PrintedCount(), 1);
+    EXPECT_TRUE(dlg->Popup()->isVisible());
+}
+#endif
+
+TEST_F(MainDlgTest, CommandsOfTheTable) {
+    config_.settings.Set(keys::sysIsOpenVoicePrompt, "TRUE");
+    auto dlg = Make();
+    // 2: opacity and place of the float.
+    dlg->SendCommand(CheckoutCommand::FloatOpacity, "128");
+    EXPECT_EQ(dlg->FloatWindow()->opacity(), 128);
+    // 7: print job.
+    dlg->SendCommand(CheckoutCommand::Print, "receipt");
+    EXPECT_EQ(dlg->PrintedCount(), 1);
+    // 8: message box titled "提示" with the GBK text.
+    auto text = CatchNextBox();
+    dlg->SendCommand(CheckoutCommand::ShowMessage, Utf8ToGbk("打印机缺纸"));
+    EXPECT_EQ(*text, QStringLiteral("打印机缺纸"));
+    // 9: the names in the message buffer go to the player; the buffer is emptied.
+    config_.message_buffer = std::string("a.mp3\0b.mp3\0", 12);
+    const size_t before = dlg->VoiceLog().size();
+    dlg->SendCommand(CheckoutCommand::Voice, {});
+    EXPECT_TRUE(config_.message_buffer.empty());
+    ASSERT_EQ(dlg->VoiceLog().size(), before + 2);
+    EXPECT_EQ(dlg->VoiceLog().back(), "b.mp3");
+    // 12: amount on the float.
+    dlg->SendCommand(CheckoutCommand::FloatAmount, "36.00");
+    EXPECT_EQ(dlg->FloatWindow()->Amount(), QStringLiteral("36.00"));
+    // 14: keypad window id, handed to the pay page.
+    dlg->SendCommand(CheckoutCommand::KeypadWindow, "12345");
+    EXPECT_EQ(dlg->KeypadWindow(), "12345");
+    // 15: UTF-8 text on the popup.
+    dlg->SendCommand(CheckoutCommand::PopupText, "退款中");
+    EXPECT_EQ(dlg->Popup()->ResultText(), QStringLiteral("退款中"));
+    // 3 and 4 without devices, 5 and 6 with empty payloads: ignored, no crash.
+    dlg->SendCommand(CheckoutCommand::DisplayData,
+                     "\x1b"
+                     "Q"
+                     "A12.00\r");
+    dlg->SendCommand(CheckoutCommand::PortControl, "CloseGetMoney");
+    dlg->SendCommand(CheckoutCommand::ScannerChar, {});
+    dlg->SendCommand(CheckoutCommand::ScannerData, {});
+    dlg->SendCommand(static_cast<CheckoutCommand>(99), "x");
+}
+
+TEST_F(MainDlgTest, AfterPaymentRunFromCommand13) {
+    config_.settings.Set("sysIsOpenPaySuccessClose", "3");
+    config_.settings.Set(keys::sysIsPaySuccessHotKeyNext1, "KeyBody13");
+    config_.settings.Set(keys::sysPrintMoneyProgram, "第一步快捷键之前");
+    config_.post_payment_keys = {"printmoney:", "KeyBody13"};
+    auto dlg = Make();
+    dlg->SendCommand(CheckoutCommand::AfterPayment, std::string("36.50\0junk", 10));
+    const std::deque<std::string> run = dlg->AfterPaymentList();
+    ASSERT_EQ(run.size(), 2u);
+    EXPECT_EQ(run[0], "printmoney:36.50");
+    EXPECT_EQ(run[1], "KeyBody13");
+}
+
+TEST_F(MainDlgTest, GiveFocusBackClicksTheRestorePointOrWaitsForThePopup) {
+    config_.settings.Set(keys::sysReductionFoucus, "top:100, left:200, right:300, bottom:140");
+    auto dlg = Make();
+    desktop_.ClearLog();
+    dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
+    EXPECT_EQ(desktop_.Log(), (std::vector<std::string>{"move 250,120", "down L", "up L"}));
+    // While the popup is up, timer 45 retries every 50 ms.
+    desktop_.ClearLog();
+    dlg->Popup()->ShowResult(QStringLiteral("支付成功！"), QStringLiteral("1"));
+    dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
+    EXPECT_TRUE(desktop_.Log().empty());
+    auto* opt3 = dlg->FindControl<QWidget>(QStringLiteral("OptionUI3"));
+    EXPECT_EQ(dlg->Hub().TimerInterval(opt3, CMainDlg::kFocusRetryTimer), 50);
+    dlg->Popup()->hide();
+    EXPECT_TRUE(test::SpinUntil([&] { return desktop_.Log().size() == 3; }));
+}
+
+TEST_F(MainDlgTest, GiveFocusBackWithoutAPointActivatesTheWindowUnderTheCursor) {
+    auto dlg = Make();
+    desktop_.AddWindow(501, {0, 0, 400, 300}, "POS");
+    desktop_.SetCursor({10, 10});
+    desktop_.ClearLog();
+    dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
+    EXPECT_EQ(desktop_.Log(), std::vector<std::string>{"foreground 501"});
+    // Over none of the windows: a click where the cursor is.
+    desktop_.SetCursor({900, 900});
+    desktop_.ClearLog();
+    dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
+    EXPECT_EQ(desktop_.Log(), (std::vector<std::string>{"down L", "up L"}));
+}
+
+TEST_F(MainDlgTest, WorkersPostCommandsThatRunOnTheUiThread) {
+    auto dlg = Make();
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([&dlg, t] {
+            for (int i = 0; i < 50; ++i)
+                dlg->PostCommand(CheckoutCommand::FloatAmount,
+                                 std::to_string(t) + "." + std::to_string(i));
+        });
+    for (auto& w : workers) w.join();
+    dlg->PostCommand(CheckoutCommand::FloatAmount, "88.88");
+    EXPECT_TRUE(
+        test::SpinUntil([&] { return dlg->FloatWindow()->Amount() == QStringLiteral("88.88"); }));
+}

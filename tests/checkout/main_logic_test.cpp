@@ -1,0 +1,88 @@
+#include "checkout/main_logic.h"
+
+#include <gtest/gtest.h>
+
+using namespace tendrix::checkout;
+
+TEST(MainLogic, ReturnButtonTextsLeadToTheirTabs) {
+    EXPECT_EQ(TabForReturnText("返回"), 0);
+    EXPECT_EQ(TabForReturnText("二维码支付返回"), 0);
+    EXPECT_EQ(TabForReturnText("预授权返回"), 1);
+    EXPECT_EQ(TabForReturnText("上一步返回"), 4);
+    EXPECT_EQ(TabForReturnText(""), std::nullopt);
+    EXPECT_EQ(TabForReturnText("返回 "), std::nullopt);
+    EXPECT_EQ(TabForReturnText("撤销/退款"), std::nullopt);
+}
+
+TEST(MainLogic, TrayMenuItemsInOrderWithTheLoginRule) {
+    std::vector<std::string> texts;
+    std::vector<std::string> gated;
+    for (const TrayItemInfo& i : TrayItems()) {
+        texts.push_back(i.text);
+        if (i.needs_login) gated.push_back(i.text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"设置", "窗口截取", "焦点截屏", "关于我们",
+                                               "后台查询", "调用软键盘", "退出", "重启系统"}));
+    EXPECT_EQ(gated, (std::vector<std::string>{"设置", "窗口截取"}));
+    EXPECT_EQ(TrayItemForText("退出"), TrayItem::Quit);
+    EXPECT_EQ(TrayItemForText("设置 "), std::nullopt);
+}
+
+TEST(MainLogic, PaidAmountOfAReceipt) {
+    EXPECT_EQ(PaidAmountFromReceipt("订单号：123\r\n订单金额：40.00元\r\n实际金额：36.50元\r\n"),
+              "36.50");
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额: 7元"), "7");
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额：1234.5.6abc"), "1234.5.6");
+    // No label, or the label without an amount on its line.
+    EXPECT_EQ(PaidAmountFromReceipt("订单金额：40.00元"), "");
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额：\r\n订单金额：40.00元"), "");
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额"), "");
+    // At most 49 characters, whatever the receipt holds.
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额：" + std::string(80, '9')).size(), 49u);
+}
+
+TEST(MainLogic, PaymentVoicesNameEveryCharacterOfTheAmount) {
+    EXPECT_EQ(PaymentSuccessVoices("36.50"),
+              (std::vector<std::string>{"qrpaysuccess.mp3", "3.mp3", "6.mp3", "..mp3", "5.mp3",
+                                        "0.mp3"}));
+    EXPECT_EQ(PaymentSuccessVoices(""), std::vector<std::string>{"qrpaysuccess.mp3"});
+    // Nothing but digits and the point becomes a file name.
+    EXPECT_EQ(PaymentSuccessVoices("1/../x"),
+              (std::vector<std::string>{"qrpaysuccess.mp3", "1.mp3", "..mp3", "..mp3"}));
+}
+
+TEST(MainLogic, ScreenPointsFromRectangleSettings) {
+    auto p = RectSettingCentre("top:100, left:200, right:300, bottom:140");
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->x, 250);
+    EXPECT_EQ(p->y, 120);
+    EXPECT_FALSE(RectSettingCentre("FALSE"));
+    EXPECT_FALSE(RectSettingCentre("无"));
+    EXPECT_FALSE(RectSettingCentre("top:0, left:0, right:0, bottom:0"));
+    EXPECT_FALSE(RectSettingCentre("top:1, left:2"));
+}
+
+TEST(MainLogic, NumbersAndKeysFromSettings) {
+    EXPECT_EQ(IntSetting("30"), 30);
+    EXPECT_EQ(IntSetting("", 255), 255);
+    EXPECT_EQ(IntSetting("abc", 7), 7);
+    EXPECT_EQ(IntSetting("99999999999999999999"), 1000000000);
+    EXPECT_EQ(MainKeyFromSetting("F2"), 113);
+    EXPECT_EQ(MainKeyFromSetting("F12"), 123);
+    EXPECT_EQ(MainKeyFromSetting("q"), 'Q');
+    EXPECT_EQ(MainKeyFromSetting("Tab"), 0);
+    EXPECT_EQ(MainKeyFromSetting("Tab", true), 9);
+    EXPECT_EQ(MainKeyFromSetting("无"), 0);
+    EXPECT_EQ(MainKeyFromSetting("alt + x"), 0);
+    EXPECT_EQ(MainKeyFromSetting("F0"), 0);
+    EXPECT_EQ(MainKeyFromSetting("F99"), 0);
+}
+
+TEST(MainLogic, FacePayCommandsAreTheDeviceBytes) {
+    EXPECT_EQ(FacePayShowCommand(), std::string("\x02\x00\x06\x00\xa3\x00\x00\x01\x17\x03", 10));
+    EXPECT_EQ(FacePayHideCommand(),
+              std::string("\x02\x00\x06\x08\xa3\x00\x00\x01\x15\x03\xba", 11));
+    EXPECT_TRUE(IsShowableAmount("12"));
+    EXPECT_FALSE(IsShowableAmount(""));
+    EXPECT_FALSE(IsShowableAmount("0.0"));
+}
