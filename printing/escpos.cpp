@@ -136,18 +136,10 @@ QrImage RasterQr(std::string_view content) {
                                  " bytes): printed without it");
         return image;
     }
-    const int modules = code->width;
-    image.side = (modules + 8) * 6;
-    image.black.assign(size_t(image.side) * image.side, 0);
-    for (int r = 0; r < modules; ++r) {
-        for (int c = 0; c < modules; ++c) {
-            if (!(code->data[r * modules + c] & 1)) continue;
-            for (int dy = 0; dy < 6; ++dy) {
-                uint8_t* row = &image.black[size_t(6 * r + 4 + dy) * image.side + 6 * c + 4];
-                for (int dx = 0; dx < 6; ++dx) row[dx] = 1;
-            }
-        }
-    }
+    image.modules = code->width;
+    image.side = (image.modules + 8) * 6;
+    image.dark.resize(size_t(image.modules) * image.modules);
+    for (size_t m = 0; m < image.dark.size(); ++m) image.dark[m] = code->data[m] & 1;
     QRcode_free(code);
     return image;
 }
@@ -163,16 +155,17 @@ std::string QrStripeBytes(const QrImage& image) {
         out += char(width & 0xFF);
         out += char((width >> 8) & 0xFF);
         // Bit 0x80 >> (k % 8) of column byte k / 8 is pixel row 24s + k; rows below the
-        // image stay white. Rows are walked in memory order, packed into the column bytes.
+        // image stay white. Each dark module of the pixel row blackens its six columns.
         std::fill(columns.begin(), columns.end(), '\0');
         for (int k = 0; k < 24; ++k) {
             const int y = 24 * s + k;
-            if (y >= image.side) break;
-            const uint8_t* row = &image.black[size_t(y) * image.side];
+            if (y < 4 || (y - 4) / 6 >= image.modules) continue;
+            const uint8_t* row = &image.dark[size_t((y - 4) / 6) * image.modules];
             const char mask = char(0x80 >> (k % 8));
-            char* col = columns.data() + k / 8;
-            for (int x = 0; x < width; ++x, col += 3) {
-                if (row[x]) *col |= mask;
+            for (int c = 0; c < image.modules; ++c) {
+                if (!row[c]) continue;
+                char* col = columns.data() + 3 * size_t(6 * c + 4) + k / 8;
+                for (int dx = 0; dx < 6; ++dx) col[3 * dx] |= mask;
             }
         }
         out += columns;

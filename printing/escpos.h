@@ -43,12 +43,16 @@ std::string FindOrderNumber(std::string_view gbk_block);
 std::string Code128Data(std::string_view order_number);
 
 // QR code of `content` (level H, smallest version, automatic mask, byte mode) drawn on a
-// white square of (modules + 8) * 6 pixels, each module a 6x6 square at (6c+4, 6r+4).
+// white square of (modules + 8) * 6 pixels, each dark module a 6x6 black square at
+// (6c+4, 6r+4). The picture is kept as its module matrix; Black() gives any pixel.
 struct QrImage {
-    int side = 0;                // pixels; 0 when encoding failed
-    std::vector<uint8_t> black;  // side*side, 1 = black, row-major
+    int side = 0;               // pixels; 0 when encoding failed
+    int modules = 0;            // symbol width in modules
+    std::vector<uint8_t> dark;  // modules*modules, 1 = dark, row-major
     bool Black(int x, int y) const {
-        return x >= 0 && y >= 0 && x < side && y < side && black[size_t(y) * side + x];
+        if (x < 4 || y < 4) return false;
+        const int c = (x - 4) / 6, r = (y - 4) / 6;
+        return c < modules && r < modules && dark[size_t(r) * modules + c];
     }
 };
 QrImage RasterQr(std::string_view content);

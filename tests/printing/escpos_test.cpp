@@ -201,6 +201,13 @@ TEST(EscPos, QrStripesDecodeBackToTheContent) {
         EXPECT_FALSE(img.Black(3, 3));
         EXPECT_TRUE(img.Black(4, 4));
         EXPECT_EQ(test::DecodeQr(img), mode == kCodeQrWithPrefix ? prefix + number : number);
+        // Pixel for pixel the drawn picture; the rows below it are white.
+        const QrImage drawn = RasterQr(mode == kCodeQrWithPrefix ? prefix + number : number);
+        ASSERT_EQ(drawn.side, img.width);
+        int mismatches = 0;
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) mismatches += img.Black(x, y) != drawn.Black(x, y);
+        EXPECT_EQ(mismatches, 0);
     }
     // Raster geometry: side = (modules + 8) * 6 for a version 1 symbol (21 modules).
     EXPECT_EQ(RasterQr("1").side, (21 + 8) * 6);
