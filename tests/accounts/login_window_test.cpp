@@ -157,6 +157,9 @@ TEST_F(LoginWindowTest, InputChecksAndRefusalKeepTheWindowOpen) {
         EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{text})) << name << "/" << pw;
         EXPECT_EQ(d->Result(), -1);
     }
+    EXPECT_TRUE(config_.secret.empty());  // nothing of a failed login reaches AppConfig
+    // The typed name is remembered before the checks, also when the login is refused.
+    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::choicedCashier), "demo");
     // Return in the password field logs in as the button does.
     Type(*d, "demo", "demo");
     Find<QLineEdit>(d.get(), "edit_psw")->returnPressed();
@@ -270,7 +273,7 @@ TEST_F(LoginWindowTest, SettingsTabSavesAndQueriesTheShopManager) {
     auto* save = Find<QPushButton>(d.get(), "btn_save_land");
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_FALSE(save->isVisible());
-    Find<QRadioButton>(d.get(), "opt_set")->setChecked(true);
+    Find<QRadioButton>(d.get(), "opt_set")->click();
     EXPECT_EQ(tabs->currentIndex(), 1);
     EXPECT_TRUE(save->isVisible());
     Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
@@ -285,7 +288,7 @@ TEST_F(LoginWindowTest, SettingsTabSavesAndQueriesTheShopManager) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_NE(texts[0].find("王店长"), std::string::npos);
     EXPECT_NE(Find<QLabel>(d.get(), "lab_manager_msg")->text().indexOf("13800000000"), -1);
-    Find<QRadioButton>(d.get(), "opt_land")->setChecked(true);
+    Find<QRadioButton>(d.get(), "opt_land")->click();
     EXPECT_EQ(tabs->currentIndex(), 0);
 }
 
