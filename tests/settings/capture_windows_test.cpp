@@ -6,8 +6,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
+#include "app/app_config.h"
 #include "capture/selection/capture_dlg.h"
+#include "settings/launch_windows.h"
+#include "settings/system_set_dlg.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
 #include "tests/support/temp_dir.h"
@@ -66,6 +70,52 @@ TEST(CaptureWindows, DrawSaveAndClose) {
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(&dlg, &esc);
     EXPECT_FALSE(dlg.isVisible());
+}
+
+// Tray actions open each window once at a time: a second request while it runs only raises
+// it, and the window can be opened again after it closed.
+TEST(CaptureWindows, EachWindowOnlyOnceAtATime) {
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+    test::TempDir dir;
+    AppConfig config;
+    config.data_dir = dir.path();
+    config.LoadSettings();
+    SettingsContext ctx;
+    ctx.config = &config;
+    ctx.message = [](const QString&) {};
+
+    bool second = true;
+    int windows_seen = 0;
+    QTimer::singleShot(50, [&] {
+        second = RunCaptureDlg(config.settings);  // returns at once
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->objectName() == CCaptureDlg::kWindowName) ++windows_seen;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == CCaptureDlg::kWindowName) w->hide();
+    });
+    EXPECT_TRUE(LaunchSettingsWindow("focus-capture", ctx));
+    EXPECT_FALSE(second);
+    EXPECT_EQ(windows_seen, 1);
+
+    // Closed: it opens again; the settings window likewise.
+    QTimer::singleShot(50, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == CCaptureDlg::kWindowName) w->hide();
+    });
+    EXPECT_TRUE(RunCaptureDlg(config.settings));
+    bool settings_second = true;
+    QTimer::singleShot(50, [&] {
+        settings_second = RunSystemSetDlg(ctx);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "SystemSetDlg") w->close();
+    });
+    EXPECT_TRUE(LaunchSettingsWindow("settings", ctx));
+    EXPECT_FALSE(settings_second);
+    EXPECT_FALSE(LaunchSettingsWindow("about", ctx));
 }
 
 }  // namespace

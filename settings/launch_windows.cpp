@@ -1,0 +1,27 @@
+#include "settings/launch_windows.h"
+
+#include "app/app_config.h"
+#include "capture/selection/capture_dlg.h"
+#include "settings/system_set_dlg.h"
+#include "ui/message_box.h"
+
+namespace tendrix {
+
+bool LaunchSettingsWindow(const std::string& what, const SettingsContext& context, QWidget* owner) {
+    if (what == "settings") {
+        RunSystemSetDlg(context, owner);
+        return true;
+    }
+    if (what != "focus-capture" && what != "window-capture") return false;
+    if (!context.config) return true;
+    if (what == "focus-capture") {
+        RunCaptureDlg(context.config->settings, owner, context.desktop);
+    } else if (context.desktop) {
+        RunCaptureDlgByHwnd(context.config->settings, *context.desktop, owner);
+    } else {
+        ui::ShowMessage(owner, "无法访问桌面，不能选取窗口！");
+    }
+    return true;
+}
+
+}  // namespace tendrix
