@@ -10,6 +10,7 @@
 
 #include "app/app_config.h"
 #include "capture/selection/capture_dlg.h"
+#include "desktop/desktop_services.h"
 #include "settings/launch_windows.h"
 #include "settings/system_set_dlg.h"
 #include "store/settings.h"
@@ -69,6 +70,79 @@ TEST(CaptureWindows, DrawSaveAndClose) {
 
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(&dlg, &esc);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+// The desktop under the pointer-following window: fixed windows, a movable pointer.
+class FakeDesktop : public DesktopServices {
+  public:
+    ScreenPoint cursor;
+    std::vector<std::pair<WindowId, ScreenRect>> windows;
+    std::vector<std::string> hotkeys;
+    ScreenPoint CursorPos() override { return cursor; }
+    void MoveCursor(ScreenPoint p) override { cursor = p; }
+    void MouseDown(MouseButton) override {}
+    void MouseUp(MouseButton) override {}
+    void KeyDown(int) override {}
+    void KeyUp(int) override {}
+    void TypeText(const std::string&) override {}
+    WindowId WindowAt(ScreenPoint p) override {
+        for (auto& [id, r] : windows)
+            if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return id;
+        return 0;
+    }
+    std::string WindowText(WindowId) override { return {}; }
+    ScreenRect WindowRect(WindowId w) override {
+        for (auto& [id, r] : windows)
+            if (id == w) return r;
+        return {};
+    }
+    WindowId ForegroundWindow() override { return 0; }
+    void BringToForeground(WindowId) override {}
+    bool RegisterHotKey(const std::string& atom, unsigned, int, std::function<void()>) override {
+        hotkeys.push_back(atom);
+        return true;
+    }
+    void UnregisterHotKey(const std::string&) override {}
+    void ProcessEvents() override {}
+    ScreenRect ScreenSize() override { return {0, 0, 1366, 768}; }
+    ScreenRect WorkArea() override { return {0, 0, 1366, 728}; }
+    ScreenImage CaptureRect(const ScreenRect&) override { return {}; }
+};
+
+TEST(CaptureWindows, PointerFollowingWindowFramesAndStores) {
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+    test::TempDir dir;
+    Settings settings;
+    settings.Load(dir.path(), "Shop");
+    FakeDesktop desk;
+    desk.windows = {{42, {500, 300, 700, 340}}};
+    CCaptureDlgByHwnd dlg(settings, desk);
+    ASSERT_TRUE(dlg.Build());
+    ASSERT_EQ(desk.hotkeys, std::vector<std::string>{"ESCCUTSCREEN"});
+    dlg.show();
+    // windowinit starts timer 76 at 50 ms on btn_save_catch and hides the window.
+    auto* save = dlg.FindControl<QWidget>("btn_save_catch");
+    EXPECT_EQ(dlg.Hub().TimerInterval(save, 76), 50);
+    QApplication::processEvents();
+    EXPECT_FALSE(dlg.isVisible());
+
+    desk.cursor = {600, 320};
+    dlg.Tick();
+    ASSERT_TRUE(dlg.isVisible());
+    const auto& logic = dlg.Logic();
+    EXPECT_EQ(dlg.geometry().topLeft(), QPoint(logic.window().left, logic.window().top));
+    auto* frame = dlg.FindControl<QWidget>("frame_target");
+    EXPECT_EQ(frame->geometry().size(), QSize(200, 40));
+    EXPECT_TRUE(dlg.FindControl<QWidget>("lab_capture")->isVisible());
+
+    auto r = logic.ButtonRect(selection::HwndPointPicker::SaveCatch);
+    dlg.PressLeft(QPoint(r.centre().x, r.centre().y));
+    EXPECT_EQ(settings.Get(keys::sysGetMoneyFromHwnd), "x:600, y:320");
     EXPECT_FALSE(dlg.isVisible());
 }
 
