@@ -20,6 +20,9 @@
 #ifdef TENDRIX_HAVE_X11
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+// Xlib macros that collide with names of ours.
+#undef Status
+#undef None
 #endif
 
 using namespace tendrix;

@@ -1,0 +1,223 @@
+// tendrix-cli capture commands: what an installer checks from a terminal.
+//   display --listen PORT [--forward PORT] [--baud N] [--filter TEXT] [--raw]
+//   ocr IMAGE [--plugin-dir DIR]
+//   logtail PATTERN [--filter TEXT]
+// PORT is "COMn" (resolved through data/ports.ini or $TENDRIX_PORT_MAP) or a device path.
+//
+// Exit codes: 0 success (display/logtail: stopped by a signal); 1 usage error or unreadable
+// input; 2 a port cannot be opened or goes away, or the recognition library is not ready.
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_config.h"
+#include "capture/amount_filter.h"
+#include "capture/capture_sources.h"
+#include "capture/image_prep.h"
+#include "capture/log_tail.h"
+#include "capture/ocr_plugin.h"
+#include "capture/serial_port.h"
+#include "common/port_map.h"
+#include "common/text_codec.h"
+#include "tools/cli_registry.h"
+
+namespace tendrix::cli {
+namespace {
+
+constexpr int kExitOk = 0, kExitUsage = 1, kExitDevice = 2;
+
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) {
+    g_stop = 1;
+}
+
+// The options after the sub-command: "--name value" pairs, "--raw", and positionals.
+struct Options {
+    std::map<std::string, std::string> values;
+    std::vector<std::string> positional;
+    bool raw = false;
+    std::string error;
+};
+
+Options ParseOptions(const std::vector<std::string>& args, const std::string& command) {
+    Options o;
+    bool after_command = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!after_command) {
+            after_command = a == command;
+            continue;
+        }
+        if (a == "--raw") {
+            o.raw = true;
+        } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            if (i + 1 >= args.size()) {
+                o.error = a + " needs a value";
+                return o;
+            }
+            o.values[a] = args[++i];
+        } else {
+            o.positional.push_back(a);
+        }
+    }
+    return o;
+}
+
+// Collects what the readers post; the main thread drains it.
+class QueueSink : public CommandSink {
+  public:
+    void SendCommand(CheckoutCommand cmd, std::string payload) override {
+        PostCommand(cmd, std::move(payload));
+    }
+    void PostCommand(CheckoutCommand cmd, std::string payload) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.emplace_back(cmd, std::move(payload));
+        }
+        cv_.notify_one();
+    }
+    std::optional<std::pair<CheckoutCommand, std::string>> Next(std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!cv_.wait_for(lock, wait, [&] { return !queue_.empty(); })) return std::nullopt;
+        auto item = std::move(queue_.front());
+        queue_.pop_front();
+        return item;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<std::pair<CheckoutCommand, std::string>> queue_;
+};
+
+PortMap InstallationPorts() {
+    AppConfig config;
+    config.SetProgramDir(ExecutableDir());
+    return PortMap::ForDataDir(config.data_dir);
+}
+
+void InstallSignals() {
+    g_stop = 0;
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+}
+
+int RunDisplay(const std::vector<std::string>& args) {
+    const Options o = ParseOptions(args, "display");
+    if (!o.error.empty() || !o.values.count("--listen")) {
+        std::fprintf(stderr, "%s\n",
+                     o.error.empty() ? "display needs --listen PORT" : o.error.c_str());
+        return kExitUsage;
+    }
+    const PortMap ports = InstallationPorts();
+    const auto pattern =
+        capture::BuildFilterPattern(o.values.count("--filter") ? o.values.at("--filter") : "无");
+    int baud = 2400;  // the default of sysBaudRateSet
+    if (o.values.count("--baud")) baud = std::atoi(o.values.at("--baud").c_str());
+
+    QueueSink sink;
+    SerialPort forward(SerialPort::Variant::Display, ports);
+    if (o.values.count("--forward") && !forward.Open(o.values.at("--forward"), baud)) {
+        std::fprintf(stderr, "%s (%s)\n", capture::kForwardOpenFailed, forward.Error().c_str());
+        return kExitDevice;
+    }
+    SerialPort listen(SerialPort::Variant::Display, ports);
+    if (!listen.Open(o.values.at("--listen"), 9600)) {
+        std::fprintf(stderr, "%s (%s)\n", capture::kListenOpenFailed, listen.Error().c_str());
+        return kExitDevice;
+    }
+    listen.SetTarget(&sink, CheckoutCommand::DisplayData);
+    listen.StartReader();
+    InstallSignals();
+    while (!g_stop) {
+        auto item = sink.Next(std::chrono::milliseconds(100));
+        if (!item) continue;
+        if (item->first == CheckoutCommand::ShowMessage) {
+            std::fprintf(stderr, "%s\n", GbkToUtf8(item->second).c_str());
+            return kExitDevice;
+        }
+        const std::string& chunk = item->second;
+        if (o.raw) std::printf("# %s\n", capture::DisplayForm(chunk).c_str());
+        if (auto amount = capture::ExtractDisplayAmount(chunk, pattern))
+            std::printf("%s\n", GbkToUtf8(*amount).c_str());
+        std::fflush(stdout);
+        if (forward.IsOpen() && !forward.Write(chunk))
+            std::fprintf(stderr, "%s\n", capture::kForwardWriteFailed);
+    }
+    return kExitOk;
+}
+
+int RunOcr(const std::vector<std::string>& args) {
+    const Options o = ParseOptions(args, "ocr");
+    if (!o.error.empty() || o.positional.size() != 1) {
+        std::fprintf(stderr, "usage: tendrix-cli ocr IMAGE [--plugin-dir DIR]\n");
+        return kExitUsage;
+    }
+    const capture::GreyImage picture = capture::ThresholdImageFile(o.positional[0]);
+    if (picture.empty()) {
+        std::fprintf(stderr, "cannot read image %s\n", o.positional[0].c_str());
+        return kExitUsage;
+    }
+    capture::OcrPlugin plugin;
+    const std::string dir = o.values.count("--plugin-dir") ? o.values.at("--plugin-dir") + "/"
+                                                           : capture::PluginDirectory();
+    if (plugin.Load(dir) != capture::OcrPlugin::Status::Ready) {
+        std::fprintf(stderr, "%s\n", plugin.Error().c_str());
+        return kExitDevice;
+    }
+    const std::string text = plugin.Recognise(picture.pixels.data(), picture.width, picture.height);
+    std::printf("%s\n", capture::FilterRecognisedAmount(text).c_str());
+    return kExitOk;
+}
+
+int RunLogTail(const std::vector<std::string>& args) {
+    const Options o = ParseOptions(args, "logtail");
+    if (!o.error.empty() || o.positional.size() != 1) {
+        std::fprintf(stderr, "usage: tendrix-cli logtail PATTERN [--filter TEXT]\n");
+        return kExitUsage;
+    }
+    const auto pattern =
+        capture::BuildFilterPattern(o.values.count("--filter") ? o.values.at("--filter") : "无");
+    QueueSink sink;
+    capture::LogTail tail;
+    tail.Start(&sink, CheckoutCommand::DisplayData, o.positional[0]);
+    std::fprintf(stderr, "following %s\n", tail.CurrentPath().c_str());
+    InstallSignals();
+    while (!g_stop) {
+        auto item = sink.Next(std::chrono::milliseconds(100));
+        if (!item) continue;
+        if (auto amount = capture::ExtractDisplayAmount(item->second, pattern)) {
+            std::printf("%s\n", GbkToUtf8(*amount).c_str());
+            std::fflush(stdout);
+        }
+    }
+    tail.Stop();
+    return kExitOk;
+}
+
+CliRegistrar display_cmd(
+    "display",
+    "  display --listen PORT [--forward PORT] [--baud N] [--filter TEXT] [--raw]\n"
+    "      listen to a customer-display port, print each amount found, forward the bytes\n"
+    "      (PORT: COMn through data/ports.ini or $TENDRIX_PORT_MAP, or a device path;\n"
+    "      --baud: forwarding speed, default 2400; --raw: also print the bytes' display form)",
+    RunDisplay);
+CliRegistrar ocr_cmd("ocr",
+                     "  ocr IMAGE [--plugin-dir DIR]\n"
+                     "      print the amount recognised in an image file (threshold 145, "
+                     "libTesseractDLL.so, amount filter)",
+                     RunOcr);
+CliRegistrar logtail_cmd("logtail",
+                         "  logtail PATTERN [--filter TEXT]\n"
+                         "      follow a POS log file (YYYY, MM, DD placeholders) and print the "
+                         "amount of each delivered line",
+                         RunLogTail);
+
+}  // namespace
+}  // namespace tendrix::cli
