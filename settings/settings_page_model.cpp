@@ -341,11 +341,17 @@ std::vector<std::string> SerialPortChoices(const std::string& data_dir,
 }
 
 std::vector<std::string> PortPairChoices(const std::vector<std::string>& ports) {
+    // Virtual pairs are made of neighbouring numbers (COM3<->COM4); offering every ordered
+    // pair of 32 serial ports would bury them, so only close neighbours are listed. Any other
+    // pair can still be typed.
     std::vector<std::string> out = {keys::kNone};
     for (const auto& a : ports) {
-        if (ComNumber(a) <= 0) continue;
-        for (const auto& b : ports)
-            if (ComNumber(b) > 0 && a != b) out.push_back(a + "->" + b);
+        const int na = ComNumber(a);
+        if (na <= 0) continue;
+        for (const auto& b : ports) {
+            const int nb = ComNumber(b);
+            if (nb > 0 && nb != na && std::abs(nb - na) <= 2) out.push_back(a + "->" + b);
+        }
     }
     return out;
 }

@@ -72,7 +72,7 @@ std::optional<std::string> CheckValue(const ControlSpec& spec, const std::string
 // (/dev/ttyS(n-1)), and every COM entry of the port map; sorted by number.
 std::vector<std::string> SerialPortChoices(const std::string& data_dir,
                                            const std::string& dev_root = "/dev");
-// "无" and "COMa->COMb" for every ordered pair of the given ports.
+// "无" and "COMa->COMb" for the given ports whose numbers are at most 2 apart.
 std::vector<std::string> PortPairChoices(const std::vector<std::string>& ports);
 // LPT1..LPT3 and every LPT entry of the port map.
 std::vector<std::string> ParallelPortChoices(const std::string& data_dir);

@@ -118,8 +118,11 @@ TEST(SettingsModel, PortListsFromDevicesAndThePortMap) {
               (std::vector<std::string>{"无", "COM1", "COM3", "COM7"}));
     EXPECT_EQ(ParallelPortChoices(dir.path()),
               (std::vector<std::string>{"LPT1", "LPT2", "LPT3", "LPT4"}));
-    auto pairs = PortPairChoices({"无", "COM3", "COM4"});
+    auto pairs = PortPairChoices({"无", "COM3", "COM4", "COM9"});
     EXPECT_EQ(pairs, (std::vector<std::string>{"无", "COM3->COM4", "COM4->COM3"}));
+    std::vector<std::string> many = {"无"};
+    for (int n = 1; n <= 32; ++n) many.push_back("COM" + std::to_string(n));
+    EXPECT_LT(PortPairChoices(many).size(), 130u);
     if (old) setenv("TENDRIX_PORT_MAP", saved.c_str(), 1);
 }
 
