@@ -82,8 +82,13 @@ bool CCaptureDlg::Build() {
     }
     PassMouseThrough(Root());
     setMouseTracking(true);
-    if (desktop_)
+    if (desktop_) {
         hotkey_ = desktop_->RegisterHotKey(kEscapeAtom, 0, vk::kEscape, [this] { hide(); });
+        // Hotkey presses are delivered when the desktop's events are processed.
+        auto* pump = new QTimer(this);
+        connect(pump, &QTimer::timeout, this, [this] { desktop_->ProcessEvents(); });
+        pump->start(50);
+    }
     Sync();
     return true;
 }
@@ -173,7 +178,10 @@ bool CCaptureDlgByHwnd::Build() {
     if (!ui::Window::Build()) return false;
     logic_ = std::make_unique<HwndPointPicker>(settings_, desktop_);
     PassMouseThrough(Root());
-    hotkey_ = desktop_.RegisterHotKey(CCaptureDlg::kEscapeAtom, 0, vk::kEscape, [this] { hide(); });
+    hotkey_ = desktop_.RegisterHotKey(CCaptureDlg::kEscapeAtom, 0, vk::kEscape, [this] {
+        setProperty("waiting", false);
+        hide();
+    });
     return true;
 }
 

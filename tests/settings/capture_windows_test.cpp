@@ -99,10 +99,13 @@ class FakeDesktop : public DesktopServices {
     }
     WindowId ForegroundWindow() override { return 0; }
     void BringToForeground(WindowId) override {}
-    bool RegisterHotKey(const std::string& atom, unsigned, int, std::function<void()>) override {
+    bool RegisterHotKey(const std::string& atom, unsigned, int vk,
+                        std::function<void()> press) override {
         hotkeys.push_back(atom);
+        if (vk == 0x1B) escape = std::move(press);
         return true;
     }
+    std::function<void()> escape;
     void UnregisterHotKey(const std::string&) override {}
     void ProcessEvents() override {}
     ScreenRect ScreenSize() override { return {0, 0, 1366, 768}; }
@@ -144,6 +147,25 @@ TEST(CaptureWindows, PointerFollowingWindowFramesAndStores) {
     dlg.PressLeft(QPoint(r.centre().x, r.centre().y));
     EXPECT_EQ(settings.Get(keys::sysGetMoneyFromHwnd), "x:600, y:320");
     EXPECT_FALSE(dlg.isVisible());
+}
+
+// The Escape hotkey ends the modal run even while the window is hidden (nothing framed yet).
+TEST(CaptureWindows, EscapeHotkeyEndsThePointerFollowingWindow) {
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+    ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+    test::TempDir dir;
+    Settings settings;
+    settings.Load(dir.path(), "Shop");
+    FakeDesktop desk;  // no window under the pointer: the picker stays hidden
+    QTimer::singleShot(200, [&] {
+        ASSERT_TRUE(desk.escape);
+        desk.escape();
+    });
+    EXPECT_TRUE(RunCaptureDlgByHwnd(settings, desk));
+    EXPECT_EQ(settings.Get(keys::sysGetMoneyFromHwnd), "无");
 }
 
 // Tray actions open each window once at a time: a second request while it runs only raises
