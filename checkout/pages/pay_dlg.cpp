@@ -116,9 +116,15 @@ void CPayDlg::ShowLastReceipt(const QString& receipt) {
 }
 
 void CPayDlg::RefreshUnresolved() {
-    AppConfig* config = context_.config ? context_.config : AppConfig::Published();
-    const int n =
-        config ? static_cast<int>(UnresolvedOrderStore(config->data_dir).List().size()) : 0;
+    // The result page's store when it is attached (its database stays open), else a
+    // short-lived one over the same file.
+    int n = 0;
+    auto* result = dynamic_cast<CPayResultDlg*>(context_.result_page);
+    if (result && result->unresolved_store()) {
+        n = static_cast<int>(result->unresolved_store()->List().size());
+    } else if (AppConfig* config = context_.config ? context_.config : AppConfig::Published()) {
+        n = static_cast<int>(UnresolvedOrderStore(config->data_dir).List().size());
+    }
     if (unresolved_label_) {
         unresolved_label_->setText(
             QStringLiteral("有 %1 笔订单的支付结果尚未确认，请先查询，避免重复收款").arg(n));

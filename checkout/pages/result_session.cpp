@@ -308,6 +308,7 @@ void PayResultSession::Query() {
     TextList lines;
     ParseOrderAnswer(answer, lines);
     if (!answer.empty() || lines.empty()) {
+        if (refused && unresolved_ && TryAlternateNumber(out_order_id)) return;
         if (refused && unresolved_) unresolved_->Resolve(out_order_id, order_id);
         view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
     } else {
@@ -356,6 +357,22 @@ void PayResultSession::Query() {
         after_payment_amount_.clear();
         Send(CheckoutCommand::AfterPayment, digits);
     }
+}
+
+// An order written down before its creation was answered (the program stopped in between)
+// carries the merchant number of that second and of the next: when the platform knows the
+// first not, the second is asked before the order is given up.
+bool PayResultSession::TryAlternateNumber(const std::string& out_order_id) {
+    if (out_order_id.empty()) return false;
+    for (const UnresolvedOrder& o : unresolved_->List()) {
+        if (o.out_order_id != out_order_id || o.confirmed || o.alternate_id.empty()) continue;
+        const std::string next = o.alternate_id;
+        unresolved_->Confirm(out_order_id, next, "");
+        SetResult(std::string(kDeviceOrderLabel) + next + "\r\n");
+        StartQueryTimer(kFirstQueryDelayMs);
+        return true;
+    }
+    return false;
 }
 
 void PayResultSession::FinishOrder(int state) {

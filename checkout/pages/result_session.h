@@ -101,6 +101,7 @@ class PayResultSession {
   private:
     void Query();
     void FinishOrder(int state);
+    bool TryAlternateNumber(const std::string& out_order_id);
     void SetResult(std::string text);
     void StartQueryTimer(int ms);
     void StopQueryTimer();

@@ -16,6 +16,10 @@ constexpr const char* kCreateTable =
     " createdAt INTEGER NOT NULL DEFAULT 0, confirmed INTEGER NOT NULL DEFAULT 0,"
     " alternateId TEXT NOT NULL DEFAULT '')";
 
+// A write-ahead log without a sync per commit: a commit survives the program's crash (it
+// is in the log file once the call returns), and a payment does not wait for the disk.
+constexpr const char* kOpenPragmas = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
+
 std::string ColumnText(sqlite3_stmt* st, int col) {
     const unsigned char* text = sqlite3_column_text(st, col);
     return text ? std::string(reinterpret_cast<const char*>(text),
@@ -25,13 +29,6 @@ std::string ColumnText(sqlite3_stmt* st, int col) {
 
 }  // namespace
 
-struct UnresolvedOrderStore::Db {
-    sqlite3* handle = nullptr;
-    ~Db() {
-        if (handle) sqlite3_close(handle);
-    }
-};
-
 UnresolvedOrderStore::UnresolvedOrderStore(std::string data_dir) {
     if (!data_dir.empty() && data_dir.back() != '/') data_dir += '/';
     std::error_code ec;
@@ -39,9 +36,13 @@ UnresolvedOrderStore::UnresolvedOrderStore(std::string data_dir) {
     path_ = data_dir + kFileName;
 }
 
-bool UnresolvedOrderStore::Exec(Db& db, const char* sql) {
+UnresolvedOrderStore::~UnresolvedOrderStore() {
+    if (db_) sqlite3_close(db_);
+}
+
+bool UnresolvedOrderStore::Exec(const char* sql) {
     char* err = nullptr;
-    if (sqlite3_exec(db.handle, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
         last_error_ = err ? err : "sqlite3_exec failed";
         sqlite3_free(err);
         return false;
@@ -49,26 +50,35 @@ bool UnresolvedOrderStore::Exec(Db& db, const char* sql) {
     return true;
 }
 
-// Opens the file and makes sure the table exists.
-#define TENDRIX_OPEN_OR_FAIL(db)                                                     \
-    Db db;                                                                           \
-    if (sqlite3_open(path_.c_str(), &db.handle) != SQLITE_OK) {                      \
-        last_error_ = db.handle ? sqlite3_errmsg(db.handle) : "sqlite3_open failed"; \
-        return {};                                                                   \
-    }                                                                                \
-    sqlite3_busy_timeout(db.handle, 2000);                                           \
-    if (!Exec(db, kCreateTable)) return {};
+// Opens the file once and keeps it open: with the write-ahead log, a commit then costs no
+// disk sync, yet it survives the program's crash. A failed open is retried next time.
+bool UnresolvedOrderStore::EnsureOpen() {
+    if (db_) return true;
+    if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) {
+        last_error_ = db_ ? sqlite3_errmsg(db_) : "sqlite3_open failed";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        return false;
+    }
+    sqlite3_busy_timeout(db_, 2000);
+    if (!Exec(kOpenPragmas) || !Exec(kCreateTable)) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        return false;
+    }
+    return true;
+}
 
 bool UnresolvedOrderStore::Add(const UnresolvedOrder& order) {
     if (order.out_order_id.empty()) return false;
-    TENDRIX_OPEN_OR_FAIL(db);
+    if (!EnsureOpen()) return {};
     sqlite3_stmt* st = nullptr;
     const char* sql =
         "INSERT OR REPLACE INTO tblUnresolvedOrders"
         " (outOrderId, orderId, amount, payCode, createdAt, confirmed, alternateId)"
         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
-    if (sqlite3_prepare_v2(db.handle, sql, -1, &st, nullptr) != SQLITE_OK) {
-        last_error_ = sqlite3_errmsg(db.handle);
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
+        last_error_ = sqlite3_errmsg(db_);
         return false;
     }
     sqlite3_bind_text(st, 1, order.out_order_id.c_str(), -1, SQLITE_TRANSIENT);
@@ -79,63 +89,63 @@ bool UnresolvedOrderStore::Add(const UnresolvedOrder& order) {
     sqlite3_bind_int(st, 6, order.confirmed ? 1 : 0);
     sqlite3_bind_text(st, 7, order.alternate_id.c_str(), -1, SQLITE_TRANSIENT);
     bool ok = sqlite3_step(st) == SQLITE_DONE;
-    if (!ok) last_error_ = sqlite3_errmsg(db.handle);
+    if (!ok) last_error_ = sqlite3_errmsg(db_);
     sqlite3_finalize(st);
     return ok;
 }
 
 bool UnresolvedOrderStore::Confirm(const std::string& predicted_id, const std::string& out_order_id,
                                    const std::string& order_id) {
-    TENDRIX_OPEN_OR_FAIL(db);
+    if (!EnsureOpen()) return {};
     sqlite3_stmt* st = nullptr;
     // OR REPLACE: should the real number already be listed, the confirmed record wins.
     const char* sql =
         "UPDATE OR REPLACE tblUnresolvedOrders SET outOrderId = ?2,"
         " orderId = CASE WHEN ?3 = '' THEN orderId ELSE ?3 END, confirmed = 1, alternateId = ''"
         " WHERE outOrderId = ?1";
-    if (sqlite3_prepare_v2(db.handle, sql, -1, &st, nullptr) != SQLITE_OK) {
-        last_error_ = sqlite3_errmsg(db.handle);
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
+        last_error_ = sqlite3_errmsg(db_);
         return false;
     }
     sqlite3_bind_text(st, 1, predicted_id.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(st, 2, out_order_id.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(st, 3, order_id.c_str(), -1, SQLITE_TRANSIENT);
     bool ok = sqlite3_step(st) == SQLITE_DONE;
-    if (!ok) last_error_ = sqlite3_errmsg(db.handle);
-    ok = ok && sqlite3_changes(db.handle) > 0;
+    if (!ok) last_error_ = sqlite3_errmsg(db_);
+    ok = ok && sqlite3_changes(db_) > 0;
     sqlite3_finalize(st);
     return ok;
 }
 
 bool UnresolvedOrderStore::Resolve(const std::string& out_order_id, const std::string& order_id) {
     if (out_order_id.empty() && order_id.empty()) return false;
-    TENDRIX_OPEN_OR_FAIL(db);
+    if (!EnsureOpen()) return {};
     sqlite3_stmt* st = nullptr;
     const char* sql =
         "DELETE FROM tblUnresolvedOrders WHERE (?1 <> '' AND (outOrderId = ?1 OR alternateId = ?1))"
         " OR (?2 <> '' AND orderId = ?2)";
-    if (sqlite3_prepare_v2(db.handle, sql, -1, &st, nullptr) != SQLITE_OK) {
-        last_error_ = sqlite3_errmsg(db.handle);
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
+        last_error_ = sqlite3_errmsg(db_);
         return false;
     }
     sqlite3_bind_text(st, 1, out_order_id.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(st, 2, order_id.c_str(), -1, SQLITE_TRANSIENT);
     bool ok = sqlite3_step(st) == SQLITE_DONE;
-    if (!ok) last_error_ = sqlite3_errmsg(db.handle);
-    ok = ok && sqlite3_changes(db.handle) > 0;
+    if (!ok) last_error_ = sqlite3_errmsg(db_);
+    ok = ok && sqlite3_changes(db_) > 0;
     sqlite3_finalize(st);
     return ok;
 }
 
 std::vector<UnresolvedOrder> UnresolvedOrderStore::List() {
     std::vector<UnresolvedOrder> out;
-    TENDRIX_OPEN_OR_FAIL(db);
+    if (!EnsureOpen()) return {};
     sqlite3_stmt* st = nullptr;
     const char* sql =
         "SELECT outOrderId, orderId, amount, payCode, createdAt, confirmed, alternateId"
         " FROM tblUnresolvedOrders ORDER BY createdAt, rowid";
-    if (sqlite3_prepare_v2(db.handle, sql, -1, &st, nullptr) != SQLITE_OK) {
-        last_error_ = sqlite3_errmsg(db.handle);
+    if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
+        last_error_ = sqlite3_errmsg(db_);
         return out;
     }
     while (sqlite3_step(st) == SQLITE_ROW) {
@@ -152,8 +162,6 @@ std::vector<UnresolvedOrder> UnresolvedOrderStore::List() {
     sqlite3_finalize(st);
     return out;
 }
-
-#undef TENDRIX_OPEN_OR_FAIL
 
 std::string DescribeUnresolved(const std::vector<UnresolvedOrder>& orders) {
     std::string text;

@@ -5,10 +5,12 @@
 //
 // The record is written before the creation request leaves the program (with the merchant
 // order number the request is about to carry), so nothing of an order in flight is lost.
-// Each operation opens the database, works and closes it again; failures never throw.
+// The database stays open while the object lives; failures never throw.
 #include <cstdint>
 #include <string>
 #include <vector>
+
+struct sqlite3;
 
 namespace tendrix::checkout {
 
@@ -30,6 +32,9 @@ class UnresolvedOrderStore {
 
     // data_dir ends in '/'; created with its parents when missing.
     explicit UnresolvedOrderStore(std::string data_dir);
+    ~UnresolvedOrderStore();
+    UnresolvedOrderStore(const UnresolvedOrderStore&) = delete;
+    UnresolvedOrderStore& operator=(const UnresolvedOrderStore&) = delete;
 
     bool Add(const UnresolvedOrder& order);
     // The creation was answered: the record of `predicted_id` now carries the number the
@@ -46,8 +51,10 @@ class UnresolvedOrderStore {
     const std::string& last_error() const { return last_error_; }
 
   private:
-    struct Db;
-    bool Exec(Db& db, const char* sql);
+    bool EnsureOpen();
+    bool Exec(const char* sql);
+
+    sqlite3* db_ = nullptr;
 
     std::string path_;
     std::string last_error_;

@@ -9,6 +9,7 @@
 
 #include "checkout/pages/result_texts.h"
 #include "checkout/pages/unresolved_orders.h"
+#include "platform_api/platform_client.h"
 #include "tests/checkout_pages/checkout_fixture.h"
 
 namespace tendrix::checkout {
@@ -345,6 +346,29 @@ TEST_F(ResultSessionTest, UnresolvedOrderGuardAcrossRestart) {
     restarted.ClearResult();
     EXPECT_TRUE(restarted.StartPayment("1.00", test::PaidCode(), ""));
     EXPECT_EQ(view2.questions.size(), 1u);
+}
+
+TEST_F(ResultSessionTest, OrderWrittenDownBeforeACrashIsFoundByEitherNumber) {
+    // The order reached the platform, but the program stopped before the answer: only the
+    // write-ahead record is left, whose first number is not the one the request carried.
+    PlatformClient client(config_);
+    std::string answer;
+    const std::string code = test::PaidCode();
+    const std::string sent = client.CreateOrder(answer, "700", code, "");
+    ASSERT_NE(answer.find("\"result\":true"), std::string::npos) << answer;
+    UnresolvedOrder record;
+    record.out_order_id = "20000101000000" + code.substr(3, 10);
+    record.alternate_id = sent;
+    record.amount = "7.00";
+    record.created_at = 1;
+    ASSERT_TRUE(store_->Add(record));
+
+    ASSERT_TRUE(session_->ShowOldestUnresolved());
+    EXPECT_LE(RunPolling(), 3);
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    EXPECT_EQ(view_.popups.at(0).second, "7.00");
+    EXPECT_TRUE(store_->List().empty());
+    EXPECT_TRUE(view_.messages.empty());
 }
 
 }  // namespace
