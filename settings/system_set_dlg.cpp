@@ -10,6 +10,7 @@
 
 #include "app/app_config.h"
 #include "capture/selection/capture_dlg.h"
+#include "capture/selection/modal_run.h"
 #include "settings/settings_page_model.h"
 #include "settings/settings_pages.h"
 #include "store/settings_keys.h"
@@ -134,14 +135,7 @@ bool RunSystemSetDlg(const SettingsContext& context, QWidget* owner) {
         dlg.resize(dlg.size().boundedTo(area.size()));
         dlg.move(area.center() - QPoint(dlg.width() / 2, dlg.height() / 2));
     }
-    QEventLoop loop;
-    QObject::connect(&dlg, &QObject::destroyed, &loop, &QEventLoop::quit);
-    dlg.setAttribute(Qt::WA_DeleteOnClose, false);
-    dlg.show();
-    // Runs until the window is closed (hidden).
-    while (dlg.isVisible() || dlg.property("picking").toBool()) {
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
-    }
+    RunModalUntilHidden(dlg, "picking");
     return true;
 }
 

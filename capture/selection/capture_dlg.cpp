@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "capture/selection/modal_run.h"
 #include "desktop/desktop_services.h"
 #include "store/settings.h"
 #include "ui/message_box.h"
@@ -39,15 +40,6 @@ ScreenRect ScreenGeometry() {
 void PassMouseThrough(QWidget* root) {
     for (QWidget* w : root->findChildren<QWidget*>())
         w->setAttribute(Qt::WA_TransparentForMouseEvents);
-}
-
-// Runs a window until it is hidden.
-void RunUntilHidden(QWidget& w) {
-    w.setWindowModality(Qt::ApplicationModal);
-    w.show();
-    QEventLoop loop;
-    while (w.isVisible() || w.property("waiting").toBool())
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 }  // namespace
@@ -272,7 +264,7 @@ bool RunCaptureDlg(Settings& settings, QWidget* owner, DesktopServices* desktop)
     CCaptureDlg dlg(settings, desktop, owner);
     if (!dlg.Build()) return false;
     open = &dlg;
-    RunUntilHidden(dlg);
+    RunModalUntilHidden(dlg, "waiting");
     return true;
 }
 
@@ -285,7 +277,7 @@ bool RunCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* 
     CCaptureDlgByHwnd dlg(settings, desktop, owner);
     if (!dlg.Build()) return false;
     open = &dlg;
-    RunUntilHidden(dlg);
+    RunModalUntilHidden(dlg, "waiting");
     return true;
 }
 
