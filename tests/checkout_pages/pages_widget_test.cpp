@@ -161,18 +161,6 @@ TEST_F(PagesTest, TimedOutRefusedAndNetworkFailure) {
     EXPECT_TRUE(host_->Find<QLabel>("lab_unresolved")->text().contains(QStringLiteral("有 1 笔")));
 }
 
-TEST_F(PagesTest, PrintOncePerQuery) {
-    PayAtTill("5.00", test::PaidCode());
-    ASSERT_TRUE(WaitUntil([&] { return State() == 7; }));
-    Button("btn_print_bill")->click();
-    Button("btn_print_bill")->click();
-    EXPECT_EQ(host_->Payloads(CheckoutCommand::Print).size(), 1u);
-    ASSERT_TRUE(WaitUntil([&] { return answers_->Saw(QStringLiteral("打印前请务必先进行查询")); }));
-    Button("btn_check")->click();
-    Button("btn_print_bill")->click();
-    EXPECT_EQ(host_->Payloads(CheckoutCommand::Print).size(), 2u);
-}
-
 TEST_F(PagesTest, PartialRefundAndCancelThroughTheRefundPage) {
     PayAtTill("36.00", test::PaidCode());
     ASSERT_TRUE(WaitUntil([&] { return State() == 7; }));
