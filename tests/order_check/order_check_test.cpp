@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "app/app_config.h"
 #include "checkout/inquiry/order_check_backend.h"
@@ -17,7 +20,11 @@
 #include "checkout/inquiry/order_check_logic.h"
 #include "common/text_codec.h"
 #include "platform_api/platform_client.h"
+#include "printing/escpos.h"
+#include "printing/print_log_writer.h"
+#include "printing/printer_port.h"
 #include "tests/support/sandbox_process.h"
+#include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 
 namespace tendrix::inquiry {
@@ -207,6 +214,43 @@ TEST_F(SandboxOrders, StatisticsPeriodTotalsAndReceipt) {
     EXPECT_NE(last.find("-------------"), std::string::npos);
     EXPECT_NE(last.find("订单统计"), std::string::npos);
     EXPECT_NE(r.find("6.00"), std::string::npos);
+}
+
+// The statistics receipt through the real print log writer, then through the receipt engine:
+// its separator line names the statistics, so the engine prints it as a line and does not
+// send the reset that ends an ordinary receipt.
+TEST_F(SandboxOrders, StatisticsReceiptThroughThePrintLogAndTheEngine) {
+    MakeOrders(2, 0);
+    OrderInquiry inq(PlatformBackend(*client));
+    ASSERT_EQ(inq.Statistics(AroundNow()), "");
+    auto receipts = inq.StatisticsReceipts("Shop", "demo");
+    ASSERT_EQ(receipts.size(), 1u);
+    const std::string gbk = Utf8ToGbk(receipts[0]);
+
+    test::TempDir logs;
+    {
+        printing::PrintLogWriter writer;
+        writer.Start(logs.path());
+        writer.Post(gbk);
+    }  // the writer writes what was posted before it ends
+    std::string logged;
+    for (const auto& f : std::filesystem::directory_iterator(logs.path())) {
+        std::ifstream in(f.path(), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        logged += ss.str();
+    }
+    EXPECT_NE(logged.find(Utf8ToGbk("订单统计")), std::string::npos);
+
+    printing::MemoryPort port;
+    printing::ReceiptOptions options;
+    options.title = Utf8ToGbk("Shop");
+    printing::PrintReceipt(port, gbk, "", options);
+    const std::string sep = Utf8ToGbk("-------------订单统计");
+    const size_t at = port.bytes().find(sep);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_GE(at, 6u);
+    EXPECT_EQ(port.bytes().substr(at - 6, 6), std::string("\x1b\x61\x00\x1d\x21\x00", 6));
 }
 
 TEST(OrderInquiryNetwork, NetworkFailureTextShownAsItIs) {
