@@ -1,17 +1,37 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the program and runs the demo: the simulated payment
-# platform on loopback (when built) and the desktop program pointed at it.
+# platform on loopback (when built) with its demo merchant, and the desktop program pointed
+# at it. Log in as "demo" / "demo"; a payment code such as 134567890123456780 (18 digits,
+# ending in 0: paid at once) can be typed into the pay page or scanned.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-scripts/build.sh release
+if [ "${TENDRIX_DEMO_SKIP_BUILD:-}" != 1 ]; then
+    scripts/install-deps.sh
+    scripts/build.sh release
+fi
 port=${TENDRIX_DEMO_PORT:-18080}
 sandbox_pid=
+cleanup() { if [ -n "$sandbox_pid" ]; then kill "$sandbox_pid" 2>/dev/null || true; fi; }
+trap cleanup EXIT
 if [ -x build/bin/tendrix-sandbox ]; then
-    build/bin/tendrix-sandbox --listen "127.0.0.1:$port" &
+    sandbox_log=$(mktemp)
+    build/bin/tendrix-sandbox --listen "127.0.0.1:$port" >"$sandbox_log" 2>&1 &
     sandbox_pid=$!
-    trap '[ -n "$sandbox_pid" ] && kill "$sandbox_pid" 2>/dev/null' EXIT
+    # Wait for "listening on http://HOST:PORT" so the login never races the server.
+    for _ in $(seq 100); do
+        grep -q '^listening on' "$sandbox_log" && break
+        kill -0 "$sandbox_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if ! grep -q '^listening on' "$sandbox_log"; then
+        echo "The sandbox did not start on port $port:" >&2
+        cat "$sandbox_log" >&2
+        exit 1
+    fi
+    echo "sandbox: $(head -n 1 "$sandbox_log") (log: $sandbox_log)"
     export TENDRIX_API_BASE="http://127.0.0.1:$port"
+    export TENDRIX_DEMO_CASHIER=${TENDRIX_DEMO_CASHIER:-demo}
+    echo "Demo merchant: cashier demo, password demo. Sample payment code: 134567890123456780"
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: running under xvfb-run (nothing will be visible)." >&2

@@ -116,7 +116,7 @@ CDuiMessageBox::CDuiMessageBox(QWidget* owner, const QString& text, const QStrin
     msg->setAlignment(Qt::AlignCenter);
     msg->setWordWrap(wrap);
     msg->setFont(BoxFont());
-    msg->setStyleSheet(QStringLiteral("color:#222;"));
+    msg->setStyleSheet(QStringLiteral("color:#222;font-size:16px;"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
