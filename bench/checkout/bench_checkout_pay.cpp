@@ -3,7 +3,8 @@
 //     order the sandbox pays at the first query; N runs, median and worst.
 //  2. The longest gap of a 10-ms ticker while a pending order is polled (three 2-second
 //     polls, then paid): how long the user interface can go without handling events.
-// Usage: bench_checkout_pay [runs]   (TENDRIX_BIN_DIR must name the sandbox's directory)
+// Usage: bench_checkout_pay [runs [picture-dir]]   (TENDRIX_BIN_DIR must name the sandbox's
+// directory)
 #include <QApplication>
 #include <algorithm>
 #include <cstdio>
@@ -53,6 +54,17 @@ int main(int argc, char** argv) {
         }
         const double elapsed = t.nsecsElapsed() / 1e6;
         if (i > 0) ms.push_back(elapsed);  // the first run warms up the skin and the sandbox
+    }
+    // Optional pictures of the pages (second argument: a directory).
+    if (argc > 2) {
+        const QString dir = QString::fromLocal8Bit(argv[2]);
+        host.grab().save(dir + QStringLiteral("/result_page.png"));
+        host.SelectTab(0);
+        test::Wait(50);
+        host.grab().save(dir + QStringLiteral("/pay_page.png"));
+        host.SelectTab(4);
+        test::Wait(50);
+        host.grab().save(dir + QStringLiteral("/refund_page.png"));
     }
     std::sort(ms.begin(), ms.end());
     std::printf("enter_to_paid_result_ms runs=%d median=%.1f p90=%.1f worst=%.1f best=%.1f\n", runs,
