@@ -13,6 +13,9 @@
 #if defined(TENDRIX_HAVE_CHECKOUT_PAGES)
 #include "checkout/pages/register_pages.h"
 #endif
+#if defined(TENDRIX_HAVE_SETTINGS)
+#include "settings/launch_windows.h"
+#endif
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -35,7 +38,23 @@ int main(int argc, char** argv) {
                 QString::fromStdString(startup.settings_report.problem));
     }
     {
-        tendrix::CMainDlg main_dlg(&config, {});
+        tendrix::CMainDlg::Options options;
+        tendrix::CMainDlg* main_window = nullptr;
+#if defined(TENDRIX_HAVE_SETTINGS)
+        // Tray actions: the settings window and the two selection windows.
+        options.launcher = [&](const std::string& what) {
+            tendrix::SettingsContext context;
+            context.config = &config;
+            context.sink = main_window;
+            context.desktop = main_window ? main_window->Desktop() : nullptr;
+            context.message = [&](const QString& text) {
+                tendrix::ui::CDuiMessageBox::Show(nullptr, text);
+            };
+            return tendrix::LaunchSettingsWindow(what, context, nullptr);
+        };
+#endif
+        tendrix::CMainDlg main_dlg(&config, std::move(options));
+        main_window = &main_dlg;
         main_dlg.Initialise();
         if (!main_dlg.LoginClosed()) app.exec();
     }

@@ -261,10 +261,7 @@ void CMainDlg::TrayMenuCommand(const QString& item_text) {
 }
 
 void CMainDlg::Launch(const std::string& what) {
-    if (options_.launcher) {
-        options_.launcher(what);
-        return;
-    }
+    if (options_.launcher && options_.launcher(what)) return;
     if (what.rfind("http://", 0) == 0) {
         QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(what)});
     } else if (what == "softkeyboard") {

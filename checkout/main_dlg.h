@@ -62,8 +62,10 @@ class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase 
         bool sound = true;
         // Starts capture ports, hook and printing when the settings are applied.
         bool start_devices = true;
-        // Opens windows and programs (settings window, capture windows, xdg-open, restart).
-        std::function<void(const std::string& what)> launcher;
+        // Opens windows and programs: "settings", "window-capture", "focus-capture",
+        // "http://...", "softkeyboard", "restart". True when handled; otherwise the main window
+        // starts web addresses with xdg-open, the on-screen keyboard and the restart itself.
+        std::function<bool(const std::string& what)> launcher;
     };
 
     CMainDlg(AppConfig* config, Options options);
@@ -131,6 +133,9 @@ class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase 
     }
     IRefundPage* RefundPage() const {
         return context_.refund_page;
+    }
+    DesktopServices* Desktop() const {
+        return desktop_;
     }
     const CheckoutContext& Context() const {
         return context_;

@@ -77,7 +77,10 @@ class MainDlgTest : public ::testing::Test {
         o.desktop = &desktop_;
         o.sound = false;
         o.start_devices = false;
-        o.launcher = [this](const std::string& what) { launched_.push_back(what); };
+        o.launcher = [this](const std::string& what) {
+            launched_.push_back(what);
+            return true;
+        };
         auto dlg = std::make_unique<CMainDlg>(&config_, o);
         dlg->Initialise();
         return dlg;
