@@ -390,3 +390,86 @@ TEST_F(MainDlgTest, WorkersPostCommandsThatRunOnTheUiThread) {
     EXPECT_TRUE(
         test::SpinUntil([&] { return dlg->FloatWindow()->Amount() == QStringLiteral("88.88"); }));
 }
+
+#if defined(TENDRIX_HAVE_CAPTURE)
+#include <QElapsedTimer>
+#include <chrono>
+#include <fstream>
+
+#include "capture/capture_sources.h"
+#include "common/serial_device.h"
+#include "tests/capture/capture_test_support.h"
+
+namespace {
+
+// Reads what arrived on a pty end within `ms`.
+std::string ReadPty(SerialDevice& dev, size_t want, int ms = 3000) {
+    std::string got;
+    QElapsedTimer t;
+    t.start();
+    while (got.size() < want && t.elapsed() < ms) {
+        char buf[64];
+        const long n = dev.Read(buf, sizeof buf, std::chrono::milliseconds(50));
+        if (n > 0) got.append(buf, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+}  // namespace
+
+TEST_F(MainDlgTest, FacePayPortGetsShowAndHideAndDisplayDataReachesTheFloat) {
+    if (!test::SocatPair::Available()) GTEST_SKIP() << "socat is not installed";
+    test::SocatPair face(root_.path(), "face");
+    test::SocatPair display(root_.path(), "display");
+    ASSERT_TRUE(face.Ready() && display.Ready());
+    std::ofstream(config_.data_dir + "ports.ini")
+        << "COM7=" << face.a() << "\nCOM8=" << display.a() << "\n";
+    config_.settings.Set(keys::sysIsDragonflyControl, "TRUE");
+    config_.settings.Set(keys::sysDragonflyControlComId, "COM7");
+    config_.settings.Set(keys::sysCaptureComMoney, "TRUE");
+    config_.settings.Set(keys::sysVirtualComdRecvId, "COM8->COM9");
+
+    SerialDevice face_device, pos;
+    ASSERT_TRUE(face_device.Open(face.b(), 9600));
+    ASSERT_TRUE(pos.Open(display.b(), 9600));
+    CMainDlg::Options o;
+    o.login = [this](CMainDlg&) {
+        config_.cashier_name = "demo";
+        return true;
+    };
+    o.desktop = &desktop_;
+    o.sound = false;
+    o.launcher = [](const std::string&) { return true; };
+    CMainDlg dlg(&config_, o);
+    dlg.Initialise();
+    ASSERT_NE(dlg.PayPage(), nullptr);
+
+    // Greeting at open, then hide (11 bytes) and show (10 bytes) with an amount on the pay page.
+    const std::string greeting(reinterpret_cast<const char*>(capture::kFacePayGreeting), 10);
+    EXPECT_EQ(ReadPty(face_device, 10), greeting);
+    dlg.ToggleShowHide();
+    EXPECT_EQ(ReadPty(face_device, 11), checkout::FacePayHideCommand());
+    dlg.PayPage()->SetAmount(QStringLiteral("12.50"));
+    dlg.ToggleShowHide();
+    EXPECT_EQ(ReadPty(face_device, 10), checkout::FacePayShowCommand());
+    EXPECT_TRUE(dlg.PayPage()->AmountShown());
+    // "0.0" is no amount: hiding and showing again sends only the hide command.
+    dlg.ToggleShowHide();
+    EXPECT_EQ(ReadPty(face_device, 11), checkout::FacePayHideCommand());
+    dlg.PayPage()->SetAmount(QStringLiteral("0.0"));
+    dlg.ToggleShowHide();
+    EXPECT_EQ(ReadPty(face_device, 1, 300), "");
+
+    // The POS program's display output: the reader posts command 3, the float shows the amount.
+    const std::string line = "\x1bQA36.00\r";
+    ASSERT_TRUE(pos.Write(line.data(), line.size(), std::chrono::milliseconds(1000)));
+    EXPECT_TRUE(
+        test::SpinUntil([&] { return dlg.FloatWindow()->Amount() == QStringLiteral("36.00"); }));
+    // "CloseGetMoney" closes the listening port; new display data no longer arrives.
+    dlg.SendCommand(CheckoutCommand::PortControl, "CloseGetMoney");
+    dlg.SendCommand(CheckoutCommand::FloatAmount, "0.00");
+    pos.Write("\x1bQA99.00\r", 9, std::chrono::milliseconds(500));
+    test::SpinUntil([] { return false; }, 300);
+    EXPECT_EQ(dlg.FloatWindow()->Amount(), QStringLiteral("0.00"));
+}
+#endif
