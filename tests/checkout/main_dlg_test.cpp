@@ -473,3 +473,51 @@ TEST_F(MainDlgTest, FacePayPortGetsShowAndHideAndDisplayDataReachesTheFloat) {
     EXPECT_EQ(dlg.FloatWindow()->Amount(), QStringLiteral("0.00"));
 }
 #endif
+
+#if defined(TENDRIX_TEST_PAGES) && defined(TENDRIX_TEST_ACCOUNTS)
+#include <QLineEdit>
+
+#include "accounts/login_logic.h"
+#include "tests/support/sandbox_process.h"
+
+// A whole sale against the simulated platform: login, amount and code on the pay page, Enter in
+// the code field, the paid order on the result page and the popup.
+TEST_F(MainDlgTest, BarcodePaymentAgainstTheSandbox) {
+    test::SandboxProcess sandbox;
+    if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
+    config_.api_base = sandbox.base_url();
+    CMainDlg::Options o;
+    std::vector<std::string> login_messages;
+    o.login = [&](CMainDlg&) {
+        accounts::LoginLogic logic(config_);
+        logic.LoadPage();
+        const accounts::LoginResult r = logic.Login({"demo", "demo", true, false});
+        login_messages = r.messages;
+        return r.ok;
+    };
+    o.desktop = &desktop_;
+    o.sound = false;
+    o.start_devices = false;
+    o.launcher = [](const std::string&) { return true; };
+    CMainDlg dlg(&config_, o);
+    ASSERT_TRUE(dlg.Initialise()) << (login_messages.empty() ? "" : login_messages.back());
+    ASSERT_NE(dlg.PayPage(), nullptr);
+
+    // Too short a code, or no amount: nothing starts.
+    dlg.PayPage()->SetAmount(QStringLiteral("12.00"));
+    dlg.PayPage()->SetPaymentCode(QStringLiteral("1345678901234"));  // 13 characters
+    EXPECT_FALSE(dlg.StartBarcodePayment());
+    EXPECT_EQ(dlg.CurrentTab(), 0);
+
+    dlg.PayPage()->SetPaymentCode(QStringLiteral("134567890123456780"));  // ends in 0: paid
+    auto* code = dlg.FindControl<QLineEdit>(QStringLiteral("barcodeinput"));
+    ASSERT_NE(code, nullptr);
+    emit code->returnPressed();
+    EXPECT_EQ(dlg.CurrentTab(), 6);
+    EXPECT_TRUE(dlg.PayPage()->Amount().isEmpty());
+    EXPECT_TRUE(dlg.PayPage()->PaymentCode().isEmpty());
+    EXPECT_TRUE(test::SpinUntil([&] { return dlg.Popup()->isVisible(); }, 15000));
+    EXPECT_EQ(dlg.Popup()->ResultText(), QStringLiteral("支付成功！"));
+    EXPECT_TRUE(dlg.Popup()->MoneyText().contains(QStringLiteral("12")));
+}
+#endif
