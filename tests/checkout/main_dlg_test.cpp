@@ -121,6 +121,21 @@ TEST_F(MainDlgTest, LoginShowsTheWindowWithItsTitleAndTimers) {
     EXPECT_EQ(sw->widget(6)->objectName(), QStringLiteral("PayResultDlg"));
 }
 
+TEST_F(MainDlgTest, AutoHideAfterLoginRunsOnceOnTimer37) {
+    config_.settings.Set(keys::sysIsAutoHideWhenLand, "TRUE");
+    auto dlg = Make();
+    auto* titles = dlg->FindControl<QWidget>(QStringLiteral("lab_titles"));
+    EXPECT_EQ(dlg->Hub().TimerInterval(titles, CMainDlg::kAutoHideTimer), 1000);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(test::SpinUntil([&] { return dlg->IsHiddenFlag(); }, 5000));
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_FALSE(dlg->Hub().HasTimer(titles, CMainDlg::kAutoHideTimer));
+    // Shown again by the cashier, it stays up.
+    dlg->ToggleShowHide();
+    test::SpinUntil([] { return false; }, 1300);
+    EXPECT_TRUE(dlg->isVisible());
+}
+
 TEST_F(MainDlgTest, TrayLeftClickWithNobodyLoggedInHidesAndAsksForALogin) {
     auto dlg = Make(/*login=*/false);
     EXPECT_FALSE(dlg->isVisible());
