@@ -269,7 +269,14 @@ void CMainDlg::Launch(const std::string& what) {
         if (program.empty()) program = "onboard";
         QProcess::startDetached(QString::fromStdString(program), {});
     } else if (what == "restart") {
-        QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+        // The new instance waits until this one has gone: started at once, it would find the
+        // single-instance lock still held and leave without showing anything.
+        QProcess::startDetached(
+            QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("while kill -0 \"$1\" 2>/dev/null; do sleep 0.1; done; exec \"$0\""),
+             QCoreApplication::applicationFilePath(),
+             QString::number(QCoreApplication::applicationPid())});
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -259,6 +260,24 @@ TEST_F(MainDlgTest, OptionsFollowTheSettingsAndRefuseFeaturesThatAreOff) {
     opt(4)->click();
     EXPECT_EQ(dlg->CurrentTab(), 3);
 }
+
+#if defined(TENDRIX_TEST_PAGES)
+TEST_F(MainDlgTest, RefundPermissionDecidesTheOrderNumberField) {
+    config_.refund_permission = "不可退款";
+    auto dlg = Make();
+    auto* order = dlg->FindControl<QLineEdit>(QStringLiteral("refundorderinput"));
+    ASSERT_NE(order, nullptr);
+    EXPECT_FALSE(order->isEnabled());
+    EXPECT_TRUE(order->isReadOnly());
+    config_.refund_permission = "扫码可退";
+    dlg->SendCommand(CheckoutCommand::PortControl, "OpenAllSet");
+    EXPECT_TRUE(order->isEnabled());
+    EXPECT_FALSE(order->isReadOnly());
+    config_.refund_permission = "当笔可退";
+    dlg->SendCommand(CheckoutCommand::PortControl, "OpenAllSet");
+    EXPECT_TRUE(order->isReadOnly());
+}
+#endif
 
 TEST_F(MainDlgTest, PaymentSuccessShowsThePopupPrintsAndStartsTheAfterPaymentRun) {
     config_.settings.Set(keys::sysAutoPrintBill, "TRUE");
