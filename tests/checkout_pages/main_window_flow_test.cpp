@@ -43,7 +43,7 @@ class MainWindowFlow : public ::testing::Test {
         o.use_x11_desktop = false;
         o.sound = false;
         o.start_devices = false;
-        o.launcher = [](const std::string&) {};
+        o.launcher = [](const std::string&) { return true; };
         auto main = std::make_unique<CMainDlg>(&config_, o);
         EXPECT_TRUE(main->Initialise());
         return main;
