@@ -96,16 +96,14 @@ void CaptureWorker::Run() {
                 break;
         }
     }
+    if (failed) ended_ = true;  // before WaitReady returns: Running() is false from then on
     {
         std::lock_guard<std::mutex> lock(ready_mutex_);
         setup_done_ = true;
         serving_ = !failed;
     }
     ready_cv_.notify_all();
-    if (failed) {
-        ended_ = true;
-        return;
-    }
+    if (failed) return;
     for (;;) {
         const ThreadMessage msg = queue_.Wait();
         if (msg.id == WM_CAPTURE_QUIT) break;

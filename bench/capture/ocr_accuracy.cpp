@@ -1,6 +1,7 @@
 // Recognition accuracy on the generated amount set: each picture goes the worker's way
 // (grey, threshold 145, libTesseractDLL.so, amount filter) and must give the exact amount.
-// Usage: bench_capture_accuracy [COUNT] [--verbose]
+// Usage: bench_capture_accuracy [COUNT] [--verbose] [--unit]
+//   --unit: every text ends in the Chinese unit 元 (reported apart: a known weak spot)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +19,11 @@ using namespace tendrix;
 int main(int argc, char** argv) {
     int count = 240;
     bool verbose = false;
+    bool unit = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--verbose") == 0)
+        if (std::strcmp(argv[i], "--unit") == 0)
+            unit = true;
+        else if (std::strcmp(argv[i], "--verbose") == 0)
             verbose = true;
         else
             count = std::atoi(argv[i]);
@@ -29,7 +33,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "recognition library not ready: %s\n", plugin.Error().c_str());
         return 1;
     }
-    const auto set = test::GenerateAmountSet(count);
+    auto set = test::GenerateAmountSet(count);
+    if (unit)
+        for (auto& s : set) s.text += "元";
     std::map<std::string, std::pair<int, int>> by_font;  // font -> (exact, total)
     int exact = 0;
     double total_ms = 0;

@@ -108,7 +108,11 @@ struct Symbol {
 // The recognised line, symbol by symbol. A "digit" after an amount's two decimals whose box
 // is far wider than the line's digits and holds no other digit is the engine's reading of a
 // CJK unit glyph (元): it is dropped so that it cannot lengthen the amount.
-std::string CollectText(tesseract::TessBaseAPI* engine) {
+struct Span {
+    int left = 0, right = 0;  // [left, right) in pixels
+};
+
+std::string CollectText(tesseract::TessBaseAPI* engine, const std::vector<Span>& cjk) {
     std::vector<Symbol> symbols;
     std::unique_ptr<tesseract::ResultIterator> it(engine->GetIterator());
     if (!it) return {};
@@ -135,6 +139,18 @@ std::string CollectText(tesseract::TessBaseAPI* engine) {
     int decimals = -1;  // digits seen after the number's point; -1 before any point
     for (size_t i = 0; i < symbols.size(); ++i) {
         const Symbol& s = symbols[i];
+        // A symbol centred on the glyph that does not start well before it (the engine's boxes
+        // are loose: the box of the digit before a glyph may run into it, but it starts a
+        // digit's width earlier).
+        if (std::any_of(cjk.begin(), cjk.end(), [&](const Span& c) {
+                const int centre = (s.left + s.right) / 2;
+                return centre >= c.left && centre < c.right &&
+                       s.left >= c.left - (c.right - c.left) / 3;
+            })) {
+            line += ' ';  // the engine's reading of a CJK glyph
+            decimals = -1;
+            continue;
+        }
         if (s.IsDigit() && decimals >= 2 && median > 0 && s.Width() * 10 > median * 14) {
             bool holds_digit = false;
             for (size_t j = 0; j < symbols.size() && !holds_digit; ++j) {
@@ -173,9 +189,9 @@ std::string FixDecimalComma(std::string text) {
     return text;
 }
 
-// Letters the engine returns for digits inside a number ("S.25", "O.15", "@.65"): a
-// look-alike directly before a separator and a digit, or between a digit and a digit or
-// separator, is the digit.
+// Letters the engine returns for digits inside a number ("S.25", "O.15", "@.65", "S15.43"):
+// a look-alike directly before a separator and a digit, between a digit and a digit or
+// separator, or starting a word that goes on with a digit, is the digit.
 std::string FixDigitLookalikes(std::string text) {
     auto digit = [&](size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
     auto separator = [&](size_t i) {
@@ -209,9 +225,12 @@ std::string FixDigitLookalikes(std::string text) {
             default:
                 continue;
         }
+        const bool letter_before = i > 0 && ((text[i - 1] >= 'A' && text[i - 1] <= 'Z') ||
+                                             (text[i - 1] >= 'a' && text[i - 1] <= 'z'));
         const bool before_fraction = separator(i + 1) && digit(i + 2);
+        const bool starts_number = !letter_before && digit(i + 1) && (i == 0 || text[i - 1] == ' ');
         const bool inside = i > 0 && digit(i - 1) && (digit(i + 1) || separator(i + 1));
-        if (before_fraction || inside) text[i] = d;
+        if (before_fraction || inside || starts_number) text[i] = d;
     }
     return text;
 }
@@ -283,10 +302,97 @@ std::vector<int> TextHeights() {
     return {kTextHeights, kTextHeights + sizeof kTextHeights / sizeof kTextHeights[0]};
 }
 
+// Column ranges that hold a CJK glyph (a Chinese label or unit such as 合 or 元): separate
+// pieces of ink stacked one above the other (sharing at least half the columns of the
+// narrower) that together are at least 0.9 times as wide as the line's typical glyph height.
+// Digits are single pieces once dots inside zeros are gone, and stacked marks such as ":" or
+// "i" are narrow, so the recognised symbols inside these ranges are dropped without touching
+// the amount.
+std::vector<Span> FindCjkGlyphs(const std::vector<uint8_t>& grey, int width, int left, int top,
+                                int right, int bottom) {
+    auto ink = [&](int x, int y) { return grey[static_cast<size_t>(y) * width + x] < 128; };
+    struct Piece {
+        int left, right, top, bottom;  // inclusive
+    };
+    std::vector<Piece> pieces;
+    const int w = right - left + 1, h = bottom - top + 1;
+    std::vector<uint8_t> seen(static_cast<size_t>(w) * h, 0);
+    std::vector<std::pair<int, int>> stack;
+    for (int y0 = top; y0 <= bottom; ++y0) {
+        for (int x0 = left; x0 <= right; ++x0) {
+            const size_t i0 = static_cast<size_t>(y0 - top) * w + (x0 - left);
+            if (seen[i0] || !ink(x0, y0)) continue;
+            seen[i0] = 1;
+            stack.push_back({x0, y0});
+            Piece p{x0, x0, y0, y0};
+            while (!stack.empty()) {
+                const auto [x, y] = stack.back();
+                stack.pop_back();
+                p.left = std::min(p.left, x);
+                p.right = std::max(p.right, x);
+                p.top = std::min(p.top, y);
+                p.bottom = std::max(p.bottom, y);
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = x + dx, ny = y + dy;
+                        if (nx < left || nx > right || ny < top || ny > bottom) continue;
+                        const size_t j = static_cast<size_t>(ny - top) * w + (nx - left);
+                        if (!seen[j] && ink(nx, ny)) {
+                            seen[j] = 1;
+                            stack.push_back({nx, ny});
+                        }
+                    }
+            }
+            pieces.push_back(p);
+        }
+    }
+    if (pieces.size() > 4000) return {};  // noise, not text
+    // The typical glyph height: the median of the pieces at least half as tall as the tallest.
+    int tallest = 0;
+    for (const Piece& p : pieces) tallest = std::max(tallest, p.bottom - p.top + 1);
+    std::vector<int> heights;
+    for (const Piece& p : pieces)
+        if ((p.bottom - p.top + 1) * 2 >= tallest) heights.push_back(p.bottom - p.top + 1);
+    if (heights.empty()) return {};
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    const int typical = heights[heights.size() / 2];
+
+    // Group stacked pieces (transitively) and keep the wide groups.
+    const size_t n = pieces.size();
+    std::vector<size_t> group(n);
+    for (size_t i = 0; i < n; ++i) group[i] = i;
+    auto find = [&](size_t i) {
+        while (group[i] != i) i = group[i] = group[group[i]];
+        return i;
+    };
+    std::vector<uint8_t> stacked(n, 0);
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 1; j < n; ++j) {
+            const Piece &a = pieces[i], &b = pieces[j];
+            const int overlap = std::min(a.right, b.right) - std::max(a.left, b.left) + 1;
+            const int narrower = std::min(a.right - a.left, b.right - b.left) + 1;
+            if (overlap * 2 >= narrower) {
+                group[find(i)] = find(j);
+                stacked[i] = stacked[j] = 1;
+            }
+        }
+    std::vector<Span> out;
+    std::vector<Span> spans(n, Span{1 << 30, -1});
+    for (size_t i = 0; i < n; ++i) {
+        if (!stacked[i]) continue;
+        Span& g = spans[find(i)];
+        g.left = std::min(g.left, pieces[i].left);
+        g.right = std::max(g.right, pieces[i].right + 1);
+    }
+    for (const Span& g : spans)
+        if (g.right > g.left && (g.right - g.left) * 10 >= typical * 9) out.push_back(g);
+    return out;
+}
+
 // One reading of the cropped picture scaled so its ink is `target` pixels high, then
 // softened (a 5 x 5 box blur) so the binary edges look like the rendered text the engine
 // was trained on.
-std::string ReadAtHeight(Pix* canvas, int ink_h, int target) {
+std::string ReadAtHeight(Pix* canvas, int ink_h, int target, const std::vector<Span>& cjk) {
     const float scale =
         std::clamp(static_cast<float>(target) / static_cast<float>(ink_h), 0.5f, 8.0f);
     Pix* scaled =
@@ -298,7 +404,13 @@ std::string ReadAtHeight(Pix* canvas, int ink_h, int target) {
     }
     g_engine->SetImage(scaled);
     std::string result;
-    if (g_engine->Recognize(nullptr) == 0) result = CollectText(g_engine.get());
+    const float sx =
+        static_cast<float>(pixGetWidth(scaled)) / static_cast<float>(pixGetWidth(canvas));
+    std::vector<Span> scaled_cjk;
+    for (const Span& c : cjk)
+        scaled_cjk.push_back(
+            {static_cast<int>(c.left * sx), static_cast<int>(c.right * sx + 0.5f)});
+    if (g_engine->Recognize(nullptr) == 0) result = CollectText(g_engine.get(), scaled_cjk);
     g_engine->Clear();
     pixDestroy(&scaled);
     return FixDigitLookalikes(FixDecimalComma(result));
@@ -349,7 +461,13 @@ std::string Recognise(const std::vector<uint8_t>& grey_in, int width, int height
     // Read at several text heights and keep the reading most of them agree on (compared by
     // their digits and separators); a misread at one scale is rarely repeated at another.
     std::vector<std::string> readings;
-    for (const int target : TextHeights()) readings.push_back(ReadAtHeight(canvas, ink_h, target));
+    std::vector<Span> cjk = FindCjkGlyphs(grey, width, left, top, right, bottom);
+    for (Span& c : cjk) {  // to canvas coordinates
+        c.left += kMargin - left;
+        c.right += kMargin - left;
+    }
+    for (const int target : TextHeights())
+        readings.push_back(ReadAtHeight(canvas, ink_h, target, cjk));
     pixDestroy(&canvas);
     auto key = [](const std::string& text) {
         std::string k;

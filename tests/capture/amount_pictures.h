@@ -86,8 +86,9 @@ struct AmountSample {
 };
 
 // The accuracy set: `count` pictures cycling through the installed fonts, pixel sizes
-// 12..32, five text forms (plain, currency sign, sign with thousands separators, Chinese
-// label with separators, English label) and four colour schemes, amounts drawn from a fixed seed.
+// 12..32, six text forms (plain, currency sign, sign with thousands separators, Chinese
+// label with separators, English label, Chinese unit after the amount) and four colour
+// schemes, amounts drawn from a fixed seed.
 inline std::vector<AmountSample> GenerateAmountSet(int count, unsigned seed = 20261206) {
     const std::vector<QString> fonts = InstalledAmountFonts();
     std::mt19937 rng(seed);
@@ -115,7 +116,7 @@ inline std::vector<AmountSample> GenerateAmountSet(int count, unsigned seed = 20
         grouped += frac;
 
         AmountSample s;
-        switch (i % 5) {
+        switch (i % 6) {
             case 0:
                 s.text = plain;
                 break;
@@ -126,16 +127,19 @@ inline std::vector<AmountSample> GenerateAmountSet(int count, unsigned seed = 20
                 s.text = "¥ " + grouped;
                 break;
             case 3:
-                s.text = (i % 2 ? "合计: " : "应收金额 ") + grouped;
+                s.text = (i % 4 == 1 ? "合计: " : "应收金额 ") + grouped;
+                break;
+            case 4:
+                s.text = "TOTAL " + std::string(plain);
                 break;
             default:
-                s.text = "TOTAL " + std::string(plain);
+                s.text = std::string(plain) + "元";
                 break;
         }
         s.expected = plain;
         s.style.family = fonts[static_cast<size_t>(i) % fonts.size()];
         s.style.pixel_size = 12 + static_cast<int>((i * 13) % 21);
-        const auto& scheme = schemes[(i / 5) % 4];
+        const auto& scheme = schemes[(i / 6) % 4];
         s.style.ink = scheme.ink;
         s.style.paper = scheme.paper;
         set.push_back(s);

