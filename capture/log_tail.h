@@ -5,6 +5,7 @@
 // is the sale). At midnight it moves on to the new day's file by itself.
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
