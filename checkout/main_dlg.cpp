@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QThread>
@@ -179,6 +181,9 @@ bool CMainDlg::Initialise() {
             lab_titles_->setText(
                 QString::fromStdString(config_->soft_name + config_->title_suffix));
         }
+        // Centred on the screen, as the program's window is at start.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
         Show();
         hidden_ = false;
         if (options_ui_[0]) SetTimer(options_ui_[0], kTrayActionTimer, kTickMs);

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <filesystem>
@@ -102,6 +104,13 @@ TEST_F(MainDlgTest, LoginShowsTheWindowWithItsTitleAndTimers) {
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_FALSE(dlg->IsHiddenFlag());
     EXPECT_EQ(AppConfig::Published(), &config_);
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((dlg->geometry().center() - centre).manhattanLength(), 2);
+    // A long title suffix does not widen the window.
+    const int width = dlg->width();
+    dlg->FindControl<QLabel>(QStringLiteral("lab_titles"))->setText(QString(200, QChar(u'长')));
+    QApplication::processEvents();
+    EXPECT_EQ(dlg->width(), width);
     auto* opt1 = dlg->FindControl<QWidget>(QStringLiteral("OptionUI1"));
     EXPECT_EQ(dlg->Hub().TimerInterval(opt1, CMainDlg::kTrayActionTimer), 30);
     // sysPrintKeytime 0 and sysIsAutoHideWhenLand FALSE: timers 17 and 37 do not run.
