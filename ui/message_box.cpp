@@ -4,10 +4,12 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <atomic>
 #include <cmath>
 
@@ -189,6 +191,15 @@ void CDuiMessageBox::keyPressEvent(QKeyEvent* e) {
         default:
             QDialog::keyPressEvent(e);
     }
+}
+
+void CDuiMessageBox::mousePressEvent(QMouseEvent* e) {
+    // The title strip is the caption: dragging it moves the box.
+    if (e->button() == Qt::LeftButton && e->position().y() < 38 && windowHandle()) {
+        windowHandle()->startSystemMove();
+        return;
+    }
+    QDialog::mousePressEvent(e);
 }
 
 void CDuiMessageBox::reject() {

@@ -43,6 +43,7 @@ class CDuiMessageBox : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
     void reject() override;
     void accept() override;
     void done(int r) override;
