@@ -17,6 +17,43 @@
 #include "settings/launch_windows.h"
 #endif
 
+#if defined(TENDRIX_HAVE_CHECKOUT)
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+
+namespace {
+
+int g_quit_pipe[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = write(g_quit_pipe[1], &c, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP (session end, Ctrl+C) end the event loop, so the main window and
+// its workers shut down in order instead of the process dying mid-write.
+void QuitOnSignals(QApplication& app) {
+    if (pipe2(g_quit_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(g_quit_pipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char buf[16];
+        while (read(g_quit_pipe[0], buf, sizeof buf) > 0) {
+        }
+        QCoreApplication::quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnQuitSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
+}
+
+}  // namespace
+#endif
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -25,6 +62,7 @@ int main(int argc, char** argv) {
     tendrix::AppConfig& config = *startup.config;
 
 #if defined(TENDRIX_HAVE_CHECKOUT)
+    QuitOnSignals(app);
     tendrix::ui::SetSkinDir(config.skin_dir);
     app.setStyleSheet(tendrix::ui::ThemeStyleSheet(config.main_colour, config.hot_colour,
                                                    config.background_colour));

@@ -180,6 +180,7 @@ bool CMainDlg::Initialise() {
         if (lab_titles_) {
             lab_titles_->setText(
                 QString::fromStdString(config_->soft_name + config_->title_suffix));
+            lab_titles_->setToolTip(lab_titles_->text());  // full text when clipped
         }
         // Centred on the screen, as the program's window is at start.
         if (QScreen* screen = QGuiApplication::primaryScreen())
