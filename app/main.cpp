@@ -27,9 +27,10 @@
 namespace {
 
 int g_quit_pipe[2] = {-1, -1};
+bool g_in_main_loop = false;  // the running program's event loop has started
 
-void OnQuitSignal(int) {
-    const char c = 1;
+void OnQuitSignal(int sig) {
+    const char c = static_cast<char>(sig);
     [[maybe_unused]] ssize_t n = write(g_quit_pipe[1], &c, 1);
 }
 
@@ -40,9 +41,15 @@ void QuitOnSignals(QApplication& app) {
     auto* notifier = new QSocketNotifier(g_quit_pipe[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
         char buf[16];
-        while (read(g_quit_pipe[0], buf, sizeof buf) > 0) {
+        int sig = SIGTERM;
+        for (ssize_t n; (n = read(g_quit_pipe[0], buf, sizeof buf)) > 0;) sig = buf[n - 1];
+        if (g_in_main_loop) {
+            QCoreApplication::quit();
+            return;
         }
-        QCoreApplication::quit();
+        // Still logging in (modal windows, no workers yet): end as the signal would.
+        signal(sig, SIG_DFL);
+        raise(sig);
     });
     struct sigaction sa {};
     sa.sa_handler = OnQuitSignal;
@@ -94,7 +101,10 @@ int main(int argc, char** argv) {
         tendrix::CMainDlg main_dlg(&config, std::move(options));
         main_window = &main_dlg;
         main_dlg.Initialise();
-        if (!main_dlg.LoginClosed()) app.exec();
+        if (!main_dlg.LoginClosed()) {
+            g_in_main_loop = true;
+            app.exec();
+        }
     }
     return 0;
 #else
