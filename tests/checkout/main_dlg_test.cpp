@@ -146,6 +146,27 @@ TEST_F(MainDlgTest, AutoHideAfterLoginRunsOnceOnTimer37) {
     EXPECT_TRUE(dlg->isVisible());
 }
 
+TEST_F(MainDlgTest, MainWindowKeysMoveBetweenVisibleOptions) {
+    config_.settings.Set(keys::sysRefundOrCancelHotKey, "F5");
+    auto dlg = Make();
+    auto release = [&](int key) {
+        QKeyEvent e(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(dlg.get(), &e);
+        QApplication::processEvents();
+    };
+    // "Tab" (sysSetOptionHotKey) skips the hidden options 2..4.
+    release(Qt::Key_Tab);
+    EXPECT_EQ(dlg->CurrentTab(), 4);
+    release(Qt::Key_Tab);
+    EXPECT_EQ(dlg->CurrentTab(), 5);
+    release(Qt::Key_Tab);
+    EXPECT_EQ(dlg->CurrentTab(), 0);
+    release(Qt::Key_F5);
+    EXPECT_EQ(dlg->CurrentTab(), 4);
+    release(Qt::Key_F9);  // no function: nothing changes
+    EXPECT_EQ(dlg->CurrentTab(), 4);
+}
+
 TEST_F(MainDlgTest, TrayLeftClickWithNobodyLoggedInHidesAndAsksForALogin) {
     auto dlg = Make(/*login=*/false);
     EXPECT_FALSE(dlg->isVisible());
