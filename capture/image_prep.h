@@ -1,6 +1,9 @@
 #pragma once
 // Turning a screen copy into the black-and-white picture the recogniser reads:
-// grey (BGR(A) to grey), then threshold: grey above 145 -> 255, all others -> 0.
+// grey (BGR(A) to grey), enlarged when small (Lanczos), then threshold: grey above 145 -> 255,
+// all others -> 0. Enlarging first keeps the strokes of small text: the anti-aliased edges
+// are interpolated into a finer outline instead of being cut to whole screen pixels, so the
+// threshold value itself stays 145.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +13,13 @@
 namespace tendrix::capture {
 
 inline constexpr double kThreshold = 145.0;
+// Largest enlargement, and the most pixels an enlarged picture may have: a 200 x 40 rectangle
+// is read 4 times larger, large rectangles less or not at all (the recognition time grows
+// with the picture).
+inline constexpr int kMaxUpscale = 4;
+inline constexpr long long kUpscaleBudgetPixels = 1'200'000;
+// Passed as `upscale`: choose the factor with UpscaleFactor().
+inline constexpr int kAutoUpscale = 0;
 
 // 8-bit grey pixels, top row first, one byte per pixel, stride = width.
 struct GreyImage {
@@ -19,9 +29,15 @@ struct GreyImage {
     bool empty() const { return width <= 0 || height <= 0; }
 };
 
+// The enlargement for a width x height copy: the largest factor up to kMaxUpscale whose
+// result stays within kUpscaleBudgetPixels, at least 1.
+int UpscaleFactor(int width, int height);
+
 // `channels` is 1 (grey), 3 (BGR) or 4 (BGRA); `pixels` holds width*height*channels bytes.
+// The result is `upscale` times larger in both directions (kAutoUpscale: UpscaleFactor()).
 // An inconsistent description gives an empty image.
-GreyImage ThresholdPixels(const uint8_t* pixels, size_t size, int width, int height, int channels);
+GreyImage ThresholdPixels(const uint8_t* pixels, size_t size, int width, int height, int channels,
+                          int upscale = kAutoUpscale);
 GreyImage ThresholdScreenImage(const ScreenImage& image);
 
 // Reads an image file (PNG, JPEG, BMP, ...) and thresholds it; empty when unreadable.
