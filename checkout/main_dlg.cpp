@@ -271,7 +271,8 @@ void CMainDlg::Launch(const std::string& what) {
     if (what.rfind("http://", 0) == 0) {
         QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(what)});
     } else if (what == "softkeyboard") {
-        std::string program = config_ ? config_->Setting("sysSoftKeyboardCommand") : std::string();
+        std::string program =
+            config_ ? config_->Setting(keys::sysSoftKeyboardCommand) : std::string();
         if (program.empty()) program = "onboard";
         QProcess::startDetached(QString::fromStdString(program), {});
     } else if (what == "restart") {
