@@ -1,28 +1,18 @@
 // Tendrix entry point: start-up, single instance, then the main window until quit.
-#include <QApplication>
-#include <QMessageBox>
-#include <QWidget>
-
-#include "app/startup.h"
-
-#if defined(TENDRIX_HAVE_CHECKOUT)
-#include "checkout/main_dlg.h"
-#include "ui/message_box.h"
-#include "ui/skin.h"
-#endif
-#if defined(TENDRIX_HAVE_CHECKOUT_PAGES)
-#include "checkout/pages/register_pages.h"
-#endif
-#if defined(TENDRIX_HAVE_SETTINGS)
-#include "settings/launch_windows.h"
-#endif
-
-#if defined(TENDRIX_HAVE_CHECKOUT)
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QSocketNotifier>
+
+#include "app/startup.h"
+#include "checkout/inquiry/register_order_check.h"
+#include "checkout/main_dlg.h"
+#include "checkout/pages/register_pages.h"
+#include "settings/launch_windows.h"
+#include "ui/message_box.h"
+#include "ui/skin.h"
 
 namespace {
 
@@ -59,7 +49,6 @@ void QuitOnSignals(QApplication& app) {
 }
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -68,14 +57,12 @@ int main(int argc, char** argv) {
     if (!startup.instance->Acquired()) return 0;  // same title already running: leave silently
     tendrix::AppConfig& config = *startup.config;
 
-#if defined(TENDRIX_HAVE_CHECKOUT)
     QuitOnSignals(app);
     tendrix::ui::SetSkinDir(config.skin_dir);
     app.setStyleSheet(tendrix::ui::ThemeStyleSheet(config.main_colour, config.hot_colour,
                                                    config.background_colour));
-#if defined(TENDRIX_HAVE_CHECKOUT_PAGES)
     tendrix::RegisterCheckoutPages();
-#endif
+    tendrix::RegisterOrderCheckPage();
     if (!startup.settings_report.database_ok) {
         tendrix::ui::CDuiMessageBox::Show(
             nullptr,
@@ -85,7 +72,6 @@ int main(int argc, char** argv) {
     {
         tendrix::CMainDlg::Options options;
         tendrix::CMainDlg* main_window = nullptr;
-#if defined(TENDRIX_HAVE_SETTINGS)
         // Tray actions: the settings window and the two selection windows.
         options.launcher = [&](const std::string& what) {
             tendrix::SettingsContext context;
@@ -97,7 +83,6 @@ int main(int argc, char** argv) {
             };
             return tendrix::LaunchSettingsWindow(what, context, nullptr);
         };
-#endif
         tendrix::CMainDlg main_dlg(&config, std::move(options));
         main_window = &main_dlg;
         main_dlg.Initialise();
@@ -107,20 +92,4 @@ int main(int argc, char** argv) {
         }
     }
     return 0;
-#else
-    QWidget main_window;
-    main_window.setWindowTitle(QString::fromStdString(config.soft_name));
-    main_window.resize(800, 560);
-    main_window.show();
-    if (!startup.settings_report.database_ok) {
-        QMessageBox::warning(
-            &main_window, QString::fromUtf8("提示"),
-            QString::fromUtf8("设置数据库无法使用，本次使用默认设置运行，原文件未改动。\n") +
-                QString::fromStdString(startup.settings_report.problem));
-    }
-    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
-    QApplication::setQuitOnLastWindowClosed(true);
-    app.exec();
-    return 0;
-#endif
 }
