@@ -15,31 +15,20 @@
 #include <QSystemTrayIcon>
 #include <QThread>
 
+#include "accounts/login_window.h"
 #include "app/app_config.h"
+#include "capture/capture_sources.h"
 #include "checkout/float_dlg.h"
 #include "checkout/pay_popup_dlg.h"
 #include "common/diag_log.h"
 #include "common/text_codec.h"
 #include "desktop/desktop_services.h"
+#include "input/payment_input.h"
+#include "printing/print_setup.h"
 #include "store/settings_keys.h"
 #include "ui/message_box.h"
 #include "ui/page_factory.h"
-
-#if defined(TENDRIX_HAVE_VOICE)
 #include "voice/voice_player.h"
-#endif
-#if defined(TENDRIX_HAVE_PRINTING)
-#include "printing/print_setup.h"
-#endif
-#if defined(TENDRIX_HAVE_CAPTURE)
-#include "capture/capture_sources.h"
-#endif
-#if defined(TENDRIX_HAVE_INPUT)
-#include "input/payment_input.h"
-#endif
-#if defined(TENDRIX_HAVE_LOGIN)
-#include TENDRIX_LOGIN_HEADER
-#endif
 
 namespace tendrix {
 
@@ -49,19 +38,11 @@ using namespace checkout;
 class ShellServices {
   public:
     std::unique_ptr<DesktopServices> own_desktop;
-#if defined(TENDRIX_HAVE_VOICE)
     std::unique_ptr<voice::VoicePlayer> voice;
-#endif
-#if defined(TENDRIX_HAVE_PRINTING)
     std::unique_ptr<printing::PrintLogWriter> print_writer;
     std::unique_ptr<printing::CReadTxtSendPrint> print_service;
-#endif
-#if defined(TENDRIX_HAVE_CAPTURE)
     std::unique_ptr<capture::CaptureSources> capture;
-#endif
-#if defined(TENDRIX_HAVE_INPUT)
     std::unique_ptr<PaymentInput> input;
-#endif
 };
 
 namespace {
@@ -82,12 +63,10 @@ CMainDlg::CMainDlg(AppConfig* config, Options options)
       services_(std::make_unique<ShellServices>()) {
     setWindowTitle(config_ ? QString::fromStdString(config_->soft_name) : QString());
     desktop_ = options_.desktop;
-#if defined(TENDRIX_HAVE_DESKTOP)
     if (!desktop_ && options_.use_x11_desktop) {
         services_->own_desktop = CreateX11Desktop();
         desktop_ = services_->own_desktop.get();
     }
-#endif
     // Placeholders keep the tab numbers of `switch` when a page is not built.
     Build([](const QString& class_name, QWidget* parent) -> QWidget* {
         static const QStringList kPages = {
@@ -120,19 +99,11 @@ CMainDlg::CMainDlg(AppConfig* config, Options options)
 
 CMainDlg::~CMainDlg() {
     // Workers first: they post into this window.
-#if defined(TENDRIX_HAVE_INPUT)
     services_->input.reset();
-#endif
-#if defined(TENDRIX_HAVE_CAPTURE)
     services_->capture.reset();
-#endif
-#if defined(TENDRIX_HAVE_PRINTING)
     services_->print_service.reset();
     services_->print_writer.reset();
-#endif
-#if defined(TENDRIX_HAVE_VOICE)
     services_->voice.reset();
-#endif
     if (AppConfig::Published() == config_) AppConfig::Publish(nullptr);
 }
 
@@ -170,10 +141,8 @@ bool CMainDlg::Initialise() {
     if (options_.login) {
         ok = options_.login(*this);
     } else {
-#if defined(TENDRIX_HAVE_LOGIN)
-        ok = config_ && TENDRIX_LOGIN_FUNCTION(*config_, this);
+        ok = config_ && RunLoginWindow(*config_, this);
         login_closed_ = !ok;  // the login window was closed: the program quits
-#endif
     }
     logged_in_ = ok && config_ && !config_->cashier_name.empty();
     if (logged_in_) {
@@ -311,32 +280,24 @@ void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
             if (float_) float_->ApplyOpacity(IntSetting(payload, 255));
             break;
         case CheckoutCommand::DisplayData: {
-#if defined(TENDRIX_HAVE_CAPTURE)
             if (services_->capture) {
                 if (auto amount = services_->capture->HandleDisplayData(payload))
                     float_->ShowAmount(QString::fromStdString(*amount));
             }
-#endif
             break;
         }
         case CheckoutCommand::PortControl:
-#if defined(TENDRIX_HAVE_CAPTURE)
             if (payload.find("CloseGetMoney") != std::string::npos) {
                 if (services_->capture) services_->capture->CloseGetMoney();
                 break;
             }
-#endif
             if (payload.find("OpenAllSet") != std::string::npos) ApplySettings();
             break;
         case CheckoutCommand::ScannerChar:
-#if defined(TENDRIX_HAVE_INPUT)
             if (services_->input && !payload.empty()) services_->input->OnScannerChar(payload);
-#endif
             break;
         case CheckoutCommand::ScannerData:
-#if defined(TENDRIX_HAVE_INPUT)
             if (services_->input) services_->input->OnScannerData(payload);
-#endif
             break;
         case CheckoutCommand::Print:
             Print(payload);
@@ -358,12 +319,10 @@ void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
             break;
         case CheckoutCommand::AfterPayment: {
             const std::string amount = payload.substr(0, payload.find('\0'));
-#if defined(TENDRIX_HAVE_INPUT)
             if (services_->input) {
                 services_->input->OnAfterPayment(amount);
                 break;
             }
-#endif
             if (!config_) break;
             for (const std::string& step : config_->post_payment_keys) {
                 std::string s = step;
@@ -389,9 +348,7 @@ void CMainDlg::ShowTip(const QString& text) {
 void CMainDlg::Print(const std::string& gbk) {
     ++printed_;
     last_printed_ = gbk;
-#if defined(TENDRIX_HAVE_PRINTING)
     if (services_->print_writer) services_->print_writer->Post(gbk);
-#endif
 }
 
 void CMainDlg::HandOffVoice(const std::string& payload) {
@@ -414,13 +371,9 @@ void CMainDlg::HandOffVoice(const std::string& payload) {
 
 void CMainDlg::QueueVoices(const std::vector<std::string>& names) {
     if (names.empty()) return;
-#if defined(TENDRIX_HAVE_VOICE)
     if (!services_->voice) return;  // no player: ignored
     voice_log_.insert(voice_log_.end(), names.begin(), names.end());
     services_->voice->QueueNames(names);
-#else
-    (void)names;
-#endif
 }
 
 void CMainDlg::PaymentSuccess(const std::string& receipt_gbk) {
@@ -484,16 +437,11 @@ void CMainDlg::Hide() {
 }
 
 bool CMainDlg::WriteFacePay(const std::string& bytes) {
-#if defined(TENDRIX_HAVE_CAPTURE)
     SerialPort* port = services_->capture ? services_->capture->FacePayPort() : nullptr;
     if (!port || !port->IsOpen()) return false;
     face_pay_log_ += bytes;
     if (face_pay_log_.size() > 4096) face_pay_log_.erase(0, face_pay_log_.size() - 4096);
     return port->Write(bytes);
-#else
-    (void)bytes;
-    return false;
-#endif
 }
 
 bool CMainDlg::IsOwnWindow(uint64_t id) const {
@@ -536,7 +484,6 @@ void CMainDlg::ApplySettings() {
     if (s.IsTrue(keys::sysIsAutoHideWhenLand) && lab_titles_)
         SetTimer(lab_titles_, kAutoHideTimer, 1000);
     int key_time = IntSetting(s.Get(keys::sysPrintKeytime));
-#if defined(TENDRIX_HAVE_INPUT)
     if (desktop_ && !services_->input)
         services_->input = std::make_unique<PaymentInput>(
             *desktop_, *this, *this, config_->program_dir + KeyMaskHook::kLibraryName);
@@ -547,22 +494,16 @@ void CMainDlg::ApplySettings() {
         for (const std::string& text : failures) ShowTip(QString::fromStdString(text));
         key_time = services_->input->step_interval_ms();
     }
-#endif
     if (key_time > 0 && options_ui_[1]) {
         SetTimer(options_ui_[1], kAfterPaymentTimer, key_time);
     } else if (options_ui_[1]) {
         KillTimer(options_ui_[1], kAfterPaymentTimer);
     }
-#if defined(TENDRIX_HAVE_VOICE)
     voice::ApplyVoiceSwitch(services_->voice, s.Get(keys::sysIsOpenVoicePrompt), config_->voice_dir,
                             options_.sound ? nullptr : std::make_unique<voice::NullOutput>());
-#endif
     if (!options_.start_devices) return;
-#if defined(TENDRIX_HAVE_PRINTING)
     printing::ConfigurePrinting(printing::PrintConfigFromApp(*config_), this,
                                 services_->print_writer, services_->print_service);
-#endif
-#if defined(TENDRIX_HAVE_CAPTURE)
     if (!services_->capture) {
         services_->capture = std::make_unique<capture::CaptureSources>(*config_, *this, desktop_);
         services_->capture->StartAll();
@@ -570,7 +511,6 @@ void CMainDlg::ApplySettings() {
         services_->capture->ApplyPortSettings();
         services_->capture->StartCaptureWorker();
     }
-#endif
 }
 
 void CMainDlg::SelectTab(int tab) {
@@ -666,16 +606,12 @@ void CMainDlg::OnTick() {
             break;
     }
     bool input_ticked = false;
-#if defined(TENDRIX_HAVE_INPUT)
     if (services_->input) {
         services_->input->Tick(hidden_ || ui::CDuiMessageBox::IsOpen());
         input_ticked = true;
     }
-#endif
     if (desktop_ && !input_ticked) desktop_->ProcessEvents();
-#if defined(TENDRIX_HAVE_CAPTURE)
     if (services_->capture) services_->capture->OnTimerTick();
-#endif
     if (pay_now_) {
         pay_now_ = false;
         StartBarcodePayment();
@@ -684,12 +620,10 @@ void CMainDlg::OnTick() {
 
 void CMainDlg::OnAfterPaymentTick() {
     // One step per tick, only while this window is hidden and the popup is gone.
-#if defined(TENDRIX_HAVE_INPUT)
     if (services_->input) {
         services_->input->StepTimerTick(hidden_, popup_ && popup_->isVisible());
         return;
     }
-#endif
     if (after_payment_.empty() || !hidden_ || (popup_ && popup_->isVisible())) return;
     const std::string step = after_payment_.front();
     after_payment_.pop_front();
@@ -697,13 +631,10 @@ void CMainDlg::OnAfterPaymentTick() {
 }
 
 std::deque<std::string> CMainDlg::AfterPaymentList() const {
-#if defined(TENDRIX_HAVE_INPUT)
     if (services_->input) return services_->input->runner().pending();
-#endif
     return after_payment_;
 }
 
-#if defined(TENDRIX_HAVE_INPUT)
 void CMainDlg::SetPayCode(const std::string& code) {
     if (context_.pay_page) context_.pay_page->SetPaymentCode(QString::fromStdString(code));
 }
@@ -711,7 +642,6 @@ void CMainDlg::SetPayCode(const std::string& code) {
 void CMainDlg::PlayVoice(const std::string& file_name) {
     QueueVoices({file_name});
 }
-#endif
 
 void CMainDlg::Notify(const ui::Notification& msg) {
     const QString name = msg.name();
@@ -777,13 +707,11 @@ void CMainDlg::keyReleaseEvent(QKeyEvent* e) {
 bool CMainDlg::HandleMainKey(int vk) {
     const Settings& s = config_->settings;
     auto is = [&](const char* key, bool allow_tab = false) {
-#if defined(TENDRIX_HAVE_INPUT)
         if (services_->input) {
             const auto& keys = MainKeyTable::SettingKeys();
             const int f = services_->input->key_table().Match(vk);
             return f >= 0 && std::string(keys[static_cast<size_t>(f)]) == key;
         }
-#endif
         return MainKeyFromSetting(s.Get(key), allow_tab) == vk;
     };
     auto step_option = [this](int step) {

@@ -12,11 +12,8 @@
 #include "checkout/checkout_pages.h"
 #include "checkout/main_logic.h"
 #include "common/checkout_command.h"
-#include "ui/window.h"
-
-#if defined(TENDRIX_HAVE_INPUT)
 #include "input/payment_code_target.h"
-#endif
+#include "ui/window.h"
 
 class QAbstractButton;
 class QLabel;
@@ -32,16 +29,7 @@ class CPayPopupDlg;
 class DesktopServices;
 class ShellServices;
 
-#if defined(TENDRIX_HAVE_INPUT)
-using MainDlgInputBase = PaymentCodeTarget;
-#else
-class MainDlgInputBase {
-  public:
-    virtual ~MainDlgInputBase() = default;
-};
-#endif
-
-class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase {
+class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget {
     Q_OBJECT
   public:
     // Timer ids and periods (toolkit timers on controls of this window).
@@ -82,11 +70,7 @@ class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase 
     void Command(CheckoutCommand cmd, const std::string& payload);
 
     // Show/hide toggle (command 10) and the tray's left click.
-    void ToggleShowHide()
-#if defined(TENDRIX_HAVE_INPUT)
-        override
-#endif
-        ;
+    void ToggleShowHide() override;
     void TrayLeftClick();
     void TrayMenuCommand(const QString& item_text);
     // Give the focus back to the POS program (command 11).
@@ -98,75 +82,35 @@ class CMainDlg : public ui::Window, public CommandSink, public MainDlgInputBase 
     // Starts a barcode payment from the pay page's fields (the "return" of `barcodeinput`).
     bool StartBarcodePayment();
 
-    bool IsHiddenFlag() const {
-        return hidden_;
-    }
-    int PendingTrayAction() const {
-        return pending_tray_action_;
-    }
+    bool IsHiddenFlag() const { return hidden_; }
+    int PendingTrayAction() const { return pending_tray_action_; }
     // The after-payment steps still to play.
     std::deque<std::string> AfterPaymentList() const;
     // The login window was closed without a login: the program is to quit.
-    bool LoginClosed() const {
-        return login_closed_;
-    }
-    std::string KeypadWindow() const {
-        return keypad_window_;
-    }
-    QSystemTrayIcon* Tray() const {
-        return tray_;
-    }
-    QMenu* TrayMenu() const {
-        return tray_menu_;
-    }
-    CFloatDlg* FloatWindow() const {
-        return float_.get();
-    }
-    CPayPopupDlg* Popup() const {
-        return popup_.get();
-    }
-    IPayPage* PayPage() const {
-        return context_.pay_page;
-    }
-    IPayResultPage* ResultPage() const {
-        return context_.result_page;
-    }
-    IRefundPage* RefundPage() const {
-        return context_.refund_page;
-    }
-    DesktopServices* Desktop() const {
-        return desktop_;
-    }
-    const CheckoutContext& Context() const {
-        return context_;
-    }
+    bool LoginClosed() const { return login_closed_; }
+    std::string KeypadWindow() const { return keypad_window_; }
+    QSystemTrayIcon* Tray() const { return tray_; }
+    QMenu* TrayMenu() const { return tray_menu_; }
+    CFloatDlg* FloatWindow() const { return float_.get(); }
+    CPayPopupDlg* Popup() const { return popup_.get(); }
+    IPayPage* PayPage() const { return context_.pay_page; }
+    IPayResultPage* ResultPage() const { return context_.result_page; }
+    IRefundPage* RefundPage() const { return context_.refund_page; }
+    DesktopServices* Desktop() const { return desktop_; }
+    const CheckoutContext& Context() const { return context_; }
     // Face-pay port bytes written (tests read what the port would have received).
-    const std::string& FacePayLog() const {
-        return face_pay_log_;
-    }
+    const std::string& FacePayLog() const { return face_pay_log_; }
     // How many receipts went to the print log writer (command 7 and payment success).
-    int PrintedCount() const {
-        return printed_;
-    }
-    const std::string& LastPrinted() const {
-        return last_printed_;
-    }
+    int PrintedCount() const { return printed_; }
+    const std::string& LastPrinted() const { return last_printed_; }
     // Voice names handed to the player (in order).
-    const std::vector<std::string>& VoiceLog() const {
-        return voice_log_;
-    }
+    const std::vector<std::string>& VoiceLog() const { return voice_log_; }
 
-#if defined(TENDRIX_HAVE_INPUT)
     // PaymentCodeTarget.
     void SetPayCode(const std::string& code) override;
-    bool MainWindowHidden() const override {
-        return hidden_;
-    }
+    bool MainWindowHidden() const override { return hidden_; }
     void PlayVoice(const std::string& file_name) override;
-    void SetPayWithoutWaiting() override {
-        pay_now_ = true;
-    }
-#endif
+    void SetPayWithoutWaiting() override { pay_now_ = true; }
 
     void Notify(const ui::Notification& msg) override;
 

@@ -21,12 +21,8 @@
 #include "checkout/pay_popup_dlg.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
-#if defined(TENDRIX_HAVE_CHECKOUT_PAGES)
 #include "checkout/pages/register_pages.h"
-#endif
-#if defined(TENDRIX_HAVE_LOGIN)
 #include "accounts/login_window.h"
-#endif
 
 using namespace tendrix;
 
@@ -78,15 +74,12 @@ int main(int argc, char** argv) {
     ui::SetSkinDir(config.skin_dir);
     app.setStyleSheet(
         ui::ThemeStyleSheet(config.main_colour, config.hot_colour, config.background_colour));
-#if defined(TENDRIX_HAVE_CHECKOUT_PAGES)
     RegisterCheckoutPages();
-#endif
 
     CMainDlg::Options options;
     if (mode == "startup") {
         double shown_ms = -1;
         options.login = [&](CMainDlg& main) {
-#if defined(TENDRIX_HAVE_LOGIN)
             QTimer poll;
             QObject::connect(&poll, &QTimer::timeout, [&] {
                 if (QWidget* land = TopLevelTitled(QStringLiteral("land"))) {
@@ -96,10 +89,6 @@ int main(int argc, char** argv) {
             });
             poll.start(1);
             RunLoginWindow(config, &main);
-#else
-            (void)main;
-            shown_ms = MsSinceProcessStart();
-#endif
             return false;
         };
         CMainDlg dlg(&config, options);

@@ -455,7 +455,6 @@ TEST_F(MainDlgTest, WorkersPostCommandsThatRunOnTheUiThread) {
         test::SpinUntil([&] { return dlg->FloatWindow()->Amount() == QStringLiteral("88.88"); }));
 }
 
-#if defined(TENDRIX_HAVE_CAPTURE)
 #include <QElapsedTimer>
 #include <chrono>
 #include <fstream>
@@ -536,7 +535,6 @@ TEST_F(MainDlgTest, FacePayPortGetsShowAndHideAndDisplayDataReachesTheFloat) {
     test::SpinUntil([] { return false; }, 300);
     EXPECT_EQ(dlg.FloatWindow()->Amount(), QStringLiteral("0.00"));
 }
-#endif
 
 #if defined(TENDRIX_TEST_PAGES) && defined(TENDRIX_TEST_ACCOUNTS)
 #include <QLineEdit>
