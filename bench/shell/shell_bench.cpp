@@ -15,14 +15,15 @@
 #include <sstream>
 #include <string>
 
+#include "accounts/login_window.h"
 #include "app/startup.h"
 #include "checkout/float_dlg.h"
+#include "checkout/inquiry/register_order_check.h"
 #include "checkout/main_dlg.h"
+#include "checkout/pages/register_pages.h"
 #include "checkout/pay_popup_dlg.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
-#include "checkout/pages/register_pages.h"
-#include "accounts/login_window.h"
 
 using namespace tendrix;
 
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     app.setStyleSheet(
         ui::ThemeStyleSheet(config.main_colour, config.hot_colour, config.background_colour));
     RegisterCheckoutPages();
+    RegisterOrderCheckPage();
 
     CMainDlg::Options options;
     if (mode == "startup") {
