@@ -446,6 +446,17 @@ void PayResultSession::OnReturnClick() {
     if (timed_return && state == 7) Send(CheckoutCommand::ToggleShowHide, std::string());
 }
 
+bool PayResultSession::TakeOrderAnswer(std::string& answer) {
+    TextList lines;
+    ParseOrderAnswer(answer, lines);
+    if (!answer.empty() || lines.empty()) {
+        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+        return false;
+    }
+    SetResult(Join(lines));
+    return true;
+}
+
 bool PayResultSession::Refund(const std::string& amount_yuan, const std::string& order_id,
                               const std::string& reason) {
     const std::string fen = YuanToFenText(amount_yuan);
@@ -463,14 +474,7 @@ bool PayResultSession::Refund(const std::string& amount_yuan, const std::string&
                   "\r\n");
         return true;
     }
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    if (!answer.empty() || lines.empty()) {
-        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
-    } else {
-        SetResult(Join(lines));
-        view_.ShowMessage(result_text_);
-    }
+    if (TakeOrderAnswer(answer)) view_.ShowMessage(result_text_);
     return true;
 }
 
@@ -482,12 +486,7 @@ bool PayResultSession::Cancel(const std::string& order_id, const std::string& re
         view_.ShowMessage(answer);
         return true;
     }
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    if (!answer.empty() || lines.empty()) {
-        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
-    } else {
-        SetResult(Join(lines));
+    if (TakeOrderAnswer(answer)) {
         if (unresolved_ && StateOf(result_text_) == 4) {
             unresolved_->Resolve("", PlatformOrderOf(result_text_));
             view_.OnUnresolvedChanged();

@@ -99,6 +99,9 @@ class PayResultSession {
     std::string ReceiptText() const;
 
   private:
+    // Parses a refund or close answer: on success it becomes the result text (true); otherwise
+    // the platform's message (or the malformed-answer text) is shown (false).
+    bool TakeOrderAnswer(std::string& answer);
     void Query();
     void FinishOrder(int state);
     bool TryAlternateNumber(const std::string& out_order_id);
