@@ -95,45 +95,39 @@ void CPrePayAuthorizationDlg::Notify(const ui::Notification& msg) {
     }
 }
 
-// ---- face pay ----
+// ---- pages that describe a feature ----
+
+CFeatureInfoPage::CFeatureInfoPage(const QString& name, const char* switch_key,
+                                   std::string_view off_text, QString on_text, QWidget* parent)
+    : ui::Page(name, name + QStringLiteral(".xml"), parent),
+      switch_key_(switch_key),
+      off_text_(off_text),
+      on_text_(std::move(on_text)) {}
+
+void CFeatureInfoPage::DoInit() {
+    Refresh();
+}
+void CFeatureInfoPage::Attach(const CheckoutContext& context) {
+    context_ = context;
+    Refresh();
+}
+void CFeatureInfoPage::OnMainWindowShown(bool shown) {
+    if (shown) Refresh();
+}
+void CFeatureInfoPage::Refresh() {
+    ShowState(*this, FeatureOn(context_, switch_key_), off_text_, on_text_);
+}
 
 CFacePayDlg::CFacePayDlg(QWidget* parent)
-    : ui::Page(QStringLiteral("FacePayDlg"), QStringLiteral("FacePayDlg.xml"), parent) {}
-
-void CFacePayDlg::DoInit() {
-    Refresh();
-}
-void CFacePayDlg::Attach(const CheckoutContext& context) {
-    context_ = context;
-    Refresh();
-}
-void CFacePayDlg::OnMainWindowShown(bool shown) {
-    if (shown) Refresh();
-}
-void CFacePayDlg::Refresh() {
-    ShowState(*this, FeatureOn(context_, keys::sysIsOpenFacePay), kFacePayOffText,
-              QStringLiteral("刷脸支付已开通：收款金额会显示在刷脸设备上，顾客在设备上完成支付。"));
-}
-
-// ---- single-product verification ----
+    : CFeatureInfoPage(
+          QStringLiteral("FacePayDlg"), keys::sysIsOpenFacePay, kFacePayOffText,
+          QStringLiteral("刷脸支付已开通：收款金额会显示在刷脸设备上，顾客在设备上完成支付。"),
+          parent) {}
 
 CSingleProductVerificationDlg::CSingleProductVerificationDlg(QWidget* parent)
-    : ui::Page(QStringLiteral("SingleProductVerificationDlg"),
-               QStringLiteral("SingleProductVerificationDlg.xml"), parent) {}
-
-void CSingleProductVerificationDlg::DoInit() {
-    Refresh();
-}
-void CSingleProductVerificationDlg::Attach(const CheckoutContext& context) {
-    context_ = context;
-    Refresh();
-}
-void CSingleProductVerificationDlg::OnMainWindowShown(bool shown) {
-    if (shown) Refresh();
-}
-void CSingleProductVerificationDlg::Refresh() {
-    ShowState(*this, FeatureOn(context_, keys::sysIsOpenProductVerifi), kProductVerifyOffText,
-              QStringLiteral("单品核销已开通：请在平台后台查看可核销的商品券。"));
+    : CFeatureInfoPage(QStringLiteral("SingleProductVerificationDlg"), keys::sysIsOpenProductVerifi,
+                       kProductVerifyOffText,
+                       QStringLiteral("单品核销已开通：请在平台后台查看可核销的商品券。"), parent) {
 }
 
 }  // namespace tendrix::checkout

@@ -6,6 +6,9 @@
 // "微信预付款") on the result page; its freeze and release are shown there, and the result
 // page's return button ("预授权返回") brings this page back. The face-pay and single-product
 // pages say what they are for; their features are not offered in this version.
+#include <QString>
+#include <string_view>
+
 #include "checkout/checkout_pages.h"
 #include "ui/window.h"
 
@@ -35,30 +38,35 @@ class CPrePayAuthorizationDlg : public ui::Page, public ICheckoutPage {
     QAbstractButton* opt_wechat_ = nullptr;
 };
 
-class CFacePayDlg : public ui::Page, public ICheckoutPage {
+// A page that says what its feature does while the feature's switch is on, and that the
+// feature is not open while it is off.
+class CFeatureInfoPage : public ui::Page, public ICheckoutPage {
+    Q_OBJECT
+  public:
+    CFeatureInfoPage(const QString& name, const char* switch_key, std::string_view off_text,
+                     QString on_text, QWidget* parent);
+    void DoInit() override;
+    void Attach(const CheckoutContext& context) override;
+    void OnMainWindowShown(bool shown) override;
+
+  private:
+    void Refresh();
+    CheckoutContext context_;
+    const char* switch_key_;
+    std::string_view off_text_;
+    QString on_text_;
+};
+
+class CFacePayDlg : public CFeatureInfoPage {
     Q_OBJECT
   public:
     explicit CFacePayDlg(QWidget* parent = nullptr);
-    void DoInit() override;
-    void Attach(const CheckoutContext& context) override;
-    void OnMainWindowShown(bool shown) override;
-
-  private:
-    void Refresh();
-    CheckoutContext context_;
 };
 
-class CSingleProductVerificationDlg : public ui::Page, public ICheckoutPage {
+class CSingleProductVerificationDlg : public CFeatureInfoPage {
     Q_OBJECT
   public:
     explicit CSingleProductVerificationDlg(QWidget* parent = nullptr);
-    void DoInit() override;
-    void Attach(const CheckoutContext& context) override;
-    void OnMainWindowShown(bool shown) override;
-
-  private:
-    void Refresh();
-    CheckoutContext context_;
 };
 
 }  // namespace tendrix::checkout
