@@ -22,7 +22,7 @@
 #include "desktop/recording_desktop.h"
 #include "store/settings_keys.h"
 #include "tests/support/temp_dir.h"
-#include "tests/ui/qt_app.h"
+#include "tests/support/qt_app.h"
 #include "ui/message_box.h"
 
 #if defined(TENDRIX_TEST_PAGES)

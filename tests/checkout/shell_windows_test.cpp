@@ -12,7 +12,7 @@
 #include "checkout/pay_popup_dlg.h"
 #include "desktop/recording_desktop.h"
 #include "tests/support/temp_dir.h"
-#include "tests/ui/qt_app.h"
+#include "tests/support/qt_app.h"
 
 using namespace tendrix;
 namespace test = tendrix::test;

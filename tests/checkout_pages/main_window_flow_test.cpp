@@ -10,6 +10,7 @@
 #include "checkout/pay_popup_dlg.h"
 #include "tests/checkout_pages/checkout_fixture.h"
 #include "tests/checkout_pages/page_host.h"
+#include "tests/support/qt_app.h"
 
 namespace tendrix::checkout {
 namespace {
@@ -20,12 +21,7 @@ using test::WaitUntil;
 class MainWindowFlow : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_checkout_pages";
-        static char* argv[] = {name, nullptr};
-        if (!qApp) new QApplication(argc, argv);
-        const char* src = std::getenv("TENDRIX_SOURCE_DIR");
-        ui::SetSkinDir(std::string(src ? src : ".") + "/UIskin/");
+        test::EnsureApp();
         RegisterCheckoutPages();
     }
     void SetUp() override {

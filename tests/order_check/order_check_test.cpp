@@ -23,6 +23,7 @@
 #include "printing/escpos.h"
 #include "printing/print_log_writer.h"
 #include "printing/printer_port.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
@@ -272,15 +273,7 @@ struct RecordingSink : CommandSink {
 };
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_order_check";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
-        return a;
-    }();
-    return *app;
+    return test::EnsureApp();
 }
 
 TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {

@@ -15,6 +15,7 @@
 #include "settings/system_set_dlg.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 
@@ -22,11 +23,7 @@ namespace tendrix {
 namespace {
 
 TEST(CaptureWindows, DrawSaveAndClose) {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-    ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+    test::EnsureApp();
     test::TempDir dir;
     Settings settings;
     settings.Load(dir.path(), "Shop");
@@ -114,11 +111,7 @@ class FakeDesktop : public DesktopServices {
 };
 
 TEST(CaptureWindows, PointerFollowingWindowFramesAndStores) {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-    ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+    test::EnsureApp();
     test::TempDir dir;
     Settings settings;
     settings.Load(dir.path(), "Shop");
@@ -151,11 +144,7 @@ TEST(CaptureWindows, PointerFollowingWindowFramesAndStores) {
 
 // The Escape hotkey ends the modal run even while the window is hidden (nothing framed yet).
 TEST(CaptureWindows, EscapeHotkeyEndsThePointerFollowingWindow) {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-    ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+    test::EnsureApp();
     test::TempDir dir;
     Settings settings;
     settings.Load(dir.path(), "Shop");
@@ -171,11 +160,7 @@ TEST(CaptureWindows, EscapeHotkeyEndsThePointerFollowingWindow) {
 // Tray actions open each window once at a time: a second request while it runs only raises
 // it, and the window can be opened again after it closed.
 TEST(CaptureWindows, EachWindowOnlyOnceAtATime) {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-    ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
+    test::EnsureApp();
     test::TempDir dir;
     AppConfig config;
     config.data_dir = dir.path();

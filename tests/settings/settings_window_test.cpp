@@ -26,6 +26,7 @@
 #include "settings/settings_pages.h"
 #include "settings/system_set_dlg.h"
 #include "store/settings_keys.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 
@@ -35,15 +36,7 @@ namespace {
 using settings::ControlKind;
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_settings";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        ui::SetSkinDir(std::string(std::getenv("TENDRIX_SOURCE_DIR")) + "/UIskin/");
-        return a;
-    }();
-    return *app;
+    return test::EnsureApp();
 }
 
 // Processes events until `done` or about `ms` milliseconds passed.

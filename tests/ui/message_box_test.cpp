@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "tests/ui/qt_app.h"
+#include "tests/support/qt_app.h"
 
 using tendrix::ui::CDuiMessageBox;
 namespace test = tendrix::test;

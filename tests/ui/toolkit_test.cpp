@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
-#include "tests/ui/qt_app.h"
+#include "tests/support/qt_app.h"
 #include "ui/notify.h"
 #include "ui/page_factory.h"
 #include "ui/skin.h"
