@@ -10,5 +10,11 @@ case "$kind" in
     test)    dir=build-test; flags=(-DCMAKE_BUILD_TYPE=Debug -DTENDRIX_SANITIZE=ON -DTENDRIX_BENCH=OFF) ;;
     *) echo "usage: $0 [release|test]" >&2; exit 2 ;;
 esac
+# ccache (when installed) lets several build trees of one checkout share compiled objects.
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR=$PWD
+    flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+dir=${TENDRIX_BUILD_DIR:-$dir}
 cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
