@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -22,80 +23,68 @@ std::string TwoDigits(int v) {
     return buf;
 }
 
-// One open log file read line by line from a byte position. Lines longer than a chunk are
-// cut (the rest is skipped, never held in memory); a line without its line end yet is left
-// for later, so a line the POS program is still writing is delivered once complete.
-class LogFile {
-  public:
-    ~LogFile() { Close(); }
-    bool Open(const std::string& path) {
+}  // namespace
+
+LogFileReader::~LogFileReader() {
+    Close();
+}
+
+bool LogFileReader::Open(const std::string& path) {
+    Close();
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         Close();
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) return false;
-        struct stat st {};
-        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-            Close();
-            return false;
+        return false;
+    }
+    inode_ = st.st_ino;
+    device_ = st.st_dev;
+    pos_ = 0;
+    pending_.clear();
+    return true;
+}
+
+void LogFileReader::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+LogFileReader::Got LogFileReader::ReadLine(std::string& line) {
+    char buf[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::pread(fd_, buf, sizeof buf, static_cast<off_t>(pos_));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return Got::End;
+        const auto* nl = static_cast<const char*>(std::memchr(buf, '\n', static_cast<size_t>(n)));
+        const size_t take = nl ? static_cast<size_t>(nl - buf) : static_cast<size_t>(n);
+        if (pending_.size() < kMaxLineBytes + 1)
+            pending_.append(buf, std::min(take, kMaxLineBytes + 1 - pending_.size()));
+        if (!nl) {
+            pos_ += take;
+            continue;
         }
-        inode_ = st.st_ino;
-        device_ = st.st_dev;
+        pos_ += take + 1;
+        line.swap(pending_);
+        pending_.clear();
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > kMaxLineBytes) line.resize(kMaxLineBytes);
+        return Got::Line;
+    }
+}
+
+void LogFileReader::CheckTruncated() {
+    struct stat st {};
+    if (fstat(fd_, &st) == 0 && static_cast<uint64_t>(st.st_size) < pos_) {
         pos_ = 0;
         pending_.clear();
-        return true;
     }
-    void Close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
+}
 
-    enum class Got { Line, End };
-    Got ReadLine(std::string& line) {
-        char buf[64 * 1024];
-        for (;;) {
-            const ssize_t n = ::pread(fd_, buf, sizeof buf, static_cast<off_t>(pos_));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return Got::End;
-            const auto* nl =
-                static_cast<const char*>(std::memchr(buf, '\n', static_cast<size_t>(n)));
-            const size_t take = nl ? static_cast<size_t>(nl - buf) : static_cast<size_t>(n);
-            if (pending_.size() < LogTail::kMaxLineBytes + 1)
-                pending_.append(buf, std::min(take, LogTail::kMaxLineBytes + 1 - pending_.size()));
-            if (!nl) {
-                pos_ += take;
-                continue;
-            }
-            pos_ += take + 1;
-            line.swap(pending_);
-            pending_.clear();
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.size() > LogTail::kMaxLineBytes) line.resize(LogTail::kMaxLineBytes);
-            return Got::Line;
-        }
-    }
-
-    // At the end of the file: a file cut shorter is read again from its start.
-    void CheckTruncated() {
-        struct stat st {};
-        if (fstat(fd_, &st) == 0 && static_cast<uint64_t>(st.st_size) < pos_) {
-            pos_ = 0;
-            pending_.clear();
-        }
-    }
-    // Whether `path` still names the open file (false after a rotation or removal).
-    bool StillAt(const std::string& path) const {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 && st.st_ino == inode_ && st.st_dev == device_;
-    }
-
-  private:
-    int fd_ = -1;
-    ino_t inode_ = 0;
-    dev_t device_ = 0;
-    uint64_t pos_ = 0;     // bytes consumed, including an incomplete last line
-    std::string pending_;  // the kept start of an incomplete line
-};
-
-}  // namespace
+bool LogFileReader::StillAt(const std::string& path) const {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && st.st_ino == inode_ && st.st_dev == device_;
+}
 
 LocalDate TodayLocal() {
     const std::time_t now = std::time(nullptr);
@@ -164,7 +153,7 @@ void LogTail::Run() {
         std::lock_guard<std::mutex> lock(mutex_);
         return stop_;
     };
-    LogFile file;
+    LogFileReader file;
     std::string line;
     while (!stopped()) {
         const std::string path = CurrentPath();
@@ -174,7 +163,7 @@ void LogTail::Run() {
             continue;
         }
         while (!stopped()) {
-            if (file.ReadLine(line) == LogFile::Got::Line) {
+            if (file.ReadLine(line) == LogFileReader::Got::Line) {
                 bool deliver = false;
                 {
                     std::lock_guard<std::mutex> lock(mutex_);

@@ -3,6 +3,8 @@
 // already holds, and from then on delivers the first line that follows each time it has
 // reached the end (the POS log writes one sale line, then maybe detail lines: only the first
 // is the sale). At midnight it moves on to the new day's file by itself.
+#include <sys/types.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -30,13 +32,45 @@ LocalDate TodayLocal();
 // ("%02d") and the first "DD" by the day ("%02d"); absent placeholders are left out.
 std::string FillDatePattern(std::string_view pattern, const LocalDate& date);
 
+// One open log file read line by line from a byte position. Lines longer than a chunk are
+// cut (the rest is skipped, never held in memory); a line without its line end yet is left
+// for later, so a line the POS program is still writing is delivered once complete. A
+// delivered line holds no LF and no final CR.
+class LogFileReader {
+  public:
+    static constexpr size_t kMaxLineBytes = 500;
+
+    LogFileReader() = default;
+    ~LogFileReader();
+    LogFileReader(const LogFileReader&) = delete;
+    LogFileReader& operator=(const LogFileReader&) = delete;
+
+    // False when the path cannot be opened or is not a regular file.
+    bool Open(const std::string& path);
+    void Close();
+
+    enum class Got { Line, End };
+    Got ReadLine(std::string& line);
+    // At the end of the file: a file cut shorter is read again from its start.
+    void CheckTruncated();
+    // Whether `path` still names the open file (false after a rotation or removal).
+    bool StillAt(const std::string& path) const;
+
+  private:
+    int fd_ = -1;
+    ino_t inode_ = 0;
+    dev_t device_ = 0;
+    uint64_t pos_ = 0;     // bytes consumed, including an incomplete last line
+    std::string pending_;  // the kept start of an incomplete line
+};
+
 class LogTail {
   public:
     using Clock = std::function<LocalDate()>;
 
-    static constexpr int kWaitForFileMs = 100;    // retry while the file does not exist
-    static constexpr int kPollMs = 30;            // at the end of the file
-    static constexpr size_t kMaxLineBytes = 500;  // a delivered line is cut to one chunk
+    static constexpr int kWaitForFileMs = 100;  // retry while the file does not exist
+    static constexpr int kPollMs = 30;          // at the end of the file
+    static constexpr size_t kMaxLineBytes = LogFileReader::kMaxLineBytes;  // one chunk
 
     // `clock` is called on the worker thread; it must be thread-safe.
     explicit LogTail(Clock clock = TodayLocal);

@@ -1,0 +1,47 @@
+// The INI reader over any file content (UTF-16LE with BOM, UTF-8, GBK): load, read, change
+// one key, save in the file's own encoding and load again; the change must read back.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "store/ini_file.h"
+#include "tests/fuzz/fuzz_target.h"
+
+namespace {
+// Files in a folder of this process (the reader needs a regular file; saving renames one).
+struct Folder {
+    std::string path;
+    Folder() {
+        char name[] = "/tmp/tendrix-fuzz-ini-XXXXXX";
+        path = mkdtemp(name) ? name : "/tmp";
+    }
+    ~Folder() {
+        if (path != "/tmp") std::filesystem::remove_all(path);
+    }
+};
+const std::string& FolderPath() {
+    static const Folder folder;
+    return folder.path;
+}
+}  // namespace
+
+FUZZ_TARGET(ini) {
+    const std::string in = FolderPath() + "/in.ini", out = FolderPath() + "/out.ini";
+    {
+        std::ofstream file(in, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    tendrix::IniFile ini;
+    FUZZ_CHECK(ini.Load(in));
+    (void)ini.Get("config", "api_base");
+    (void)ini.Get("config", "invoice_url", "fallback");
+    ini.Set("config", "api_base", "http://127.0.0.1:8080");
+    ini.Set("新节", "键", "值");
+    FUZZ_CHECK(ini.SaveAs(out));
+    tendrix::IniFile again;
+    FUZZ_CHECK(again.Load(out));
+    FUZZ_CHECK(again.Get("config", "api_base") == "http://127.0.0.1:8080");
+    FUZZ_CHECK(again.Get("新节", "键") == "值");
+    return 0;
+}
