@@ -8,16 +8,42 @@
 
 namespace tendrix::capture {
 
+std::string AmountFromPointText(const PointText& at) {
+    if (at.source != PointText::Source::WindowTitle) return FilterRecognisedAmount(at.text);
+    // A title counts only when it is an amount and nothing else: "¥ 1,234.50" or "36.50元",
+    // never the digits of "收银 V2.3 店号 0017".
+    std::string_view t = at.text;
+    auto trim = [&] {
+        while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+        while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+    };
+    trim();
+    for (std::string_view sign : {"¥", "￥"})
+        if (t.substr(0, sign.size()) == sign) t.remove_prefix(sign.size());
+    if (t.size() >= 3 && t.substr(t.size() - 3) == "元") t.remove_suffix(3);
+    trim();
+    bool digit = false, point = false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        const char c = t[i];
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == '.' && !point && digit) {
+            point = true;
+        } else if (c != ',' || point || !digit) {
+            return {};
+        }
+    }
+    return digit ? FilterRecognisedAmount(t) : std::string{};
+}
+
 std::string CaptureOnce(const CaptureConfig& config, DesktopServices* desktop,
                         const OcrPlugin* plugin) {
     std::string text;
     if (config.mode == CaptureConfig::Mode::Point) {
-        if (desktop) {
-            if (const WindowId w = desktop->WindowAt(config.point); w != 0) {
-                text = desktop->WindowText(w);
-                if (text.size() >= kWindowTextBytes) text.resize(kWindowTextBytes - 1);
-            }
-        }
+        if (!desktop) return {};
+        PointText at = desktop->TextAt(config.point);
+        if (at.text.size() >= kWindowTextBytes) at.text.resize(kWindowTextBytes - 1);
+        return AmountFromPointText(at);
     } else if (config.mode == CaptureConfig::Mode::Rectangle) {
         if (desktop && plugin && !config.rect.empty()) {
             const GreyImage picture = ThresholdScreenImage(desktop->CaptureRect(config.rect));

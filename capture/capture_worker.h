@@ -64,6 +64,11 @@ class CaptureWorker {
     bool serving_ = false;
 };
 
+// The amount in the text at a point: a control's text through the recognition filter; a
+// window title only when the whole title is an amount (an optional "¥"/"￥" before it, "元"
+// after it, thousands commas), so no version or store number in a title is taken as one.
+std::string AmountFromPointText(const PointText& at);
+
 // One capture without a thread: the filtered amount text a capture in `config`'s mode
 // yields (empty when nothing is found). Rectangle mode needs a ready `plugin`.
 class OcrPlugin;

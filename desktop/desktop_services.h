@@ -40,6 +40,15 @@ struct ScreenImage {
 
 using WindowId = uint64_t;  // 0 = none
 
+// The text shown at a screen point and where it came from.
+struct PointText {
+    enum class Source { None, Control, WindowTitle };
+    Source source = Source::None;
+    std::string text;        // UTF-8
+    std::string role;        // the control's role ("label", "entry", ...); empty for a title
+    bool timed_out = false;  // the program under the point did not answer in time
+};
+
 enum class MouseButton { Left, Right };
 
 class DesktopServices {
@@ -70,6 +79,15 @@ public:
     virtual WindowId WindowAt(ScreenPoint p) = 0;        // top-level window under a point
     virtual std::string WindowText(WindowId w) = 0;      // its title / text, UTF-8
     virtual ScreenRect WindowRect(WindowId w) = 0;
+    // The text at a screen point: the text of the control under it when its program publishes
+    // one (accessibility bus), else the title of the top-level window there. This default has
+    // no controls to ask and reads the title.
+    virtual PointText TextAt(ScreenPoint p) {
+        PointText t;
+        if (const WindowId w = WindowAt(p)) t.text = WindowText(w);
+        if (!t.text.empty()) t.source = PointText::Source::WindowTitle;
+        return t;
+    }
     virtual WindowId ForegroundWindow() = 0;
     virtual void BringToForeground(WindowId w) = 0;      // raise, activate and focus
 

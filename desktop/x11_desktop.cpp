@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "desktop/atspi_window_text.h"
 #include "desktop/vk_keysym.h"
 
 namespace tendrix {
@@ -86,6 +87,7 @@ class X11Desktop final : public DesktopServices {
         net_active_window_ = XInternAtom(dpy_, "_NET_ACTIVE_WINDOW", False);
         net_workarea_ = XInternAtom(dpy_, "_NET_WORKAREA", False);
         wm_state_ = XInternAtom(dpy_, "WM_STATE", False);
+        net_wm_pid_ = XInternAtom(dpy_, "_NET_WM_PID", False);
     }
 
     ~X11Desktop() override {
@@ -159,6 +161,31 @@ class X11Desktop final : public DesktopServices {
             if (client && client != w) text = Name(client);
         }
         return text;
+    }
+
+    PointText TextAt(ScreenPoint p) override {
+        AccessibleQuery query;
+        query.point = p;
+        const WindowId w = WindowAt(p);
+        if (w) {
+            std::lock_guard<std::mutex> lock(mu_);
+            query.pid = Pid(static_cast<Window>(w));
+            query.window = RectOf(static_cast<Window>(w));
+        }
+        // Asked without holding the display: the answer may take up to the time-out.
+        const AccessibleTextResult control = ReadAccessibleText(query);
+        PointText out;
+        out.timed_out = control.outcome == AccessibleTextResult::Outcome::TimedOut;
+        if (control.outcome == AccessibleTextResult::Outcome::Found) {
+            out.source = PointText::Source::Control;
+            out.text = control.text;
+            out.role = control.role;
+            return out;
+        }
+        // No published text there: the window title is the fallback.
+        out.text = WindowText(w);
+        if (!out.text.empty()) out.source = PointText::Source::WindowTitle;
+        return out;
     }
 
     ScreenRect WindowRect(WindowId w) override {
@@ -424,6 +451,26 @@ class X11Desktop final : public DesktopServices {
         return ok;
     }
 
+    // The owner's process id (_NET_WM_PID) of a window or the client window in its frame.
+    uint32_t Pid(Window w) {
+        for (Window candidate : {w, FindClient(w, 0)}) {
+            if (!candidate) continue;
+            Atom type = 0;
+            int format = 0;
+            unsigned long count = 0, after = 0;
+            unsigned char* data = nullptr;
+            uint32_t pid = 0;
+            if (XGetWindowProperty(dpy_, candidate, net_wm_pid_, 0, 1, False, XA_CARDINAL, &type,
+                                   &format, &count, &after, &data) == Success &&
+                data && format == 32 && count == 1)
+                pid = static_cast<uint32_t>(*reinterpret_cast<const long*>(data));
+            if (data) XFree(data);
+            SyncAndTakeError();
+            if (pid) return pid;
+        }
+        return 0;
+    }
+
     bool HasProperty(Window w, Atom prop) {
         Atom type = 0;
         int format = 0;
@@ -498,7 +545,7 @@ class X11Desktop final : public DesktopServices {
     std::vector<HotKey> hotkeys_;
     unsigned numlock_mask_ = 0;
     Atom net_wm_name_ = 0, utf8_string_ = 0, net_active_window_ = 0, net_workarea_ = 0,
-         wm_state_ = 0;
+         wm_state_ = 0, net_wm_pid_ = 0;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // DesktopServices over an X11 display: XTest for synthetic keys and pointer, XGrabKey for
-// global hotkeys, window names (_NET_WM_NAME, WM_NAME) for window text, XGetImage for screen
+// global hotkeys, window names (_NET_WM_NAME, WM_NAME) for window text, the accessibility bus
+// for the text of the control under a point (TextAt, title as fallback), XGetImage for screen
 // copies. All calls are serialised on one display connection, so one instance may be used
 // from the UI thread and a worker (e.g. the capture worker's screen copies) at once.
 //
