@@ -70,6 +70,7 @@ void CaptureSources::ApplyPortSettings() {
     CloseGetMoney();
     face_pay_.reset();
     scanner_.reset();
+    forward_failing_ = false;
 
     if (settings_.IsTrue(keys::sysCaptureComMoney)) {
         if (auto n = ComNumber(settings_.Get(keys::sysComMachineSendID))) {
@@ -126,8 +127,11 @@ std::optional<std::string> CaptureSources::HandleDisplayData(std::string_view ch
     const auto pattern = BuildFilterPattern(settings_.Get(keys::sysFilterMoneyMsg));
     std::optional<std::string> amount = ExtractDisplayAmount(chunk, pattern);
     if (amount) amount = GbkToUtf8(*amount);
-    if (forward_ && forward_->IsOpen() && !chunk.empty()) {
-        if (!forward_->Write(chunk)) Show(kForwardWriteFailed);
+    if (forward_ && !chunk.empty()) {  // a port that went away is reopened by Write
+        // One message while the port keeps failing, not one per chunk.
+        const bool ok = forward_->Write(chunk);
+        if (!ok && !forward_failing_) Show(kForwardWriteFailed);
+        forward_failing_ = !ok;
     }
     return amount;
 }

@@ -107,6 +107,7 @@ class CaptureSources {
     std::string plugin_dir_;
 
     std::unique_ptr<SerialPort> forward_;
+    bool forward_failing_ = false;  // the last forwarding write failed (shown once)
     std::unique_ptr<SerialPort> listen_;
     std::unique_ptr<SerialPort> face_pay_;
     std::unique_ptr<SerialPort> scanner_;

@@ -9,6 +9,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "common/diag_log.h"
 #include "common/text_codec.h"
 
@@ -31,11 +34,21 @@ bool SerialPort::Open(const std::string& port, int baud, char parity, int data_b
     device_.Close();
     error_.clear();
     path_ = port.empty() || port[0] == '/' ? port : map_.Resolve(port);
+    baud_ = baud;
+    parity_ = parity;
+    data_bits_ = data_bits;
+    stop_bits_ = stop_bits;
+    wanted_ = false;
     if (path_.empty()) {
         error_ = "no device for port '" + port + "'";
         return false;
     }
-    if (!device_.Open(path_, baud)) {
+    wanted_ = OpenLocked();
+    return wanted_;
+}
+
+bool SerialPort::OpenLocked() {
+    if (!device_.Open(path_, baud_)) {
         error_ = device_.Error();
         return false;
     }
@@ -43,7 +56,7 @@ bool SerialPort::Open(const std::string& port, int baud, char parity, int data_b
     termios tio{};
     if (tcgetattr(device_.fd(), &tio) == 0) {
         tcflag_t size = CS8;
-        switch (data_bits) {
+        switch (data_bits_) {
             case 5:
                 size = CS5;
                 break;
@@ -57,12 +70,12 @@ bool SerialPort::Open(const std::string& port, int baud, char parity, int data_b
                 size = CS8;
                 break;
             default:
-                error_ = "unsupported data bits " + std::to_string(data_bits);
+                error_ = "unsupported data bits " + std::to_string(data_bits_);
                 device_.Close();
                 return false;
         }
         tio.c_cflag = (tio.c_cflag & ~CSIZE) | size;
-        switch (parity) {
+        switch (parity_) {
             case 'N':
             case 'n':
                 tio.c_cflag &= ~(PARENB | PARODD);
@@ -76,16 +89,16 @@ bool SerialPort::Open(const std::string& port, int baud, char parity, int data_b
                 tio.c_cflag |= PARENB | PARODD;
                 break;
             default:
-                error_ = std::string("unsupported parity ") + parity;
+                error_ = std::string("unsupported parity ") + parity_;
                 device_.Close();
                 return false;
         }
-        if (stop_bits == 2) {
+        if (stop_bits_ == 2) {
             tio.c_cflag |= CSTOPB;
-        } else if (stop_bits == 1) {
+        } else if (stop_bits_ == 1) {
             tio.c_cflag &= ~CSTOPB;
         } else {
-            error_ = "unsupported stop bits " + std::to_string(stop_bits);
+            error_ = "unsupported stop bits " + std::to_string(stop_bits_);
             device_.Close();
             return false;
         }
@@ -99,6 +112,17 @@ bool SerialPort::Open(const std::string& port, int baud, char parity, int data_b
         ioctl(device_.fd(), TIOCMBIS, &rts);
     }
     device_.Purge();
+    last_reopen_ = std::chrono::steady_clock::now();
+    return true;
+}
+
+bool SerialPort::ReopenLocked() {
+    if (!wanted_ || device_.IsOpen()) return device_.IsOpen();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_reopen_ < std::chrono::milliseconds(kReopenMs)) return false;
+    last_reopen_ = now;
+    if (!OpenLocked()) return false;
+    diag::Write("serial", path_ + " is back: reopened");
     return true;
 }
 
@@ -134,33 +158,42 @@ void SerialPort::ReaderLoop() {
     // priority needs privileges on Linux; without them the reader runs at normal priority.
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), -1);
 
-    bool device_gone = false;
     while (!stop_.load()) {
         int fd;
         {
             std::lock_guard<std::mutex> guard(lock_);
             fd = device_.fd();
         }
-        if (fd < 0) break;
+        if (fd < 0) {
+            // The device went away: try its path again until it is back (a USB adapter
+            // plugged in again, the virtual pair recreated).
+            std::this_thread::sleep_for(std::chrono::milliseconds(kIdlePollMs * 10));
+            std::lock_guard<std::mutex> guard(lock_);
+            ReopenLocked();
+            continue;
+        }
         // Wait for data without holding the lock, so writes are never delayed by the poll.
         pollfd pfd{fd, POLLIN, 0};
         const int rc = ::poll(&pfd, 1, kIdlePollMs);
         if (rc == 0 || (rc < 0 && errno == EINTR)) continue;
         std::string chunk;
+        bool gone = false;
         {
             std::lock_guard<std::mutex> guard(lock_);
-            if (!device_.IsOpen()) break;
+            if (device_.fd() != fd) continue;  // closed or reopened meanwhile
             chunk.resize(kChunkBytes);
-            const ssize_t n = ::read(device_.fd(), chunk.data(), kChunkBytes);
+            const ssize_t n = ::read(fd, chunk.data(), kChunkBytes);
             if (n > 0) {
                 chunk.resize(static_cast<size_t>(n));
             } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
                 continue;
             } else {
-                // EIO / hang-up: the device (or the other end of a pty pair) is gone.
+                // EIO / hang-up: the device (or the other end of a pty pair) is gone. Closing
+                // it lets the same path be opened again when the device comes back.
                 device_.Purge();
-                device_gone = true;
-                break;
+                device_.Close();
+                last_reopen_ = std::chrono::steady_clock::now();
+                gone = true;
             }
         }
         CommandSink* sink;
@@ -170,17 +203,14 @@ void SerialPort::ReaderLoop() {
             sink = sink_;
             command = command_;
         }
+        if (gone) {
+            // One message per disappearance; the reader goes on waiting for the device.
+            diag::Write("serial", "device gone: " + path_ + "; waiting for it to come back");
+            if (sink) sink->PostCommand(CheckoutCommand::ShowMessage, Utf8ToGbk(kReadFailedText));
+            continue;
+        }
         // Each chunk travels in its own string: the main window owns it from here on.
         if (sink) sink->PostCommand(command, std::move(chunk));
-    }
-    if (device_gone && !stop_.load()) {
-        diag::Write("serial", "reader ended: " + path_ + " is gone");
-        CommandSink* sink;
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            sink = sink_;
-        }
-        if (sink) sink->PostCommand(CheckoutCommand::ShowMessage, Utf8ToGbk(kReadFailedText));
     }
     reader_running_ = false;
 }
@@ -191,14 +221,19 @@ bool SerialPort::Write(const void* data, size_t size) {
         error_ = "this port is read only";
         return false;
     }
-    if (!device_.IsOpen()) {
-        error_ = "port is not open";
+    if (!device_.IsOpen() && !ReopenLocked()) {
+        error_ = wanted_ ? path_ + " is gone" : "port is not open";
         return false;
     }
     if (size == 0) return true;
-    if (!device_.Write(data, size)) {
+    if (!device_.Write(data, size, std::chrono::milliseconds(kWriteTimeoutMs))) {
         error_ = device_.Error();
         device_.Purge();
+        // A device that is gone is closed, so a later write opens it again once it is back.
+        if (device_.Gone()) {
+            device_.Close();
+            last_reopen_ = std::chrono::steady_clock::now();
+        }
         return false;
     }
     return true;
@@ -207,6 +242,7 @@ bool SerialPort::Write(const void* data, size_t size) {
 void SerialPort::Close() {
     StopReader();
     std::lock_guard<std::mutex> guard(lock_);
+    wanted_ = false;
     device_.Close();
 }
 

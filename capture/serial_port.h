@@ -9,6 +9,7 @@
 // customer-display ports and the face-pay port). Unlike the historical design the stop flag
 // and the delivery target belong to each object, so stopping one port never stops another.
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -25,9 +26,12 @@ class SerialPort {
   public:
     enum class Variant { Scanner, Display };
 
-    static constexpr size_t kChunkBytes = 500;  // at most this many bytes per delivered chunk
-    static constexpr int kIdlePollMs = 5;       // reader's wait when no byte is waiting
-    // Posted (command 8) when the device disappears under the reader.
+    static constexpr size_t kChunkBytes = 500;    // at most this many bytes per delivered chunk
+    static constexpr int kIdlePollMs = 5;         // reader's wait when no byte is waiting
+    static constexpr int kReopenMs = 500;         // retry period while the device is gone
+    static constexpr int kWriteTimeoutMs = 1000;  // a write the device does not take fails
+    // Posted (command 8) once each time the device disappears under the reader; the reader
+    // then opens the same path again as soon as it is back.
     static constexpr const char* kReadFailedText = "串口读取失败，该端口可能已断开或被删除！";
 
     explicit SerialPort(Variant variant = Variant::Display, PortMap map = PortMap());
@@ -52,8 +56,9 @@ class SerialPort {
     void StopReader();
     bool ReaderRunning() const { return reader_running_.load(); }
 
-    // One blocking write of all bytes (Display variant only). On failure both directions are
-    // purged and false is returned.
+    // One blocking write of all bytes (Display variant only), at most kWriteTimeoutMs. On
+    // failure both directions are purged and false is returned. A device that went away is
+    // opened again by a later write once it is back (tried at most every kReopenMs).
     bool Write(const void* data, size_t size);
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
 
@@ -67,6 +72,8 @@ class SerialPort {
 
   private:
     void ReaderLoop();
+    bool OpenLocked();    // opens path_ with the stored line settings
+    bool ReopenLocked();  // after the device went away: true when it is open again
 
     const Variant variant_;
     const PortMap map_;
@@ -74,6 +81,12 @@ class SerialPort {
     SerialDevice device_;
     std::string path_;
     std::string error_;
+    int baud_ = 9600;
+    char parity_ = 'N';
+    int data_bits_ = 8;
+    int stop_bits_ = 1;
+    bool wanted_ = false;  // opened by Open and not closed since: reopen when it comes back
+    std::chrono::steady_clock::time_point last_reopen_{};
 
     CommandSink* sink_ = nullptr;
     CheckoutCommand command_ = CheckoutCommand::DisplayData;

@@ -11,16 +11,26 @@ namespace tendrix {
 
 unsigned SerialDevice::SpeedFor(int baud) {
     switch (baud) {
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        default: return 0;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            return 0;
     }
 }
 
@@ -66,6 +76,7 @@ void SerialDevice::Close() {
 }
 
 bool SerialDevice::Write(const void* data, size_t size, std::chrono::milliseconds timeout) {
+    gone_ = false;
     if (fd_ < 0) return false;
     const auto* p = static_cast<const char*>(data);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -77,6 +88,7 @@ bool SerialDevice::Write(const void* data, size_t size, std::chrono::millisecond
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            gone_ = errno == EIO || errno == ENXIO || errno == ENODEV || errno == EPIPE;
             error_ = strerror(errno);
             return false;
         }
@@ -87,7 +99,12 @@ bool SerialDevice::Write(const void* data, size_t size, std::chrono::millisecond
             return false;
         }
         pollfd pfd{fd_, POLLOUT, 0};
-        ::poll(&pfd, 1, static_cast<int>(left.count()));
+        if (::poll(&pfd, 1, static_cast<int>(left.count())) > 0 &&
+            (pfd.revents & (POLLHUP | POLLERR))) {
+            gone_ = true;
+            error_ = "device is gone";
+            return false;
+        }
     }
     return true;
 }

@@ -8,7 +8,7 @@
 namespace tendrix {
 
 class SerialDevice {
-public:
+  public:
     SerialDevice() = default;
     ~SerialDevice() { Close(); }
     SerialDevice(const SerialDevice&) = delete;
@@ -29,13 +29,16 @@ public:
     long Read(void* data, size_t size, std::chrono::milliseconds timeout);
     // Discards unread input and unsent output.
     void Purge();
+    // Whether the last failed write found the device gone (unplugged, pty closed).
+    bool Gone() const { return gone_; }
 
     const std::string& Error() const { return error_; }
     // Nearest supported termios speed constant for a baud rate; 0 when unsupported.
     static unsigned SpeedFor(int baud);
 
-private:
+  private:
     int fd_ = -1;
+    bool gone_ = false;
     std::string error_;
 };
 

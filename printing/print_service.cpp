@@ -77,8 +77,15 @@ void CReadTxtSendPrint::PrintBlock(ReceiptPrinter& printer, const std::string& b
     }
     printer.Print(block, qr_prefix);
     printer.ClosePort();
-    if (!printer.WriteError().empty())
+    if (!printer.WriteError().empty()) {
+        // The printer stopped taking data part-way: the cashier is told once for this
+        // receipt; the receipt stays on the result page (and in the print log) for a reprint.
+        ++failed_;
         diag::Write("print", "printer \"" + setup.port + "\": " + printer.WriteError());
+        if (notify && running_)
+            notify->PostCommand(CheckoutCommand::ShowMessage, Utf8ToGbk(kPrintStoppedText));
+        return;
+    }
     ++printed_;
 }
 
@@ -91,6 +98,7 @@ void CReadTxtSendPrint::Run() {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     ReceiptPrinter printer(printer_options_);
+    printer.SetKeepGoing(&running_);
     std::string block;
     std::string partial;  // bytes of a line whose LF has not been written yet
     std::string path;

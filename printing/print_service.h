@@ -2,7 +2,8 @@
 // The print service: follows the day's print log from its end and prints every block that a
 // separator line ("-------------") completes. The printer port is opened per receipt; when
 // it cannot be opened the service posts command 8 with the GBK text
-// "端口打开失败，请查看是否被占用或者删除！" to the notify sink and drops the block.
+// "端口打开失败，请查看是否被占用或者删除！" to the notify sink and drops the block; when the
+// printer fails part-way through a receipt it posts kPrintStoppedText once for that receipt.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -21,6 +22,9 @@ inline std::string MakeQrPrefix(const std::string& invoice_url, const std::strin
 }
 
 inline constexpr const char* kPortOpenFailedText = "端口打开失败，请查看是否被占用或者删除！";
+// Posted (command 8) when the printer stops taking data part-way through a receipt.
+inline constexpr const char* kPrintStoppedText =
+    "小票未打印完整，请检查打印机后点击“打印小票”重新打印！";
 
 class CReadTxtSendPrint : public Thread {
   public:
@@ -39,7 +43,7 @@ class CReadTxtSendPrint : public Thread {
                     const std::string shop_sayings[2], CommandSink* notify);
 
     std::string QrPrefix() const;
-    // Blocks handed to the printer, and blocks dropped because the port did not open.
+    // Blocks printed whole, and blocks not printed whole (port not opened, printer failed).
     uint64_t printed() const { return printed_.load(); }
     uint64_t failed() const { return failed_.load(); }
     // True once the service follows the day's file (everything appended from now on prints).

@@ -166,22 +166,44 @@ void ReceiptPrinter::Write(std::string_view bytes) {
         return;
     }
     // Direct USB: a printer that stops taking data (paper out, unplugged) must not hang the
-    // service; the rest of the receipt is dropped after the time-out.
+    // service. The first write it does not take within the time-out ends the receipt: the rest
+    // is skipped, so a stalled printer costs one time-out per receipt. The wait is cut short
+    // when the service is being stopped.
     size_t done = 0;
+    int waited_ms = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(usb_fd_, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += size_t(n);
+            waited_ms = 0;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) break;
+        if (n < 0 && errno != EAGAIN) {
+            write_error_ = usb_path_ + ": " + strerror(errno);
+            break;
+        }
+        if (waited_ms >= options_.usb_write_timeout_ms || Cancelled()) {
+            write_error_ =
+                usb_path_ + ": the printer took no data for " + std::to_string(waited_ms) + " ms";
+            break;
+        }
+        const int slice = std::min(kCancelCheckMs, options_.usb_write_timeout_ms - waited_ms);
         pollfd p{usb_fd_, POLLOUT, 0};
-        if (poll(&p, 1, options_.usb_write_timeout_ms) <= 0) break;
+        const int r = poll(&p, 1, slice);
+        if (r == 0) waited_ms += slice;
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            write_error_ = usb_path_ + ": the printer is gone";
+            break;
+        }
     }
     if (done < bytes.size())
         diag::Write("print", usb_path_ + ": write stopped, " + std::to_string(bytes.size() - done) +
                                  " bytes not sent");
+}
+
+bool ReceiptPrinter::Cancelled() const {
+    return keep_going_ && !keep_going_->load();
 }
 
 void ReceiptPrinter::Barcode(std::string_view data) {

@@ -2,6 +2,7 @@
 // The printer engine: opens the port named by a port description, turns a receipt block into
 // ESC/POS (escpos.h) and sends it through the vendor SDK library or, for a USB printer used
 // directly, through the device file found by the sysfs lookup.
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -74,6 +75,10 @@ class ReceiptPrinter : private PrinterPort {
     // costs one time-out, not one per write.
     const std::string& WriteError() const { return write_error_; }
 
+    // While *keep_going is false a stalled direct USB write gives up at once (the print
+    // service passes its running flag, so stopping it never waits out a time-out).
+    void SetKeepGoing(const std::atomic<bool>* keep_going) { keep_going_ = keep_going; }
+
     // Formats and sends one GBK receipt block; qr_prefix is UTF-8.
     void Print(std::string block, std::string_view qr_prefix);
     // Raw bytes to the open port.
@@ -92,6 +97,9 @@ class ReceiptPrinter : private PrinterPort {
     void EndDoc() override;
     void OpenUsb();
     std::string SdkError() const;
+    bool Cancelled() const;
+
+    static constexpr int kCancelCheckMs = 50;
 
     PrinterOptions options_;
     PosSdk sdk_;
@@ -105,6 +113,7 @@ class ReceiptPrinter : private PrinterPort {
     std::string usb_path_;
     std::string open_error_;
     std::string write_error_;
+    const std::atomic<bool>* keep_going_ = nullptr;
 };
 
 }  // namespace tendrix::printing

@@ -170,6 +170,9 @@ int64_t NullOutput::WaitMs(int64_t length_ms) {
 
 void NullOutput::Record(Event e) {
     std::lock_guard<std::mutex> lock(mutex_);
+    // Only the latest events are kept: a program running without sound for days must not grow.
+    if (events_.size() >= kMaxEvents)
+        events_.erase(events_.begin(), events_.begin() + kMaxEvents / 2);
     events_.push_back(std::move(e));
 }
 

@@ -46,7 +46,8 @@ class VoiceOutput {
 std::unique_ptr<VoiceOutput> NewOut123Output();
 
 // Null output for tests and machines without sound: lengths are real (libmpg123), nothing is
-// played, nothing is waited; every step is written to a log that the test reads.
+// played, nothing is waited; every step is written to a log that the test reads (the latest
+// kMaxEvents at most).
 class NullOutput : public VoiceOutput {
   public:
     struct Event {
@@ -54,6 +55,8 @@ class NullOutput : public VoiceOutput {
         std::string path;
         int64_t ms = 0;  // length for "wait"
     };
+
+    static constexpr size_t kMaxEvents = 1024;
 
     std::unique_ptr<CWave> NewWave() override;
     int64_t WaitMs(int64_t length_ms) override;

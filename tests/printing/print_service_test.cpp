@@ -283,3 +283,35 @@ TEST(PrintSetup, SettingsGiveThePortCodeModeAndQrPrefix) {
 
 }  // namespace
 }  // namespace tendrix::printing
+
+namespace tendrix::printing {
+namespace {
+
+TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintPrints) {
+    PrintConfig c = Config("网口" + lp.address());
+    c.code_mode = "3";  // text, then the QR picture: several writes per copy
+    c.copies = "2";
+    Configure(c);
+    lp.ResetAfter(16);
+    writer->Post(Receipt("1400"));
+    ASSERT_TRUE(test::WaitUntil([&] { return service->failed() == 1; }));
+    std::this_thread::sleep_for(200ms);
+    auto got = sink.Got();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].first, CheckoutCommand::ShowMessage);
+    EXPECT_EQ(GbkToUtf8(got[0].second), kPrintStoppedText);
+    EXPECT_EQ(service->printed(), 0u);
+
+    // The printer is back; the receipt printed again ("打印小票" posts it once more) comes out
+    // whole, without a further message.
+    lp.ResetAfter(0);
+    writer->Post(Receipt("1400"));
+    ASSERT_TRUE(test::WaitUntil([&] { return service->printed() == 1; }));
+    const auto jobs = lp.Jobs(2);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_TRUE(Has(Lines(jobs[1]), G("订单号：1400")));
+    EXPECT_EQ(sink.Got().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tendrix::printing

@@ -1,6 +1,7 @@
 // The engine through our libPOSDLL.so to real peers: a loopback network printer, a socat pty
 // pair as serial port, a private cupsd with a raw queue, and a USB printer found in a fake
 // sysfs tree.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,6 +11,7 @@
 #include "common/serial_device.h"
 #include "common/text_codec.h"
 #include "printing/print_log.h"
+#include "printing/print_setup.h"
 #include "printing/receipt_printer.h"
 #include "printing/usb_lookup.h"
 #include "tests/printing/escpos_decoder.h"
@@ -420,6 +422,76 @@ TEST(CliPrint, PrintsAUtf8FileThroughTheEngine) {
               1);
     EXPECT_EQ(test::RunCommand({cli, "print", dir / "receipt.txt", "--code-mode", "7"}), 2);
     EXPECT_EQ(test::RunCommand({cli, "print", dir / "missing.txt"}), 2);
+}
+
+}  // namespace
+}  // namespace tendrix::printing
+
+namespace tendrix::printing {
+namespace {
+
+// A USB printer that stops taking data: its device node is a pipe with a one-page buffer that
+// nobody reads.
+class StalledUsbPrinter {
+  public:
+    explicit StalledUsbPrinter(const fs::path& dir) : dir_(dir) {
+        FakeUsbDevice(dir / "sys", "1-4", "0483", "5720", "POS58", "07", "lp1");
+        fs::create_directories(dir / "dev/usb");
+        ::mkfifo((dir / "dev/usb/lp1").c_str(), 0600);
+        fd_ = ::open((dir / "dev/usb/lp1").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        ::fcntl(fd_, F_SETPIPE_SZ, 4096);
+    }
+    ~StalledUsbPrinter() { ::close(fd_); }  // holding the pipe open keeps its bytes
+    PrinterOptions Options(int timeout_ms) const {
+        PrinterOptions o = Plugin();
+        o.sysfs_root = (dir_ / "sys").string();
+        o.dev_root = dir_ / "dev";
+        o.usb_write_timeout_ms = timeout_ms;
+        return o;
+    }
+  private:
+    fs::path dir_;
+    int fd_ = -1;
+};
+
+TEST(UsbPrinter, StalledPrinterCostsOneTimeOutPerReceiptAndNeverHoldsUpSettings) {
+    test::TempDir dir;
+    StalledUsbPrinter usb(dir.path());
+    ReceiptPrinter printer(usb.Options(300));
+    printer.Configure(MakeSetup("免驱USB", "3", "3"));  // three copies with QR pictures
+    ASSERT_TRUE(printer.PortOpen()) << printer.OpenError();
+    auto start = std::chrono::steady_clock::now();
+    printer.Print(Block(), "");
+    const auto took = std::chrono::steady_clock::now() - start;
+    printer.ClosePort();
+    EXPECT_FALSE(printer.WriteError().empty());
+    EXPECT_GE(took, std::chrono::milliseconds(300));
+    EXPECT_LT(took, std::chrono::milliseconds(900));  // one time-out, not one per write
+
+    // Saving the settings replaces the service while it waits on the stalled printer.
+    PrintConfig c;
+    c.log_dir = dir.path() + "log/";
+    c.port_way = "免驱USB";
+    c.port = "免驱USB";
+    c.code_mode = "3";
+    c.copies = "3";
+    c.blank_lines = "1";
+    PrintingOptions o;
+    o.printer = usb.Options(5000);
+    std::unique_ptr<PrintLogWriter> writer;
+    std::unique_ptr<CReadTxtSendPrint> service;
+    ConfigurePrinting(c, nullptr, writer, service, o);
+    ASSERT_TRUE(service);
+    ASSERT_TRUE(test::WaitUntil([&] { return service->following(); }));
+    writer->Post(G("测试店\r\n订单号：20261206100000000002\r\n-------------\r\n"));
+    ASSERT_TRUE(test::WaitUntil([&] { return writer->written() == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the service is in the receipt
+    ASSERT_EQ(service->printed() + service->failed(), 0u);
+    start = std::chrono::steady_clock::now();
+    c.port_way = "无";
+    ConfigurePrinting(c, nullptr, writer, service, o);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_FALSE(service);
 }
 
 }  // namespace
