@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "common/diag_log.h"
-#include "common/private_files.h"
 
 namespace tendrix::printing {
 
@@ -61,7 +60,7 @@ void PrintLogWriter::Run() {
             path = wanted;
             std::error_code ec;
             std::filesystem::create_directories(directory_, ec);
-            file = OpenPrivateForAppend(path);  // receipts: 0600 whatever the umask
+            file = std::fopen(path.c_str(), "ab");
         }
         pending.push_back(PrintLogRecord(now, msg.payload));
         if (pending.size() > kMaxPending) {
