@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform_api/platform_client.h"
+#include "ui/background_call.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
 
@@ -135,22 +136,55 @@ void CCahierJurisdictionSetDlg::PaintTheme() {
     }
 }
 
-std::vector<std::string> CCahierJurisdictionSetDlg::Save() {
+void CCahierJurisdictionSetDlg::Save(std::function<void(std::vector<std::string>)> done) {
+    if (saving_) return;
+    // The rows as they are now: a choice changed while the requests run is not sent.
+    sending_.clear();
+    for (const Row& r : rows_) {
+        if (r.row->isHidden()) break;
+        sending_.push_back({r.lab_cashier_name->text().toStdString(),
+                            r.sysRefundSet->currentText().toStdString(), true});
+    }
+    shown_.clear();
+    saved_ = std::move(done);
+    SetSaving(true);
+    SendRow(0);
+}
+
+void CCahierJurisdictionSetDlg::SetSaving(bool saving) {
+    saving_ = saving;
+    auto* save = FindControl<QPushButton>(QStringLiteral("btn_save_jurisdiction"));
+    if (!save) return;
+    if (save_text_.isEmpty()) save_text_ = save->text();
+    save->setEnabled(!saving);
+    if (!saving) save->setText(save_text_);
+}
+
+void CCahierJurisdictionSetDlg::SendRow(size_t index) {
+    if (index >= sending_.size()) {
+        SetSaving(false);
+        if (auto done = std::move(saved_)) done(shown_);
+        return;
+    }
+    if (auto* save = FindControl<QPushButton>(QStringLiteral("btn_save_jurisdiction"))) {
+        save->setText(QStringLiteral("正在保存（%1/%2）…").arg(index + 1).arg(sending_.size()));
+    }
     const std::string api_base = config_ ? config_->api_base : std::string();
     PlatformClient client = net_.UsesProxy()
                                 ? PlatformClient(net_.agent_ip, net_.agent_port, net_.agent_account,
                                                  net_.agent_password, api_base)
                                 : PlatformClient("", "", "", "", api_base);
-    std::vector<std::string> shown;
-    for (const Row& r : rows_) {
-        if (r.row->isHidden()) break;
-        PermissionRow row{r.lab_cashier_name->text().toStdString(),
-                          r.sysRefundSet->currentText().toStdString(), true};
-        std::string text = SavePermission(client, row, net_.merchant_id, net_.merchant_api);
-        ui::CDuiMessageBox::Show(this, Q(text), QString::fromUtf8(kPermissionMessageTitle));
-        shown.push_back(std::move(text));
-    }
-    return shown;
+    RunInBackground<std::string>(
+        this,
+        [client, row = sending_[index], merchant_id = net_.merchant_id, key = net_.merchant_api] {
+            return SavePermission(client, row, merchant_id, key);
+        },
+        [this, index](std::string text) {
+            // Each answer gets its box before the next row is sent.
+            ui::CDuiMessageBox::Show(this, Q(text), QString::fromUtf8(kPermissionMessageTitle));
+            shown_.push_back(std::move(text));
+            SendRow(index + 1);
+        });
 }
 
 void CCahierJurisdictionSetDlg::Notify(const ui::Notification& msg) {

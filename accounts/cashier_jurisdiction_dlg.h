@@ -35,8 +35,11 @@ class CCahierJurisdictionSetDlg : public ui::Window {
                               const std::vector<std::string>& permissions, QWidget* owner);
     void Notify(const ui::Notification& msg) override;
 
-    // One request and one message box per visible row; returns the messages shown.
-    std::vector<std::string> Save();
+    // One request and one message box per visible row, in order. The requests run off the
+    // window thread, one after the other; while they do, btn_save_jurisdiction shows the
+    // progress and is disabled. `done` (optional) receives the messages shown.
+    void Save(std::function<void(std::vector<std::string>)> done = nullptr);
+    bool Saving() const { return saving_; }
     const std::vector<Row>& Rows() const { return rows_; }
     // Runs until btn_close (or the window manager) closes the window.
     int RunModal();
@@ -49,11 +52,18 @@ class CCahierJurisdictionSetDlg : public ui::Window {
     void CollectRows();
     Row AddRow();
     void PaintTheme();
+    void SendRow(size_t index);
+    void SetSaving(bool saving);
 
     const AppConfig* config_;
     NetSettings net_;
     std::vector<Row> rows_;
     bool closed_ = false;
+    bool saving_ = false;
+    QString save_text_;                   // the save button's own text
+    std::vector<PermissionRow> sending_;  // the rows of the save in progress
+    std::vector<std::string> shown_;      // their messages so far
+    std::function<void(std::vector<std::string>)> saved_;
     std::function<void()> quit_loop_;
 };
 

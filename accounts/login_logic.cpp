@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "accounts/credential_cipher.h"
+#include "common/diag_log.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/platform_client.h"
 #include "store/settings.h"
@@ -85,30 +86,40 @@ std::string LoginLogic::MakeTitleSuffix(const LoginResult& r) {
 }
 
 LoginResult LoginLogic::Login(const LoginForm& form) {
-    LoginResult result;
-    const std::string& dir = config_.data_dir;
-    auto fail = [&result](std::string text) {
-        result.messages.push_back(std::move(text));
+    LoginRequest request;
+    std::string refusal;
+    if (!Prepare(form, request, refusal)) {
+        LoginResult result;
+        result.messages.push_back(std::move(refusal));
         return result;
-    };
+    }
+    return Finish(request, Exchange(request));
+}
+
+bool LoginLogic::Prepare(const LoginForm& form, LoginRequest& request, std::string& refusal) {
+    const std::string& dir = config_.data_dir;
 
     // 1. Remember what was typed.
     SaveLoginKey(dir, keys::choicedCashier, form.name);
 
-    // 2. Stored merchant identifiers and proxy, and the client made from them.
-    const std::string stored_merchant_id = ReadLoginKey(dir, keys::merchantId);
-    const std::string stored_api_key = DecryptIfSet(ReadLoginKey(dir, keys::merchantAPI));
-    std::string proxy_ip, proxy_port, proxy_user, proxy_password;
+    // 2. Stored merchant identifiers and proxy.
+    request = LoginRequest{};
+    request.name = form.name;
+    request.api_base = config_.api_base;
+    request.merchant_id = ReadLoginKey(dir, keys::merchantId);
+    request.secret = DecryptIfSet(ReadLoginKey(dir, keys::merchantAPI));
     if (ReadLoginKey(dir, keys::isUseAgent) != keys::kNoProxy) {
-        proxy_ip = ReadLoginKey(dir, keys::agentIp);
-        proxy_port = ReadLoginKey(dir, keys::agentPort);
-        proxy_user = ReadLoginKey(dir, keys::agentAccout);
-        proxy_password = ReadLoginKey(dir, keys::agentPassword);
+        request.proxy_ip = ReadLoginKey(dir, keys::agentIp);
+        request.proxy_port = ReadLoginKey(dir, keys::agentPort);
+        request.proxy_user = ReadLoginKey(dir, keys::agentAccout);
+        request.proxy_password = ReadLoginKey(dir, keys::agentPassword);
     }
-    PlatformClient client(proxy_ip, proxy_port, proxy_user, proxy_password, config_.api_base);
 
     // 3. Name.
-    if (!NameIsAcceptable(form.name)) return fail(texts::kEmptyName);
+    if (!NameIsAcceptable(form.name)) {
+        refusal = texts::kEmptyName;
+        return false;
+    }
 
     // 4. Password: typed, or from the stored record when the field is hidden.
     CashierRecord stored;
@@ -117,73 +128,129 @@ LoginResult LoginLogic::Login(const LoginForm& form) {
         Store store(dir);
         known = store.OpenCashiers() && store.ReadCashier(form.name, stored);
     }
-    std::string password;
-    std::string device_id = known ? stored.device_id : std::string();
-    std::string permission = known ? stored.refund_permission : std::string(kRefundByScan);
+    request.device_id = known ? stored.device_id : std::string();
+    request.permission = known ? stored.refund_permission : std::string(kRefundByScan);
     if (form.password_visible) {
-        if (form.password.empty()) return fail(texts::kEmptyPassword);
-        password = form.password;
+        if (form.password.empty()) {
+            refusal = texts::kEmptyPassword;
+            return false;
+        }
+        request.password = form.password;
     } else {
-        password = DecryptIfSet(stored.password);
-    }
-
-    // 5. Save the cashier record (a new cashier may refund by scanning).
-    {
-        Store store(dir);
-        if (store.OpenCashiers()) {
-            store.SaveCashier(form.name,
-                              form.remember_password ? EncryptCredential(password) : std::string(),
-                              device_id, permission);
+        // Without a record, or without a password to log in with, the till must already
+        // know the device and the merchant: an empty client id would sign every payment for
+        // no device.
+        if (!known) {
+            refusal = texts::kUnknownCashier;
+            return false;
+        }
+        request.password = DecryptIfSet(stored.password);
+        if (request.password.empty()) {
+            if (request.device_id.empty()) {
+                refusal = texts::kNoStoredDevice;
+                return false;
+            }
+            if (request.merchant_id.empty() || request.secret.empty()) {
+                refusal = texts::kNoStoredMerchant;
+                return false;
+            }
         }
     }
 
+    // 5. Save the cashier record (a new cashier may refund by scanning).
+    request.stored_password =
+        form.remember_password ? EncryptCredential(request.password) : std::string();
+    {
+        Store store(dir);
+        if (store.OpenCashiers()) {
+            store.SaveCashier(form.name, request.stored_password, request.device_id,
+                              request.permission);
+        }
+    }
+    return true;
+}
+
+LoginExchange LoginLogic::Exchange(const LoginRequest& request) {
+    LoginExchange ex;
+    PlatformClient client(request.proxy_ip, request.proxy_port, request.proxy_user,
+                          request.proxy_password, request.api_base);
+    auto fail = [&ex](std::string text) {
+        ex.messages.push_back(std::move(text));
+        return ex;
+    };
+
     // 6. Log in (with a password) for the merchant id, secret and client id.
-    std::string merchant_id = stored_merchant_id;
-    std::string secret = stored_api_key;
-    std::string client_id = device_id;
-    if (!password.empty()) {
+    ex.merchant_id = request.merchant_id;
+    ex.secret = request.secret;
+    ex.client_id = request.device_id;
+    if (!request.password.empty()) {
         std::string answer;
-        client.Login(answer, form.name, password);
+        client.Login(answer, request.name, request.password);
         if (answer == kNetworkFailureText) return fail(answer);
         TextList list;
         ParseLoginAnswer(answer, list);
         if (list.empty()) return fail(answer.empty() ? texts::kNoServerInfo : answer);
         if (list.size() < 3 || list[2].empty()) return fail(texts::kNoClientId);
-        merchant_id = list[0];
-        secret = list[1];
-        client_id = list[2];
+        ex.merchant_id = list[0];
+        ex.secret = list[1];
+        ex.client_id = list[2];
+        ex.logged_in = true;
         if (list.size() > 3) {
-            result.messages.push_back(std::string(texts::kManyClientIdsBegin) + client_id +
-                                      texts::kManyClientIdsEnd);
+            ex.messages.push_back(std::string(texts::kManyClientIdsBegin) + ex.client_id +
+                                  texts::kManyClientIdsEnd);
         }
     }
 
-    // 7. Merchant, shop and cashier names.
-    {
-        std::string answer;
-        client.QueryMerchantInfo(answer, merchant_id, client_id, secret);
-        if (answer == kNetworkFailureText) return fail(answer);
-        TextList names;
-        ParseMerchantInfoAnswer(answer, names);
-        if (!answer.empty()) return fail(answer);
-        if (names.size() > 0) result.merchant_name = names[0];
-        if (names.size() > 1) result.shop_name = names[1];
-        if (names.size() > 2) result.cashier_display_name = names[2];
-        if (names.size() > 3) result.version = names[3];
+    // 7. Merchant, shop and cashier names. After a successful login the identifiers are
+    // already known: a failure here (a short network drop) costs only the names in the
+    // title. Without the login call this call is the only check of the stored identifiers,
+    // so its failure stops the login.
+    std::string answer;
+    client.QueryMerchantInfo(answer, ex.merchant_id, ex.client_id, ex.secret);
+    TextList names;
+    if (answer != kNetworkFailureText) ParseMerchantInfoAnswer(answer, names);
+    if (!answer.empty()) {
+        if (!ex.logged_in) return fail(answer);
+        diag::Write("login", "merchant information not received, login goes on: " + answer);
+        names.clear();
+    }
+    ex.names.assign(names.begin(), names.end());
+    ex.ok = true;
+    return ex;
+}
+
+LoginResult LoginLogic::Finish(const LoginRequest& request, const LoginExchange& ex) {
+    LoginResult result;
+    result.messages = ex.messages;
+    if (!ex.ok) return result;
+    auto name = [&ex](size_t i) { return i < ex.names.size() ? ex.names[i] : std::string(); };
+    result.merchant_name = name(0);
+    result.shop_name = name(1);
+    result.cashier_display_name = name(2);
+    result.version = name(3);
+
+    // The device the platform gave is remembered with the cashier, so that a later login
+    // without a password (administrator mode) signs for the same device.
+    if (ex.logged_in && ex.client_id != request.device_id) {
+        Store store(config_.data_dir);
+        if (store.OpenCashiers()) {
+            store.SaveCashier(request.name, request.stored_password, ex.client_id,
+                              request.permission);
+        }
     }
 
     // 8. The identity every later request is signed with.
-    config_.cashier_name = form.name;
-    config_.cashier_password = password;
-    config_.cashier_device_id = client_id;
-    config_.refund_permission = permission;
-    config_.merchant_id = merchant_id;
-    config_.secret = secret;
-    config_.client_id = client_id;
-    config_.proxy_address = proxy_ip;
-    config_.proxy_port = proxy_port;
-    config_.proxy_account = proxy_user;
-    config_.proxy_password = proxy_password;
+    config_.cashier_name = request.name;
+    config_.cashier_password = request.password;
+    config_.cashier_device_id = ex.client_id;
+    config_.refund_permission = request.permission;
+    config_.merchant_id = ex.merchant_id;
+    config_.secret = ex.secret;
+    config_.client_id = ex.client_id;
+    config_.proxy_address = request.proxy_ip;
+    config_.proxy_port = request.proxy_port;
+    config_.proxy_account = request.proxy_user;
+    config_.proxy_password = request.proxy_password;
     config_.title_suffix = MakeTitleSuffix(result);
     result.ok = true;
     return result;

@@ -22,6 +22,15 @@ inline constexpr const char* kManyClientIdsEnd =
 // A login answer that names no client id would leave every later request unsigned for a
 // device; the login stops with this text instead.
 inline constexpr const char* kNoClientId = "登录失败：服务器未返回设备号，请联系客服！";
+// Administrator mode (password hidden) logs in from what this till remembers of the cashier;
+// without it there is nothing to sign requests with.
+inline constexpr const char* kUnknownCashier =
+    "本机没有该收银员的记录，请在收银员模式下用密码登录一次！";
+inline constexpr const char* kNoStoredDevice =
+    "该收银员没有保存的密码或设备号，请在收银员模式下用密码登录一次！";
+inline constexpr const char* kNoStoredMerchant = "请先在网络设置中填写商户号和商户密钥！";
+// Shown on btn_land while the platform is asked.
+inline constexpr const char* kLoggingIn = "正在登录，请稍候…";
 inline constexpr const char* kCloseTooltip = "关闭退出";
 }  // namespace texts
 
@@ -51,6 +60,29 @@ struct LoginForm {
     bool remember_password = false;  // chbo_down_pswd
 };
 
+// What the login sends, prepared on the window thread from the form and the stored keys.
+// Plain values only, so it can be copied into a background job.
+struct LoginRequest {
+    std::string name;
+    std::string password;         // "" when the login call is skipped (stored identifiers)
+    std::string stored_password;  // the record's password text as saved in step 5
+    std::string device_id;        // from the cashier record
+    std::string permission;       // refund permission of the record ("扫码可退" when new)
+    std::string merchant_id;      // merchantId / merchantAPI from the settings page
+    std::string secret;
+    std::string proxy_ip, proxy_port, proxy_user, proxy_password;
+    std::string api_base;
+};
+
+// What the platform answered (filled off the window thread).
+struct LoginExchange {
+    bool ok = false;
+    bool logged_in = false;  // the login call was made and succeeded
+    std::vector<std::string> messages;
+    std::string merchant_id, secret, client_id;
+    std::vector<std::string> names;  // merchant, shop, cashier, version ("" when unknown)
+};
+
 struct LoginResult {
     bool ok = false;
     // Message boxes in the order they are shown: on failure the reason (last); on success
@@ -74,7 +106,16 @@ class LoginLogic {
     // The remembered password of a stored cashier ("" when none).
     std::string RememberedPassword(const std::string& name);
 
+    // The whole login at once (blocks on the platform; tests and tools).
     LoginResult Login(const LoginForm& form);
+
+    // The login in three steps, for a window that must not wait on the network:
+    // Prepare (window thread: the typed name, the checks, the cashier record) gives the request
+    // or, on refusal, false and the message; Exchange (any thread, no stored state touched)
+    // asks the platform; Finish (window thread) fills AppConfig on success.
+    bool Prepare(const LoginForm& form, LoginRequest& request, std::string& refusal);
+    static LoginExchange Exchange(const LoginRequest& request);
+    LoginResult Finish(const LoginRequest& request, const LoginExchange& exchange);
 
     // The name check: empty, blank, or a space after the first character.
     static bool NameIsAcceptable(const std::string& name);

@@ -21,6 +21,7 @@
 #include "accounts/session_start.h"
 #include "store/settings_keys.h"
 #include "store/store.h"
+#include "ui/background_call.h"
 #include "ui/message_box.h"
 
 namespace tendrix {
@@ -74,6 +75,7 @@ void CLandDlg::DoInit() {
     if (!btn_land_ || !edit_psw_ || !edit_accout_ || !comb_accout_) return;
 
     if (label_soft_titile_) label_soft_titile_->setText(Q(config_.soft_name));
+    land_text_ = btn_land_->text();
 
     const LoginPageState st = logic_.LoadPage();
     remembered_passwords_ = st.cashier_passwords;
@@ -152,16 +154,46 @@ void CLandDlg::OnSwitch(QCheckBox* box) {
     }
 }
 
+void CLandDlg::ApplyLandType(const std::string& land_type) {
+    if (edit_psw_) edit_psw_->setVisible(land_type != keys::kLandTypeAdmin);
+}
+
+void CLandDlg::SetBusy(bool busy) {
+    busy_ = busy;
+    if (btn_land_) {
+        btn_land_->setEnabled(!busy);
+        btn_land_->setText(busy ? QString::fromUtf8(texts::kLoggingIn) : land_text_);
+    }
+    // The name and password stay as sent until the answer comes.
+    if (edit_accout_) edit_accout_->setReadOnly(busy);
+    if (edit_psw_) edit_psw_->setReadOnly(busy);
+    if (comb_accout_) comb_accout_->setEnabled(!busy);
+}
+
 void CLandDlg::Login() {
-    if (!edit_accout_ || !edit_psw_) return;
+    if (!edit_accout_ || !edit_psw_ || busy_) return;  // one login at a time
     LoginForm form;
     form.name = S(edit_accout_->text());
     form.password = S(edit_psw_->text());
     form.password_visible = !edit_psw_->isHidden();
     form.remember_password = chbo_down_pswd_ && chbo_down_pswd_->isChecked();
-    if (btn_land_) btn_land_->setEnabled(false);  // one login at a time
-    LoginResult r = logic_.Login(form);
-    if (btn_land_) btn_land_->setEnabled(true);
+    LoginRequest request;
+    std::string refusal;
+    if (!logic_.Prepare(form, request, refusal)) {
+        ShowMessage(refusal);
+        return;
+    }
+    SetBusy(true);
+    RunInBackground<LoginExchange>(
+        this, [request] { return LoginLogic::Exchange(request); },
+        [this, request](LoginExchange exchange) { LoginAnswered(request, exchange); });
+}
+
+void CLandDlg::LoginAnswered(const LoginRequest& request, const LoginExchange& exchange) {
+    SetBusy(false);
+    // Closed (btn_close) while the platform was asked: the program is quitting.
+    if (!window()->isVisible()) return;
+    LoginResult r = logic_.Finish(request, exchange);
     for (const auto& m : r.messages) ShowMessage(m);
     if (!r.ok) return;
     if (btn_land_) KillTimer(btn_land_, kAutoLoginTimer);
@@ -184,6 +216,8 @@ void CNetSetDlg::DoInit() {
     edit_shop_id_ = FindControl<QLineEdit>(QStringLiteral("edit_shop_id"));
     edit_merchant_api_ = FindControl<QLineEdit>(QStringLiteral("edit_merchant_api"));
     lab_manager_msg_ = FindControl<QLabel>(QStringLiteral("lab_manager_msg"));
+    btn_query_manager_ = FindControl<QPushButton>(QStringLiteral("btn_query_manager"));
+    comb_land_type_ = FindControl<QComboBox>(QStringLiteral("comb_land_type"));
     if (!comb_agent_ || !edit_agent_ip_ || !edit_agent_port_ || !edit_agent_accout_ ||
         !edit_agent_psw_ || !edit_merchant_id_ || !edit_shop_id_ || !edit_merchant_api_) {
         return;
@@ -192,6 +226,10 @@ void CNetSetDlg::DoInit() {
     {
         const QSignalBlocker b(comb_agent_);
         comb_agent_->setCurrentIndex(s.UsesProxy() ? 1 : 0);
+    }
+    if (comb_land_type_) {
+        const QSignalBlocker b(comb_land_type_);
+        comb_land_type_->setCurrentIndex(s.land_type == keys::kLandTypeAdmin ? 1 : 0);
     }
     edit_agent_ip_->setText(Q(s.agent_ip));
     edit_agent_port_->setText(Q(s.agent_port));
@@ -213,6 +251,9 @@ void CNetSetDlg::UpdateProxyFields() {
 NetSettings CNetSetDlg::Fields() const {
     NetSettings s;
     if (!edit_merchant_api_) return LoadNetSettings(config_.data_dir);
+    // A layout without the mode choice keeps the stored mode.
+    s.land_type = comb_land_type_ ? S(comb_land_type_->currentText())
+                                  : LoadNetSettings(config_.data_dir).land_type;
     s.use_agent = comb_agent_->currentIndex() == 1 ? keys::kHttpProxy : keys::kNoProxy;
     s.agent_ip = S(edit_agent_ip_->text().trimmed());
     s.agent_port = S(edit_agent_port_->text().trimmed());
@@ -242,9 +283,21 @@ std::string CNetSetDlg::Save() {
 }
 
 void CNetSetDlg::QueryManager() {
-    ShopManagerAnswer a = QueryShopManager(Fields(), config_.api_base);
-    if (lab_manager_msg_) lab_manager_msg_->setText(Q(a.message));
-    ui::ShowMessage(window(), Q(a.message));
+    if (querying_) return;
+    querying_ = true;
+    if (btn_query_manager_) btn_query_manager_->setEnabled(false);
+    if (lab_manager_msg_) lab_manager_msg_->setText(QString::fromUtf8(texts::kQuerying));
+    RunInBackground<ShopManagerAnswer>(
+        this,
+        [fields = Fields(), api_base = config_.api_base] {
+            return QueryShopManager(fields, api_base);
+        },
+        [this](ShopManagerAnswer a) {
+            querying_ = false;
+            if (btn_query_manager_) btn_query_manager_->setEnabled(true);
+            if (lab_manager_msg_) lab_manager_msg_->setText(Q(a.message));
+            ui::ShowMessage(window(), Q(a.message));
+        });
 }
 
 void CNetSetDlg::OpenPermissions() {
@@ -310,7 +363,10 @@ void CLandSetDlg::Notify(const ui::Notification& msg) {
     } else if (msg.Is(ui::kClick, "btn_close")) {
         Finish(0);
     } else if (msg.Is(ui::kClick, "btn_save_land")) {
-        if (net_) net_->Save();
+        if (!net_) return;
+        net_->Save();
+        // The login mode takes effect on the login tab at once.
+        if (land_) land_->ApplyLandType(LoadNetSettings(config_.data_dir).land_type);
     }
 }
 

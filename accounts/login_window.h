@@ -42,19 +42,28 @@ class CLandDlg : public ui::Page {
     void DoInit() override;
     void Notify(const ui::Notification& msg) override;
 
-    // Presses btn_land: the login in its order; messages in boxes owned by the window.
+    // Presses btn_land: the login in its order; messages in boxes owned by the window. The
+    // platform is asked off the window thread; until it answers btn_land says so and a second
+    // login cannot start.
     void Login();
+    bool LoginInFlight() const { return busy_; }
     // Called after a successful login (the window closes with result 1).
     void SetOnLoggedIn(std::function<void()> f) { on_logged_in_ = std::move(f); }
+    // Shows or hides the password field for a login mode ("管理员模式" hides it).
+    void ApplyLandType(const std::string& land_type);
 
   private:
     void ShowMessage(const std::string& text);
     void OnSwitch(QCheckBox* box);
+    void SetBusy(bool busy);
+    void LoginAnswered(const LoginRequest& request, const LoginExchange& exchange);
 
     AppConfig& config_;
     LoginLogic logic_;
     std::vector<std::string> remembered_passwords_;
     std::function<void()> on_logged_in_;
+    bool busy_ = false;
+    QString land_text_;  // btn_land's own text, back after a login attempt
     QPushButton* btn_land_ = nullptr;
     QPushButton* btn_keyboard_ = nullptr;
     QLineEdit* edit_psw_ = nullptr;
@@ -77,8 +86,10 @@ class CNetSetDlg : public ui::Page {
     NetSettings Fields() const;
     // Saves the fields; the message that was shown ("保存成功！" or why not).
     std::string Save();
-    // The shop-manager query; its answer goes to lab_manager_msg and a message box.
+    // The shop-manager query, off the window thread; its answer goes to lab_manager_msg and a
+    // message box. btn_query_manager is disabled until it comes.
     void QueryManager();
+    bool QueryInFlight() const { return querying_; }
     // Opens the cashier permission window for the remembered cashiers.
     void OpenPermissions();
 
@@ -86,6 +97,8 @@ class CNetSetDlg : public ui::Page {
     void UpdateProxyFields();
 
     AppConfig& config_;
+    bool querying_ = false;
+    QComboBox* comb_land_type_ = nullptr;
     QComboBox* comb_agent_ = nullptr;
     QLineEdit* edit_agent_ip_ = nullptr;
     QLineEdit* edit_agent_port_ = nullptr;
@@ -95,6 +108,7 @@ class CNetSetDlg : public ui::Page {
     QLineEdit* edit_shop_id_ = nullptr;
     QLineEdit* edit_merchant_api_ = nullptr;
     QLabel* lab_manager_msg_ = nullptr;
+    QPushButton* btn_query_manager_ = nullptr;
 };
 
 class CLandSetDlg : public ui::Window {

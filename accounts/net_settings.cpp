@@ -14,6 +14,7 @@ bool NetSettings::UsesProxy() const {
 
 NetSettings LoadNetSettings(const std::string& dir) {
     NetSettings s;
+    s.land_type = ReadLoginKey(dir, keys::landType);
     s.use_agent = ReadLoginKey(dir, keys::isUseAgent);
     s.agent_ip = ReadLoginKey(dir, keys::agentIp);
     s.agent_port = ReadLoginKey(dir, keys::agentPort);
@@ -31,7 +32,10 @@ std::string SaveNetSettings(const std::string& dir, const NetSettings& s) {
         return texts::kNeedProxyAddress;
     }
     const std::string use_agent = s.UsesProxy() ? keys::kHttpProxy : keys::kNoProxy;
-    bool ok = SaveLoginKey(dir, keys::isUseAgent, use_agent);
+    const std::string land_type =
+        s.land_type == keys::kLandTypeAdmin ? keys::kLandTypeAdmin : keys::kLandTypeCashier;
+    bool ok = SaveLoginKey(dir, keys::landType, land_type);
+    ok = SaveLoginKey(dir, keys::isUseAgent, use_agent) && ok;
     ok = SaveLoginKey(dir, keys::agentIp, s.agent_ip) && ok;
     ok = SaveLoginKey(dir, keys::agentPort, s.agent_port) && ok;
     ok = SaveLoginKey(dir, keys::agentAccout, s.agent_account) && ok;

@@ -15,9 +15,13 @@ inline constexpr const char* kNeedShopId = "门店编号不能为空！";
 inline constexpr const char* kNeedMerchantApi = "商户密钥不能为空！";
 inline constexpr const char* kNeedProxyAddress = "代理地址和端口不能为空！";
 inline constexpr const char* kNoManager = "没有查询到该门店的店长信息！";
+inline constexpr const char* kQuerying = "正在查询，请稍候…";
 }  // namespace texts
 
 struct NetSettings {
+    // Login mode: "收银员模式" (password typed) or "管理员模式" (no password field; the
+    // cashier's stored record logs in).
+    std::string land_type;
     std::string use_agent;  // "不使用代理" or "使用HTTP代理"
     std::string agent_ip, agent_port, agent_account, agent_password;
     std::string merchant_id;

@@ -133,9 +133,19 @@ SandboxPlatform::SandboxPlatform(Options options) : options_(std::move(options))
                              "演示一号店",
                              "王店长",
                              "13800000000",
-                             {"C1001", "C1002"}});
+                             {"C1001"}});
         AddCashier(Cashier{"demo", "demo", "M100001", "2"});
         AddCashier(Cashier{"收银员甲", "123456", "M100001", "1"});
+        // A merchant with two client ids: its cashier sees the several-devices notice at login.
+        AddMerchant(Merchant{"M100002",
+                             "sandbox-multi-secret",
+                             "Tendrix 连锁商户",
+                             "S002",
+                             "连锁二号店",
+                             "李店长",
+                             "13900000000",
+                             {"C2001", "C2002"}});
+        AddCashier(Cashier{"multi", "multi", "M100002", "2"});
     }
 }
 

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     for (int w = 0; w < 4; ++w) {
         workers.emplace_back([&, w] {
             PlatformClient c("", "", "", "", sandbox.base_url());
-            c.set_identity({"M100001", w % 2 ? "C1001" : "C1002", "sandbox-demo-secret", "demo"});
+            c.set_identity({"M100002", w % 2 ? "C2001" : "C2002", "sandbox-multi-secret", "multi"});
             const auto period = std::chrono::milliseconds(40);  // one round trip = 2 requests
             for (int n = 0; Clock::now() - start < std::chrono::seconds(seconds); ++n) {
                 const auto due = start + period * n;

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,19 +22,19 @@
 #include "accounts/cashier_jurisdiction_dlg.h"
 #include "accounts/credential_cipher.h"
 #include "accounts/session_start.h"
+#include "platform_api/platform_client.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
 #include "store/store.h"
+#include "tests/accounts/network_faults.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
+#include "ui/background_call.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
 
 namespace tendrix::accounts {
 namespace {
-
-const char kManyIds[] =
-    "您的名下有多个设备号，默认使用C1001作为本次收款，建议联系我司客服人员将多余的设备号删除！";
 
 class QtEnvironment : public ::testing::Environment {
   public:
@@ -94,6 +95,17 @@ T* Find(QWidget* w, const char* name) {
     return w->findChild<T*>(QString::fromLatin1(name));
 }
 
+// Runs the event loop until `done` holds (the platform's answers arrive through it).
+bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
 class LoginWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -104,7 +116,10 @@ class LoginWindowTest : public ::testing::Test {
         config_.api_base = sandbox_->base_url();
         config_.soft_name = "收银助手";
     }
-    void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+    void TearDown() override {
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("TENDRIX_PLATFORM_TIMEOUT_MS");
+    }
 
     std::unique_ptr<CLandSetDlg> Open() {
         auto dlg = std::make_unique<CLandSetDlg>(config_, nullptr);
@@ -114,6 +129,11 @@ class LoginWindowTest : public ::testing::Test {
     void Type(CLandSetDlg& d, const char* name, const char* password) {
         Find<QLineEdit>(&d, "edit_accout")->setText(QString::fromUtf8(name));
         Find<QLineEdit>(&d, "edit_psw")->setText(QString::fromUtf8(password));
+    }
+    // Presses btn_land and waits for the platform's answer to be handled.
+    void Land(CLandSetDlg& d) {
+        Find<QPushButton>(&d, "btn_land")->click();
+        ASSERT_TRUE(WaitUntil([&d] { return !d.LandPage()->LoginInFlight(); }));
     }
     void Tick(CLandSetDlg& d, int n) {
         auto* btn = Find<QPushButton>(&d, "btn_land");
@@ -136,9 +156,14 @@ TEST_F(LoginWindowTest, DemoCashierLogsInThroughTheWindow) {
     EXPECT_EQ(Find<QLabel>(d.get(), "label_soft_titile")->text(), "收银助手");
     EXPECT_EQ(Find<QPushButton>(d.get(), "btn_close")->toolTip(), "关闭退出");
     Type(*d, "demo", "demo");
-    Find<QPushButton>(d.get(), "btn_land")->click();
-    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{kManyIds}));
-    EXPECT_EQ(d->Result(), 1);
+    auto* land = Find<QPushButton>(d.get(), "btn_land");
+    land->click();
+    // Asked off the window thread: the button says so until the answer is handled.
+    EXPECT_TRUE(d->LandPage()->LoginInFlight());
+    EXPECT_FALSE(land->isEnabled());
+    EXPECT_EQ(land->text(), QString::fromUtf8(texts::kLoggingIn));
+    ASSERT_TRUE(WaitUntil([&] { return d->Result() == 1; }));
+    EXPECT_TRUE(boxes_.Take().empty()) << "the demo cashier has one client: no notice";
     EXPECT_FALSE(d->isVisible());
     EXPECT_EQ(config_.cashier_name, "demo");
     EXPECT_EQ(config_.client_id, "C1001");
@@ -153,9 +178,10 @@ TEST_F(LoginWindowTest, InputChecksAndRefusalKeepTheWindowOpen) {
                                   std::tuple{"demo", "", "密码不能为空！"},
                                   std::tuple{"demo", "nope", "用户名或密码错误"}}) {
         Type(*d, name, pw);
-        land->click();
+        Land(*d);
         EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{text})) << name << "/" << pw;
         EXPECT_EQ(d->Result(), -1);
+        EXPECT_TRUE(land->isEnabled());
     }
     EXPECT_TRUE(config_.secret.empty());  // nothing of a failed login reaches AppConfig
     // The typed name is remembered before the checks, also when the login is refused.
@@ -163,7 +189,7 @@ TEST_F(LoginWindowTest, InputChecksAndRefusalKeepTheWindowOpen) {
     // Return in the password field logs in as the button does.
     Type(*d, "demo", "demo");
     Find<QLineEdit>(d.get(), "edit_psw")->returnPressed();
-    EXPECT_EQ(d->Result(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return d->Result() == 1; }));
 }
 
 TEST_F(LoginWindowTest, RememberedPasswordOnAndOff) {
@@ -171,7 +197,7 @@ TEST_F(LoginWindowTest, RememberedPasswordOnAndOff) {
         auto d = Open();
         Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(true);  // saved at once
         Type(*d, "demo", "demo");
-        Find<QPushButton>(d.get(), "btn_land")->click();
+        Land(*d);
         ASSERT_EQ(d->Result(), 1);
     }
     {
@@ -188,7 +214,7 @@ TEST_F(LoginWindowTest, RememberedPasswordOnAndOff) {
         EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_accout")->text(), "demo");
         EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_psw")->text(), "demo");
         Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(false);
-        Find<QPushButton>(d.get(), "btn_land")->click();
+        Land(*d);
         ASSERT_EQ(d->Result(), 1);
     }
     Store store(config_.data_dir);
@@ -207,7 +233,7 @@ TEST_F(LoginWindowTest, AutomaticLoginAtTheTenthTick) {
         Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(true);
         Find<QCheckBox>(d.get(), "chbo_auto_Land")->setChecked(true);
         Type(*d, "demo", "demo");
-        Find<QPushButton>(d.get(), "btn_land")->click();
+        Land(*d);
         ASSERT_EQ(d->Result(), 1);
         boxes_.Take();
     }
@@ -221,7 +247,7 @@ TEST_F(LoginWindowTest, AutomaticLoginAtTheTenthTick) {
     Tick(*d, 9);
     EXPECT_EQ(d->Result(), -1);
     Tick(*d, 1);
-    EXPECT_EQ(d->Result(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return d->Result() == 1; }));
     EXPECT_EQ(config_.cashier_name, "demo");
     EXPECT_FALSE(d->LandPage()->Hub().HasTimer(btn, 52));
 }
@@ -283,7 +309,12 @@ TEST_F(LoginWindowTest, SettingsTabSavesAndQueriesTheShopManager) {
     EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
     EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::merchantAPI),
               EncryptCredential("sandbox-demo-secret"));
-    Find<QPushButton>(d.get(), "btn_query_manager")->click();
+    auto* query = Find<QPushButton>(d.get(), "btn_query_manager");
+    query->click();
+    EXPECT_FALSE(query->isEnabled());
+    EXPECT_EQ(Find<QLabel>(d.get(), "lab_manager_msg")->text(), "正在查询，请稍候…");
+    ASSERT_TRUE(WaitUntil([&] { return !d->NetPage()->QueryInFlight(); }));
+    EXPECT_TRUE(query->isEnabled());
     auto texts = boxes_.Take();
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_NE(texts[0].find("王店长"), std::string::npos);
@@ -310,7 +341,11 @@ TEST_F(LoginWindowTest, PermissionRowsOneRequestAndOneMessagePerVisibleRow) {
     EXPECT_EQ(rows[1].sysRefundSet->currentText(), "扫码可退");  // unknown: scan allowed
     EXPECT_TRUE(rows[3].row->isHidden());
     rows[1].sysRefundSet->setCurrentIndex(1);  // 当笔可退
-    Find<QPushButton>(&dlg, "btn_save_jurisdiction")->click();
+    auto* save = Find<QPushButton>(&dlg, "btn_save_jurisdiction");
+    save->click();
+    EXPECT_FALSE(save->isEnabled());  // no second round while this one is sent
+    ASSERT_TRUE(WaitUntil([&] { return !dlg.Saving(); }));
+    EXPECT_TRUE(save->isEnabled());
     EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"用户名：demo，不可退款权限设置成功！",
                                                        "用户名：收银员甲，当笔可退权限设置成功！",
                                                        "收银员不存在"}));
@@ -323,8 +358,92 @@ TEST_F(LoginWindowTest, PermissionRowsOneRequestAndOneMessagePerVisibleRow) {
     big.show();
     ASSERT_EQ(big.Rows().size(), 12u);
     EXPECT_EQ(big.Rows()[11].lab_id->text(), "12");
-    EXPECT_EQ(big.Save().size(), 12u);
+    size_t answered = 0;
+    big.Save([&](std::vector<std::string> shown) { answered = shown.size(); });
+    ASSERT_TRUE(WaitUntil([&] { return !big.Saving(); }));
+    EXPECT_EQ(answered, 12u);
     EXPECT_EQ(boxes_.Take().size(), 12u);
+}
+
+// The administrator mode is chosen on the settings tab; the login tab then hides the password
+// and logs the cashier in from what the till remembers (the device of an earlier login and
+// the merchant's id and key).
+TEST_F(LoginWindowTest, AdministratorModeChosenOnTheSettingsTab) {
+    {
+        auto d = Open();
+        Type(*d, "demo", "demo");
+        Land(*d);
+        ASSERT_EQ(d->Result(), 1);
+    }
+    config_ = AppConfig{};
+    config_.data_dir = dir_ / "data/";
+    config_.api_base = sandbox_->base_url();
+    auto d = Open();
+    auto* psw = Find<QLineEdit>(d.get(), "edit_psw");
+    EXPECT_TRUE(psw->isVisible());
+    Find<QRadioButton>(d.get(), "opt_set")->click();
+    auto* mode = Find<QComboBox>(d.get(), "comb_land_type");
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(mode->currentText(), "收银员模式");
+    mode->setCurrentIndex(mode->findText("管理员模式"));
+    Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
+    Find<QLineEdit>(d.get(), "edit_merchant_api")->setText("sandbox-demo-secret");
+    Find<QPushButton>(d.get(), "btn_save_land")->click();
+    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
+    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::landType), "管理员模式");
+    Find<QRadioButton>(d.get(), "opt_land")->click();
+    EXPECT_FALSE(psw->isVisible());
+    Type(*d, "demo", "");
+    Land(*d);
+    EXPECT_TRUE(boxes_.Take().empty());
+    EXPECT_EQ(d->Result(), 1);
+    EXPECT_EQ(config_.client_id, "C1001");
+    EXPECT_EQ(config_.secret, "sandbox-demo-secret");
+    // An unknown name in this mode is refused rather than signed for no device.
+    auto again = Open();
+    EXPECT_FALSE(Find<QLineEdit>(again.get(), "edit_psw")->isVisible());
+    Type(*again, "stranger", "");
+    Land(*again);
+    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{texts::kUnknownCashier}));
+    EXPECT_EQ(again->Result(), -1);
+}
+
+// A platform that takes the connection and never answers: the window goes on working (tabs
+// switch, the automatic-login timer and repaints run), no second login starts, and the
+// failure is shown when the client gives up.
+TEST_F(LoginWindowTest, WindowKeepsWorkingWhileThePlatformHoldsItsAnswer) {
+    test::SilentPlatform silent;
+    ASSERT_TRUE(silent.ok());
+    setenv("TENDRIX_PLATFORM_TIMEOUT_MS", "1500", 1);
+    config_.api_base = silent.base_url();
+    auto d = Open();
+    Type(*d, "demo", "demo");
+    auto* land = Find<QPushButton>(d.get(), "btn_land");
+    land->click();
+    ASSERT_TRUE(d->LandPage()->LoginInFlight());
+    const int jobs = BackgroundJobsPending();
+    Find<QLineEdit>(d.get(), "edit_psw")->returnPressed();  // Return: nothing new starts
+    d->LandPage()->Login();
+    EXPECT_EQ(BackgroundJobsPending(), jobs);
+    auto* tabs = Find<QStackedWidget>(d.get(), "tab_land_switch");
+    QElapsedTimer held;
+    held.start();
+    Find<QRadioButton>(d.get(), "opt_set")->click();
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(20);
+    ASSERT_TRUE(WaitUntil([&] { return held.elapsed() > 500; }));
+    EXPECT_TRUE(d->LandPage()->LoginInFlight());
+    EXPECT_GE(ticks, 10) << "the window thread was held";
+    Find<QRadioButton>(d.get(), "opt_land")->click();
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !d->LandPage()->LoginInFlight(); }));
+    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{std::string(kNetworkFailureText)}));
+    EXPECT_EQ(d->Result(), -1);
+    EXPECT_TRUE(land->isEnabled());
+    EXPECT_EQ(land->text(), "登  录");
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ class Cli : public ::testing::Test {
 TEST_F(Cli, LoginPrintsIdentityAndRefusalExitsOne) {
     CliRun r = WithBase("login demo demo");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "M100001\nsandbox-demo-secret\nC1001\nC1002\n");
+    EXPECT_EQ(r.out, "M100001\nsandbox-demo-secret\nC1001\n");
     r = WithBase("login demo nope");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "用户名或密码错误\n");

@@ -40,7 +40,7 @@ class Operations : public ::testing::Test {
         client_.Login(answer, "demo", "demo");
         TextList list;
         ParseLoginAnswer(answer, list);
-        ASSERT_EQ(list.size(), 4u) << answer;
+        ASSERT_EQ(list.size(), 3u) << answer;
         client_.set_identity({list[0], list[2], list[1], "demo"});
     }
 

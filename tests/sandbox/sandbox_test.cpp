@@ -111,7 +111,7 @@ TEST_F(SandboxSignature, ConcurrentClientsAllSucceed) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             PlatformClient client("", "", "", "", sandbox_.base_url());
-            client.set_identity({"M100001", t % 2 ? "C1001" : "C1002", kSecret, "demo"});
+            client.set_identity({"M100002", t % 2 ? "C2001" : "C2002", "sandbox-multi-secret", "multi"});
             for (int i = 0; i < 10; ++i) {
                 std::string answer;
                 char code[32];
@@ -142,7 +142,7 @@ TEST(SandboxAccounts, FileAddsMerchantsAndCashiers) {
     EXPECT_EQ(list, (TextList{"M2", "key2", "X1", "X2", "X3"}));
     client.Login(answer, "demo", "demo");  // the built-in demo stays
     ParseLoginAnswer(answer, list);
-    EXPECT_EQ(list.size(), 4u);
+    EXPECT_EQ(list.size(), 3u);
 
     std::ofstream(dir / "bad.txt") << "merchant only-two-words\n";
     test::SandboxProcess refused({dir / "bad.txt", {}, std::chrono::milliseconds(5000)});

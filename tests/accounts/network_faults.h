@@ -1,0 +1,119 @@
+#pragma once
+// Real sockets on 127.0.0.1 that misbehave the way a shop's network does:
+//   SilentPlatform      takes connections and never answers (a platform that hangs);
+//   OneConnectionRelay  carries the first request to the sandbox, then goes away: a second
+//                       request on the same (kept-alive) connection finds it closed, and every
+//                       later connection is refused (the network drops after the login).
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace tendrix::test {
+
+inline int ListenOnLoopback(int& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(fd, 16) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+inline std::string LoopbackUrl(int port) {
+    return "http://127.0.0.1:" + std::to_string(port);
+}
+
+class SilentPlatform {
+  public:
+    SilentPlatform() { fd_ = ListenOnLoopback(port_); }
+    ~SilentPlatform() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    std::string base_url() const { return LoopbackUrl(port_); }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+class OneConnectionRelay {
+  public:
+    explicit OneConnectionRelay(int target_port) : target_port_(target_port) {
+        listen_fd_ = ListenOnLoopback(port_);
+        if (listen_fd_ >= 0) thread_ = std::thread([this] { Run(); });
+    }
+    ~OneConnectionRelay() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (listen_fd_ >= 0) ::close(listen_fd_);
+    }
+    bool ok() const { return listen_fd_ >= 0; }
+    std::string base_url() const { return LoopbackUrl(port_); }
+
+  private:
+    void Run() {
+        pollfd wait{listen_fd_, POLLIN, 0};
+        while (!stop_ && ::poll(&wait, 1, 50) == 0) {
+        }
+        if (stop_) return;
+        const int client = ::accept(listen_fd_, nullptr, nullptr);
+        // Gone after one connection: later ones are refused.
+        ::close(listen_fd_);
+        listen_fd_ = -1;
+        if (client < 0) return;
+        const int upstream = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(target_port_));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(upstream, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+            Pump(client, upstream);
+        }
+        ::close(upstream);
+        ::close(client);
+    }
+
+    // a: the client, b: the sandbox.
+    void Pump(int a, int b) {
+        pollfd fds[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
+        char buffer[16384];
+        bool answered = false;
+        while (!stop_) {
+            if (::poll(fds, 2, 50) <= 0) continue;
+            for (int i = 0; i < 2; ++i) {
+                if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+                const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (n <= 0) return;
+                if (i == 1) answered = true;
+                if (i == 0 && answered) return;  // a second request: the line is down
+                const int to = fds[1 - i].fd;
+                for (ssize_t sent = 0; sent < n;) {
+                    const ssize_t w = ::write(to, buffer + sent, static_cast<size_t>(n - sent));
+                    if (w <= 0) return;
+                    sent += w;
+                }
+            }
+        }
+    }
+
+    int target_port_;
+    int listen_fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace tendrix::test
