@@ -23,6 +23,15 @@ const char* Unit(size_t position) {
     return position < 15 ? kUnits[position] : "";
 }
 
+// Whether the four-digit group ending at index `last` (its unit digit) holds a non-zero digit.
+bool GroupHasDigit(std::string_view s, size_t last) {
+    const size_t first = last >= 3 ? last - 3 : 0;
+    for (size_t i = first; i <= last; ++i) {
+        if (s[i] != '0') return true;
+    }
+    return false;
+}
+
 // Converts; false means the amount is refused and the text stays as it was.
 bool ConvertUpperCase(std::string_view s, std::string& result) {
     size_t p = 0;
@@ -44,9 +53,16 @@ bool ConvertUpperCase(std::string_view s, std::string& result) {
             result.clear();  // a leading zero before another digit: no amount
             return true;
         }
-        if (i + 1 == p || i + 5 == p || i + 9 == p) {
-            result += Unit(position);  // 圆, 万 or 亿 closes its group
-        } else if (i + 1 < p && s[i + 1] != '0' && !result.empty()) {
+        const bool next_is_digit = i + 1 < p && s[i + 1] != '0';
+        if (i + 5 == p && !GroupHasDigit(s, i)) {
+            // A 万 group of four zeros (1,0000,0001) is read as one 零, without 万.
+            if (next_is_digit && !result.empty()) result += kNumerals[0];
+        } else if (i + 1 == p || i + 5 == p || i + 9 == p) {
+            // 圆, 万 or 亿 closes its group. 亿 stands even over a zero group: a digit above
+            // it exists (this zero is not the first digit), as in 壹万亿.
+            result += Unit(position);
+            if (i + 9 == p && !GroupHasDigit(s, i) && next_is_digit) result += kNumerals[0];
+        } else if (next_is_digit && !result.empty()) {
             result += kNumerals[0];
         }
     }

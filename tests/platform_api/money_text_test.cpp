@@ -64,6 +64,47 @@ TEST(MoneyText, UpperCaseAmount) {
     }
 }
 
+// Amounts of 亿 and above, worked by hand: a zero 万 group is one 零 (or nothing before 圆),
+// never "亿万"; 亿 stays over a zero 亿 group under 万亿. Smaller amounts around the group
+// boundaries are in the table too, so the 万 rule cannot change them.
+TEST(MoneyText, UpperCaseAmountOfLargeAmounts) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"100000000", "壹亿圆整"},
+        {"1000000000", "壹拾亿圆整"},
+        {"100050000", "壹亿零伍万圆整"},
+        {"100000001", "壹亿零壹圆整"},
+        {"100000100", "壹亿零壹佰圆整"},
+        {"100001000", "壹亿零壹仟圆整"},
+        {"100100000", "壹亿零壹拾万圆整"},
+        {"101000000", "壹亿零壹佰万圆整"},
+        {"110000000", "壹亿壹仟万圆整"},
+        {"305000000", "叁亿零伍佰万圆整"},
+        {"1000010000", "壹拾亿零壹万圆整"},
+        {"1001000100", "壹拾亿零壹佰万零壹佰圆整"},
+        {"1010101010", "壹拾亿壹仟零壹拾万壹仟零壹拾圆整"},
+        {"1200000000", "壹拾贰亿圆整"},
+        {"1234567890.12", "壹拾贰亿叁仟肆佰伍拾陆万柒仟捌佰玖拾圆壹角贰分"},
+        {"9000000009.09", "玖拾亿零玖圆零玖分"},
+        {"1000000000.05", "壹拾亿圆零伍分"},
+        {"2000000000.50", "贰拾亿圆伍角"},
+        {"300000000.1", "叁亿圆壹角"},
+        {"100000000.00", "壹亿圆整"},
+        {"100000000.", "壹亿圆"},
+        {"9999999999.99", "玖拾玖亿玖仟玖佰玖拾玖万玖仟玖佰玖拾玖圆玖角玖分"},
+        {"99999999.99", "玖仟玖佰玖拾玖万玖仟玖佰玖拾玖圆玖角玖分"},
+        {"10000000", "壹仟万圆整"},
+        {"10000001", "壹仟万零壹圆整"},
+        {"10001000", "壹仟万壹仟圆整"},
+        {"100001", "壹拾万零壹圆整"},
+        {"1000.05", "壹仟圆零伍分"},
+        {"1000000000000", "壹万亿圆整"},
+        {"1000012340000", "壹万亿零壹仟贰佰叁拾肆万圆整"},
+    };
+    for (const auto& [amount, expected] : cases) {
+        EXPECT_EQ(UpperCaseAmountOf(amount), expected) << amount;
+    }
+}
+
 class LocalTime : public ::testing::Test {
   protected:
     void SetZone(const char* zone) {
