@@ -1,6 +1,7 @@
 #pragma once
-// Saving the settings pages: every value is checked first; nothing is stored unless all are
-// acceptable. Then the map is updated and Save all writes it.
+// Saving the settings pages: every changed value is checked first; nothing is stored unless
+// all are acceptable. Then the map is updated and Save all writes it. A value left as it is
+// stored is not checked, so a stored value outside a page's list never blocks the others.
 #include <map>
 #include <string>
 

@@ -8,7 +8,9 @@ namespace tendrix {
 namespace {
 
 // A stored value counts as missing when it is empty or starts with a line break.
-bool IsMissing(const std::string& v) { return v.empty() || v[0] == '\r' || v[0] == '\n'; }
+bool IsMissing(const std::string& v) {
+    return v.empty() || v[0] == '\r' || v[0] == '\n';
+}
 
 }  // namespace
 
@@ -19,7 +21,8 @@ Settings::LoadReport Settings::Load(const std::string& data_dir, const std::stri
         map_.emplace(d.key, d.value ? d.value : company_name);  // emplace keeps existing values
     }
     std::map<std::string, std::string> defaults;
-    for (const auto& d : keys::SettingDefaults()) defaults[d.key] = d.value ? d.value : company_name;
+    for (const auto& d : keys::SettingDefaults())
+        defaults[d.key] = d.value ? d.value : company_name;
 
     Store store(data_dir);
     if (!store.OpenSettings()) {
@@ -58,14 +61,22 @@ bool Settings::SaveAll() {
     return ok;
 }
 
-bool Settings::SaveOne(const std::string& key, const std::string& value) {
+Settings::SaveOneResult Settings::StoreOne(const std::string& key, const std::string& value) {
     auto it = map_.find(key);
-    if (it != map_.end() && it->second == "FALSE") return false;
-    map_[key] = value;
+    if (it != map_.end() && it->second == "FALSE") return SaveOneResult::kSwitchedOff;
+    // Written first: a value the database did not take is not reported as saved, and the
+    // program does not act on a value that the next start would not have.
     Store store(data_dir_);
-    if (!store.OpenSettings()) return true;  // kept for this run
-    store.SaveName(key, value);
-    return true;
+    if (!store.OpenSettings() || !store.SaveName(key, value)) {
+        diag::Write("settings", "could not store " + key + ": " + store.LastError());
+        return SaveOneResult::kNotWritten;
+    }
+    map_[key] = value;
+    return SaveOneResult::kSaved;
+}
+
+bool Settings::SaveOne(const std::string& key, const std::string& value) {
+    return StoreOne(key, value) == SaveOneResult::kSaved;
 }
 
 const std::string& Settings::Get(const std::string& key) const {

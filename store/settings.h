@@ -7,7 +7,7 @@
 namespace tendrix {
 
 class Settings {
-public:
+  public:
     using Map = std::map<std::string, std::string>;
 
     struct LoadReport {
@@ -19,7 +19,14 @@ public:
     LoadReport Load(const std::string& data_dir, const std::string& company_name);
     // Writes every non-empty value. Returns false if the database could not be written.
     bool SaveAll();
-    // Sets and stores one key, unless its current value is "FALSE" (feature off).
+    enum class SaveOneResult {
+        kSaved,
+        kSwitchedOff,  // the key's value is "FALSE": a capture for a feature that is off
+        kNotWritten,   // dataset.db could not be opened or written; the map is unchanged
+    };
+    // Stores one key and sets it in the map, unless its current value is "FALSE".
+    SaveOneResult StoreOne(const std::string& key, const std::string& value);
+    // StoreOne() == kSaved.
     bool SaveOne(const std::string& key, const std::string& value);
 
     // The value of a key; "" for a key that is not in the map.
@@ -31,7 +38,7 @@ public:
     const std::string& DataDir() const { return data_dir_; }
     void SetDataDir(const std::string& dir) { data_dir_ = dir; }
 
-private:
+  private:
     Map map_;
     std::string data_dir_;
 };

@@ -26,6 +26,7 @@
 #include "settings/settings_pages.h"
 #include "settings/system_set_dlg.h"
 #include "store/settings_keys.h"
+#include "store/store.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
@@ -187,6 +188,38 @@ TEST_F(SettingsWindowTest, RefusedValueShowsItsPageAndStoresNothing) {
     again.data_dir = dir.path();
     again.LoadSettings();
     EXPECT_EQ(again.settings.Get(keys::sysAutoPrintBill), "FALSE");
+}
+
+// A stored value that the page does not offer (a hotkey F13, a paper count of 12) is shown,
+// kept as it is and does not stop the other values from being saved; changed to another
+// value outside the list it is refused.
+TEST_F(SettingsWindowTest, StoredValueOutsideTheOfferedListDoesNotBlockSaving) {
+    {
+        Store st(dir.path());
+        ASSERT_TRUE(st.OpenSettings());
+        st.SaveName(keys::sysShowHideHotKey, "F13");
+        st.SaveName(keys::sysPinterPapeNum, "12");
+    }
+    config.LoadSettings();
+    ASSERT_EQ(config.settings.Get(keys::sysShowHideHotKey), "F13");
+    auto dlg = Make();
+    auto* hotkey = dlg->findChild<QComboBox*>(keys::sysShowHideHotKey);
+    EXPECT_EQ(hotkey->currentText(), "F13");
+    dlg->findChild<QCheckBox*>(keys::sysAutoPrintBill)->setChecked(true);
+    auto out = dlg->Save();
+    ASSERT_TRUE(out.saved) << out.message;
+    AppConfig again;
+    again.data_dir = dir.path();
+    again.LoadSettings();
+    EXPECT_EQ(again.settings.Get(keys::sysAutoPrintBill), "TRUE");
+    EXPECT_EQ(again.settings.Get(keys::sysShowHideHotKey), "F13");
+    EXPECT_EQ(again.settings.Get(keys::sysPinterPapeNum), "12");
+
+    hotkey->insertItem(0, "F14");
+    hotkey->setCurrentIndex(0);
+    out = dlg->Save();
+    EXPECT_FALSE(out.saved);
+    EXPECT_EQ(out.bad_key, keys::sysShowHideHotKey);
 }
 
 TEST_F(SettingsWindowTest, AreaSwitchesAndPickButtons) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "store/settings_keys.h"
@@ -31,8 +33,9 @@ TEST(Settings, FirstStartWritesEveryNonEmptyDefault) {
     EXPECT_EQ(s.Get("sysBaudRateSet"), "2400");
     EXPECT_EQ(s.Get("sysShowHideHotKey"), "F2");
     EXPECT_EQ(s.Get("sysCaptureWay"), "");
-    EXPECT_EQ(s.Get("sysCancelRefundPayReason"),
-              "1：金额错误；\r\n2：价格争议；\r\n3：商品问题；\r\n4：退还押金；\r\n5：支付码过期；\r\n");
+    EXPECT_EQ(
+        s.Get("sysCancelRefundPayReason"),
+        "1：金额错误；\r\n2：价格争议；\r\n3：商品问题；\r\n4：退还押金；\r\n5：支付码过期；\r\n");
     int non_empty = 0;
     for (const auto& d : keys::SettingDefaults()) non_empty += d.value == nullptr || *d.value;
     EXPECT_EQ(RowCount(dir.path()), non_empty);
@@ -71,7 +74,7 @@ TEST(Settings, SaveOneRefusedWhileOffAndSaveAllSkipsEmpty) {
     EXPECT_EQ(s.Get("sysCutPicThemeMoney"), "FALSE");
     EXPECT_TRUE(s.SaveOne("sysPrintMoneyFocusPos", "top:1, left:2, right:3, bottom:4"));
 
-    s.Set("sysOneShopSay", "");          // a cleared field
+    s.Set("sysOneShopSay", "");  // a cleared field
     s.Set("sysTwoShopSay", "它's \"ok\"");
     EXPECT_TRUE(s.SaveAll());
     Settings again;
@@ -79,6 +82,61 @@ TEST(Settings, SaveOneRefusedWhileOffAndSaveAllSkipsEmpty) {
     EXPECT_EQ(again.Get("sysOneShopSay"), "谢谢惠顾，欢迎下次光临！");
     EXPECT_EQ(again.Get("sysTwoShopSay"), "它's \"ok\"");
     EXPECT_EQ(again.Get("sysPrintMoneyFocusPos"), "top:1, left:2, right:3, bottom:4");
+}
+
+// Makes a file read-only for this process: by its mode, or for root (which ignores modes) by
+// the immutable attribute. Undone when the object goes.
+class ReadOnlyFile {
+  public:
+    explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
+        if (geteuid() != 0) {
+            ok_ = chmod(path_.c_str(), 0444) == 0;
+        } else {
+            immutable_ = std::system(("chattr +i '" + path_ + "' 2>/dev/null").c_str()) == 0;
+            ok_ = immutable_;
+        }
+    }
+    ~ReadOnlyFile() {
+        if (immutable_) std::system(("chattr -i '" + path_ + "'").c_str());
+        chmod(path_.c_str(), 0644);
+    }
+    bool ok() const { return ok_; }
+
+  private:
+    std::string path_;
+    bool ok_ = false;
+    bool immutable_ = false;
+};
+
+// Save one (the capture windows' save) must not report a value as stored when dataset.db
+// refused it; the value in memory stays what the database holds.
+TEST(Settings, SaveOneFailsWhenTheDatabaseCannotBeWritten) {
+    const std::string rect = "top:1, left:2, right:3, bottom:4";
+    // A directory where the file should be: it cannot be opened at all.
+    test::TempDir blocked;
+    std::filesystem::create_directory(blocked / "dataset.db");
+    Settings b;
+    b.Load(blocked.path(), "c");
+    EXPECT_EQ(b.StoreOne("sysPrintMoneyFocusPos", rect), Settings::SaveOneResult::kNotWritten);
+    EXPECT_EQ(b.Get("sysPrintMoneyFocusPos"), "");
+
+    test::TempDir dir;
+    Settings s;
+    ASSERT_TRUE(s.Load(dir.path(), "c").database_ok);
+    s.Set("sysCutPicThemeMoney", "TRUE");  // recognition switched on
+    {
+        ReadOnlyFile read_only(dir / "dataset.db");
+        if (!read_only.ok()) GTEST_SKIP() << "cannot make dataset.db read-only here (chattr)";
+        EXPECT_EQ(s.StoreOne("sysCutPicThemeMoney", rect), Settings::SaveOneResult::kNotWritten);
+        EXPECT_FALSE(s.SaveOne("sysGetMoneyFromHwnd", "x:5, y:6"));
+        EXPECT_EQ(s.Get("sysCutPicThemeMoney"), "TRUE");
+        EXPECT_EQ(s.Get("sysGetMoneyFromHwnd"), "无");
+    }
+    EXPECT_EQ(s.StoreOne("sysCutPicThemeMoney", rect), Settings::SaveOneResult::kSaved);
+    Settings again;
+    again.Load(dir.path(), "c");
+    EXPECT_EQ(again.Get("sysCutPicThemeMoney"), rect);
+    EXPECT_EQ(again.Get("sysGetMoneyFromHwnd"), "无");
 }
 
 TEST(Settings, DamagedOrUnwritableDatabaseGivesDefaultsAndIsLeftAlone) {
