@@ -36,7 +36,8 @@ void PrintHelp() {
         "  --verbose             print each request on stderr\n"
         "\n"
         "Built-in demo account: cashier \"demo\", password \"demo\" (merchant M100001,\n"
-        "clients C1001 and C1002).\n"
+        "client C1001); cashier \"multi\", password \"multi\" (merchant M100002, clients\n"
+        "C2001 and C2002) for the several-devices notice.\n"
         "\n%s",
         tendrix::sandbox::kBehaviourTable);
 }
