@@ -11,7 +11,7 @@
 namespace tendrix {
 
 class AppConfig {
-public:
+  public:
     static constexpr size_t kMessageBufferSize = 5120;
 
     // Skin colours, 0x00RRGGBB.
@@ -57,6 +57,9 @@ public:
     std::string voice_dir;
     std::string data_dir;
     std::string company_info_path;
+    // True when data and logs live in the user's XDG folders because the program folder
+    // is not writable (an installed program).
+    bool per_user_dirs = false;
 
     CodeTable pay_type_names;
     CodeTable order_status_names;
@@ -65,16 +68,22 @@ public:
     // Voice file names collected for command 9 (at most kMessageBufferSize bytes).
     std::string message_buffer;
 
-    // Sets the directories for a program directory (ending in '/').
+    // Sets the directories for a program directory (ending in '/'). Data and logs sit beside
+    // the program directory when its parent is writable (a build tree, a private copy), else
+    // in $XDG_DATA_HOME/tendrix/data/ and $XDG_STATE_HOME/tendrix/log/. The skin and the
+    // company information file come from the program directory unless the user has
+    // $XDG_CONFIG_HOME/tendrix/UIskin/ or $XDG_CONFIG_HOME/tendrix/compmessage.txt.
     void SetProgramDir(const std::string& dir);
     // Reads the company keys and api_base; false when the file cannot be read.
     bool LoadCompanyInfo();
     void LoadCodeTables();
     Settings::LoadReport LoadSettings() { return settings.Load(data_dir, company_name); }
 
-    // Floating window position in the company information file (absent keys give 0).
+    // Floating window position in the company information file (absent keys give 0). When
+    // that file cannot be written (an installed program), the position goes into a per-user
+    // copy of it, which is read from then on.
     void LoadFloatPosition(int& x, int& y) const;
-    bool SaveFloatPosition(int x, int y) const;
+    bool SaveFloatPosition(int x, int y);
 
     const std::string& Setting(const std::string& key) const { return settings.Get(key); }
 
@@ -87,5 +96,11 @@ public:
 std::string ExecutableDir();
 // Log directory: the program directory's parent plus "log/".
 std::string LogDirForProgramDir(const std::string& program_dir);
+// $name when it holds an absolute path, else $HOME plus fallback; ends in '/'.
+std::string XdgDir(const char* name, const char* fallback);
+// $XDG_CONFIG_HOME/tendrix/: the user's overrides of the company file and the skin.
+std::string UserConfigDir();
+// Creates dir and its missing parents, each new one private to the user (0700).
+bool MakePrivateDirs(const std::string& dir);
 
 }  // namespace tendrix

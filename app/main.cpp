@@ -4,9 +4,13 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
+#include <cstdio>
+#include <cstring>
 
 #include "app/startup.h"
+#include "app/version.h"
 #include "checkout/inquiry/register_order_check.h"
 #include "checkout/main_dlg.h"
 #include "checkout/pages/register_pages.h"
@@ -48,9 +52,50 @@ void QuitOnSignals(QApplication& app) {
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
 }
 
+constexpr const char* kHelp =
+    "Usage: tendrix [--help] [--version]\n"
+    "\n"
+    "Cashier assistant: takes the sale amount from the point-of-sale program, the payment code\n"
+    "from a barcode scanner, takes the payment on the payment platform and prints the receipt.\n"
+    "It runs behind a tray icon; an X11 desktop is needed. Only one instance per program title\n"
+    "runs; a second start leaves at once.\n"
+    "\n"
+    "Files:\n"
+    "  <program dir>/UIskin/compmessage.txt  company texts, api_base (platform address)\n"
+    "  $XDG_CONFIG_HOME/tendrix/compmessage.txt, $XDG_CONFIG_HOME/tendrix/UIskin/\n"
+    "                                        the user's own company file and skin\n"
+    "  <program dir>/../data, ../log         settings, cashiers, port map; logs (writable\n"
+    "                                        program folder)\n"
+    "  $XDG_DATA_HOME/tendrix/data, $XDG_STATE_HOME/tendrix/log\n"
+    "                                        the same for an installed program\n"
+    "\n"
+    "Environment:\n"
+    "  TENDRIX_API_BASE   platform address (overrides api_base)\n"
+    "  TENDRIX_PORT_MAP   serial/parallel port map file (default data/ports.ini)\n"
+    "\n"
+    "tendrix-cli doctor checks this till's display, devices, printer and platform.\n";
+
+// --help and --version answer without a display (before the toolkit starts).
+bool AnsweredCommandLine(int argc, char** argv, int& exit_code) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            exit_code = 0;
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tendrix %s\n", tendrix::kVersion);
+            exit_code = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (int rc = 0; AnsweredCommandLine(argc, argv, rc)) return rc;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     tendrix::Startup startup = tendrix::RunStartup(tendrix::ExecutableDir());
@@ -59,6 +104,10 @@ int main(int argc, char** argv) {
 
     QuitOnSignals(app);
     tendrix::ui::SetSkinDir(config.skin_dir);
+    // The tray and the window manager show the program's icon; the desktop entry is matched
+    // by its name.
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(config.skin_dir + "image/tray.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tendrix"));
     app.setStyleSheet(tendrix::ui::ThemeStyleSheet(config.main_colour, config.hot_colour,
                                                    config.background_colour));
     tendrix::RegisterCheckoutPages();
