@@ -48,7 +48,7 @@ class PosSdk {
     WriteFn WriteFile = nullptr;
     BarcodeFn SetBarcode = nullptr;
     // Optional extra entry of our own library: the reason of the last failure, or nullptr.
-    using ErrorFn = const char* (*)();
+    using ErrorFn = int (*)(char* out, int size);  // copies the last error, returns its length
     ErrorFn LastError = nullptr;
 
     // The library beside the running program: <program dir>/libPOSDLL.so.

@@ -84,8 +84,9 @@ ReceiptPrinter::~ReceiptPrinter() {
 }
 
 std::string ReceiptPrinter::SdkError() const {
-    const char* e = sdk_.LastError ? sdk_.LastError() : nullptr;
-    return e && *e ? std::string(e) : std::string("the printer library reported a failure");
+    char e[512];
+    if (sdk_.LastError && sdk_.LastError(e, int(sizeof(e))) > 0) return e;
+    return "the printer library reported a failure";
 }
 
 void ReceiptPrinter::Configure(const PrinterSetup& setup) {

@@ -3,9 +3,11 @@
 // loader resolving the whole set succeeds, and a few of them send their obvious command.
 //
 // One port is open at a time (the one opened last); POS_Open returns its handle, or the
-// invalid handle value (-1) when it cannot be opened. POS_TendrixLastError() tells why.
+// invalid handle value (-1) when it cannot be opened. POS_TendrixLastError(buffer, size)
+// copies why into the caller's buffer.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -159,11 +161,16 @@ POS_EXPORT int POS_S_SetBarcode(const char* data, int left_dots, int type, int m
     return WriteCurrent(out);
 }
 
-POS_EXPORT const char* POS_TendrixLastError() {
-    thread_local std::string copy;
+// Copies the last error (cut to size - 1 bytes, NUL-terminated) and returns its length. The
+// text goes into the caller's buffer: a thread-local copy here would outlive the library's
+// unloading and leave LeakSanitizer's exit scan a dangling thread-local block.
+POS_EXPORT int POS_TendrixLastError(char* out, int size) {
     std::lock_guard<std::mutex> lock(g.mutex);
-    copy = g.error;
-    return copy.c_str();
+    if (!out || size <= 0) return 0;
+    const size_t n = std::min(g.error.size(), size_t(size - 1));
+    g.error.copy(out, n);
+    out[n] = '\0';
+    return int(n);
 }
 
 // Commands with an obvious byte form.

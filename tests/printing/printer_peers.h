@@ -82,9 +82,6 @@ class LoopbackPrinter {
         std::lock_guard<std::mutex> lock(mutex_);
         first_byte_.reset();
     }
-    // A printer that fails part-way: every connection is reset once it has brought `bytes`
-    // bytes (0: work normally). The bytes up to then are kept as the job.
-    void ResetAfter(size_t bytes) { reset_after_ = bytes; }
 
   private:
     void Run() {
@@ -111,10 +108,7 @@ class LoopbackPrinter {
                     std::lock_guard<std::mutex> lock(mutex_);
                     if (!first_byte_) first_byte_ = std::chrono::steady_clock::now();
                     c.bytes.append(buf, size_t(n));
-                    const size_t limit = reset_after_.load();
-                    if (limit == 0 || c.bytes.size() < limit) continue;
-                    linger l{1, 0};  // close with a reset: the sender's next write fails
-                    ::setsockopt(c.fd, SOL_SOCKET, SO_LINGER, &l, sizeof(l));
+                    continue;
                 }
                 ::close(c.fd);
                 c.fd = -1;
@@ -137,7 +131,6 @@ class LoopbackPrinter {
     std::condition_variable cv_;
     std::vector<std::string> jobs_;
     std::optional<std::chrono::steady_clock::time_point> first_byte_;
-    std::atomic<size_t> reset_after_{0};
 };
 
 // A child process (socat, cupsd), stopped by its pid when the object goes.
