@@ -43,6 +43,7 @@ bool SerialPort::Open(const std::string& port, int baud, char parity, int data_b
         error_ = "no device for port '" + port + "'";
         return false;
     }
+    stalled_ = false;
     wanted_ = OpenLocked();
     return wanted_;
 }
@@ -226,8 +227,13 @@ bool SerialPort::Write(const void* data, size_t size) {
         return false;
     }
     if (size == 0) return true;
-    if (!device_.Write(data, size, std::chrono::milliseconds(kWriteTimeoutMs))) {
+    // A device that already let one write time out is not waited for again until it takes
+    // data: the caller (the main window forwarding display data) must not stall per chunk.
+    const auto timeout = std::chrono::milliseconds(stalled_ ? 0 : kWriteTimeoutMs);
+    stalled_ = false;
+    if (!device_.Write(data, size, timeout)) {
         error_ = device_.Error();
+        stalled_ = !device_.Gone();
         device_.Purge();
         // A device that is gone is closed, so a later write opens it again once it is back.
         if (device_.Gone()) {

@@ -56,8 +56,9 @@ class SerialPort {
     void StopReader();
     bool ReaderRunning() const { return reader_running_.load(); }
 
-    // One blocking write of all bytes (Display variant only), at most kWriteTimeoutMs. On
-    // failure both directions are purged and false is returned. A device that went away is
+    // One blocking write of all bytes (Display variant only), at most kWriteTimeoutMs; after a
+    // time-out, later writes do not wait until the device takes data again. On failure both
+    // directions are purged and false is returned. A device that went away is
     // opened again by a later write once it is back (tried at most every kReopenMs).
     bool Write(const void* data, size_t size);
     bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
@@ -85,7 +86,8 @@ class SerialPort {
     char parity_ = 'N';
     int data_bits_ = 8;
     int stop_bits_ = 1;
-    bool wanted_ = false;  // opened by Open and not closed since: reopen when it comes back
+    bool wanted_ = false;   // opened by Open and not closed since: reopen when it comes back
+    bool stalled_ = false;  // the last write timed out
     std::chrono::steady_clock::time_point last_reopen_{};
 
     CommandSink* sink_ = nullptr;

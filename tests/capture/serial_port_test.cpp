@@ -1,7 +1,10 @@
 // Serial ports and the customer-display pass-through over real pseudo terminals (socat).
 #include "capture/serial_port.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -232,4 +235,30 @@ TEST(SerialPortBasics, RefusesBadUseWithoutCrashing) {
     EXPECT_FALSE(port.Error().empty());
     port.StopReader();
     port.Close();
+}
+
+TEST(SerialPortBasics, StalledDisplayCostsOneTimeOutNotOnePerWrite) {
+    // A display that stops taking data: a pipe with a one-page buffer that nobody reads.
+    tendrix::test::TempDir dir;
+    const std::string path = dir.path() + "display";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int held = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ::fcntl(held, F_SETPIPE_SZ, 4096);
+    SerialPort port(SerialPort::Variant::Display);
+    ASSERT_TRUE(port.Open(path, 9600)) << port.Error();
+    EXPECT_TRUE(port.Write(std::string(4096, 'x')));
+    const auto timed = [&](const std::string& bytes) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(port.Write(bytes));
+        return std::chrono::steady_clock::now() - start;
+    };
+    EXPECT_GE(timed("PAY 5.00"), std::chrono::milliseconds(SerialPort::kWriteTimeoutMs));
+    for (int i = 0; i < 5; ++i) EXPECT_LT(timed("PAY 5.00"), std::chrono::milliseconds(100));
+    // Once it takes data again, writes go through.
+    char sink[8192];
+    while (::read(held, sink, sizeof sink) > 0) {
+    }
+    EXPECT_TRUE(port.Write("PAY 6.00"));
+    ::close(held);
 }
