@@ -80,11 +80,15 @@ public:
     virtual std::string WindowText(WindowId w) = 0;      // its title / text, UTF-8
     virtual ScreenRect WindowRect(WindowId w) = 0;
     // The text at a screen point: the text of the control under it when its program publishes
-    // one (accessibility bus), else the title of the top-level window there. This default has
-    // no controls to ask and reads the title.
-    virtual PointText TextAt(ScreenPoint p) {
+    // one (accessibility bus), else the title of the top-level window there.
+    PointText TextAt(ScreenPoint p) { return TextIn(WindowAt(p), p); }
+    // The same in a known top-level window `w` (0: none known), for when another window covers
+    // the point, e.g. the pointer picker's own frame. This default has no controls to ask and
+    // reads the title.
+    virtual PointText TextIn(WindowId w, ScreenPoint p) {
+        (void)p;
         PointText t;
-        if (const WindowId w = WindowAt(p)) t.text = WindowText(w);
+        if (w) t.text = WindowText(w);
         if (!t.text.empty()) t.source = PointText::Source::WindowTitle;
         return t;
     }

@@ -163,10 +163,9 @@ class X11Desktop final : public DesktopServices {
         return text;
     }
 
-    PointText TextAt(ScreenPoint p) override {
+    PointText TextIn(WindowId w, ScreenPoint p) override {
         AccessibleQuery query;
         query.point = p;
-        const WindowId w = WindowAt(p);
         if (w) {
             std::lock_guard<std::mutex> lock(mu_);
             query.pid = Pid(static_cast<Window>(w));

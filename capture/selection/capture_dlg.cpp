@@ -11,9 +11,11 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "capture/capture_worker.h"
 #include "capture/selection/modal_run.h"
 #include "desktop/desktop_services.h"
 #include "store/settings.h"
+#include "ui/background_call.h"
 #include "ui/message_box.h"
 
 namespace tendrix {
@@ -198,6 +200,35 @@ void CCaptureDlgByHwnd::Tick() {
     desktop_.ProcessEvents();
     if (!property("waiting").toBool() && !isVisible()) return;  // closed
     if (logic_->Tick()) Sync();
+    RequestText();
+}
+
+void CCaptureDlgByHwnd::RequestText() {
+    if (!logic_->visible() || text_pending_) return;
+    const ScreenPoint point = logic_->ChosenPoint();
+    const WindowId window = logic_->target_window();
+    if (point == text_point_ && window == text_window_) return;
+    // The program under the point may take up to the read's time-out to answer: ask away from
+    // the window thread, one question at a time; the next tick asks for the newest place.
+    text_pending_ = true;
+    text_point_ = point;
+    text_window_ = window;
+    DesktopServices* desktop = &desktop_;
+    RunInBackground<PointText>(
+        this, [desktop, window, point] { return desktop->TextIn(window, point); },
+        [this](PointText text) {
+            text_pending_ = false;
+            point_text_ = QString::fromStdString(
+                selection::DescribePointText(text, capture::AmountFromPointText(text)));
+            ShowText();
+        });
+}
+
+void CCaptureDlgByHwnd::ShowText() {
+    auto* label = FindControl<QLabel>("lab_text");
+    if (!label) return;
+    label->setText(saved_note_.isEmpty() ? point_text_ : point_text_ + "\n" + saved_note_);
+    label->setToolTip(label->text());
 }
 
 void CCaptureDlgByHwnd::Sync() {
@@ -215,7 +246,12 @@ void CCaptureDlgByHwnd::Sync() {
     ScreenRect bar = logic_->ButtonRect(HwndPointPicker::SaveCatch);
     bar.left -= 4, bar.top -= 4, bar.bottom += 4;
     bar.right = logic_->ButtonRect(HwndPointPicker::Cancel).right + 4;
+    bar.bottom = logic_->TextRect().bottom + 2;
     if (auto* b = FindControl<QWidget>("bar_buttons")) b->setGeometry(local(bar));
+    if (auto* t = FindControl<QWidget>("lab_text")) {
+        t->setGeometry(local(logic_->TextRect()));
+        t->raise();
+    }
     for (int i = 0; i < HwndPointPicker::kButtonCount; ++i) {
         auto button = static_cast<HwndPointPicker::Button>(i);
         if (auto* w = FindControl<QWidget>(HwndPointPicker::ButtonName(button))) {
@@ -230,8 +266,13 @@ void CCaptureDlgByHwnd::Sync() {
 void CCaptureDlgByHwnd::PressLeft(QPoint p) {
     auto e = logic_->LeftDown({p.x(), p.y()});
     if (!e.message.empty() && message_) message_(QString::fromStdString(e.message));
-    // The place is stored (or the source switched off): the job is done.
-    if (e.close || !e.saved_key.empty()) {
+    // A save keeps the window open (the cashier checks the text shown or picks again); only
+    // btn_cancel, the right button and Escape close it.
+    if (!e.saved_key.empty()) {
+        saved_note_ = QString("已保存：%1").arg(QString::fromStdString(e.saved_value));
+        ShowText();
+    }
+    if (e.close) {
         setProperty("waiting", false);
         hide();
     }

@@ -68,6 +68,8 @@ class CCaptureDlgByHwnd : public ui::Window {
     void PressLeft(QPoint screen);
 
     void Notify(const ui::Notification& msg) override;
+    // What "lab_text" says the point capture would read at the marker.
+    QString ShownText() const { return point_text_; }
 
   protected:
     void mousePressEvent(QMouseEvent* e) override;
@@ -75,12 +77,19 @@ class CCaptureDlgByHwnd : public ui::Window {
 
   private:
     void Sync();
+    void RequestText();
+    void ShowText();
 
     Settings& settings_;
     DesktopServices& desktop_;
     std::unique_ptr<selection::HwndPointPicker> logic_;
     std::function<void(const QString&)> message_;
     bool hotkey_ = false;
+    bool text_pending_ = false;
+    ScreenPoint text_point_{-1, -1};
+    WindowId text_window_ = 0;
+    QString point_text_;
+    QString saved_note_;
 };
 
 // Run the windows modally, each at most once at a time (a second call returns false).

@@ -177,7 +177,8 @@ bool HwndPointPicker::Tick() {
     if (w == 0 || w == self_) return false;
     ScreenRect r = desktop_.WindowRect(w);
     if (r.empty()) return false;
-    bool changed = !visible_ || !(r == target_) || !(marker == marker_);
+    bool changed = !visible_ || !(r == target_) || !(marker == marker_) || w != target_window_;
+    target_window_ = w;
     target_ = r;
     marker_ = marker;
     visible_ = true;
@@ -205,9 +206,37 @@ void HwndPointPicker::Layout() {
                std::max(target_.right, bar.right), std::max(target_.bottom, bar.bottom)};
     int x = bar.left + kGap;
     for (auto& b : buttons_) {
-        b = {x, bar.top + kGap, x + kButtonWidth, bar.bottom - kGap};
+        b = {x, bar.top + kGap, x + kButtonWidth, bar.top + kButtonRowHeight - kGap};
         x += kButtonWidth + kGap;
     }
+    text_ = {bar.left + kGap, bar.top + kButtonRowHeight, bar.right - kGap, bar.bottom - 2};
+}
+
+std::string DescribePointText(const PointText& text, const std::string& amount) {
+    std::string shown = text.text;
+    // Cut after 40 characters (UTF-8 lead bytes), so a long text cannot push the amount away.
+    size_t chars = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if ((static_cast<unsigned char>(shown[i]) & 0xC0) != 0x80 && ++chars > 40) {
+            shown = shown.substr(0, i) + "…";
+            break;
+        }
+    }
+    std::string out;
+    switch (text.source) {
+        case PointText::Source::Control:
+            out = "控件文字：" + shown;
+            break;
+        case PointText::Source::WindowTitle:
+            out = "窗口标题：" + shown;
+            break;
+        default:
+            out = "此处没有可读的文字";
+            break;
+    }
+    out += amount.empty() ? " → 无金额" : " → 金额 " + amount;
+    if (text.timed_out) out += "（程序未及时应答）";
+    return out;
 }
 
 SelectionEffect HwndPointPicker::LeftDown(ScreenPoint p) {

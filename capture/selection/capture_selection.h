@@ -8,7 +8,9 @@
 //
 // HwndPointPicker: the window that follows the pointer every 50 ms (timer 76), frames the
 // window under it and stores the pointed place under sysGetMoneyFromHwnd. The point is kept
-// in screen coordinates, which is what the capture worker reads it as.
+// in screen coordinates, which is what the capture worker reads it as. Its bar shows what the
+// point capture would read at the pointer, and it stays open after a save so the cashier can
+// check the result or pick again.
 #include <array>
 #include <string>
 #include <vector>
@@ -89,7 +91,9 @@ class HwndPointPicker {
     static const char* ButtonText(Button b);
     static constexpr int kTimerId = 76;
     static constexpr int kTimerMs = 50;
-    static constexpr int kBarHeight = 36;
+    static constexpr int kButtonRowHeight = 36;
+    static constexpr int kTextRowHeight = 22;
+    static constexpr int kBarHeight = kButtonRowHeight + kTextRowHeight;
     static constexpr const char* kSaveFailedText = "保存失败，无法写入设置数据库！";
 
     HwndPointPicker(Settings& settings, DesktopServices& desktop);
@@ -112,6 +116,11 @@ class HwndPointPicker {
     const ScreenRect& ButtonRect(Button b) const { return buttons_[b]; }
     // The point btn_save_catch stores: the centre of the marker.
     ScreenPoint ChosenPoint() const { return marker_.centre(); }
+    // The framed top-level window (0 before the first frame).
+    WindowId target_window() const { return target_window_; }
+    // "lab_text": the row under the buttons that shows what the point capture would read at
+    // the marker.
+    const ScreenRect& TextRect() const { return text_; }
 
   private:
     void Layout();
@@ -123,7 +132,15 @@ class HwndPointPicker {
     ScreenRect target_;
     ScreenRect window_;
     ScreenRect marker_;
+    WindowId target_window_ = 0;
     std::array<ScreenRect, kButtonCount> buttons_{};
+    ScreenRect text_;
 };
+
+// What the pointer picker shows about the text at the marker: where the text comes from, the
+// text and the amount the point capture takes from it, e.g.
+// "控件文字：合计 36.50 → 金额 36.50" or "窗口标题：收银 V2.3 店号 0017 → 无金额".
+// Long texts are cut to 40 characters.
+std::string DescribePointText(const PointText& text, const std::string& amount);
 
 }  // namespace tendrix::selection
