@@ -1,7 +1,6 @@
 // tendrix-cli doctor: one line per check of this till, "✓" or "✗" and, for a failure, how to
 // fix it. The exit status is the number of failed checks. Checks that do not apply (nothing
 // configured) print "-" and do not count.
-#include <X11/Xlib.h>
 #include <cups/cups.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,6 +18,7 @@
 #include "common/diag_log.h"
 #include "common/port_map.h"
 #include "common/serial_device.h"
+#include "desktop/atspi_window_text.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/platform_client.h"
 #include "plugins/KeyMask/scanner_reader.h"
@@ -26,6 +26,7 @@
 #include "printing/receipt_printer.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
+#include "tools/cli_doctor_x11.h"
 #include "tools/cli_registry.h"
 
 namespace tendrix::cli {
@@ -116,24 +117,38 @@ void CheckDisplayAndTray(Doctor& d) {
         d.Fail("system tray: not checked without a display", "see the display line");
         return;
     }
-    Display* display = XOpenDisplay(name);
-    if (!display) {
+    const DisplayProbe probe = ProbeDisplay(name);
+    if (!probe.opened) {
         d.Fail(std::string("display: cannot open ") + name,
                "start the X session, or allow this user on it (xhost +SI:localuser:USER)");
         d.Fail("system tray: not checked without a display", "see the display line");
         return;
     }
     d.Pass(std::string("display: ") + name);
-    const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(display));
-    const Atom atom = XInternAtom(display, selection.c_str(), False);
-    if (XGetSelectionOwner(display, atom) != None) {
+    if (probe.tray) {
         d.Pass("system tray: a notification area is running");
     } else {
         d.Fail("system tray: no notification area on " + std::string(name),
                "start a panel with a notification area (the desktop's panel, tint2 or trayer); "
                "without it the tray menu (settings, quit) cannot be reached");
     }
-    XCloseDisplay(display);
+}
+
+// The accessibility bus: needed only when the amount is read from a window's text.
+void CheckAccessibilityBus(Doctor& d, const Settings& s) {
+    std::string detail;
+    const bool running = AccessibilityBusRunning(&detail);
+    const std::string point = s.Get(keys::sysGetMoneyFromHwnd);
+    const bool needed = !point.empty() && point != keys::kNone;
+    if (running) {
+        d.Pass("accessibility bus: " + detail);
+    } else if (needed) {
+        d.Fail("accessibility bus: " + detail,
+               "install at-spi2-core and run tendrix in the desktop session (window text "
+               "capture, sysGetMoneyFromHwnd, reads controls through it)");
+    } else {
+        d.Skip("accessibility bus: " + detail + " (window text capture is off)");
+    }
 }
 
 // eng.traineddata where the recognition plugin looks for it.
@@ -389,6 +404,7 @@ int RunDoctor(const std::vector<std::string>& args) {
     config.LoadSettings();
 
     CheckDisplayAndTray(d);
+    CheckAccessibilityBus(d, config.settings);
     CheckTesseract(d, config.program_dir);
     CheckSerialPorts(d, o.ports.empty() ? ConfiguredSerialPorts(config.settings) : o.ports,
                      PortMap::ForDataDir(config.data_dir), config.data_dir);
