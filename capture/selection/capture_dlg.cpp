@@ -11,7 +11,9 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "capture/capture_config.h"
 #include "capture/capture_worker.h"
+#include "capture/ocr_plugin.h"
 #include "capture/selection/modal_run.h"
 #include "desktop/desktop_services.h"
 #include "store/settings.h"
@@ -38,6 +40,57 @@ ScreenRect ScreenGeometry() {
     return {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
 }
 
+// The screen as it was before the dimmed window covered it, for the recognition preview: the
+// capture reads its rectangle from this picture; nothing else is answered.
+class FrozenScreen final : public DesktopServices {
+  public:
+    explicit FrozenScreen(std::shared_ptr<const ScreenImage> image) : image_(std::move(image)) {}
+    ScreenImage CaptureRect(const ScreenRect& r) override {
+        const ScreenImage& src = *image_;
+        const ScreenRect c{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, src.width),
+                           std::min(r.bottom, src.height)};
+        ScreenImage out;
+        if (c.empty()) return out;
+        out.width = c.width();
+        out.height = c.height();
+        out.bgra.resize(static_cast<size_t>(out.width) * out.height * 4);
+        for (int y = 0; y < out.height; ++y)
+            std::copy_n(&src.bgra[(static_cast<size_t>(c.top + y) * src.width + c.left) * 4],
+                        static_cast<size_t>(out.width) * 4,
+                        &out.bgra[static_cast<size_t>(y) * out.width * 4]);
+        return out;
+    }
+    ScreenPoint CursorPos() override { return {}; }
+    void MoveCursor(ScreenPoint) override {}
+    void MouseDown(MouseButton) override {}
+    void MouseUp(MouseButton) override {}
+    void KeyDown(int) override {}
+    void KeyUp(int) override {}
+    void TypeText(const std::string&) override {}
+    WindowId WindowAt(ScreenPoint) override { return 0; }
+    std::string WindowText(WindowId) override { return {}; }
+    ScreenRect WindowRect(WindowId) override { return {}; }
+    WindowId ForegroundWindow() override { return 0; }
+    void BringToForeground(WindowId) override {}
+    bool RegisterHotKey(const std::string&, unsigned, int, std::function<void()>) override {
+        return false;
+    }
+    void UnregisterHotKey(const std::string&) override {}
+    void ProcessEvents() override {}
+    ScreenRect ScreenSize() override { return {0, 0, image_->width, image_->height}; }
+    ScreenRect WorkArea() override { return ScreenSize(); }
+
+  private:
+    std::shared_ptr<const ScreenImage> image_;
+};
+
+// What the preview shows for a recognised amount text.
+QString PreviewText(const std::string& amount, bool plugin_ready) {
+    if (!plugin_ready) return "识别预览：识别插件未就绪";
+    return amount.empty() ? QString("识别预览：未识别到金额")
+                          : QString("识别预览：%1").arg(QString::fromStdString(amount));
+}
+
 // Children let presses through, so the window's own hit tests decide.
 void PassMouseThrough(QWidget* root) {
     for (QWidget* w : root->findChildren<QWidget*>())
@@ -48,12 +101,16 @@ void PassMouseThrough(QWidget* root) {
 
 // ---- CCaptureDlg ----
 
+// The rectangle window takes the keyboard focus (Enter and Escape reach it); the pointer
+// picker never does, so the program it frames keeps its focus.
 CCaptureDlg::CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent)
-    : ui::Window(kWindowName, "CaptureDesktopDlg.xml", parent, kOverlayFlags),
+    : ui::Window(kWindowName, "CaptureDesktopDlg.xml", parent,
+                 kOverlayFlags & ~Qt::WindowDoesNotAcceptFocus),
       settings_(settings),
       desktop_(desktop) {
     setWindowTitle(kWindowName);
     setWindowOpacity(kDimOpacity);
+    setFocusPolicy(Qt::StrongFocus);
     message_ = [this](const QString& t) { ui::ShowMessage(this, t); };
 }
 
@@ -76,6 +133,11 @@ bool CCaptureDlg::Build() {
     }
     PassMouseThrough(Root());
     setMouseTracking(true);
+    // The picture the preview reads, taken before this window dims the screen.
+    if (desktop_) {
+        auto shot = std::make_shared<ScreenImage>(desktop_->CaptureRect(screen));
+        if (!shot->empty()) snapshot_ = std::move(shot);
+    }
     if (desktop_) {
         hotkey_ = desktop_->RegisterHotKey(kEscapeAtom, 0, vk::kEscape, [this] { hide(); });
         // Hotkey presses are delivered when the desktop's events are processed.
@@ -109,11 +171,52 @@ void CCaptureDlg::PressLeft(QPoint p) {
 void CCaptureDlg::MovePointer(QPoint p) {
     logic_->MouseMove({p.x(), p.y()});
     Sync();
+    RequestPreview();
 }
 
 void CCaptureDlg::ReleaseLeft(QPoint p) {
     logic_->LeftUp({p.x(), p.y()});
     Sync();
+    RequestPreview();
+}
+
+void CCaptureDlg::RequestPreview() {
+    const ScreenRect rect = logic_->caption();
+    if (!snapshot_ || preview_pending_ || rect == preview_rect_ || rect.width() < 4 ||
+        rect.height() < 4)
+        return;
+    // Recognition takes tens of milliseconds (the engine's first load far more): it runs in the
+    // background, one picture at a time; when it ends, the newest rectangle is read next.
+    preview_pending_ = true;
+    preview_rect_ = rect;
+    if (!plugin_) plugin_ = std::make_shared<capture::OcrPlugin>();
+    auto plugin = plugin_;
+    auto snapshot = snapshot_;
+    struct Preview {
+        std::string amount;
+        bool ready = false;
+    };
+    RunInBackground<Preview>(
+        this,
+        [plugin, snapshot, rect] {
+            Preview out;
+            if (plugin->status() == capture::OcrPlugin::Status::NotLoaded)
+                plugin->Load(capture::PluginDirectory());
+            out.ready = plugin->status() == capture::OcrPlugin::Status::Ready;
+            if (!out.ready) return out;
+            capture::CaptureConfig config;
+            config.mode = capture::CaptureConfig::Mode::Rectangle;
+            config.rect = rect;
+            FrozenScreen screen(snapshot);
+            out.amount = capture::CaptureOnce(config, &screen, plugin.get());
+            return out;
+        },
+        [this](Preview p) {
+            preview_pending_ = false;
+            preview_ = PreviewText(p.amount, p.ready);
+            if (auto* help = FindControl<QLabel>("lab_help")) help->setText(preview_);
+            if (p.ready) RequestPreview();
+        });
 }
 
 void CCaptureDlg::Sync() {
@@ -131,6 +234,13 @@ void CCaptureDlg::Sync() {
             w->setVisible(logic_->buttons_visible());
         }
     }
+}
+
+void CCaptureDlg::showEvent(QShowEvent* e) {
+    ui::Window::showEvent(e);
+    raise();
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void CCaptureDlg::mousePressEvent(QMouseEvent* e) {

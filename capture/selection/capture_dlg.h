@@ -9,9 +9,13 @@
 #include <memory>
 
 #include "capture/selection/capture_selection.h"
+#include "desktop/desktop_services.h"
 #include "ui/window.h"
 
 namespace tendrix {
+namespace capture {
+class OcrPlugin;
+}
 
 class Settings;
 class DesktopServices;
@@ -35,7 +39,12 @@ class CCaptureDlg : public ui::Window {
     void MovePointer(QPoint screen);
     void ReleaseLeft(QPoint screen);
 
+    // The recognition preview of the drawn rectangle ("识别预览：36.50"), read from the screen
+    // as it was when the window opened; empty until the first reading.
+    const QString& Preview() const { return preview_; }
+
   protected:
+    void showEvent(QShowEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
@@ -44,12 +53,18 @@ class CCaptureDlg : public ui::Window {
   private:
     void Apply(const selection::SelectionEffect& e);
     void Sync();
+    void RequestPreview();
 
     Settings& settings_;
     DesktopServices* desktop_;
     std::unique_ptr<selection::CaptureSelection> logic_;
     std::function<void(const QString&)> message_;
     bool hotkey_ = false;
+    std::shared_ptr<const ScreenImage> snapshot_;
+    std::shared_ptr<capture::OcrPlugin> plugin_;
+    bool preview_pending_ = false;
+    ScreenRect preview_rect_;
+    QString preview_;
 };
 
 class CCaptureDlgByHwnd : public ui::Window {

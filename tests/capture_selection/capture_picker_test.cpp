@@ -1,5 +1,6 @@
-// The pointer picker as a window: it shows what the point capture would read at the pointer
-// while the pointer moves (asked away from the window thread), and stays open after a save.
+// The selection windows as windows: the pointer picker shows what the point capture would read
+// at the pointer while the pointer moves (asked away from the window thread) and stays open
+// after a save; the rectangle window previews what recognition reads in the drawn rectangle.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include "desktop/recording_desktop.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
+#include "tests/capture/amount_pictures.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -52,6 +54,42 @@ TEST(PointerPicker, ShowsTheTextAtThePointerAndStaysOpenAfterASave) {
     const auto cancel = dlg.Logic().ButtonRect(selection::HwndPointPicker::Cancel).centre();
     dlg.PressLeft({cancel.x, cancel.y});
     EXPECT_FALSE(dlg.isVisible());
+}
+
+// The screen holds an amount on a dark ground; drawing a rectangle around it previews the
+// amount the recognition reads there, read from the screen as it was before the window opened.
+TEST(RectangleWindow, PreviewsWhatRecognitionReadsWhileDrawing) {
+    test::EnsureApp();
+    test::TempDir dir;
+    Settings settings;
+    settings.Load(dir.path(), "Shop");
+    test::PictureStyle style;
+    style.family = "DejaVu Sans Mono";
+    style.pixel_size = 24;
+    style.ink = Qt::white;
+    style.paper = QColor(0, 0, 90);
+    const ScreenImage picture = test::RenderAmountPicture("¥ 2,468.10", style);
+    ScreenImage screen;
+    screen.width = 1366;
+    screen.height = 768;
+    screen.bgra.assign(static_cast<size_t>(screen.width) * screen.height * 4, 255);
+    for (int y = 0; y < picture.height; ++y)
+        std::copy_n(&picture.bgra[static_cast<size_t>(y) * picture.width * 4], picture.width * 4,
+                    &screen.bgra[(static_cast<size_t>(300 + y) * screen.width + 400) * 4]);
+    RecordingDesktop desk;
+    desk.SetScreenImage(screen);
+
+    CCaptureDlg dlg(settings, &desk);
+    ASSERT_TRUE(dlg.Build());
+    dlg.show();
+    ASSERT_EQ(dlg.mapToGlobal(QPoint(0, 0)), QPoint(0, 0));  // window coordinates = screen
+    dlg.PressLeft({400, 300});
+    dlg.MovePointer({400 + picture.width / 2, 300 + picture.height});
+    dlg.MovePointer({400 + picture.width, 300 + picture.height});
+    dlg.ReleaseLeft({400 + picture.width, 300 + picture.height});
+    EXPECT_TRUE(test::SpinUntil([&] { return dlg.Preview() == "识别预览：2468.10"; }, 20000))
+        << dlg.Preview().toStdString();
+    EXPECT_EQ(dlg.FindControl<QLabel>("lab_help")->text(), dlg.Preview());
 }
 
 }  // namespace
