@@ -17,8 +17,13 @@ if command -v ccache >/dev/null; then
     export CCACHE_BASEDIR=$root
     flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S tests/fuzz -B "$dir" -G Ninja "${flags[@]}" >/dev/null
-cmake --build "$dir" -j "$(nproc)" >/dev/null
+mkdir -p "$dir"
+if ! { cmake -S tests/fuzz -B "$dir" -G Ninja "${flags[@]}" && cmake --build "$dir" -j "$(nproc)"; } \
+    >"$dir/build.log" 2>&1; then
+    tail -30 "$dir/build.log"
+    echo "fuzz: the fuzz targets did not build ($dir/build.log)" >&2
+    exit 1
+fi
 
 if [[ $# -gt 0 ]]; then
     targets=("$@")
