@@ -39,7 +39,7 @@ bool Has(const Json::Value& object, const char* name) {
 std::string ValueText(const Json::Value& v) {
     switch (v.type()) {
         case Json::stringValue:
-            return v.asString();
+            return StripControlBytes(v.asString());
         case Json::intValue:
             return std::to_string(v.asLargestInt());
         case Json::uintValue:
@@ -60,7 +60,11 @@ std::string ValueText(const Json::Value& v) {
         default: {
             Json::StreamWriterBuilder writer;
             writer["indentation"] = "";
-            return Json::writeString(writer, v);
+            try {
+                return StripControlBytes(Json::writeString(writer, v));
+            } catch (const std::exception&) {
+                return {};
+            }
         }
     }
 }
@@ -81,11 +85,11 @@ bool IsTrue(const Json::Value& v) {
 // milliseconds is shown as it came.
 std::string TimeText(const Json::Value& v) {
     const std::string text = ValueText(v);
-    if (text.empty() || text.size() > 20) return text;
-    for (char c : text) {
-        if (c < '0' || c > '9') return text;
-    }
-    const std::string shown = PlatformTimeText(std::stoull(text));
+    uint64_t millis = 0;
+    if (!ParseUnsigned(text, millis)) return text;
+    // Beyond the year 9999 a time is not a time: shown as it came.
+    if (millis > 253402300799999ULL) return text;
+    const std::string shown = PlatformTimeText(millis);
     return shown.empty() ? text : shown;
 }
 
@@ -142,7 +146,52 @@ void RelabelDeposit(TextList& lines) {
     }
 }
 
+bool IsNoSuchOrderMessage(const std::string& message) {
+    for (const char* text : {"订单不存在", "订单号不存在", "不存在该订单", "查无此订单"}) {
+        if (message.find(text) != std::string::npos) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool ParseUnsigned(std::string_view text, uint64_t& value) {
+    if (text.empty() || text.size() > 20) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (v > (UINT64_MAX - digit) / 10) return false;
+        v = v * 10 + digit;
+    }
+    value = v;
+    return true;
+}
+
+std::string StripControlBytes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && b != '\r' && b != '\n' && b != '\t') || b == 0x7F) continue;
+        out += c;
+    }
+    return out;
+}
+
+AnswerKind ClassifyOrderAnswer(const std::string& answer) {
+    if (!StartsWithBrace(answer)) return AnswerKind::kUnreadable;
+    Json::Value root;
+    if (!ParseObject(answer, root)) return AnswerKind::kUnreadable;
+    const Json::Value* success = Member(root, "success");
+    const Json::Value* result = Member(root, "result");
+    const bool refused = (success && !IsTrue(*success)) || (result && !IsTrue(*result));
+    if (refused) {
+        return IsNoSuchOrderMessage(Text(root, "message")) ? AnswerKind::kNoSuchOrder
+                                                           : AnswerKind::kRefusal;
+    }
+    return result ? AnswerKind::kOrder : AnswerKind::kUnreadable;
+}
 
 void ParseOrderAnswer(std::string& answer, TextList& lines) {
     lines.clear();

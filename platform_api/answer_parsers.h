@@ -2,6 +2,7 @@
 // Readers of the platform's JSON answers. Each takes the answer text (UTF-8, in/out) and
 // fills a list it empties first; on failure the answer holds the platform's "message" or a
 // fixed text, on success it is left empty unless stated otherwise. None throws.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,24 @@ inline constexpr std::string_view kAlipayDepositName = "支付宝预付款";
 inline constexpr std::string_view kWechatDepositName = "微信预付款";
 
 using TextList = std::vector<std::string>;
+
+// What an order answer says about its order. Every reader of answers parses through the one
+// routine behind this; none throws, whatever the text (deep nesting, huge numbers, NUL).
+enum class AnswerKind {
+    kUnreadable,   // not a JSON object, or no "result": the order's fate is unknown
+    kOrder,        // "result" true: the answer carries the order
+    kRefusal,      // "result" or "success" false for another reason ("系统繁忙", ...)
+    kNoSuchOrder,  // a refusal that says the platform has no such order
+};
+AnswerKind ClassifyOrderAnswer(const std::string& answer);
+
+// Decimal digits as an unsigned 64-bit number; false for anything else, or on overflow.
+bool ParseUnsigned(std::string_view text, uint64_t& value);
+
+// A platform text without control bytes (below 0x20 except CR, LF and TAB, and 0x7F): on a
+// receipt an ESC or GS would be a printer command. Every text member of an answer is read
+// through it.
+std::string StripControlBytes(std::string_view text);
 
 // Create, query, refund and close answers: labelled lines, each ending in "\r\n", for the
 // result page and receipts. Deposit orders read "本次解冻金额" instead of "本次退款金额".

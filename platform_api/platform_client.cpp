@@ -61,15 +61,33 @@ void PlatformClient::Post(std::string& answer, std::string_view path, std::strin
     PostForm(answer, Url(path));
 }
 
+bool IsPaymentCodeText(std::string_view code) {
+    if (code.empty()) return false;
+    for (char c : code) {
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alnum) return false;
+    }
+    return true;
+}
+
 std::string PlatformClient::CreateOrder(std::string& answer, const std::string& total_fee,
                                         const std::string& pay_code,
                                         const std::string& order_type) const {
+    if (!IsPaymentCodeText(pay_code)) return {};
     const std::string out_order_id = MakeOutOrderId(std::time(nullptr), pay_code);
+    CreateOrderAs(answer, out_order_id, total_fee, pay_code, order_type);
+    return out_order_id;
+}
+
+void PlatformClient::CreateOrderAs(std::string& answer, const std::string& out_order_id,
+                                   const std::string& total_fee, const std::string& pay_code,
+                                   const std::string& order_type) const {
+    if (!IsPaymentCodeText(pay_code)) return;
     ParamList items{"merchantId=" + identity_.merchant_id, "clientId=" + identity_.client_id,
                     "payCode=" + pay_code, "totalFee=" + total_fee, "outOrderId=" + out_order_id};
     if (!order_type.empty()) items.push_back("orderType=" + order_type);
     Post(answer, paths::kCreate, BuildSignedBody(std::move(items), identity_.secret));
-    return out_order_id;
 }
 
 void PlatformClient::QueryOrder(std::string& answer, const std::string& order_id,

@@ -47,10 +47,15 @@ struct PlatformIdentity {
 // Query fields of the order list, statistics and pre-create calls, sent in key order.
 using QueryFields = std::map<std::string, std::string>;
 
+// A payment code as the platform takes it: ASCII letters and digits only, at least one.
+// Anything else could add form items to the unencoded request body.
+bool IsPaymentCodeText(std::string_view code);
+
 class PlatformClient {
   public:
-    // The client-side time-out of one exchange.
+    // The client-side time-out of one exchange, and of its connection within it.
     static constexpr std::chrono::milliseconds kDefaultTimeout{120000};
+    static constexpr std::chrono::milliseconds kConnectTimeout{10000};
 
     // From the four proxy texts (login page, network settings, permission window).
     // The base address is api_base; when empty, the TENDRIX_API_BASE environment variable.
@@ -83,9 +88,15 @@ class PlatformClient {
     void PostForm(std::string& answer, const std::string& url) const;
 
     // ---- order operations (signed with identity().secret) ----
-    // Returns the merchant order number it made ("outOrderId").
+    // Returns the merchant order number it made ("outOrderId"). A payment code that is not
+    // IsPaymentCodeText sends nothing, leaves answer untouched and returns "".
     std::string CreateOrder(std::string& answer, const std::string& total_fee,
                             const std::string& pay_code, const std::string& order_type) const;
+    // The same with the merchant order number chosen by the caller (written down before the
+    // request leaves, so that an order whose answer is lost can be found again).
+    void CreateOrderAs(std::string& answer, const std::string& out_order_id,
+                       const std::string& total_fee, const std::string& pay_code,
+                       const std::string& order_type) const;
     // By the merchant order number when it is not empty, otherwise by the platform number.
     void QueryOrder(std::string& answer, const std::string& order_id,
                     const std::string& out_order_id) const;

@@ -40,7 +40,7 @@ namespace {
 
 constexpr int kStatePending = 1, kStateCancelled = 4, kStatePaid = 7, kStateRefunded = 10,
               kStatePartRefund = 11, kStateTimedOut = 13;
-constexpr int kAlipay = 1, kWechat = 4, kAlipayDeposit = 31;
+constexpr int kAlipay = 1, kWechat = 4, kAlipayDeposit = 31, kWechatDeposit = 109;
 
 std::string StateName(int state) {
     const auto& table = OrderStatusNames();
@@ -293,9 +293,19 @@ SandboxPlatform::Order* SandboxPlatform::FindOrder(const Merchant& m, const Item
         auto it = by_out_order_id_.find(m.id + "\n" + out);
         return it == by_out_order_id_.end() ? nullptr : &orders_[it->second];
     }
-    auto it = by_order_id_.find(Get(items, "orderId"));
-    if (it == by_order_id_.end() || orders_[it->second].merchant_id != m.id) return nullptr;
-    return &orders_[it->second];
+    const std::string id = Get(items, "orderId");
+    auto it = by_order_id_.find(id);
+    if (it != by_order_id_.end()) {
+        return orders_[it->second].merchant_id == m.id ? &orders_[it->second] : nullptr;
+    }
+    // A deposit is also known by its freeze operation number (the "payCode" beginning "20"
+    // of its answers): release and deposit-to-payment name the order by it.
+    if (id.size() < 2 || id.compare(0, 2, "20") != 0) return nullptr;
+    for (Order& o : orders_) {
+        const bool deposit = o.type_code == kAlipayDeposit || o.type_code == kWechatDeposit;
+        if (deposit && o.merchant_id == m.id && o.pay_code == id) return &o;
+    }
+    return nullptr;
 }
 
 void SandboxPlatform::Advance(Order& o) {

@@ -3,6 +3,8 @@
 //     order the sandbox pays at the first query; N runs, median and worst.
 //  2. The longest gap of a 10-ms ticker while a pending order is polled (three 2-second
 //     polls, then paid): how long the user interface can go without handling events.
+//  3. The same gap while the platform holds the creation's answer for 10 s (a second
+//     sandbox started with --late-answer-ms 10000), from Enter to the paid result.
 // Usage: bench_checkout_pay [runs [picture-dir]]   (TENDRIX_BIN_DIR must name the sandbox's
 // directory)
 #include <QApplication>
@@ -92,6 +94,35 @@ int main(int argc, char** argv) {
         "longest_event_loop_gap_while_polling_ms=%lld (ticker 10 ms, 4 queries; "
         "includes time the machine gave to other processes)\n",
         static_cast<long long>(longest));
+
+    // Responsiveness while the platform withholds its answer for 10 s.
+    {
+        test::SandboxProcess::Options options;
+        options.extra_args = {"--late-answer-ms", "10000"};
+        test::SandboxProcess late(options);
+        if (!late.ok()) {
+            std::fprintf(stderr, "%s\n", late.error().c_str());
+            return 1;
+        }
+        config.api_base = late.base_url();
+        host.SelectTab(0);
+        money->setText(QStringLiteral("20.00"));
+        code->setText(QString::fromStdString(test::LateAnswerCode()));
+        const size_t before_late = host.popups.size();
+        last = 0;
+        longest = 0;
+        QElapsedTimer held;
+        held.start();
+        ticker.start(10);
+        test::Enter(code);
+        const bool paid = test::WaitUntil([&] { return host.popups.size() > before_late; }, 30000);
+        ticker.stop();
+        std::printf(
+            "longest_event_loop_gap_while_answer_held_ms=%lld (answer held 10 s, Enter to paid "
+            "result %.1f s, %s)\n",
+            static_cast<long long>(longest), held.elapsed() / 1000.0, paid ? "paid" : "NO RESULT");
+        config.api_base = sandbox.base_url();
+    }
 
     // The user interface thread's own share: how long one poll (timer 9's handler: query,
     // parse, result text, unresolved list) keeps it busy, for orders still waiting.

@@ -12,6 +12,7 @@
 #include "checkout/inquiry/order_check_backend.h"
 #include "common/text_codec.h"
 #include "platform_api/platform_client.h"
+#include "ui/background_call.h"
 #include "ui/message_box.h"
 
 namespace tendrix {
@@ -26,19 +27,18 @@ inquiry::DateTime FromQt(const QDateTime& t) {
             t.time().hour(), t.time().minute(), t.time().second()};
 }
 
-// A backend that makes a fresh client from the configuration for every call, so a login
-// in between is always seen.
-inquiry::Backend ConfigBackend(const AppConfig* config) {
+// A backend over its own copy of a client made on the window thread from the configuration
+// of the moment (a login in between is seen), so the worker never reads the configuration.
+inquiry::Backend ClientBackend(const PlatformClient& made) {
+    auto client = std::make_shared<const PlatformClient>(made);
     inquiry::Backend b;
-    b.order_list = [config](const inquiry::QueryFields& f, std::string& answer,
+    b.order_list = [client](const inquiry::QueryFields& f, std::string& answer,
                             std::vector<std::string>& rows) {
-        PlatformClient client(*config);
-        inquiry::PlatformBackend(client).order_list(f, answer, rows);
+        inquiry::PlatformBackend(*client).order_list(f, answer, rows);
     };
-    b.statistics = [config](const inquiry::QueryFields& f, std::string& answer,
+    b.statistics = [client](const inquiry::QueryFields& f, std::string& answer,
                             std::vector<std::string>& rows, std::string& period) {
-        PlatformClient client(*config);
-        inquiry::PlatformBackend(client).statistics(f, answer, rows, period);
+        inquiry::PlatformBackend(*client).statistics(f, answer, rows, period);
     };
     return b;
 }
@@ -55,11 +55,11 @@ COrderCheckDlg::~COrderCheckDlg() = default;
 
 void COrderCheckDlg::Attach(const CheckoutContext& context) {
     ctx_ = context;
-    if (ctx_.config) SetBackend(ConfigBackend(ctx_.config));
     FillCodeTables();
 }
 
 void COrderCheckDlg::SetBackend(inquiry::Backend backend) {
+    own_backend_ = true;
     inquiry_ = std::make_unique<inquiry::OrderInquiry>(std::move(backend));
     ShowRows();
 }
@@ -149,27 +149,59 @@ void COrderCheckDlg::Notify(const ui::Notification& msg) {
                                          ctx_.config ? ctx_.config->cashier_name : ""));
 }
 
+void COrderCheckDlg::RunStep(std::function<std::string(inquiry::OrderInquiry&)> step,
+                             std::function<void(const std::string&)> then) {
+    if (busy_) return;  // one search at a time
+    auto copy = std::make_shared<inquiry::OrderInquiry>(*inquiry_);
+    if (!own_backend_ && ctx_.config)
+        copy->set_backend(ClientBackend(PlatformClient(*ctx_.config)));
+    SetBusy(true);
+    RunInBackground<std::string>(
+        this, [copy, step = std::move(step)] { return step(*copy); },
+        [this, copy, then = std::move(then)](std::string result) {
+            *inquiry_ = std::move(*copy);
+            SetBusy(false);
+            then(result);
+        });
+}
+
+void COrderCheckDlg::SetBusy(bool busy) {
+    busy_ = busy;
+    for (const char* name : {"btn_search", "btn_next_page", "btn_prev_page", "btn_statistics",
+                             "btn_print_list", "btn_print_statistics"})
+        if (auto* b = FindControl<QWidget>(name)) b->setEnabled(!busy);
+    if (busy && page_label_) page_label_->setText(QStringLiteral("正在查询，请稍候…"));
+}
+
 void COrderCheckDlg::Search() {
-    std::string result = inquiry_->Search(ReadFilter());
-    ShowRows();
-    if (!result.empty()) return Message(result);
-    if (tabs_) tabs_->setCurrentIndex(0);
-    Voice();
+    const inquiry::OrderFilter filter = ReadFilter();
+    RunStep([filter](inquiry::OrderInquiry& q) { return q.Search(filter); },
+            [this](const std::string& result) {
+                ShowRows();
+                if (!result.empty()) return Message(result);
+                if (tabs_) tabs_->setCurrentIndex(0);
+                Voice();
+            });
 }
 
 void COrderCheckDlg::Page(bool next) {
-    std::string result = next ? inquiry_->NextPage() : inquiry_->PreviousPage();
-    ShowRows();
-    if (!result.empty()) return Message(result);
-    Voice();
+    RunStep([next](inquiry::OrderInquiry& q) { return next ? q.NextPage() : q.PreviousPage(); },
+            [this](const std::string& result) {
+                ShowRows();
+                if (!result.empty()) return Message(result);
+                Voice();
+            });
 }
 
 void COrderCheckDlg::RunStatistics() {
-    std::string result = inquiry_->Statistics(ReadFilter());
-    ShowStatistics();
-    if (tabs_) tabs_->setCurrentIndex(1);
-    if (!result.empty()) return Message(result);
-    Voice();
+    const inquiry::OrderFilter filter = ReadFilter();
+    RunStep([filter](inquiry::OrderInquiry& q) { return q.Statistics(filter); },
+            [this](const std::string& result) {
+                ShowStatistics();
+                if (tabs_) tabs_->setCurrentIndex(1);
+                if (!result.empty()) return Message(result);
+                Voice();
+            });
 }
 
 void COrderCheckDlg::ShowRows() {

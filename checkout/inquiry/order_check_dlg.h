@@ -1,7 +1,9 @@
 #pragma once
 // COrderCheckDlg: the order inquiry page ("OrderCheckDlg.xml") of the main window. Filters,
 // the order flow 15 rows a page, statistics by pay type for the period, and printing both
-// as receipts through command 7.
+// as receipts through command 7. Searches run on the background workers on a copy of the
+// inquiry, which replaces the page's own when the answer is back; meanwhile the page says
+// so and its buttons are disabled.
 #include <functional>
 #include <memory>
 
@@ -37,6 +39,8 @@ class COrderCheckDlg : public ui::Page, public ICheckoutPage {
     const inquiry::OrderInquiry& Inquiry() const { return *inquiry_; }
     // The filter as the controls hold it.
     inquiry::OrderFilter ReadFilter() const;
+    // A search, page turn or statistics query awaits its answer.
+    bool Busy() const { return busy_; }
 
   private:
     void FillCodeTables();
@@ -44,6 +48,11 @@ class COrderCheckDlg : public ui::Page, public ICheckoutPage {
     void Search();
     void Page(bool next);
     void RunStatistics();
+    // Runs `step` on a copy of the inquiry away from the window thread, then takes the copy
+    // and calls `then` with the step's result on the window thread.
+    void RunStep(std::function<std::string(inquiry::OrderInquiry&)> step,
+                 std::function<void(const std::string&)> then);
+    void SetBusy(bool busy);
     void ShowRows();
     void ShowStatistics();
     void Print(const std::vector<std::string>& receipts);
@@ -52,6 +61,8 @@ class COrderCheckDlg : public ui::Page, public ICheckoutPage {
 
     CheckoutContext ctx_;
     std::unique_ptr<inquiry::OrderInquiry> inquiry_;
+    bool own_backend_ = false;  // the backend came from SetBackend
+    bool busy_ = false;
     std::function<void(const QString&)> show_message_;
     QDateTimeEdit* start_ = nullptr;
     QDateTimeEdit* end_ = nullptr;

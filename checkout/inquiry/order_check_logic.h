@@ -71,6 +71,7 @@ struct Backend {
 class OrderInquiry {
   public:
     explicit OrderInquiry(Backend backend) : backend_(std::move(backend)) {}
+    void set_backend(Backend backend) { backend_ = std::move(backend); }
 
     // Each returns "" on success, otherwise the text to show; on failure the rows shown so
     // far and the page number stay as they were.

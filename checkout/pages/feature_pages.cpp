@@ -7,6 +7,7 @@
 #include "app/app_config.h"
 #include "checkout/pages/key_controls.h"
 #include "checkout/pages/pay_logic.h"
+#include "checkout/pages/pay_result_dlg.h"
 #include "checkout/pages/result_texts.h"
 #include "store/settings_keys.h"
 #include "ui/message_box.h"
@@ -70,6 +71,8 @@ bool CPrePayAuthorizationDlg::Submit() {
     }
     IPayResultPage* result = context_.result_page;
     if (!result) return false;
+    // A payment still awaiting its answer: nothing new starts, and the fields stay filled.
+    if (auto* page = dynamic_cast<CPayResultDlg*>(result); page && page->Busy()) return false;
     const bool wechat = opt_wechat_ && opt_wechat_->isChecked();
     if (context_.select_tab) context_.select_tab(checkout_tab::kResult);
     result->ClearResult();

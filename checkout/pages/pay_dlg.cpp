@@ -57,6 +57,7 @@ void CPayDlg::DoInit() {
     receipt_ = FindControl<QAbstractButton>(QStringLiteral("Contain_print_msg"));
     unresolved_label_ = FindControl<QLabel>(QStringLiteral("lab_unresolved"));
     unresolved_button_ = FindControl<QAbstractButton>(QStringLiteral("btn_unresolved"));
+    qr_pay_button_ = FindControl<QAbstractButton>(QStringLiteral("btn_qrpay"));
     if (qr_type_) {
         // The pay types a customer can scan: the code table without "全部" and the
         // statistics-only rows.
@@ -131,6 +132,13 @@ void CPayDlg::RefreshUnresolved() {
         unresolved_label_->setVisible(n > 0);
     }
     if (unresolved_button_) unresolved_button_->setVisible(n > 0);
+}
+
+void CPayDlg::SetPaymentInFlight(bool in_flight) {
+    for (QLineEdit* e : {barcode_, qr_money_})
+        if (e) e->setReadOnly(in_flight);
+    for (QAbstractButton* b : {qr_pay_button_, unresolved_button_})
+        if (b) b->setEnabled(!in_flight);
 }
 
 // ---- notifications ----
@@ -212,6 +220,7 @@ bool CPayDlg::StartQrPayment() {
     }
     IPayResultPage* result = context_.result_page;
     if (!result) return false;
+    if (auto* page = dynamic_cast<CPayResultDlg*>(result); page && page->Busy()) return false;
     if (context_.select_tab) context_.select_tab(checkout_tab::kResult);
     result->ClearResult();
     result->SetReturnText(Q(kQrReturnLabel));

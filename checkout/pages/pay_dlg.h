@@ -45,6 +45,8 @@ class CPayDlg : public ui::Page, public IPayPage {
     void ShowLastReceipt(const QString& receipt);
     // Re-reads the unresolved orders and shows or hides the notice.
     void RefreshUnresolved();
+    // While a payment awaits the platform's answer no second one can be started here.
+    void SetPaymentInFlight(bool in_flight);
     // Starts the QR-code payment from `qrmoney_input` and `qrbarcode_ordertype`.
     bool StartQrPayment();
     CKeyWindow* key_window() const { return key_window_.data(); }
@@ -75,6 +77,7 @@ class CPayDlg : public ui::Page, public IPayPage {
     QAbstractButton* receipt_ = nullptr;  // Contain_print_msg
     QLabel* unresolved_label_ = nullptr;
     QAbstractButton* unresolved_button_ = nullptr;
+    QAbstractButton* qr_pay_button_ = nullptr;
     QPointer<CKeyWindow> key_window_;
 };
 

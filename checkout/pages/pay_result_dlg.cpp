@@ -4,11 +4,13 @@
 #include <QPlainTextEdit>
 
 #include "app/app_config.h"
+#include "checkout/pages/order_reconciler.h"
 #include "checkout/pages/pay_dlg.h"
 #include "checkout/pages/qr_label.h"
 #include "checkout/pages/refund_dlg.h"
 #include "checkout/pages/result_texts.h"
 #include "checkout/pages/unresolved_orders.h"
+#include "ui/background_call.h"
 #include "ui/message_box.h"
 
 namespace tendrix::checkout {
@@ -20,13 +22,6 @@ QString Q(const std::string& s) {
 std::string S(const QString& s) {
     return s.toStdString();
 }
-
-// Re-entrancy guard: a message box runs a nested event loop in which timers still fire.
-struct BusyScope {
-    bool& flag;
-    explicit BusyScope(bool& f) : flag(f) { flag = true; }
-    ~BusyScope() { flag = false; }
-};
 
 }  // namespace
 
@@ -50,11 +45,40 @@ void CPayResultDlg::Attach(const CheckoutContext& context) {
     EnsureSession();
 }
 
+ExchangeRunner CPayResultDlg::Runner() {
+    return [this](std::function<std::string()> job, std::function<void(std::string)> done) {
+        if (inline_exchanges_) {
+            done(job());
+            return;
+        }
+        RunInBackground<std::string>(this, std::move(job), std::move(done));
+    };
+}
+
 void CPayResultDlg::EnsureSession() {
     AppConfig* config = context_.config ? context_.config : AppConfig::Published();
     if (session_ || !config) return;
     store_ = std::make_unique<UnresolvedOrderStore>(config->data_dir);
     session_ = std::make_unique<PayResultSession>(*config, *this, context_.sink, store_.get());
+    session_->set_exchange_runner(Runner());
+
+    OrderReconciler::Hooks hooks;
+    hooks.runner = Runner();
+    hooks.in_hand = [this](const UnresolvedOrder& o) {
+        return session_ && session_->Watching(o.out_order_id, o.order_id);
+    };
+    hooks.popup = [this](const std::string& title, const std::string& amount) {
+        ShowPopup(title, amount);
+    };
+    hooks.finished = [this](const std::string& receipt) { OnOrderFinished(receipt); };
+    hooks.changed = [this] {
+        if (auto* pay = dynamic_cast<CPayDlg*>(context_.pay_page)) pay->RefreshUnresolved();
+    };
+    reconciler_ = new OrderReconciler(*config, *store_, context_.sink, std::move(hooks), this);
+    session_->set_reach_observer([this](bool reached) {
+        if (reconciler_) reconciler_->OnPlatformReach(reached);
+    });
+    reconciler_->Start();
 }
 
 QWidget* CPayResultDlg::Owner() const {
@@ -66,46 +90,45 @@ QWidget* CPayResultDlg::Owner() const {
 void CPayResultDlg::StartPayment(const QString& amount, const QString& code,
                                  const QString& pay_type) {
     EnsureSession();
-    if (!session_ || busy_) return;
-    BusyScope busy(busy_);
+    if (!session_) return;
     session_->StartPayment(S(amount), S(code), S(pay_type));
 }
 
 void CPayResultDlg::PreCreate(const QString& amount, const QString& pay_type_name) {
     EnsureSession();
-    if (!session_ || busy_) return;
-    BusyScope busy(busy_);
+    if (!session_) return;
     session_->PreCreate(S(amount), S(pay_type_name));
 }
 
 void CPayResultDlg::Refund(const QString& amount, const QString& order_no, const QString& reason) {
     EnsureSession();
-    if (!session_ || busy_) return;
-    BusyScope busy(busy_);
+    if (!session_) return;
     session_->Refund(S(amount), S(order_no), S(reason));
 }
 
 void CPayResultDlg::Cancel(const QString& order_no, const QString& reason) {
     EnsureSession();
-    if (!session_ || busy_) return;
-    BusyScope busy(busy_);
+    if (!session_) return;
     session_->Cancel(S(order_no), S(reason));
 }
 
 void CPayResultDlg::ClearResult() {
     EnsureSession();
+    if (Busy()) return;
     if (session_)
         session_->ClearResult();
     else if (result_)
         result_->clear();
 }
 
+// While an operation awaits its answer the page keeps its labels: the main window sets them
+// before every operation, and one that is refused for being second must not change them.
 void CPayResultDlg::SetReturnText(const QString& text) {
-    if (btn_return_) btn_return_->setText(text);
+    if (btn_return_ && !Busy()) btn_return_->setText(text);
 }
 
 void CPayResultDlg::SetCancelOrRefundText(const QString& text) {
-    if (btn_cancel_) btn_cancel_->setText(text);
+    if (btn_cancel_ && !Busy()) btn_cancel_->setText(text);
 }
 
 void CPayResultDlg::PressClose() {
@@ -125,7 +148,7 @@ void CPayResultDlg::CurrentOrder(QString& order_no, int& state) const {
 
 bool CPayResultDlg::ShowOldestUnresolved() {
     EnsureSession();
-    if (!session_ || busy_) return false;
+    if (!session_ || Busy()) return false;
     if (context_.select_tab) context_.select_tab(checkout_tab::kResult);
     SetReturnText(Q(std::string(kReturnLabel)));
     SetCancelOrRefundText(Q(std::string(kCancelOrRefundLabel)));
@@ -143,8 +166,6 @@ void CPayResultDlg::Notify(const ui::Notification& msg) {
     if (!session_) return;
     if (msg.type == QLatin1String(ui::kTimer)) {
         if (msg.timer_id == kQueryTimerId && msg.sender == result_) {
-            if (busy_) return;  // the previous query is still waiting for its answer
-            BusyScope busy(busy_);
             session_->OnTimer(kQueryTimerId);
         } else if (msg.timer_id == kReturnTimerId && msg.sender == btn_return_) {
             // Acts as a click, so that the main window switches the page as well.
@@ -155,8 +176,6 @@ void CPayResultDlg::Notify(const ui::Notification& msg) {
     }
     if (msg.type != QLatin1String(ui::kClick)) return;
     if (msg.sender == btn_check_) {
-        if (busy_) return;
-        BusyScope busy(busy_);
         session_->OnCheckClick();
     } else if (msg.sender == btn_print_) {
         session_->OnPrintClick();
@@ -178,6 +197,11 @@ void CPayResultDlg::OpenRefundPage() {
     auto* page = dynamic_cast<CRefundOrCloseOrderDlg*>(context_.refund_page);
     if (!page) return;
     const bool cancel = info.state == 1 || info.state == 12 || info.state == 13;
+    const AppConfig* config = context_.config ? context_.config : AppConfig::Published();
+    if (!cancel && config && config->refund_permission == kNoRefundPermissionName) {
+        ShowMessage(std::string(kNoRefundPermissionText));
+        return;
+    }
     page->PrefillOrder(Q(info.order_id), cancel);
     if (context_.select_tab) context_.select_tab(checkout_tab::kRefund);
 }
@@ -238,6 +262,18 @@ void CPayResultDlg::OnOrderFinished(const std::string& receipt) {
 
 void CPayResultDlg::OnUnresolvedChanged() {
     if (auto* pay = dynamic_cast<CPayDlg*>(context_.pay_page)) pay->RefreshUnresolved();
+    if (reconciler_) reconciler_->OnStoreChanged();
+}
+
+void CPayResultDlg::SetBusy(const std::string& text) {
+    const bool busy = !text.empty();
+    for (QAbstractButton* b : {btn_check_, btn_cancel_, btn_print_})
+        if (b) b->setEnabled(!busy);
+    if (busy)
+        ShowResultText(text);
+    else if (session_)
+        ShowResultText(session_->result_text());
+    if (auto* pay = dynamic_cast<CPayDlg*>(context_.pay_page)) pay->SetPaymentInFlight(busy);
 }
 
 }  // namespace tendrix::checkout

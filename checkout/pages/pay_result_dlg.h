@@ -2,7 +2,10 @@
 // CPayResultDlg ("PayResultDlg", layout PayResultDlg.xml): the page that carries one order
 // from its creation to its outcome. A thin shell over PayResultSession: it shows the result
 // text in `tade_result`, runs timer 9 on it and timer 45 on `btn_return`, and shows the
-// session's messages in the shared message box.
+// session's messages in the shared message box. Platform exchanges run on the background
+// workers; while one of the cashier's operations awaits its answer the page says so and
+// the buttons that would start another are disabled. It also owns the background check of
+// unresolved orders (OrderReconciler).
 #include <memory>
 
 #include "checkout/checkout_pages.h"
@@ -45,6 +48,13 @@ class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageV
 
     PayResultSession* session() { return session_.get(); }
     UnresolvedOrderStore* unresolved_store() { return store_.get(); }
+    class OrderReconciler* reconciler() {
+        return reconciler_;
+    }
+    // A cashier's operation awaits the platform's answer.
+    bool Busy() const { return session_ && session_->busy(); }
+    // Runs exchanges at once on the window thread instead of the workers (unit tests).
+    void RunExchangesInline() { inline_exchanges_ = true; }
 
     // ResultPageView
     void ShowMessage(const std::string& text) override;
@@ -59,9 +69,11 @@ class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageV
     void ShowPopup(const std::string& title, const std::string& amount) override;
     void OnOrderFinished(const std::string& receipt) override;
     void OnUnresolvedChanged() override;
+    void SetBusy(const std::string& text) override;
 
   private:
     void EnsureSession();
+    ExchangeRunner Runner();
     void OpenRefundPage();
     QWidget* Owner() const;
 
@@ -75,7 +87,8 @@ class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageV
     QAbstractButton* btn_print_ = nullptr;
     QAbstractButton* btn_check_ = nullptr;
     QrLabel* qr_ = nullptr;
-    bool busy_ = false;  // a platform call is running (the UI thread waits for it)
+    class OrderReconciler* reconciler_ = nullptr;  // child QObject
+    bool inline_exchanges_ = false;
 };
 
 }  // namespace tendrix::checkout

@@ -1,7 +1,5 @@
 #include "checkout/pages/result_session.h"
 
-#include <json/json.h>
-
 #include <cctype>
 #include <ctime>
 #include <memory>
@@ -18,7 +16,6 @@
 
 namespace tendrix::checkout {
 
-bool PayResultSession::polling_flag_ = false;
 int PayResultSession::qr_picture_counter_ = 0;
 
 namespace {
@@ -36,21 +33,6 @@ std::string ValueAfter(std::string_view text, std::string_view key) {
     at += key.size();
     size_t end = text.find_first_of("\r\n", at);
     return std::string(text.substr(at, end == std::string_view::npos ? end : end - at));
-}
-
-// A definite "no" from the platform ("result" or "success" false): the order in question
-// does not exist or was not made. Malformed or empty answers are not definite.
-bool IsDefiniteRefusal(const std::string& raw) {
-    if (raw.empty() || raw[0] != '{') return false;
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value root;
-    std::string errors;
-    if (!reader->parse(raw.data(), raw.data() + raw.size(), &root, &errors) || !root.isObject())
-        return false;
-    if (root.isMember("success") && root["success"].isBool() && !root["success"].asBool())
-        return true;
-    return root.isMember("result") && root["result"].isBool() && !root["result"].asBool();
 }
 
 int ParseInt(const std::string& text) {
@@ -151,6 +133,15 @@ std::string PayResultSession::ReceiptText() const {
            std::string(kSignatureBlock);
 }
 
+bool PayResultSession::Watching(const std::string& out_order_id,
+                                const std::string& order_id) const {
+    if (busy()) return true;  // a creation in flight may be this very order
+    if (timer9_ms_ == 0 && !query_in_flight_) return false;
+    const std::string out = MerchantOrderOf(result_text_);
+    const std::string id = PlatformOrderOf(result_text_);
+    return (!out.empty() && out == out_order_id) || (!id.empty() && id == order_id);
+}
+
 // ---- page state ----
 
 void PayResultSession::SetResult(std::string text) {
@@ -159,6 +150,7 @@ void PayResultSession::SetResult(std::string text) {
 }
 
 void PayResultSession::ClearResult() {
+    if (busy()) return;  // the text belongs to the operation in flight
     SetResult(std::string());
 }
 
@@ -167,16 +159,54 @@ void PayResultSession::StartQueryTimer(int ms) {
     view_.SetTimer(kQueryTimerId, ms);
 }
 
-// The polling flag means "the 2-second timer is armed": whenever timer 9 stops, it clears,
-// so that the next order that waits for its customer is polled again.
+// Whenever timer 9 stops, the order in hand is no longer polled.
 void PayResultSession::StopQueryTimer() {
     timer9_ms_ = 0;
-    polling_flag_ = false;
+    polling_ = false;
     view_.KillTimer(kQueryTimerId);
 }
 
 void PayResultSession::Send(CheckoutCommand cmd, std::string payload) {
     if (sink_) sink_->SendCommand(cmd, std::move(payload));
+}
+
+void PayResultSession::SetBusy(std::string text) {
+    busy_text_ = std::move(text);
+    view_.SetBusy(busy_text_);
+}
+
+void PayResultSession::BeginOperation() {
+    ++op_;
+    StopQueryTimer();
+    query_in_flight_ = false;
+}
+
+void PayResultSession::Run(std::function<std::string()> job,
+                           std::function<void(std::string)> done) {
+    auto report = [this, done = std::move(done)](std::string answer) {
+        if (reach_observer_) reach_observer_(answer != kNetworkFailureText);
+        done(std::move(answer));
+    };
+    if (runner_) {
+        runner_(std::move(job), std::move(report));
+    } else {
+        report(job());
+    }
+}
+
+bool PayResultSession::WriteRecord(const UnresolvedOrder& record) {
+    if (!unresolved_) return true;
+    if (!unresolved_->Add(record)) {
+        view_.ShowMessage(std::string(kRecordWriteFailedText) + unresolved_->last_error());
+        return false;
+    }
+    view_.OnUnresolvedChanged();
+    return true;
+}
+
+void PayResultSession::Resolve(const std::string& out_order_id, const std::string& order_id) {
+    if (!unresolved_ || (out_order_id.empty() && order_id.empty())) return;
+    if (unresolved_->Resolve(out_order_id, order_id)) view_.OnUnresolvedChanged();
 }
 
 // ---- operations ----
@@ -194,20 +224,21 @@ bool PayResultSession::GuardUnresolved() {
 }
 
 bool PayResultSession::ShowOldestUnresolved() {
-    if (!unresolved_) return false;
+    if (!unresolved_ || busy()) return false;
     auto open = unresolved_->List();
     if (open.empty()) return false;
     const UnresolvedOrder& o = open.front();
     std::string text = std::string(kDeviceOrderLabel) + o.out_order_id + "\r\n";
     if (!o.order_id.empty()) text += "订单号：" + o.order_id + "\r\n";
+    BeginOperation();
     SetResult(text);
-    StopQueryTimer();
     StartQueryTimer(kFirstQueryDelayMs);
     return true;
 }
 
 bool PayResultSession::StartPayment(const std::string& amount_yuan, const std::string& pay_code,
                                     const std::string& pay_type_code) {
+    if (busy()) return false;  // one payment at a time: Enter again starts nothing
     view_.HideQrCode();
     const std::string fen = YuanToFenText(amount_yuan);
     if (fen.find_first_not_of('0') == std::string::npos) {
@@ -215,34 +246,46 @@ bool PayResultSession::StartPayment(const std::string& amount_yuan, const std::s
         view_.ShowMessage(std::string(kBadAmountText));
         return false;
     }
+    if (!IsPaymentCodeText(pay_code)) {
+        view_.ShowMessage(std::string(kBadPayCodeText));
+        return false;
+    }
     if (!GuardUnresolved()) return false;
-    struct Notify {
-        ResultPageView& v;
-        ~Notify() { v.OnUnresolvedChanged(); }
-    } notify{view_};
+    BeginOperation();
 
-    // Write ahead: the number the request is about to carry is on disk before it leaves.
+    // Write ahead: the number the request carries is on disk before it leaves; when that
+    // cannot be done nothing is sent.
     const std::time_t now = std::time(nullptr);
     UnresolvedOrder record;
     record.out_order_id = MakeOutOrderId(now, pay_code);
-    record.alternate_id = MakeOutOrderId(now + 1, pay_code);
     record.amount = amount_yuan;
     record.pay_code = pay_code;
     record.created_at = now;
-    if (unresolved_) unresolved_->Add(record);
+    if (!WriteRecord(record)) return false;
 
-    PlatformClient client(config_);
-    std::string answer;
-    const std::string out_order_id = client.CreateOrder(answer, fen, pay_code, pay_type_code);
+    SetBusy(std::string(kPayingText));
+    const PlatformClient client(config_);
+    const std::string out = record.out_order_id;
+    Run(
+        [client, out, fen, pay_code, pay_type_code] {
+            std::string answer;
+            client.CreateOrderAs(answer, out, fen, pay_code, pay_type_code);
+            return answer;
+        },
+        [this, out](std::string answer) { OnCreated(out, std::move(answer)); });
+    return true;
+}
 
+void PayResultSession::OnCreated(const std::string& out, std::string answer) {
+    SetBusy(std::string());
     if (answer == kNetworkFailureText) {
-        if (unresolved_) unresolved_->Confirm(record.out_order_id, out_order_id, "");
+        if (unresolved_) unresolved_->Confirm(out, out, "");
         view_.ShowMessage(std::string(kCreateNetworkFailureText));
-        SetResult(std::string(kDeviceOrderLabel) + out_order_id);
-        return true;
+        SetResult(std::string(kDeviceOrderLabel) + out);
+        return;
     }
 
-    const bool refused = IsDefiniteRefusal(answer);
+    const AnswerKind kind = ClassifyOrderAnswer(answer);
     TextList lines;
     ParseOrderAnswer(answer, lines);
     if (answer.empty() && !lines.empty()) {
@@ -253,26 +296,36 @@ bool PayResultSession::StartPayment(const std::string& amount_yuan, const std::s
                 break;
             }
         }
-        if (unresolved_)
-            unresolved_->Confirm(record.out_order_id, out_order_id, PlatformOrderOf(text));
+        if (unresolved_) unresolved_->Confirm(out, out, PlatformOrderOf(text));
         SetResult(std::move(text));
     } else {
-        if (refused) {
-            // The platform made no order: nothing can have been charged.
-            if (unresolved_) {
-                unresolved_->Resolve(record.out_order_id, "");
-                unresolved_->Resolve(out_order_id, "");
-            }
+        if (unresolved_) unresolved_->Confirm(out, out, "");
+        if (kind == AnswerKind::kRefusal || kind == AnswerKind::kNoSuchOrder) {
+            // Most refusals mean no order was made, but only the platform's "no such order"
+            // proves it ("系统繁忙" may come after the order was taken).
+            VerifyRefusedCreation(out);
         } else {
             // An answer that cannot be read leaves the order's fate open: keep the merchant
             // order number in the result text so that the query finds it.
-            if (unresolved_) unresolved_->Confirm(record.out_order_id, out_order_id, "");
-            SetResult(std::string(kDeviceOrderLabel) + out_order_id);
+            SetResult(std::string(kDeviceOrderLabel) + out);
         }
         view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
     }
     StartQueryTimer(kFirstQueryDelayMs);
-    return true;
+}
+
+void PayResultSession::VerifyRefusedCreation(const std::string& out) {
+    if (!unresolved_) return;
+    const PlatformClient client(config_);
+    Run(
+        [client, out] {
+            std::string answer;
+            client.QueryOrder(answer, "", out);
+            return answer;
+        },
+        [this, out](std::string answer) {
+            if (ClassifyOrderAnswer(answer) == AnswerKind::kNoSuchOrder) Resolve(out, "");
+        });
 }
 
 void PayResultSession::OnTimer(int id) {
@@ -283,63 +336,77 @@ void PayResultSession::OnTimer(int id) {
     }
 }
 
-void PayResultSession::Query() {
-    struct Notify {
-        ResultPageView& v;
-        ~Notify() { v.OnUnresolvedChanged(); }
-    } notify{view_};
+void PayResultSession::Query(bool by_cashier) {
+    if (query_in_flight_) return;  // the previous query still awaits its answer
+    if (by_cashier && busy()) return;
     const std::string order_id = PlatformOrderOf(result_text_);
     const std::string out_order_id = MerchantOrderOf(result_text_);
     if (order_id.empty() && out_order_id.empty()) {
         StopQueryTimer();
         return;
     }
+    query_in_flight_ = true;
+    if (by_cashier) SetBusy(std::string(kQueryingText));
+    const PlatformClient client(config_);
+    const uint64_t op = op_;
+    Run(
+        [client, order_id, out_order_id] {
+            std::string answer;
+            client.QueryOrder(answer, order_id, out_order_id);
+            return answer;
+        },
+        [this, op, by_cashier, order_id, out_order_id](std::string answer) {
+            OnQueried(op, by_cashier, order_id, out_order_id, std::move(answer));
+        });
+}
 
-    PlatformClient client(config_);
-    std::string answer;
-    client.QueryOrder(answer, order_id, out_order_id);
+void PayResultSession::OnQueried(uint64_t op, bool by_cashier, const std::string& order_id,
+                                 const std::string& out_order_id, std::string answer) {
+    if (by_cashier) SetBusy(std::string());
+    if (op != op_) return;  // about an order the page has moved on from
+    query_in_flight_ = false;
     if (answer == kNetworkFailureText) {
         view_.ShowMessage(std::string(kQueryNetworkFailureText));
         StopQueryTimer();
         return;
     }
 
-    const bool refused = IsDefiniteRefusal(answer);
+    const AnswerKind kind = ClassifyOrderAnswer(answer);
     TextList lines;
     ParseOrderAnswer(answer, lines);
     if (!answer.empty() || lines.empty()) {
-        if (refused && unresolved_ && TryAlternateNumber(out_order_id)) return;
-        if (refused && unresolved_) unresolved_->Resolve(out_order_id, order_id);
+        if (kind == AnswerKind::kNoSuchOrder && unresolved_) {
+            if (TryAlternateNumber(out_order_id)) return;
+            Resolve(out_order_id, order_id);
+        }
         view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
     } else {
         SetResult(Join(lines));
     }
 
     const int state = StateOf(result_text_);
-    if (unresolved_ && state >= 0 && state != 1 && state != 12 && state != 13)
-        unresolved_->Resolve(out_order_id.empty() ? MerchantOrderOf(result_text_) : out_order_id,
-                             PlatformOrderOf(result_text_));
-
     switch (state) {
         case 1:
         case 12:
-            if (!polling_flag_) {
+            if (!polling_) {
                 StartQueryTimer(kPollPeriodMs);
-                polling_flag_ = true;
+                polling_ = true;
             }
             break;
         case 13:
+            // Payment can still arrive after a time-out: the record stays.
             StopQueryTimer();
             view_.ShowMessage(std::string(kTimedOutText));
             break;
         case 4:
             StopQueryTimer();
+            Resolve(out_order_id, PlatformOrderOf(result_text_));
             break;
         case 7:
         case 10:
         case 11:
-            polling_flag_ = false;
-            FinishOrder(state);
+            polling_ = false;
+            FinishOrder(state, out_order_id);
             break;
         default:
             StopQueryTimer();
@@ -359,9 +426,9 @@ void PayResultSession::Query() {
     }
 }
 
-// An order written down before its creation was answered (the program stopped in between)
-// carries the merchant number of that second and of the next: when the platform knows the
-// first not, the second is asked before the order is given up.
+// An order written down by an earlier version before its creation was answered carries the
+// merchant number of that second and of the next: when the platform knows the first not,
+// the second is asked before the order is given up.
 bool PayResultSession::TryAlternateNumber(const std::string& out_order_id) {
     if (out_order_id.empty()) return false;
     for (const UnresolvedOrder& o : unresolved_->List()) {
@@ -375,7 +442,7 @@ bool PayResultSession::TryAlternateNumber(const std::string& out_order_id) {
     return false;
 }
 
-void PayResultSession::FinishOrder(int state) {
+void PayResultSession::FinishOrder(int state, const std::string& out_order_id) {
     print_data_ = ReceiptText();
     view_.OnOrderFinished(print_data_);
     if (config_.settings.IsTrue(keys::sysAutoPrintBill)) OnPrintClick();
@@ -418,6 +485,8 @@ void PayResultSession::FinishOrder(int state) {
         }
     }
     StopQueryTimer();
+    // The record goes only now that the receipt and the popup have been handed on.
+    Resolve(out_order_id, PlatformOrderOf(result_text_));
 }
 
 void PayResultSession::OnPrintClick() {
@@ -433,7 +502,11 @@ void PayResultSession::OnPrintClick() {
 
 void PayResultSession::OnReturnClick() {
     view_.SetQrText(std::string(kNoCustomerQrText));
+    // Leaving drops the polling and any query answer still to come; an operation in flight
+    // keeps its answer (the order it makes must still be shown and recorded).
+    if (!busy()) ++op_;
     StopQueryTimer();
+    query_in_flight_ = false;
     const int state = StateOf(result_text_);
     if (state == 1 || state == 12 || state == 13)
         view_.ShowMessage(std::string(kAbandonMonitoringText));
@@ -459,44 +532,75 @@ bool PayResultSession::TakeOrderAnswer(std::string& answer) {
 
 bool PayResultSession::Refund(const std::string& amount_yuan, const std::string& order_id,
                               const std::string& reason) {
+    if (busy()) return false;
+    // Checked here, where every refund path ends, not only in the refund page's fields.
+    if (config_.refund_permission == kNoRefundPermissionName) {
+        view_.ShowMessage(std::string(kNoRefundPermissionText));
+        return false;
+    }
     const std::string fen = YuanToFenText(amount_yuan);
     if (fen.empty()) {
         view_.ShowMessage(std::string(kBadRefundAmountText));
         return false;
     }
-    PlatformClient client(config_);
-    std::string answer;
-    client.RefundOrder(answer, fen, order_id, reason);
+    BeginOperation();
+    SetBusy(std::string(kRefundingText));
+    const PlatformClient client(config_);
+    Run(
+        [client, fen, order_id, reason] {
+            std::string answer;
+            client.RefundOrder(answer, fen, order_id, reason);
+            return answer;
+        },
+        [this, order_id](std::string answer) { OnRefunded(order_id, std::move(answer)); });
+    return true;
+}
+
+void PayResultSession::OnRefunded(const std::string& order_id, std::string answer) {
+    SetBusy(std::string());
     if (answer == kNetworkFailureText) {
         view_.ShowMessage(std::string(kRefundNetworkFailureText));
-        // The platform number stays in the text so that btn_check can ask about it later.
-        SetResult(std::string(kDeviceOrderLabel) + std::string(kOrderNumberKey) + order_id +
+        // The order the refund was for stays in the text so that btn_check can ask later.
+        SetResult(std::string(kRefundUnknownHeading) + std::string(kOrderNumberKey) + order_id +
                   "\r\n");
-        return true;
+        return;
     }
-    if (TakeOrderAnswer(answer)) view_.ShowMessage(result_text_);
-    return true;
+    if (TakeOrderAnswer(answer)) {
+        const int state = StateOf(result_text_);
+        if (state == 10 || state == 11) Resolve("", PlatformOrderOf(result_text_));
+        view_.ShowMessage(result_text_);
+    }
 }
 
 bool PayResultSession::Cancel(const std::string& order_id, const std::string& reason) {
-    PlatformClient client(config_);
-    std::string answer;
-    client.CloseOrder(answer, order_id, reason);
-    if (answer == kNetworkFailureText) {
-        view_.ShowMessage(answer);
-        return true;
-    }
-    if (TakeOrderAnswer(answer)) {
-        if (unresolved_ && StateOf(result_text_) == 4) {
-            unresolved_->Resolve("", PlatformOrderOf(result_text_));
-            view_.OnUnresolvedChanged();
-        }
-        view_.ShowMessage(result_text_);
-    }
+    if (busy()) return false;
+    BeginOperation();
+    SetBusy(std::string(kCancellingText));
+    const PlatformClient client(config_);
+    Run(
+        [client, order_id, reason] {
+            std::string answer;
+            client.CloseOrder(answer, order_id, reason);
+            return answer;
+        },
+        [this](std::string answer) { OnCancelled(std::move(answer)); });
     return true;
 }
 
+void PayResultSession::OnCancelled(std::string answer) {
+    SetBusy(std::string());
+    if (answer == kNetworkFailureText) {
+        view_.ShowMessage(answer);
+        return;
+    }
+    if (TakeOrderAnswer(answer)) {
+        if (StateOf(result_text_) == 4) Resolve("", PlatformOrderOf(result_text_));
+        view_.ShowMessage(result_text_);
+    }
+}
+
 bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::string& pay_type_name) {
+    if (busy()) return false;
     const std::string fen = YuanToFenText(amount_yuan);
     if (fen.find_first_not_of('0') == std::string::npos) {
         view_.ShowMessage(std::string(kBadAmountText));
@@ -507,23 +611,53 @@ bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::stri
         view_.ShowMessage("请选择支付方式！");
         return false;
     }
-    PlatformClient client(config_);
+    // A customer who scans pays as surely as one who is scanned: the same question first.
+    if (!GuardUnresolved()) return false;
+    BeginOperation();
+    const PlatformClient client(config_);
     QueryFields fields;
     fields["outOrderId"] = client.MakePreCreateOrderNumber(std::time(nullptr));
     fields["orderType"] = std::to_string(type);
     fields["totalFee"] = fen;
     fields["tradeType"] = "NATIVE";
-    std::string answer;
-    client.PreCreateOrder(answer, fields);
+
+    UnresolvedOrder record;
+    record.out_order_id = fields["outOrderId"];
+    record.amount = amount_yuan;
+    record.created_at = std::time(nullptr);
+    if (!WriteRecord(record)) return false;
+
+    SetBusy(std::string(kPreCreatingText));
+    const std::string out = record.out_order_id;
+    Run(
+        [client, fields] {
+            std::string answer;
+            client.PreCreateOrder(answer, fields);
+            return answer;
+        },
+        [this, out](std::string answer) { OnPreCreated(out, std::move(answer)); });
+    return true;
+}
+
+void PayResultSession::OnPreCreated(const std::string& out, std::string answer) {
+    SetBusy(std::string());
+    if (unresolved_) unresolved_->Confirm(out, out, "");
     if (answer == kNetworkFailureText) {
         view_.ShowMessage(answer);
-        return true;
+        // Whether the platform made the order is unknown: its number stays for btn_check.
+        SetResult(std::string(kDeviceOrderLabel) + out);
+        return;
     }
+    const AnswerKind kind = ClassifyOrderAnswer(answer);
     TextList items;
     ParsePreCreateAnswer(answer, items);
     if (!answer.empty() || items.empty()) {
+        if (kind == AnswerKind::kRefusal || kind == AnswerKind::kNoSuchOrder)
+            VerifyRefusedCreation(out);
+        else
+            SetResult(std::string(kDeviceOrderLabel) + out);
         view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
-        return true;
+        return;
     }
     std::string link;
     for (size_t i = 0; i + 1 < items.size(); ++i) {
@@ -533,19 +667,12 @@ bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::stri
         }
     }
     SetResult(Join(items));
-    if (unresolved_) {
-        UnresolvedOrder record;
-        record.out_order_id = fields["outOrderId"];
-        record.order_id = PlatformOrderOf(result_text_);
-        record.amount = amount_yuan;
-        record.created_at = std::time(nullptr);
-        record.confirmed = true;
-        unresolved_->Add(record);
-        view_.OnUnresolvedChanged();
-    }
+    if (unresolved_) unresolved_->Confirm(out, out, PlatformOrderOf(result_text_));
+    view_.OnUnresolvedChanged();
     view_.ShowQrCode(link, qr_picture_counter_++);
+    // Polling begins without the 50-ms first query; the 2-second timer is armed once.
     StartQueryTimer(kPollPeriodMs);
-    return true;
+    polling_ = true;
 }
 
 }  // namespace tendrix::checkout

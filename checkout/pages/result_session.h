@@ -5,7 +5,14 @@
 // return), and hands receipts, voice, the paid amount and the show/hide toggle to the main
 // window through its command sink.
 //
+// Every platform exchange goes through the exchange runner: the page runs it on a worker
+// and hands the answer back on the window thread; without one (tests) it runs at once.
+// While a cashier's operation is in flight a second one starts nothing. Each operation
+// stops the polling of the order before it, and answers about an earlier order are dropped.
+//
 // The page (or a test) implements ResultPageView and calls OnTimer(id) when a timer fires.
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +25,7 @@ class AppConfig;
 namespace tendrix::checkout {
 
 class UnresolvedOrderStore;
+struct UnresolvedOrder;
 
 // What the session asks of the page that shows it.
 class ResultPageView {
@@ -41,7 +49,15 @@ class ResultPageView {
     virtual void OnOrderFinished(const std::string& /*receipt*/) {}
     // The list of unresolved orders may have changed.
     virtual void OnUnresolvedChanged() {}
+    // A cashier's operation is in flight (text to show, e.g. "正在支付，请稍候…"), or no
+    // longer ("").
+    virtual void SetBusy(const std::string& /*text*/) {}
 };
+
+// Runs `job` (a platform exchange returning its answer) and later calls `done` with the
+// answer on the window thread.
+using ExchangeRunner = std::function<void(std::function<std::string()> job,
+                                          std::function<void(std::string answer)> done)>;
 
 // What Current order reads back out of the result text.
 struct CurrentOrderInfo {
@@ -56,10 +72,16 @@ class PayResultSession {
 
     void set_command_sink(CommandSink* sink) { sink_ = sink; }
     void set_unresolved_store(UnresolvedOrderStore* store) { unresolved_ = store; }
+    void set_exchange_runner(ExchangeRunner runner) { runner_ = std::move(runner); }
+    // Told after every exchange whether the platform was reached (false: network failure).
+    void set_reach_observer(std::function<void(bool reached)> observer) {
+        reach_observer_ = std::move(observer);
+    }
 
     // Main window operations.
-    // Returns false when nothing was sent (refused amount, or the cashier chose to look at
-    // the unresolved orders first).
+    // Returns false when nothing was sent (an operation still in flight, a refused amount
+    // or payment code, a record that could not be written, no refund permission, or the
+    // cashier chose to look at the unresolved orders first).
     bool StartPayment(const std::string& amount_yuan, const std::string& pay_code,
                       const std::string& pay_type_code);
     bool PreCreate(const std::string& amount_yuan, const std::string& pay_type_name);
@@ -69,10 +91,10 @@ class PayResultSession {
     CurrentOrderInfo CurrentOrder() const;
 
     // Notifications.
-    void OnTimer(int id);             // 9: query; 45: automatic return
-    void OnCheckClick() { Query(); }  // btn_check
-    void OnPrintClick();              // btn_print_bill
-    void OnReturnClick();             // btn_return
+    void OnTimer(int id);                 // 9: query; 45: automatic return
+    void OnCheckClick() { Query(true); }  // btn_check
+    void OnPrintClick();                  // btn_print_bill
+    void OnReturnClick();                 // btn_return
 
     // Shows the unresolved orders and, unless the cashier goes on, queries the oldest.
     // Returns true when the cashier chose to go on with a new payment (or nothing is open).
@@ -86,7 +108,13 @@ class PayResultSession {
     const std::string& return_mark() const { return return_mark_; }  // btn_return
     int query_timer_ms() const { return timer9_ms_; }                // 0: stopped
     int return_timer_ms() const { return timer45_ms_; }
-    static bool polling() { return polling_flag_; }
+    // The 2-second polling of the order in hand is armed.
+    bool polling() const { return polling_; }
+    // A cashier's operation (create, pre-create, refund, cancel, check) awaits its answer.
+    bool busy() const { return !busy_text_.empty(); }
+    // The page itself is following this order (polling it, or an operation or query on it
+    // awaits its answer): background checks leave it to the page.
+    bool Watching(const std::string& out_order_id, const std::string& order_id) const;
 
     // Text helpers, shared with the pages and tests.
     static int StateOf(std::string_view result_text);
@@ -102,9 +130,24 @@ class PayResultSession {
     // Parses a refund or close answer: on success it becomes the result text (true); otherwise
     // the platform's message (or the malformed-answer text) is shown (false).
     bool TakeOrderAnswer(std::string& answer);
-    void Query();
-    void FinishOrder(int state);
+    void Query(bool by_cashier = false);
+    void OnCreated(const std::string& out_order_id, std::string answer);
+    void OnQueried(uint64_t op, bool by_cashier, const std::string& order_id,
+                   const std::string& out_order_id, std::string answer);
+    void OnRefunded(const std::string& order_id, std::string answer);
+    void OnCancelled(std::string answer);
+    void OnPreCreated(const std::string& out_order_id, std::string answer);
+    // After a refusal of a creation: asks whether the platform has the order at all, and
+    // drops the record only on its explicit "no such order".
+    void VerifyRefusedCreation(const std::string& out_order_id);
+    void FinishOrder(int state, const std::string& out_order_id);
     bool TryAlternateNumber(const std::string& out_order_id);
+    // A new operation: earlier polling stops and answers about earlier orders are dropped.
+    void BeginOperation();
+    void Run(std::function<std::string()> job, std::function<void(std::string)> done);
+    void SetBusy(std::string text);
+    bool WriteRecord(const UnresolvedOrder& record);
+    void Resolve(const std::string& out_order_id, const std::string& order_id);
     void SetResult(std::string text);
     void StartQueryTimer(int ms);
     void StopQueryTimer();
@@ -122,9 +165,14 @@ class PayResultSession {
     std::string after_payment_order_;  // platform order whose amount was last sent (13)
     int timer9_ms_ = 0;
     int timer45_ms_ = 0;
+    ExchangeRunner runner_;
+    std::function<void(bool)> reach_observer_;
+    uint64_t op_ = 0;       // number of the operation whose order is in hand
+    bool polling_ = false;  // the 2-second timer is armed for the order in hand
+    bool query_in_flight_ = false;
+    std::string busy_text_;  // non-empty while a cashier's operation awaits its answer
 
     // Process-wide, used only on the user-interface thread.
-    static bool polling_flag_;
     static int qr_picture_counter_;
 };
 

@@ -75,12 +75,28 @@ inline constexpr std::string_view kProductVerifyOffText = "单品核销功能尚
 inline constexpr std::string_view kFacePayOffText = "刷脸支付功能尚未开通！";
 inline constexpr std::string_view kPreAuthOffText = "预授权功能尚未开通！";
 inline constexpr std::string_view kNoRefundPermissionText = "权限不足，不可退款！";
+inline constexpr std::string_view kNoRefundPermissionName = "不可退款";
 inline constexpr std::string_view kHelpPhoneLabel = "客服电话：";
 inline constexpr std::string_view kMessageTitle = "提示";
 
 // Refusals of amounts the platform could not take (never sent).
 inline constexpr std::string_view kBadAmountText = "请输入正确的金额（最多两位小数）！";
 inline constexpr std::string_view kBadRefundAmountText = "请输入正确的退款金额（最多两位小数）！";
+
+// Shown while an operation awaits the platform's answer.
+inline constexpr std::string_view kPayingText = "正在支付，请稍候…";
+inline constexpr std::string_view kQueryingText = "正在查询，请稍候…";
+inline constexpr std::string_view kRefundingText = "正在退款，请稍候…";
+inline constexpr std::string_view kCancellingText = "正在撤销，请稍候…";
+inline constexpr std::string_view kPreCreatingText = "正在生成收款二维码，请稍候…";
+
+// Payment codes the platform could take (never sent otherwise).
+inline constexpr std::string_view kBadPayCodeText = "支付码只能包含字母和数字，请重新扫码！";
+// The record of an order about to be created could not be written: nothing is sent.
+inline constexpr std::string_view kRecordWriteFailedText =
+    "无法记录本笔订单（为避免重复收款，本次未发起交易），请检查数据目录：";
+// Heading of the result text after a refund whose answer was lost.
+inline constexpr std::string_view kRefundUnknownHeading = "退款结果未确认，请在网络恢复后查询";
 
 // Timer ids.
 inline constexpr int kQueryTimerId = 9;

@@ -16,9 +16,9 @@ constexpr const char* kCreateTable =
     " createdAt INTEGER NOT NULL DEFAULT 0, confirmed INTEGER NOT NULL DEFAULT 0,"
     " alternateId TEXT NOT NULL DEFAULT '')";
 
-// A write-ahead log without a sync per commit: a commit survives the program's crash (it
-// is in the log file once the call returns), and a payment does not wait for the disk.
-constexpr const char* kOpenPragmas = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
+// Every commit reaches the disk before the call returns: a record written before a creation
+// request leaves must survive a power cut too, not only a crash of the program.
+constexpr const char* kOpenPragmas = "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;";
 
 std::string ColumnText(sqlite3_stmt* st, int col) {
     const unsigned char* text = sqlite3_column_text(st, col);
@@ -50,8 +50,7 @@ bool UnresolvedOrderStore::Exec(const char* sql) {
     return true;
 }
 
-// Opens the file once and keeps it open: with the write-ahead log, a commit then costs no
-// disk sync, yet it survives the program's crash. A failed open is retried next time.
+// Opens the file once and keeps it open. A failed open is retried next time.
 bool UnresolvedOrderStore::EnsureOpen() {
     if (db_) return true;
     if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) {

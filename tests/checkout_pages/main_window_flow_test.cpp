@@ -110,7 +110,7 @@ TEST_F(MainWindowFlow, RefundPageRulesInTheMainWindow) {
     Get(*main, "refundmoneyinput")->setText(QStringLiteral("5.00"));
     Enter(Get(*main, "refundreason_edit"));
     EXPECT_EQ(main->CurrentTab(), checkout_tab::kResult);
-    EXPECT_EQ(State(*main), 11);
+    EXPECT_TRUE(WaitUntil([&] { return State(*main) == 11; }));
     EXPECT_TRUE(Get(*main, "refundorderinput")->text().isEmpty());
     // "上一步返回" brings the refund page back.
     Get<QAbstractButton>(*main, "btn_return")->click();
@@ -125,6 +125,13 @@ TEST_F(MainWindowFlow, NoRefundPermissionDisablesTheOrderField) {
     EXPECT_TRUE(field->isReadOnly());
     EXPECT_EQ(Get<QLabel>(*main, "lab_refund_notice")->text(),
               QStringLiteral("权限不足，不可退款！"));
+    // The disabled field is not the only guard: a number that gets there anyway (a scanner,
+    // the result page's button) is refused where the refund is submitted.
+    field->setText(QStringLiteral("20261207000000000001"));
+    Get(*main, "refundreason_edit")->setText(QStringLiteral("商品问题"));
+    Enter(Get(*main, "refundreason_edit"));
+    EXPECT_TRUE(WaitUntil([&] { return answers_->Saw(QStringLiteral("权限不足，不可退款！")); }));
+    EXPECT_EQ(State(*main), -1);
 }
 
 }  // namespace

@@ -40,6 +40,9 @@ class PagesTest : public ::testing::Test {
         config_.pone_help = "400-000-0000";
         host_ = std::make_unique<PageHost>(&config_);
         answers_ = std::make_unique<test::BoxAnswerer>();
+        // The page rules are checked step by step; the background exchanges have their own
+        // cases (result_session_test, the end-to-end cases).
+        if (ResultPage()) ResultPage()->RunExchangesInline();
     }
     void TearDown() override {
         if (HasFailure() && answers_)
@@ -120,7 +123,7 @@ TEST_F(PagesTest, PendingOrderIsPolledEveryTwoSecondsAndTheUiStaysResponsive) {
     ticker.start(10);
     PayAtTill("12.50", test::PendingThenPaidCode());
     auto* result = host_->Find<QPlainTextEdit>("tade_result");
-    ASSERT_TRUE(WaitUntil([&] { return PayResultSession::polling(); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ResultPage()->session()->polling(); }, 3000));
     EXPECT_EQ(ResultPage()->Hub().TimerInterval(result, kQueryTimerId), kPollPeriodMs);
     ASSERT_TRUE(WaitUntil([&] { return State() == 7; }, 15000));
     ticker.stop();
@@ -198,7 +201,7 @@ TEST_F(PagesTest, PartialRefundAndCancelThroughTheRefundPage) {
     Edit("giveup_ordid_edit")->setText(full);
     Button("btn_cancel_submit")->click();
     EXPECT_EQ(State(), 4);
-    EXPECT_FALSE(PayResultSession::polling());
+    EXPECT_FALSE(ResultPage()->session()->polling());
 }
 
 TEST_F(PagesTest, DepositFreezeAndReleaseFromThePreAuthorisationPage) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "checkout/pages/result_texts.h"
@@ -37,6 +38,7 @@ class RecordingView : public ResultPageView {
     void ShowPopup(const std::string& title, const std::string& amount) override {
         popups.emplace_back(title, amount);
     }
+    void SetBusy(const std::string& text) override { busy = text; }
     int ArmedCount(int id, int ms) const {
         return static_cast<int>(std::count(armed.begin(), armed.end(), std::make_pair(id, ms)));
     }
@@ -46,7 +48,7 @@ class RecordingView : public ResultPageView {
     std::vector<std::pair<int, int>> armed;
     std::map<int, int> timers;
     std::vector<std::pair<std::string, std::string>> popups;
-    std::string shown, cancel_label, qr_link, qr_text;
+    std::string shown, cancel_label, qr_link, qr_text, busy;
     bool answer_yes = true;
 };
 
@@ -129,7 +131,7 @@ TEST_F(ResultSessionTest, PendingThreeQueriesThenPaidArmsTheTwoSecondTimerOnce) 
     EXPECT_EQ(RunPolling(), 4);
     EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kPollPeriodMs), 1);
     EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kFirstQueryDelayMs), 1);
-    EXPECT_FALSE(PayResultSession::polling());
+    EXPECT_FALSE(session_->polling());
     EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
     EXPECT_EQ(view_.popups.at(0).first, "支付成功！");
     EXPECT_TRUE(view_.messages.empty());
@@ -158,7 +160,7 @@ TEST_F(ResultSessionTest, TimedOutShowsTextBAndStaysUnresolved) {
     EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 13);
     ASSERT_FALSE(view_.messages.empty());
     EXPECT_EQ(view_.messages.back(), kTimedOutText);
-    EXPECT_FALSE(PayResultSession::polling());
+    EXPECT_FALSE(session_->polling());
     // Money may still move after a time-out: the order stays listed until cancelled.
     ASSERT_EQ(store_->List().size(), 1u);
     session_->OnReturnClick();
@@ -214,7 +216,9 @@ TEST_F(ResultSessionTest, DepositFreezeAndRelease) {
     EXPECT_EQ(sink_.Payloads(CheckoutCommand::Voice).at(0), "frozensuccess.mp3");
     EXPECT_EQ(session_->CurrentOrder().order_id, code);
 
-    const std::string order = PayResultSession::PlatformOrderOf(session_->result_text());
+    // Released by the number "撤销/解冻" takes from the result text: the freeze operation
+    // number, which the platform knows the deposit by.
+    const std::string order = session_->CurrentOrder().order_id;
     session_->ClearResult();
     ASSERT_TRUE(session_->Refund("", order, "退还押金"));
     EXPECT_NE(session_->result_text().find("本次解冻金额：100.00元"), std::string::npos)
@@ -254,10 +258,10 @@ TEST_F(ResultSessionTest, PartialThenFullRefund) {
 TEST_F(ResultSessionTest, CancelPendingOrder) {
     ASSERT_TRUE(Pay("5.00", test::PendingThenPaidCode()));
     RunPolling(1);
-    EXPECT_TRUE(PayResultSession::polling());
+    EXPECT_TRUE(session_->polling());
     const std::string order = session_->CurrentOrder().order_id;
     session_->OnReturnClick();  // leaving stops polling
-    EXPECT_FALSE(PayResultSession::polling());
+    EXPECT_FALSE(session_->polling());
     EXPECT_FALSE(view_.Running(kQueryTimerId));
 
     session_->ClearResult();
@@ -294,7 +298,7 @@ TEST_F(ResultSessionTest, NetworkFailureOnCreationThenCheckByMerchantNumber) {
 TEST_F(ResultSessionTest, QueryNetworkFailureStopsPollingAndPollingResumesLater) {
     ASSERT_TRUE(Pay("3.00", test::PendingThenPaidCode()));
     RunPolling(2);
-    EXPECT_TRUE(PayResultSession::polling());
+    EXPECT_TRUE(session_->polling());
     const std::string base = config_.api_base;
     config_.api_base = "http://127.0.0.1:1";  // nothing listens there
     session_->OnTimer(kQueryTimerId);
@@ -369,6 +373,202 @@ TEST_F(ResultSessionTest, OrderWrittenDownBeforeACrashIsFoundByEitherNumber) {
     EXPECT_EQ(view_.popups.at(0).second, "7.00");
     EXPECT_TRUE(store_->List().empty());
     EXPECT_TRUE(view_.messages.empty());
+}
+
+TEST_F(ResultSessionTest, SecondPaymentWhileTheFirstPollsIsPolledEveryTwoSeconds) {
+    // The cashier leaves a pending order without 返回 and takes the next payment: the new
+    // order has its own polling, armed at 2000 ms after its first query, never left at 50.
+    ASSERT_TRUE(Pay("5.00", test::PendingThenPaidCode()));
+    RunPolling(1);
+    ASSERT_TRUE(session_->polling());
+    ASSERT_TRUE(Pay("6.00", test::PendingThenPaidCode()));
+    EXPECT_EQ(view_.timers[kQueryTimerId], kFirstQueryDelayMs);
+    session_->OnTimer(kQueryTimerId);
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 1);
+    EXPECT_EQ(view_.timers[kQueryTimerId], kPollPeriodMs);
+    EXPECT_TRUE(session_->polling());
+}
+
+TEST_F(ResultSessionTest, RefundRefusedWithoutPermissionOnEveryPath) {
+    ASSERT_TRUE(Pay("4.00", test::PaidCode()));
+    RunPolling();
+    const std::string order = session_->CurrentOrder().order_id;
+    config_.refund_permission = "不可退款";
+    for (const char* amount : {"1.00", ""}) {
+        EXPECT_FALSE(session_->Refund(amount, order, "金额错误"));
+        EXPECT_EQ(view_.messages.back(), kNoRefundPermissionText);
+    }
+    // Nothing reached the platform: the order is still paid in full.
+    session_->OnCheckClick();
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+}
+
+TEST_F(ResultSessionTest, PaymentCodesOfLettersAndDigitsOnly) {
+    for (const char* code : {"28412345678901&a=1", "2841234567890123 4", "284123456789012\x1b"}) {
+        EXPECT_FALSE(Pay("1.00", code)) << code;
+        EXPECT_EQ(view_.messages.back(), kBadPayCodeText);
+    }
+    EXPECT_TRUE(store_->List().empty());
+    // The client itself sends nothing for such a code.
+    PlatformClient client(config_);
+    std::string answer = "untouched";
+    EXPECT_EQ(client.CreateOrder(answer, "100", "2841234567&x=1", ""), "");
+    EXPECT_EQ(answer, "untouched");
+}
+
+TEST_F(ResultSessionTest, NothingIsSentWhenTheRecordCannotBeWritten) {
+    // The record file's place is taken by a folder: the write fails.
+    test::TempDir other;
+    std::filesystem::create_directories(other.path() + "data/" + UnresolvedOrderStore::kFileName);
+    UnresolvedOrderStore broken(other.path() + "data/");
+    session_->set_unresolved_store(&broken);
+    int exchanges = 0;
+    session_->set_exchange_runner([&](std::function<std::string()> job, auto done) {
+        ++exchanges;
+        done(job());
+    });
+    EXPECT_FALSE(Pay("2.00", test::PaidCode()));
+    EXPECT_EQ(view_.messages.back().rfind(kRecordWriteFailedText, 0), 0u) << view_.messages.back();
+    EXPECT_FALSE(session_->PreCreate("2.00", "支付宝"));
+    EXPECT_EQ(exchanges, 0);
+}
+
+// Answers chosen by the test in place of the platform's: each exchange gets the next one.
+class CannedAnswers {
+  public:
+    explicit CannedAnswers(std::vector<std::string> answers) : answers_(std::move(answers)) {}
+    ExchangeRunner Runner() {
+        return [this](std::function<std::string()>, std::function<void(std::string)> done) {
+            ++used;
+            done(used <= answers_.size() ? answers_[used - 1] : answers_.back());
+        };
+    }
+    size_t used = 0;
+
+  private:
+    std::vector<std::string> answers_;
+};
+
+TEST_F(ResultSessionTest, RecordStaysUntilAFinalStateOrNoSuchOrder) {
+    const std::string paid =
+        R"({"result":true,"merchantName":"M","orderId":"P1","totalFee":100,"actualFee":100,)"
+        R"("orderState":7,"orderStateDes":"已付款"})";
+    const std::string pending =
+        R"({"result":true,"orderId":"P1","totalFee":100,"orderState":1,"orderStateDes":"待付款"})";
+    struct Case {
+        const char* what;
+        std::vector<std::string> answers;  // creation, then the query
+        bool kept;
+    } cases[] = {
+        {"busy on query", {pending, R"({"result":false,"message":"系统繁忙"})"}, true},
+        {"signature refused", {pending, R"({"success":false,"message":"签名验证失败"})"}, true},
+        {"timed out", {pending, R"({"result":true,"orderId":"P1","orderState":13})"}, true},
+        {"refund pending (9)", {pending, R"({"result":true,"orderId":"P1","orderState":9})"}, true},
+        {"busy on creation", {R"({"result":false,"message":"系统繁忙"})", pending}, true},
+        {"refused, no such order",
+         {R"({"result":false,"message":"余额不足"})", R"({"result":false,"message":"订单不存在"})"},
+         false},
+        {"cancelled", {pending, R"({"result":true,"orderId":"P1","orderState":4})"}, false},
+        {"paid", {pending, paid}, false},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        UnresolvedOrderStore store(dir.path());
+        CannedAnswers canned(c.answers);
+        RecordingView view;
+        PayResultSession session(config_, view, &sink_, &store);
+        session.set_exchange_runner(canned.Runner());
+        ASSERT_TRUE(session.StartPayment("1.00", test::PaidCode(), "")) << c.what;
+        session.OnTimer(kQueryTimerId);
+        EXPECT_EQ(store.List().size(), c.kept ? 1u : 0u) << c.what;
+    }
+}
+
+TEST_F(ResultSessionTest, HostileAnswersThroughEveryParserNeverEndTheProgram) {
+    std::string deep(100000, '[');
+    std::string big = R"({"result":true,"orderId":"P1","description":")" +
+                      std::string(1 << 20, 'x') + R"(","orderState":1})";
+    std::string with_nul =
+        std::string(R"({"result":true,"orderId":"P)") + '\0' + R"(1","orderState":1})";
+    const std::vector<std::string> hostile = {
+        "{" + deep,
+        R"({"a":)" + deep,
+        R"({"result":true,"orderId":"P1","payTime":99999999999999999999,"orderState":7})",
+        R"({"result":true,"orderId":"P1","payTime":"18446744073709551616","orderState":7})",
+        R"({"result":true,"orderId":"P1","totalFee":1e400,"orderState":1e30})",
+        R"({"result":true,"orderId":["x"],"totalFee":{"a":1},"orderState":"七"})",
+        R"({"result":"yes","success":[],"message":{"m":1}})",
+        big,
+        with_nul,
+        std::string("\0{", 2),
+        "",
+    };
+    for (const std::string& answer : hostile) {
+        CannedAnswers canned({answer});
+        session_->set_exchange_runner(canned.Runner());
+        view_.messages.clear();
+        session_->ClearResult();
+        session_->StartPayment("1.00", test::PaidCode(), "");
+        session_->OnTimer(kQueryTimerId);
+        session_->OnCheckClick();
+        session_->Refund("1.00", "P1", "x");
+        session_->Cancel("P1", "x");
+        session_->OnReturnClick();
+        session_->PreCreate("1.00", "支付宝");
+        // Whatever came, the cashier saw a message or a result, never a crash.
+        EXPECT_FALSE(view_.messages.empty() && session_->result_text().empty());
+    }
+    // Something unreadable on creation leaves the order listed.
+    EXPECT_FALSE(store_->List().empty());
+}
+
+TEST_F(ResultSessionTest, ControlBytesOfPlatformTextsNeverReachTheReceipt) {
+    const std::string answer =
+        std::string(R"({"result":true,"merchantName":"Shop\u001bp\u0000\u0019",)") +
+        R"("orderId":"P1","totalFee":100,"actualFee":100,"orderState":7,)" +
+        R"("buyerLoginId":"b\u001dV\u0001\u007f","description":"a\tb"})";
+    CannedAnswers canned({answer});
+    session_->set_exchange_runner(canned.Runner());
+    ASSERT_TRUE(Pay("1.00", test::PaidCode()));
+    session_->OnTimer(kQueryTimerId);
+    const std::string receipt = session_->print_data();
+    ASSERT_FALSE(receipt.empty());
+    for (char c : receipt) {
+        const auto b = static_cast<unsigned char>(c);
+        EXPECT_TRUE(b >= 0x20 ? b != 0x7f : (b == '\r' || b == '\n' || b == '\t')) << int(b);
+    }
+    EXPECT_NE(receipt.find("Shopp"), std::string::npos);
+    EXPECT_NE(receipt.find("a\tb"), std::string::npos);
+}
+
+TEST_F(ResultSessionTest, OneOperationInFlightAtATimeAndLateAnswersOfEarlierOrdersDropped) {
+    // Answers held back until the test releases them, as a slow platform would.
+    std::vector<std::pair<std::function<std::string()>, std::function<void(std::string)>>> held;
+    session_->set_exchange_runner([&](auto job, auto done) { held.emplace_back(job, done); });
+    ASSERT_TRUE(Pay("7.00", test::PendingThenPaidCode()));
+    EXPECT_EQ(view_.busy, kPayingText);
+    EXPECT_TRUE(session_->busy());
+    // Enter again, a QR payment, a refund: nothing starts; the main window's clearing too.
+    EXPECT_FALSE(session_->StartPayment("7.00", test::PaidCode(), ""));
+    EXPECT_FALSE(session_->PreCreate("7.00", "支付宝"));
+    EXPECT_FALSE(session_->Refund("1.00", "P1", "x"));
+    session_->ClearResult();
+    ASSERT_EQ(held.size(), 1u);
+    auto [job, done] = held.back();
+    done(job());
+    EXPECT_TRUE(view_.busy.empty());
+    EXPECT_EQ(store_->List().size(), 1u);
+
+    // The first query leaves; before its answer a new payment begins: the old answer is
+    // dropped and the new order is polled on its own.
+    session_->OnTimer(kQueryTimerId);
+    ASSERT_EQ(held.size(), 2u);
+    auto stale = held.back();
+    ASSERT_TRUE(Pay("8.00", test::PaidCode()));
+    held.back().second(held.back().first());
+    const std::string second_text = session_->result_text();
+    stale.second(stale.first());
+    EXPECT_EQ(session_->result_text(), second_text);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -276,6 +278,14 @@ QApplication& App() {
     return test::EnsureApp();
 }
 
+// Searches run on the background workers: waits for the page to take the answer.
+void Settle(const COrderCheckDlg& page) {
+    QElapsedTimer t;
+    t.start();
+    while (page.Busy() && t.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
 TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {
     App();
     MakeOrders(16, 0);
@@ -315,6 +325,7 @@ TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {
         ->setDateTime(QDateTime::currentDateTime().addSecs(3600));
 
     page.FindControl<QPushButton>("btn_search")->click();
+    Settle(page);
     auto* list = page.FindControl<QTableWidget>("list_orders");
     ASSERT_TRUE(messages.empty()) << messages[0].toStdString();
     EXPECT_EQ(list->rowCount(), 15);
@@ -325,8 +336,10 @@ TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {
     EXPECT_EQ(sink.sent.back().second, "checksuccess.mp3");
 
     page.FindControl<QPushButton>("btn_next_page")->click();
+    Settle(page);
     EXPECT_EQ(list->rowCount(), 1);
     page.FindControl<QPushButton>("btn_next_page")->click();
+    Settle(page);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], kLastPageText);
     EXPECT_EQ(list->rowCount(), 1);
@@ -338,6 +351,7 @@ TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {
     EXPECT_NE(GbkToUtf8(sink.sent[0].second).find("演示商户"), std::string::npos);
 
     page.FindControl<QPushButton>("btn_statistics")->click();
+    Settle(page);
     EXPECT_EQ(page.FindControl<QTableWidget>("list_statistics")->rowCount(), 1);
     EXPECT_TRUE(page.FindControl<QLabel>("lab_period")->text().contains("----"));
     sink.sent.clear();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform_api/platform_client.h"
@@ -268,6 +269,65 @@ TEST_F(Parsers, StatisticsRowsAndPeriod) {
     ParseStatisticsAnswer(answer, rows, period);
     EXPECT_EQ(answer, kIllegalFormatText);
     EXPECT_EQ(period, "");
+}
+
+// Answers no platform should send: every reader takes them without throwing and leaves a
+// text for the cashier or an empty list. Deep nesting made JsonCpp throw out of an answer
+// check, and a 20-digit time out of std::stoull; either ended the program.
+TEST_F(Parsers, HostileAnswersThroughEveryReader) {
+    const std::string deep(200000, '[');
+    const std::vector<std::string> hostile = {
+        "{\"a\":" + deep,
+        "{" + std::string(200000, '{'),
+        R"({"result":true,"orderId":"1","payTime":99999999999999999999,"orderState":7})",
+        R"({"result":true,"orderId":"1","payTime":"18446744073709551616","refundTime":-5})",
+        R"({"result":true,"orderId":1e999,"totalFee":[1],"orderState":{"x":1},"type":null})",
+        R"({"result":"true","success":"no","message":["m"],"clientId":"x","orderList":7})",
+        R"({"result":true,"orderList":[1,"a",null,[]],"startTime":{"a":1}})",
+        std::string("{\"result\":true,\"orderId\":\"a\0b\"}", 31),
+        R"({"result":true,"merchantName":")" + std::string(1 << 20, 'x') + R"("})",
+    };
+    for (const std::string& h : hostile) {
+        TextList list;
+        std::string period;
+        std::string a = h;
+        ParseOrderAnswer(a, list);
+        a = h, ParseOrderRecord(a, list);
+        a = h, ParsePreCreateAnswer(a, list);
+        a = h, ParseLoginAnswer(a, list);
+        a = h, ParseMerchantInfoAnswer(a, list);
+        a = h, ParsePermissionAnswer(a);
+        a = h, ParseGenericAnswer(a, list);
+        a = h, ParseOrderListAnswer(a, list);
+        a = h, ParseStatisticsAnswer(a, list, period);
+        ClassifyOrderAnswer(h);
+    }
+    // A time beyond any date is shown as it came; the order is still read.
+    std::string answer = hostile[3];
+    TextList lines;
+    ParseOrderAnswer(answer, lines);
+    EXPECT_EQ(answer, "");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "支付时间：18446744073709551616\r\n"),
+              lines.end());
+
+    EXPECT_EQ(ClassifyOrderAnswer("{" + deep), AnswerKind::kUnreadable);
+    EXPECT_EQ(ClassifyOrderAnswer(R"({"result":false,"message":"系统繁忙"})"),
+              AnswerKind::kRefusal);
+    EXPECT_EQ(ClassifyOrderAnswer(R"({"success":false,"result":true})"), AnswerKind::kRefusal);
+    EXPECT_EQ(ClassifyOrderAnswer(R"({"result":false,"message":"订单不存在"})"),
+              AnswerKind::kNoSuchOrder);
+    EXPECT_EQ(ClassifyOrderAnswer(R"({"result":true,"orderId":"1"})"), AnswerKind::kOrder);
+
+    uint64_t v = 0;
+    EXPECT_TRUE(ParseUnsigned("18446744073709551615", v));
+    EXPECT_EQ(v, UINT64_MAX);
+    for (const char* bad : {"18446744073709551616", "", "-1", "1 ", "99999999999999999999"})
+        EXPECT_FALSE(ParseUnsigned(bad, v)) << bad;
+    EXPECT_EQ(StripControlBytes(std::string("a\x1b"
+                                            "p\0\x1dV\r\n\t\x7f"
+                                            "b",
+                                            11)),
+              "apV\r\n\tb");
 }
 
 }  // namespace
