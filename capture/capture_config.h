@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "desktop/desktop_services.h"
+#include "desktop/screen_place_text.h"
 
 namespace tendrix::capture {
 
@@ -16,10 +17,10 @@ struct CaptureConfig {
 };
 
 // A value containing "top:" is a rectangle, else one containing "x:" a point, else nothing.
-// Numbers that cannot be read stay 0.
+// A damaged rectangle or point reads as all 0 (an empty rectangle captures nothing).
 CaptureConfig ParseCaptureConfig(std::string_view text);
 
-std::string FormatRect(const ScreenRect& r);
-std::string FormatPoint(const ScreenPoint& p);
+using ::tendrix::FormatPoint;
+using ::tendrix::FormatRect;
 
 }  // namespace tendrix::capture

@@ -5,17 +5,15 @@
 #include <string>
 
 #include "desktop/desktop_services.h"
+#include "desktop/screen_place_text.h"
 
 namespace tendrix::selection {
 
-// "top:%d, left:%d, right:%d, bottom:%d"
-std::string FormatRect(const ScreenRect& r);
-// A value holding "top:" read back with the same format; nullopt for anything else
-// ("FALSE", "TRUE", "", a damaged text).
-std::optional<ScreenRect> ParseRect(const std::string& text);
-// "x:%d, y:%d"
-std::string FormatPoint(const ScreenPoint& p);
-std::optional<ScreenPoint> ParsePoint(const std::string& text);
+// The stored text forms of rectangles and points (one reader and writer for all parts).
+using ::tendrix::FormatPoint;
+using ::tendrix::FormatRect;
+using ::tendrix::ParsePoint;
+using ::tendrix::ParseRect;
 
 // Strictly inside: left < x < right and top < y < bottom.
 inline bool StrictlyInside(const ScreenRect& r, ScreenPoint p) {
