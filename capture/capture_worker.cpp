@@ -1,7 +1,7 @@
 #include "capture/capture_worker.h"
 
 #include "capture/amount_filter.h"
-#include "capture/image_prep.h"
+#include "capture/amount_reader.h"
 #include "capture/ocr_plugin.h"
 #include "common/diag_log.h"
 #include "common/text_codec.h"
@@ -45,11 +45,8 @@ std::string CaptureOnce(const CaptureConfig& config, DesktopServices* desktop,
         if (at.text.size() >= kWindowTextBytes) at.text.resize(kWindowTextBytes - 1);
         return AmountFromPointText(at);
     } else if (config.mode == CaptureConfig::Mode::Rectangle) {
-        if (desktop && plugin && !config.rect.empty()) {
-            const GreyImage picture = ThresholdScreenImage(desktop->CaptureRect(config.rect));
-            if (!picture.empty())
-                text = plugin->Recognise(picture.pixels.data(), picture.width, picture.height);
-        }
+        if (desktop && plugin && !config.rect.empty())
+            return ReadAmountPicture(desktop->CaptureRect(config.rect), plugin).amount;
     }
     return FilterRecognisedAmount(text);
 }

@@ -43,4 +43,23 @@ GreyImage ThresholdScreenImage(const ScreenImage& image);
 // Reads an image file (PNG, JPEG, BMP, ...) and thresholds it; empty when unreadable.
 GreyImage ThresholdImageFile(const std::string& path);
 
+// The steps of the above one by one, for the reader that tries more than one way.
+// Grey copy at screen size; empty for an inconsistent description.
+GreyImage ToGrey(const uint8_t* pixels, size_t size, int width, int height, int channels);
+// Enlarges `grey` `upscale` times (Lanczos, 1 = as it is), then thresholds it at
+// `threshold`; kOtsuThreshold picks the value that best splits the picture's two tones.
+inline constexpr double kOtsuThreshold = -1.0;
+GreyImage Binarise(const GreyImage& grey, int upscale, double threshold = kThreshold);
+// The threshold for a grey screen copy: 145, unless the picture's ground tone (what most of
+// its border shows) and its ink tone (the far end of its tones from the ground) do not lie
+// clearly on the two sides of 145 (a quarter of their distance). Then 145 would cut the
+// strokes to their cores or lose them (green LCD digits on black are grey 130-160), and
+// the midpoint of the two tones is used.
+double ChooseThreshold(const GreyImage& grey);
+// Polarity: a binary picture whose ground (what most of its border shows) is dark is
+// inverted, so ink is always dark on light. True when it was inverted.
+bool MakeInkDark(GreyImage& binary);
+// An image file as a screen copy (BGRA); empty when unreadable.
+ScreenImage LoadImageFile(const std::string& path);
+
 }  // namespace tendrix::capture

@@ -1,6 +1,6 @@
 // tendrix-cli capture commands: what an installer checks from a terminal.
 //   display --listen PORT [--forward PORT] [--baud N] [--filter TEXT] [--raw]
-//   ocr IMAGE [--plugin-dir DIR]
+//   ocr IMAGE... [--plugin-dir DIR]
 //   logtail PATTERN [--filter TEXT]
 // PORT is "COMn" (resolved through data/ports.ini or $TENDRIX_PORT_MAP) or a device path.
 //
@@ -18,6 +18,7 @@
 
 #include "app/app_config.h"
 #include "capture/amount_filter.h"
+#include "capture/amount_reader.h"
 #include "capture/capture_sources.h"
 #include "capture/image_prep.h"
 #include "capture/log_tail.h"
@@ -153,15 +154,13 @@ int RunDisplay(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
+// One line per file, in order: the amount (empty line when none). Unreadable files are
+// reported on stderr and leave an empty line, so the lines stay aligned with the files;
+// the exit code is then 1.
 int RunOcr(const std::vector<std::string>& args) {
     const Options o = ParseOptions(args, "ocr");
-    if (!o.error.empty() || o.positional.size() != 1) {
-        std::fprintf(stderr, "usage: tendrix-cli ocr IMAGE [--plugin-dir DIR]\n");
-        return kExitUsage;
-    }
-    const capture::GreyImage picture = capture::ThresholdImageFile(o.positional[0]);
-    if (picture.empty()) {
-        std::fprintf(stderr, "cannot read image %s\n", o.positional[0].c_str());
+    if (!o.error.empty() || o.positional.empty()) {
+        std::fprintf(stderr, "usage: tendrix-cli ocr IMAGE... [--plugin-dir DIR]\n");
         return kExitUsage;
     }
     capture::OcrPlugin plugin;
@@ -171,9 +170,18 @@ int RunOcr(const std::vector<std::string>& args) {
         std::fprintf(stderr, "%s\n", plugin.Error().c_str());
         return kExitDevice;
     }
-    const std::string text = plugin.Recognise(picture.pixels.data(), picture.width, picture.height);
-    std::printf("%s\n", capture::FilterRecognisedAmount(text).c_str());
-    return kExitOk;
+    int exit_code = kExitOk;
+    for (const std::string& path : o.positional) {
+        const ScreenImage picture = capture::LoadImageFile(path);
+        if (picture.empty()) {
+            std::fprintf(stderr, "cannot read image %s\n", path.c_str());
+            std::printf("\n");
+            exit_code = kExitUsage;
+            continue;
+        }
+        std::printf("%s\n", capture::ReadAmountPicture(picture, &plugin).amount.c_str());
+    }
+    return exit_code;
 }
 
 int RunLogTail(const std::vector<std::string>& args) {
@@ -207,11 +215,12 @@ CliRegistrar display_cmd(
     "      listen to a customer-display port, print each amount found, forward the bytes\n"
     "      (PORT: COMn through data/ports.ini or $TENDRIX_PORT_MAP, or a device path;\n"
     "      --baud: forwarding speed, default 2400; --raw: also print the bytes' display form)",
-    RunDisplay);
+    RunDisplay, {"--raw"});
 CliRegistrar ocr_cmd("ocr",
-                     "  ocr IMAGE [--plugin-dir DIR]\n"
-                     "      print the amount recognised in an image file (threshold 145, "
-                     "libTesseractDLL.so, amount filter)",
+                     "  ocr IMAGE... [--plugin-dir DIR]\n"
+                     "      print the amount recognised in each image file, one line per file\n"
+                     "      (the capture worker's reading: threshold, libTesseractDLL.so or the\n"
+                     "      seven-segment reader, amount filter)",
                      RunOcr);
 CliRegistrar logtail_cmd("logtail",
                          "  logtail PATTERN [--filter TEXT]\n"

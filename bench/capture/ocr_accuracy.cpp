@@ -1,6 +1,6 @@
 // Recognition accuracy on the generated amount set: each picture goes the worker's way and
 // must give the exact amount. Reported per font x colour group, per size band and overall.
-// Usage: bench_capture_accuracy [--count N] [--seed N] [--verbose] [--save DIR]
+// Usage: bench_capture_accuracy [--count N] [--seed N] [--verbose] [--plain] [--save DIR]
 //   --seed: 20261206 is the tuning set, 77 the held-out set
 //   --save: also write every picture as DIR/NNNN.png and the expected amounts to
 //           DIR/expected.txt ("NNNN.png AMOUNT" lines) for the command-line comparison
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "capture/amount_filter.h"
+#include "capture/amount_reader.h"
 #include "capture/image_prep.h"
 #include "capture/ocr_plugin.h"
 #include "tests/capture/amount_pictures.h"
@@ -22,10 +23,28 @@ using namespace tendrix;
 
 namespace {
 
-std::string ReadPicture(const capture::OcrPlugin& plugin, const ScreenImage& picture) {
+// --plain: only the first path (threshold 145, library, filter), as a baseline.
+bool g_plain = false;
+
+capture::AmountReading ReadPicture(const capture::OcrPlugin& plugin, const ScreenImage& picture) {
+    if (!g_plain) return capture::ReadAmountPicture(picture, &plugin);
     const capture::GreyImage grey = capture::ThresholdScreenImage(picture);
-    return capture::FilterRecognisedAmount(
+    capture::AmountReading r;
+    r.amount = capture::FilterRecognisedAmount(
         plugin.Recognise(grey.pixels.data(), grey.width, grey.height));
+    r.path = capture::AmountReading::Path::Text;
+    return r;
+}
+
+const char* PathName(const capture::AmountReading& r) {
+    switch (r.path) {
+        case capture::AmountReading::Path::Text:
+            return r.otsu ? "text/otsu" : "text";
+        case capture::AmountReading::Path::Segments:
+            return r.otsu ? "seg/otsu" : "seg";
+        default:
+            return "none";
+    }
 }
 
 QImage ToQImage(const ScreenImage& s) {
@@ -56,6 +75,8 @@ int main(int argc, char** argv) {
             save_dir = argv[++i];
         else if (std::strcmp(argv[i], "--verbose") == 0)
             verbose = true;
+        else if (std::strcmp(argv[i], "--plain") == 0)
+            g_plain = true;
         else
             count = std::atoi(argv[i]);
     }
@@ -88,7 +109,8 @@ int main(int argc, char** argv) {
             expected_list << name << ' ' << s.expected << '\n';
         }
         const auto t0 = std::chrono::steady_clock::now();
-        const std::string got = ReadPicture(plugin, picture);
+        const capture::AmountReading reading = ReadPicture(plugin, picture);
+        const std::string& got = reading.amount;
         total_ms += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                         .count();
         const bool ok = got == s.expected;
@@ -99,9 +121,9 @@ int main(int argc, char** argv) {
         by_scheme[s.scheme].Add(ok);
         by_band[s.style.pixel_size <= 14 ? 0 : s.style.pixel_size <= 22 ? 1 : 2].Add(ok);
         if (!ok || verbose)
-            std::printf("%4zu %s  %-26s %-20s %-13s %2dpx  got=%s want=%s\n", n,
+            std::printf("%4zu %s  %-26s %-20s %-13s %2dpx  %-9s got=%s want=%s\n", n,
                         ok ? "ok  " : "MISS", s.text.c_str(), font.c_str(), s.scheme.c_str(),
-                        s.style.pixel_size, got.c_str(), s.expected.c_str());
+                        s.style.pixel_size, PathName(reading), got.c_str(), s.expected.c_str());
     }
     auto print = [](const std::string& name, const Tally& t) {
         std::printf("  %-40s %4d/%-4d %6.1f%%\n", name.c_str(), t.exact, t.total, t.Rate());

@@ -276,12 +276,13 @@ TEST(CaptureOnX11, RectangleAndPointDeliverCommand12) {
     ASSERT_TRUE(server.ok());
     Display* dpy = XOpenDisplay(nullptr);
     ASSERT_TRUE(dpy);
+    // A green LCD-style total on black: the seven-segment reader on a real screen copy.
     test::PictureStyle style;
-    style.family = "DejaVu Sans Mono";
+    style.family = "DSEG7 Classic";
     style.pixel_size = 24;
-    style.ink = Qt::white;
-    style.paper = QColor(0, 0, 90);
-    const ScreenImage picture = test::RenderAmountPicture("¥ 2,468.10", style);
+    style.ink = QColor(50, 230, 50);
+    style.paper = Qt::black;
+    const ScreenImage picture = test::RenderAmountPicture("2468.10", style);
     ShowPicture(dpy, picture, 120, 200, "77.30");
 
     auto desktop = CreateX11Desktop();
