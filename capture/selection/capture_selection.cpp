@@ -51,9 +51,16 @@ SelectionEffect CaptureSelection::Store(const char* key, const char* gate_key,
         return e;
     }
     std::string value = FormatRect(caption_);
-    if (!settings_.SaveOne(key, value)) {
-        e.message = kSaveFailedText;
-        return e;
+    // A failed write keeps the window open with the reason; nothing counts as saved.
+    switch (settings_.StoreOne(key, value)) {
+        case Settings::SaveOneResult::kSaved:
+            break;
+        case Settings::SaveOneResult::kSwitchedOff:
+            e.message = off_text;
+            return e;
+        default:
+            e.message = kSaveFailedText;
+            return e;
     }
     e.saved_key = key;
     e.saved_value = value;
@@ -243,7 +250,8 @@ SelectionEffect HwndPointPicker::LeftDown(ScreenPoint p) {
     SelectionEffect e;
     if (!visible_) return e;
     auto store = [&](const std::string& value) {
-        if (settings_.SaveOne(keys::sysGetMoneyFromHwnd, value)) {
+        if (settings_.StoreOne(keys::sysGetMoneyFromHwnd, value) ==
+            Settings::SaveOneResult::kSaved) {
             e.saved_key = keys::sysGetMoneyFromHwnd;
             e.saved_value = value;
         } else {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <filesystem>
 
 #include "capture/selection/capture_dlg.h"
 #include "desktop/recording_desktop.h"
@@ -54,6 +55,47 @@ TEST(PointerPicker, ShowsTheTextAtThePointerAndStaysOpenAfterASave) {
     const auto cancel = dlg.Logic().ButtonRect(selection::HwndPointPicker::Cancel).centre();
     dlg.PressLeft({cancel.x, cancel.y});
     EXPECT_FALSE(dlg.isVisible());
+}
+
+// dataset.db cannot be written (a directory stands in its place): both windows show the
+// failure and stay open, and nothing is taken as saved.
+TEST(SelectionWindows, AFailedSaveKeepsTheWindowOpenWithTheReason) {
+    test::EnsureApp();
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "dataset.db");
+    Settings settings;
+    settings.Load(dir.path(), "Shop");
+    settings.Set(keys::sysCutPicThemeMoney, "TRUE");
+    std::vector<QString> messages;
+
+    RecordingDesktop desk;
+    desk.AddWindow(11, {100, 100, 500, 300}, "¥ 36.50");
+    CCaptureDlgByHwnd picker(settings, desk);
+    ASSERT_TRUE(picker.Build());
+    picker.SetMessageHandler([&](const QString& m) { messages.push_back(m); });
+    picker.show();
+    QApplication::processEvents();
+    desk.SetCursor({300, 200});
+    picker.Tick();
+    ASSERT_TRUE(picker.isVisible());
+    const auto save = picker.Logic().ButtonRect(selection::HwndPointPicker::SaveCatch).centre();
+    picker.PressLeft({save.x, save.y});
+    EXPECT_TRUE(picker.isVisible());
+    EXPECT_EQ(settings.Get(keys::sysGetMoneyFromHwnd), "无");
+
+    CCaptureDlg rect(settings, nullptr);
+    ASSERT_TRUE(rect.Build());
+    rect.SetMessageHandler([&](const QString& m) { messages.push_back(m); });
+    rect.show();
+    rect.PressLeft({100, 100});
+    rect.MovePointer({300, 160});
+    rect.ReleaseLeft({300, 160});
+    const auto distinguish =
+        rect.Logic().ButtonRect(selection::CaptureSelection::SaveDistinguish).centre();
+    rect.PressLeft({distinguish.x, distinguish.y});
+    EXPECT_TRUE(rect.isVisible());
+    EXPECT_EQ(settings.Get(keys::sysCutPicThemeMoney), "TRUE");
+    EXPECT_EQ(messages, (std::vector<QString>(2, selection::CaptureSelection::kSaveFailedText)));
 }
 
 // The screen holds an amount on a dark ground; drawing a rectangle around it previews the
