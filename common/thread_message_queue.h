@@ -19,11 +19,12 @@ struct ThreadMessage {
 
 class ThreadMessageQueue {
 public:
+    // Notifies while holding the lock: the receiver may end and destroy the queue (a
+    // self-deleting thread) as soon as it has the message, so the sender must not touch the
+    // condition variable after unlocking.
     void Post(ThreadMessage msg) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            queue_.push_back(std::move(msg));
-        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(std::move(msg));
         cv_.notify_one();
     }
     void Post(unsigned id, std::string payload = {}, int64_t param = 0) {
