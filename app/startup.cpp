@@ -5,6 +5,9 @@
 
 #include "app/skin_colours.h"
 #include "common/diag_log.h"
+#include "common/private_files.h"
+#include "platform_api/link_security.h"
+#include "store/settings_keys.h"
 
 namespace tendrix {
 
@@ -27,12 +30,17 @@ Startup RunStartup(const std::string& program_dir) {
     AppConfig& c = *s.config;
     c.SetProgramDir(program_dir);
     s.company_info_loaded = c.LoadCompanyInfo();
+    MakeDataAndLogPrivate(c.data_dir, c.log_dir);
     diag::SetDirectory(c.log_dir);
     if (!s.company_info_loaded) diag::Write("startup", "company information missing: " + c.company_info_path);
     if (!s.font_loaded) diag::Write("startup", "private font missing, using system fonts");
     LoadSkinColours(c);
     c.LoadCodeTables();
     s.settings_report = c.LoadSettings();
+    SetPlatformCaFile(c.Setting(keys::sysPlatformCaFile));
+    if (const std::string warning = PlainHttpWarning(c.api_base); !warning.empty()) {
+        diag::Write("security", warning);
+    }
     s.instance = std::make_unique<SingleInstance>(c.soft_name);
     return s;
 }

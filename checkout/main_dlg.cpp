@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include "accounts/login_window.h"
+#include "accounts/session_start.h"
 #include "app/app_config.h"
 #include "capture/capture_sources.h"
 #include "checkout/float_dlg.h"
@@ -243,7 +244,8 @@ void CMainDlg::Launch(const std::string& what) {
         std::string program =
             config_ ? config_->Setting(keys::sysSoftKeyboardCommand) : std::string();
         if (program.empty()) program = "onboard";
-        QProcess::startDetached(QString::fromStdString(program), {});
+        // An argument list, no shell: the setting is split into words, never interpreted.
+        accounts::StartOnScreenKeyboard(program);
     } else if (what == "restart") {
         // The new instance waits until this one has gone: started at once, it would find the
         // single-instance lock still held and leave without showing anything.

@@ -2,8 +2,9 @@
 
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <mutex>
+
+#include "common/private_files.h"
 
 namespace tendrix::diag {
 namespace {
@@ -15,8 +16,7 @@ void SetDirectory(const std::string& dir) {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_dir = dir;
     if (!g_dir.empty() && g_dir.back() != '/') g_dir += '/';
-    std::error_code ec;
-    if (!g_dir.empty()) std::filesystem::create_directories(g_dir, ec);
+    if (!g_dir.empty()) MakePrivateDirectory(g_dir);
 }
 
 std::string Directory() {
@@ -38,9 +38,9 @@ void Write(std::string_view category, std::string_view text) {
         return;
     }
     char name[80];
-    std::snprintf(name, sizeof name, "tendrix-%04d-%02d-%02d.log", tm.tm_year + 1900,
-                  tm.tm_mon + 1, tm.tm_mday);
-    if (FILE* f = std::fopen((g_dir + name).c_str(), "ab")) {
+    std::snprintf(name, sizeof name, "tendrix-%04d-%02d-%02d.log", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday);
+    if (FILE* f = OpenPrivateForAppend(g_dir + name)) {
         std::fprintf(f, "%s [%.*s] %.*s\n", stamp, static_cast<int>(category.size()),
                      category.data(), static_cast<int>(text.size()), text.data());
         std::fclose(f);

@@ -2,6 +2,7 @@
 // Diagnostic log for support: one file per day, "tendrix-YYYY-MM-DD.log" in the log
 // directory, each line stamped with local time and a category. Thread-safe.
 // Before SetDirectory() is called lines go to stderr only.
+// The directory is made 0700 and the files 0600: lines may name orders and cashiers.
 #include <string>
 #include <string_view>
 

@@ -1,12 +1,14 @@
-// The transport of every platform exchange: one HTTP POST through libcurl, logged with its
-// secrets masked.
+// The transport of every platform exchange: one HTTP(S) POST through libcurl, certificates
+// verified, connections reused, logged with its secrets masked.
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <array>
 #include <mutex>
 
 #include "common/diag_log.h"
 #include "common/text_codec.h"
+#include "platform_api/link_security.h"
 #include "platform_api/platform_client.h"
 #include "platform_api/signing.h"
 
@@ -33,67 +35,64 @@ std::string PathOf(const std::string& url) {
     return slash == std::string::npos ? url : url.substr(slash);
 }
 
-// Items of a body for the log: the signature left out, the password and what derives
-// from it (the login "merchantId" digest) masked.
-std::string ItemsForLog(const std::string& body, const std::string& path) {
-    std::string out;
-    size_t start = 0;
-    while (start <= body.size()) {
-        size_t end = body.find('&', start);
-        if (end == std::string::npos) end = body.size();
-        std::string item = body.substr(start, end - start);
-        const std::string name = item.substr(0, item.find('='));
-        if (name != kSignatureItemName) {
-            if (name == "userPwd" || (name == "merchantId" && path == paths::kShowLogin)) {
-                item = name + "=***";
-            }
-            if (!out.empty()) out += '&';
-            out += item;
-        }
-        start = end + 1;
+// One connection cache, TLS session cache and DNS cache for every exchange of the process:
+// consecutive calls reuse the open (and already verified) connection instead of a new TCP
+// and TLS handshake each. libcurl matches a cached connection only to a request with the
+// same address, proxy and TLS settings.
+class SharedCaches {
+  public:
+    SharedCaches() {
+        share_ = curl_share_init();
+        if (!share_) return;
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &Lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
+        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
     }
-    return out;
+    CURLSH* handle() const { return share_; }
+
+  private:
+    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+        static_cast<SharedCaches*>(self)->Mutex(data).lock();
+    }
+    static void Unlock(CURL*, curl_lock_data data, void* self) {
+        static_cast<SharedCaches*>(self)->Mutex(data).unlock();
+    }
+    std::mutex& Mutex(curl_lock_data data) {
+        return mutexes_[static_cast<size_t>(data) % mutexes_.size()];
+    }
+
+    CURLSH* share_ = nullptr;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> mutexes_;
+};
+
+// Lives as long as the process: cached connections may be in use on any thread until exit.
+CURLSH* Shared() {
+    static SharedCaches* caches = new SharedCaches;
+    return caches->handle();
 }
 
-// The answer for the log: the value of any "secret" member masked.
-std::string AnswerForLog(std::string answer) {
-    size_t at = 0;
-    while ((at = answer.find("\"secret\"", at)) != std::string::npos) {
-        size_t value = answer.find_first_not_of(" \t\r\n", at + 8);
-        if (value == std::string::npos || answer[value] != ':') {
-            at += 8;
-            continue;
-        }
-        value = answer.find_first_not_of(" \t\r\n", value + 1);
-        if (value == std::string::npos) break;
-        size_t end = value;
-        if (answer[value] == '"') {
-            ++value;
-            end = value;
-            while (end < answer.size() && answer[end] != '"') end += answer[end] == '\\' ? 2 : 1;
-        } else {
-            // A value of another type: up to the next separator.
-            end = answer.find_first_of(",}]", value);
-        }
-        end = std::min(end, answer.size());
-        answer.replace(value, end - value, "***");
-        at = value + 3;
-    }
-    constexpr size_t kMaxLogged = 4096;
-    if (answer.size() > kMaxLogged) {
-        const size_t total = answer.size();
-        answer.resize(kMaxLogged);
-        // Do not leave half a UTF-8 character at the cut.
-        while (!answer.empty() && (static_cast<unsigned char>(answer.back()) & 0xC0) == 0x80) {
-            answer.pop_back();
-        }
-        if (!answer.empty() && static_cast<unsigned char>(answer.back()) >= 0xC0) answer.pop_back();
-        answer += "...(" + std::to_string(total) + " bytes)";
-    }
-    return answer;
-}
+std::mutex g_ca_mutex;
+std::string g_ca_file;
+thread_local std::string t_last_error;
 
 }  // namespace
+
+void SetPlatformCaFile(std::string file) {
+    std::lock_guard<std::mutex> lock(g_ca_mutex);
+    g_ca_file = std::move(file);
+}
+
+std::string PlatformCaFile() {
+    std::lock_guard<std::mutex> lock(g_ca_mutex);
+    return g_ca_file;
+}
+
+const std::string& LastTransportError() {
+    return t_last_error;
+}
 
 void PlatformClient::PostForm(std::string& answer, const std::string& url) const {
     GlobalCurlInit();
@@ -102,8 +101,18 @@ void PlatformClient::PostForm(std::string& answer, const std::string& url) const
     const std::string body = IsAscii(answer) ? answer : Utf8ToGbk(answer);
     std::string received;  // this exchange's own receive buffer
     CURLcode result = CURLE_FAILED_INIT;
+    char error[CURL_ERROR_SIZE] = {};
+    const std::string ca_file = PlatformCaFile();
     if (CURL* curl = curl_easy_init()) {
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        // Only the platform's own schemes: a base address such as file:// or ftp:// fails.
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(curl, CURLOPT_SHARE, Shared());
+        curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+        // The peer's certificate chain and its host name are checked on every https exchange.
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!ca_file.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, ca_file.c_str());
         // An empty proxy text also keeps libcurl from taking one from the environment.
         curl_easy_setopt(curl, CURLOPT_PROXY, proxy_address_.c_str());
         if (!proxy_address_.empty() && !proxy_credentials_.empty()) {
@@ -114,12 +123,17 @@ void PlatformClient::PostForm(std::string& answer, const std::string& url) const
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
         curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_.count()));
+        // An unreachable platform is reported after the connect time-out, not the total one.
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(std::min(timeout_, kConnectTimeout).count()));
         // Time-outs without signals: clients may run on several threads.
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
         result = curl_easy_perform(curl);
         curl_easy_cleanup(curl);
     }
-    const std::string items = ItemsForLog(answer, PathOf(url));
+    const std::string items = FormItemsForLog(answer, PathOf(url));
+    t_last_error.clear();
+    if (result != CURLE_OK) t_last_error = error[0] ? error : curl_easy_strerror(result);
     if (result != CURLE_OK) {
         answer = std::string(kNetworkFailureText);
     } else if (received.empty()) {
@@ -134,8 +148,7 @@ void PlatformClient::PostForm(std::string& answer, const std::string& url) const
                         .count();
     std::string line = "POST " + PathOf(url) + " items=" + items + " ms=" + std::to_string(ms);
     if (result != CURLE_OK) {
-        line += " curl=" + std::to_string(static_cast<int>(result)) + " (" +
-                curl_easy_strerror(result) + ")";
+        line += " curl=" + std::to_string(static_cast<int>(result)) + " (" + t_last_error + ")";
     }
     line += " answer=" + AnswerForLog(answer);
     diag::Write(kLogCategory, line);

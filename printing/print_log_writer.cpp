@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/diag_log.h"
+#include "common/private_files.h"
 
 namespace tendrix::printing {
 
@@ -60,7 +61,7 @@ void PrintLogWriter::Run() {
             path = wanted;
             std::error_code ec;
             std::filesystem::create_directories(directory_, ec);
-            file = std::fopen(path.c_str(), "ab");
+            file = OpenPrivateForAppend(path);  // receipts: 0600 whatever the umask
         }
         pending.push_back(PrintLogRecord(now, msg.payload));
         if (pending.size() > kMaxPending) {

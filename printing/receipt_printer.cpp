@@ -11,6 +11,7 @@
 
 #include "common/diag_log.h"
 #include "common/text_codec.h"
+#include "printing/port_check.h"
 #include "printing/usb_lookup.h"
 
 namespace tendrix::printing {
@@ -108,6 +109,16 @@ void ReceiptPrinter::Configure(const PrinterSetup& setup) {
     baud_ = port.baud;
     if (port.type == Transport::kNone) {
         open_error_ = "no printer port in \"" + setup.port + "\"";
+        return;
+    }
+    // The port text is an editable setting: a file, an odd queue name or address is refused.
+    // The map is the one the printer library resolves COMn/LPTn with (data/ beside it).
+    const std::string sdk_dir = options_.sdk_path.substr(0, options_.sdk_path.rfind('/') + 1);
+    if (std::string problem =
+            PrinterPortProblem(setup.port, PortMap::ForDataDir(sdk_dir + "../data/"));
+        !problem.empty()) {
+        transport_ = Transport::kNone;
+        open_error_ = std::move(problem);
         return;
     }
     if (port.type == Transport::kUsb) {

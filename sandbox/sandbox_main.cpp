@@ -1,15 +1,18 @@
-// tendrix-sandbox: the simulated payment platform on an HTTP port.
-//   tendrix-sandbox --listen HOST:PORT [--accounts FILE] [--late-answer-ms N] [--verbose]
-// Port 0 picks a free port. The first line on stdout is "listening on http://HOST:PORT".
+// tendrix-sandbox: the simulated payment platform on an HTTP or HTTPS port.
+//   tendrix-sandbox --listen HOST:PORT [--tls-cert FILE --tls-key FILE] [--accounts FILE]
+//                   [--late-answer-ms N] [--verbose]
+// Port 0 picks a free port. The first line on stdout is "listening on http[s]://HOST:PORT".
 #include <httplib.h>
 #include <signal.h>
 
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "platform_api/link_security.h"
 #include "sandbox/sandbox_platform.h"
 
 namespace {
@@ -19,21 +22,24 @@ using tendrix::sandbox::SandboxPlatform;
 
 void PrintHelp() {
     std::printf(
-        "usage: tendrix-sandbox --listen HOST:PORT [--accounts FILE] [--late-answer-ms N] "
-        "[--verbose]\n"
+        "usage: tendrix-sandbox --listen HOST:PORT [--tls-cert FILE --tls-key FILE]\n"
+        "                       [--accounts FILE] [--late-answer-ms N] [--verbose]\n"
         "\n"
         "A simulated payment platform: every /plugOrder/ path, signatures checked (the fixed\n"
         "login key for /plugOrder/showLogin, the merchant secret for the rest), orders kept in\n"
         "memory. Port 0 picks a free port; the first line printed is the address.\n"
         "\n"
         "  --listen HOST:PORT    address to listen on (e.g. 127.0.0.1:8600)\n"
+        "  --tls-cert FILE       serve HTTPS with this certificate (PEM)\n"
+        "  --tls-key FILE        the certificate's private key (PEM)\n"
         "  --accounts FILE       more merchants and cashiers, one per line:\n"
         "                          merchant ID SECRET NAME SHOP_ID SHOP_NAME CLIENT[,CLIENT...]\n"
         "                          cashier USER PASSWORD MERCHANT_ID [PERMISSION 0|1|2]\n"
         "  --no-demo             leave out the built-in demo merchant\n"
         "  --late-answer-ms N    delay of the creation answer for codes ending in 9\n"
         "                        (default 125000, beyond the client's 120 s time-out)\n"
-        "  --verbose             print each request on stderr\n"
+        "  --verbose             print each request on stderr (passwords and payment\n"
+        "                        codes masked)\n"
         "\n"
         "Built-in demo account: cashier \"demo\", password \"demo\" (merchant M100001,\n"
         "client C1001); cashier \"multi\", password \"multi\" (merchant M100002, clients\n"
@@ -45,11 +51,12 @@ void PrintHelp() {
 std::mutex g_stop_mutex;
 std::condition_variable g_stop_cv;
 bool g_stopping = false;
+bool g_stopped = false;  // the server has returned from listening
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string listen, accounts;
+    std::string listen, accounts, tls_cert, tls_key;
     SandboxPlatform::Options options;
     bool verbose = false;
     for (int i = 1; i < argc; ++i) {
@@ -66,6 +73,10 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--listen") {
             value(listen);
+        } else if (arg == "--tls-cert") {
+            value(tls_cert);
+        } else if (arg == "--tls-key") {
+            value(tls_key);
         } else if (arg == "--accounts") {
             value(accounts);
         } else if (arg == "--late-answer-ms") {
@@ -93,6 +104,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tendrix-sandbox: --listen HOST:PORT is required (see --help)\n");
         return 2;
     }
+    if (tls_cert.empty() != tls_key.empty()) {
+        std::fprintf(stderr, "tendrix-sandbox: --tls-cert and --tls-key go together\n");
+        return 2;
+    }
     const std::string host = listen.substr(0, colon);
     const int wanted_port = std::atoi(listen.c_str() + colon + 1);
 
@@ -104,7 +119,20 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    httplib::Server server;
+    std::unique_ptr<httplib::Server> tls_or_plain;
+    if (tls_cert.empty()) {
+        tls_or_plain = std::make_unique<httplib::Server>();
+    } else {
+        auto tls = std::make_unique<httplib::SSLServer>(tls_cert.c_str(), tls_key.c_str());
+        if (!tls->is_valid()) {
+            std::fprintf(stderr, "tendrix-sandbox: cannot use certificate %s with key %s\n",
+                         tls_cert.c_str(), tls_key.c_str());
+            return 1;
+        }
+        tls_or_plain = std::move(tls);
+    }
+    httplib::Server& server = *tls_or_plain;
+    const std::string scheme = tls_cert.empty() ? "http" : "https";
     // Late answers hold a worker each; keep enough for them and the load of four clients.
     server.new_task_queue = [] { return new httplib::ThreadPool(32); };
     int port = 0;
@@ -117,7 +145,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tendrix-sandbox: cannot listen on %s\n", listen.c_str());
         return 1;
     }
-    options.base_url = "http://" + host + ":" + std::to_string(port);
+    options.base_url = scheme + "://" + host + ":" + std::to_string(port);
     SandboxPlatform platform(options);
     if (!accounts.empty()) {
         std::string error;
@@ -137,8 +165,9 @@ int main(int argc, char** argv) {
     server.Post(R"(/plugOrder/.*)", [&](const httplib::Request& req, httplib::Response& res) {
         Reply reply = platform.Handle(req.path, req.body);
         if (verbose) {
-            std::fprintf(stderr, "%s %s -> %d %zu bytes\n", req.path.c_str(), req.body.c_str(),
-                         reply.status, reply.body.size());
+            std::fprintf(stderr, "%s %s -> %d %zu bytes\n", req.path.c_str(),
+                         tendrix::FormItemsForLog(req.body, req.path).c_str(), reply.status,
+                         reply.body.size());
         }
         if (reply.mode == Reply::Mode::kDelayed) {
             std::unique_lock<std::mutex> lock(g_stop_mutex);
@@ -163,11 +192,24 @@ int main(int argc, char** argv) {
         }
         g_stop_cv.notify_all();
         server.stop();
+        // Workers holding an idle keep-alive connection notice the stop only at the end of
+        // the keep-alive time-out (seconds); nothing is left to save, so leave now if they
+        // are not done promptly.
+        std::unique_lock<std::mutex> lock(g_stop_mutex);
+        if (!g_stop_cv.wait_for(lock, std::chrono::milliseconds(200), [] { return g_stopped; })) {
+            std::fflush(nullptr);
+            std::_Exit(0);
+        }
     });
 
-    std::printf("listening on http://%s:%d\n", host.c_str(), port);
+    std::printf("listening on %s://%s:%d\n", scheme.c_str(), host.c_str(), port);
     std::fflush(stdout);
     const bool ok = server.listen_after_bind();
+    {
+        std::lock_guard<std::mutex> lock(g_stop_mutex);
+        g_stopped = true;
+    }
+    g_stop_cv.notify_all();
     if (!g_stopping) pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();
     return ok ? 0 : 1;

@@ -78,6 +78,8 @@ std::vector<ControlSpec> BuildControls() {
     c.push_back(Make(sysDragonflyControlComId, P::Device, K::Port, "刷脸设备端口"));
     c.push_back(Make(sysIsUseCamera, P::Device, K::Switch, "使用摄像头"));
     c.push_back(Make(sysSoftKeyboardCommand, P::Device, K::Text, "屏幕键盘命令"));
+    c.push_back(Make(sysPlatformCaFile, P::Device, K::Path, "平台CA证书文件", {},
+                     "平台使用私有证书的 https 地址时填写（PEM）；空为系统证书库"));
     // Pay page.
     c.push_back(Make(sysWaitPay, P::Pay, K::Switch, "等待用户支付(轮询)"));
     c.push_back(Num(sysIsOpenPaySuccessClose, P::Pay, "支付成功后返回(秒)", 0, 3600,

@@ -72,6 +72,7 @@ const std::vector<SettingDefault>& SettingDefaults() {
         // on-screen keyboard command started by the tray menu.
         {sysScannerInputDevice, ""},
         {sysSoftKeyboardCommand, "onboard"},
+        {sysPlatformCaFile, ""},
     };
     return table;
 }

@@ -79,6 +79,8 @@ inline constexpr const char* sysHookOpenOff = "sysHookOpenOff";
 // Keys this Linux build adds (not in the original table; stored the same way).
 inline constexpr const char* sysScannerInputDevice = "sysScannerInputDevice";  // evdev path or ""
 inline constexpr const char* sysSoftKeyboardCommand = "sysSoftKeyboardCommand";
+// A CA certificate file (PEM) trusted for an https platform besides the system's store.
+inline constexpr const char* sysPlatformCaFile = "sysPlatformCaFile";
 
 // Login keys kept directly in tblTest (not part of the settings map).
 inline constexpr const char* landType = "landType";

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "common/diag_log.h"
+#include "common/private_files.h"
 
 namespace tendrix {
 namespace {
@@ -64,15 +65,19 @@ Store::Store(const std::string& data_dir) {
     if (!dir.empty() && dir.back() != '/') dir += '/';
     dataset_path_ = dir + "dataset.db";
     cashier_path_ = dir + "cashierdata.db";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) last_error_ = "cannot create " + dir + ": " + ec.message();
+    // Private to this user: the files hold login keys and cashiers' passwords.
+    std::string error;
+    if (!MakePrivateDirectory(dir, &error) && !std::filesystem::is_directory(dir)) {
+        last_error_ = error;
+    }
 }
 
 Store::~Store() { Close(); }
 
 bool Store::Open(const std::string& path) {
     Close();
+    // Created 0600 before SQLite opens it; SQLite gives its journal the same mode.
+    MakePrivateFile(path);
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK) {
         Fail("open");

@@ -2,9 +2,14 @@
 //
 // Exit codes: 0 success; 1 refusal (the platform's message on stderr), a payment that ended
 // unpaid, or a usage error; 2 the network failure text.
+//
+// Secrets (merchant secret, cashier and proxy passwords) are read from the environment or a
+// file: the command line of a running program is visible to every user (ps).
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -16,9 +21,11 @@
 #include "app/code_tables.h"
 #include "common/diag_log.h"
 #include "platform_api/answer_parsers.h"
+#include "platform_api/link_security.h"
 #include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "platform_api/signing.h"
+#include "store/settings_keys.h"
 #include "tools/cli_registry.h"
 
 namespace tendrix::cli {
@@ -27,11 +34,16 @@ namespace {
 constexpr int kExitOk = 0, kExitRefused = 1, kExitNetwork = 2;
 
 // Options that take a value; everything else starting with "--" is a switch.
-const std::set<std::string> kValueOptions = {"--api-base", "--proxy",  "--proxy-user", "--merchant",
-                                             "--client",   "--secret", "--user",       "--password",
-                                             "--type",     "--order",  "--out-order",  "--reason",
-                                             "--start",    "--end",    "--page",       "--state"};
-const std::set<std::string> kSwitches = {"--wait"};
+const std::set<std::string> kValueOptions = {
+    "--api-base", "--proxy", "--proxy-user", "--merchant",    "--client",
+    "--secret",   "--user",  "--password",   "--secret-file", "--password-file",
+    "--ca-file",  "--type",  "--order",      "--out-order",   "--reason",
+    "--start",    "--end",   "--page",       "--state"};
+const std::set<std::string> kSwitches = {"--wait", "--show-secret"};
+
+constexpr const char* kSecretEnv = "TENDRIX_SECRET";
+constexpr const char* kPasswordEnv = "TENDRIX_PASSWORD";
+constexpr const char* kProxyPasswordEnv = "TENDRIX_PROXY_PASSWORD";
 
 struct Args {
     std::string command;
@@ -81,16 +93,62 @@ int Usage(const std::string& message) {
     return kExitRefused;
 }
 
+void WarnVisible(const std::string& what, const std::string& instead) {
+    std::fprintf(stderr,
+                 "tendrix-cli: warning: %s on the command line can be read by every user of this "
+                 "computer (ps); use %s instead\n",
+                 what.c_str(), instead.c_str());
+}
+
+// A secret from, in this order: the command-line option (with a warning), the file option
+// (its first line), the environment variable. nullopt when none is given; error is set when
+// the file cannot be read.
+std::optional<std::string> SecretValue(const Args& a, const std::string& option,
+                                       const std::string& file_option, const char* env,
+                                       std::string& error) {
+    if (auto value = a.Get(option)) {
+        WarnVisible(option, std::string(env) + " or " + file_option + " FILE");
+        return value;
+    }
+    if (auto file = a.Get(file_option)) {
+        std::ifstream in(*file, std::ios::binary);
+        std::string line;
+        if (!in || !std::getline(in, line)) {
+            error = "cannot read " + *file + " (" + file_option + ")";
+            return std::nullopt;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return line;
+    }
+    if (const char* value = std::getenv(env); value && *value) return std::string(value);
+    return std::nullopt;
+}
+
 // Base address: --api-base, else api_base of the installation next to this executable
-// (UIskin/compmessage.txt; TENDRIX_API_BASE overrides it).
-// Also sends the diagnostic log of the exchanges to the installation's log directory.
+// (UIskin/compmessage.txt; TENDRIX_API_BASE overrides it). CA file: --ca-file, else the
+// installation's setting. Also sends the diagnostic log of the exchanges to the
+// installation's log directory, and warns when the address travels in clear.
 std::string ApiBase(const Args& a) {
     AppConfig config;
     config.SetProgramDir(ExecutableDir());
     if (diag::Directory().empty()) diag::SetDirectory(config.log_dir);
-    if (auto base = a.Get("--api-base")) return *base;
-    config.LoadCompanyInfo();
-    return config.api_base;
+    if (auto ca = a.Get("--ca-file")) {
+        SetPlatformCaFile(*ca);
+    } else {
+        config.LoadSettings();
+        SetPlatformCaFile(config.Setting(keys::sysPlatformCaFile));
+    }
+    std::string base;
+    if (auto given = a.Get("--api-base")) {
+        base = *given;
+    } else {
+        config.LoadCompanyInfo();
+        base = config.api_base;
+    }
+    if (const std::string warning = PlainHttpWarning(base); !warning.empty()) {
+        std::fprintf(stderr, "tendrix-cli: warning: %s\n", warning.c_str());
+    }
+    return base;
 }
 
 PlatformClient MakeClient(const Args& a) {
@@ -103,7 +161,12 @@ PlatformClient MakeClient(const Args& a) {
     if (auto cred = a.Get("--proxy-user")) {
         const size_t colon = cred->find(':');
         user = cred->substr(0, colon);
-        password = colon == std::string::npos ? "" : cred->substr(colon + 1);
+        if (colon != std::string::npos) {
+            password = cred->substr(colon + 1);
+            WarnVisible("a proxy password in --proxy-user", kProxyPasswordEnv);
+        } else if (const char* env = std::getenv(kProxyPasswordEnv)) {
+            password = env;
+        }
     }
     return PlatformClient(host, port, user, password, ApiBase(a));
 }
@@ -112,6 +175,10 @@ PlatformClient MakeClient(const Args& a) {
 int Fail(const std::string& answer) {
     if (answer == kNetworkFailureText) {
         std::fprintf(stderr, "%s\n", answer.c_str());
+        // What an installer needs to mend it: a refused port, an unverified certificate, ...
+        if (!LastTransportError().empty()) {
+            std::fprintf(stderr, "tendrix-cli: %s\n", LastTransportError().c_str());
+        }
         return kExitNetwork;
     }
     std::fprintf(stderr, "%s\n",
@@ -147,19 +214,27 @@ int DoLogin(const PlatformClient& client, const std::string& user, const std::st
     return kExitOk;
 }
 
-// Sets the client's identity from --merchant/--client/--secret, or by logging in with
-// --user/--password. Returns an exit code.
+// Sets the client's identity from --merchant/--client and the secret, or by logging in with
+// --user and the password. Returns an exit code.
 int Identify(PlatformClient& client, const Args& a) {
-    auto merchant = a.Get("--merchant"), id = a.Get("--client"), secret = a.Get("--secret");
-    if (merchant && id && secret) {
-        client.set_identity({*merchant, *id, *secret, a.Or("--user", "")});
-        return kExitOk;
+    std::string error;
+    auto merchant = a.Get("--merchant"), id = a.Get("--client");
+    if (merchant && id) {
+        auto secret = SecretValue(a, "--secret", "--secret-file", kSecretEnv, error);
+        if (!error.empty()) return Usage(error);
+        if (secret) {
+            client.set_identity({*merchant, *id, *secret, a.Or("--user", "")});
+            return kExitOk;
+        }
     }
-    auto user = a.Get("--user"), password = a.Get("--password");
+    auto user = a.Get("--user");
+    auto password = SecretValue(a, "--password", "--password-file", kPasswordEnv, error);
+    if (!error.empty()) return Usage(error);
     if (!user || !password) {
         return Usage(
             "no merchant identity: give --merchant ID --client ID --secret KEY, or --user USER "
-            "--password PASS to log in");
+            "--password PASS to log in (secrets from TENDRIX_SECRET / TENDRIX_PASSWORD or "
+            "--secret-file / --password-file)");
     }
     TextList list;
     if (int rc = DoLogin(client, *user, *password, list); rc != kExitOk) return rc;
@@ -215,12 +290,30 @@ bool IsStamp(const std::string& s) {
 int RunLogin(const std::vector<std::string>& raw) {
     Args a = Parse(raw);
     if (!a.error.empty()) return Usage(a.error);
-    if (a.positional.size() != 2) return Usage("login USER PASSWORD");
+    if (a.positional.empty() || a.positional.size() > 2) return Usage("login USER [PASSWORD]");
+    std::string password;
+    if (a.positional.size() == 2) {
+        WarnVisible("the password", std::string(kPasswordEnv) + " or --password-file FILE");
+        password = a.positional[1];
+    } else {
+        std::string error;
+        auto value = SecretValue(a, "--password", "--password-file", kPasswordEnv, error);
+        if (!error.empty()) return Usage(error);
+        if (!value) return Usage("login USER: no password (TENDRIX_PASSWORD or --password-file)");
+        password = *value;
+    }
     PlatformClient client = MakeClient(a);
     if (client.api_base().empty()) return Usage("no platform address: give --api-base URL");
     TextList list;
-    if (int rc = DoLogin(client, a.positional[0], a.positional[1], list); rc != kExitOk) return rc;
-    for (const std::string& line : list) std::printf("%s\n", line.c_str());
+    if (int rc = DoLogin(client, a.positional[0], password, list); rc != kExitOk) return rc;
+    // The signing key is printed only on request: terminals are logged and looked over.
+    std::printf("商户号：%s\n", list[0].c_str());
+    if (a.switches.count("--show-secret")) {
+        std::printf("密钥：%s\n", list.size() > 1 ? list[1].c_str() : "");
+    } else {
+        std::printf("密钥：（已隐藏，加 --show-secret 显示）\n");
+    }
+    for (size_t i = 2; i < list.size(); ++i) std::printf("设备号：%s\n", list[i].c_str());
     return kExitOk;
 }
 
@@ -286,9 +379,10 @@ int RunRefund(const std::vector<std::string>& raw) {
     Args a = Parse(raw);
     if (!a.error.empty()) return Usage(a.error);
     if (a.positional.size() != 2) return Usage("refund ORDER_ID AMOUNT_YUAN [--reason TEXT]");
-    // An amount of 0 converts to "00": the whole remaining amount is refunded.
-    const std::string fen = YuanToFenText(a.positional[1]);
+    // An amount of zero ("0", "0.0", "0.00") refunds the whole remaining amount ("00").
+    std::string fen = YuanToFenText(a.positional[1]);
     if (fen.empty()) return Usage("amount " + a.positional[1] + " is not a yuan amount");
+    if (fen.find_first_not_of('0') == std::string::npos) fen = "00";
     const std::string reason = a.Or("--reason", "");
     if (reason.size() > kHexUtf8MaxBytes) return Usage("--reason is longer than 199 bytes");
     PlatformClient client = MakeClient(a);
@@ -392,15 +486,23 @@ int RunListQuery(const std::vector<std::string>& raw, bool statistics) {
     return kExitOk;
 }
 
-const CliRegistrar kLogin("login",
-                          "  [--api-base URL] [--proxy HOST:PORT] [--proxy-user USER:PASS]\n"
-                          "  [--merchant ID --client ID --secret KEY] [--user U --password P]\n"
-                          "  login USER PASSWORD            prints merchant id, secret, then each "
-                          "client id, one per line",
-                          RunLogin);
-const CliRegistrar kPay("pay", "  pay AMOUNT_YUAN PAYCODE [--type CODE] [--wait]", RunPay);
+const CliRegistrar kLogin(
+    "login",
+    "  [--api-base URL] [--ca-file PEM] [--proxy HOST:PORT] [--proxy-user USER]\n"
+    "  [--merchant ID --client ID] [--user USER]\n"
+    "      secrets: TENDRIX_SECRET, TENDRIX_PASSWORD, TENDRIX_PROXY_PASSWORD, or\n"
+    "      --secret-file FILE, --password-file FILE (--secret KEY, --password PASS and\n"
+    "      USER:PASS still work, with a warning: other users can see them in ps)\n"
+    "  login USER [PASSWORD] [--show-secret]\n"
+    "      prints 商户号：, 密钥： (hidden unless --show-secret) and each 设备号：",
+    RunLogin, {"--show-secret"});
+const CliRegistrar kPay("pay", "  pay AMOUNT_YUAN PAYCODE [--type CODE] [--wait]", RunPay,
+                        {"--wait"});
 const CliRegistrar kQuery("query", "  query (--order ID | --out-order ID)", RunQuery);
-const CliRegistrar kRefund("refund", "  refund ORDER_ID AMOUNT_YUAN [--reason TEXT]", RunRefund);
+const CliRegistrar kRefund("refund",
+                           "  refund ORDER_ID AMOUNT_YUAN [--reason TEXT]   (amount 0: all that "
+                           "is left)",
+                           RunRefund);
 const CliRegistrar kClose("close", "  close ORDER_ID [--reason TEXT]", RunClose);
 const CliRegistrar kPreCreate("precreate", "  precreate AMOUNT_YUAN PAY_TYPE_NAME", RunPreCreate);
 const CliRegistrar kOrders("orders",

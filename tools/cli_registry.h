@@ -3,6 +3,7 @@
 // CliRegistrar, so areas add commands without touching main.
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,15 @@ struct CliCommand {
 
 std::map<std::string, CliCommand>& Registry();
 
+// Options of any command that take no value ("--wait"). Every other "--option" takes the
+// argument after it, so main can tell an option's value from the command's name.
+std::set<std::string>& Switches();
+
 struct CliRegistrar {
-    CliRegistrar(const std::string& name, std::string usage, CliHandler run) {
+    CliRegistrar(const std::string& name, std::string usage, CliHandler run,
+                 const std::vector<std::string>& switches = {}) {
         Registry()[name] = CliCommand{std::move(usage), std::move(run)};
+        Switches().insert(switches.begin(), switches.end());
     }
 };
 

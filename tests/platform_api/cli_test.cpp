@@ -1,11 +1,15 @@
-// tendrix-cli's platform commands against the sandbox: output lines and exit codes
-// (0 success, 1 refusal, 2 network failure).
+// tendrix-cli's platform commands against the sandbox: output lines, exit codes (0 success,
+// 1 refusal or usage error, 2 network failure), argument orders and where secrets come from.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "platform_api/platform_client.h"
 #include "tests/platform_api/net_helpers.h"
@@ -39,8 +43,10 @@ class Cli : public ::testing::Test {
         r.err = Read("err");
         return r;
     }
+    // Secrets from the environment, as an installer's script gives them.
     CliRun WithBase(const std::string& args) {
-        return RunCli("--api-base " + sandbox_.base_url() + " " + args);
+        return RunCli("--api-base " + sandbox_.base_url() + " " + args,
+                      "TENDRIX_PASSWORD=demo TENDRIX_SECRET=sandbox-demo-secret");
     }
     std::string Read(const std::string& name) {
         std::stringstream s;
@@ -57,19 +63,126 @@ class Cli : public ::testing::Test {
     test::SandboxProcess sandbox_;
     test::TempDir dir_;
     std::string cli_;
-    const std::string login_ = "--user demo --password demo ";
+    const std::string login_ = "--user demo ";
 };
 
-TEST_F(Cli, LoginPrintsIdentityAndRefusalExitsOne) {
-    CliRun r = WithBase("login demo demo");
+TEST_F(Cli, LoginLabelsItsLinesAndHidesTheKeyUnlessAsked) {
+    const std::string labelled =
+        "商户号：M100001\n密钥：（已隐藏，加 --show-secret 显示）\n设备号：C1001\n";
+    CliRun r = RunCli("--api-base " + sandbox_.base_url() + " login demo", "TENDRIX_PASSWORD=demo");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "M100001\nsandbox-demo-secret\nC1001\n");
+    EXPECT_EQ(r.out.rfind(labelled, 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("sandbox-demo-secret"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+    // The password as an argument still works, with a warning.
+    r = WithBase("login demo demo --show-secret");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\n密钥：sandbox-demo-secret\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("warning"), std::string::npos);
     r = WithBase("login demo nope");
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "用户名或密码错误\n");
+    EXPECT_NE(r.err.find("用户名或密码错误\n"), std::string::npos) << r.err;
     // The address may come from the environment instead of --api-base.
-    r = RunCli("login demo demo", "TENDRIX_API_BASE=" + sandbox_.base_url());
+    r = RunCli("login demo", "TENDRIX_PASSWORD=demo TENDRIX_API_BASE=" + sandbox_.base_url());
     EXPECT_EQ(r.code, 0) << r.err;
+}
+
+TEST_F(Cli, CommandIsTheFirstArgumentThatIsNoOptionValue) {
+    CliRun r = WithBase(login_ + "pay 3.00 281000000006000001 --wait");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string order = Line(r.out, "订单号：");
+    std::ofstream(dir_ / "secret") << "sandbox-demo-secret\n";
+    // Option values that name commands ("pay", "query") and the options on both sides.
+    r = RunCli("--user pay --reason query --merchant M100001 refund " + order +
+               " 0.00 --client C1001 --secret-file '" + (dir_ / "secret") + "' --api-base " +
+               sandbox_.base_url());
+    EXPECT_EQ(r.code, 0) << r.err;
+    // "0.00" refunds all, as "0" does.
+    EXPECT_EQ(Line(r.out, "本次退款金额："), "3.00元") << r.out;
+    EXPECT_EQ(r.err, "");
+
+    // Usage errors exit 1: unknown command, no command, an option without its value.
+    r = RunCli("frobnicate");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("unknown command frobnicate"), std::string::npos) << r.err;
+    EXPECT_EQ(RunCli("--api-base " + sandbox_.base_url()).code, 1);
+    EXPECT_EQ(WithBase(login_ + "pay 1.00 281000000006000002 --type").code, 1);
+    r = RunCli("--help");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("refund ORDER_ID"), std::string::npos);
+}
+
+// Starts tendrix-cli with an environment of its own (not through a shell, whose command line
+// would show the variables) and returns its pid.
+pid_t SpawnCli(const std::string& cli, const std::vector<std::string>& args,
+               const std::vector<std::string>& env, const std::string& out) {
+    std::vector<std::string> argv_text = {cli};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    std::vector<char*> argv, envp;
+    for (auto& a : argv_text) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_text = env;
+    for (auto& e : env_text) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+TEST(CliSecrets, SecretFromTheEnvironmentIsNotInTheProcessList) {
+    // The creation answer is held for 1.5 s: long enough to look at the process list.
+    test::SandboxProcess::Options options;
+    options.extra_args = {"--late-answer-ms", "1500"};
+    test::SandboxProcess sandbox(options);
+    if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
+    const std::string cli = test::SandboxProcess::BinaryPath().replace(
+        test::SandboxProcess::BinaryPath().rfind("tendrix-sandbox"), 15, "tendrix-cli");
+    if (::access(cli.c_str(), X_OK) != 0) GTEST_SKIP() << "tendrix-cli not built";
+    if (::access("/bin/ps", X_OK) != 0) GTEST_SKIP() << "ps is not installed (package procps)";
+    test::TempDir dir;
+    const std::string secret = "sandbox-demo-secret";
+    std::vector<std::string> env = {"TENDRIX_SECRET=" + secret};
+    for (const char* keep : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (const char* v = std::getenv(keep)) env.push_back(std::string(keep) + "=" + v);
+    }
+    const pid_t pid = SpawnCli(cli,
+                               {"--api-base", sandbox.base_url(), "--merchant", "M100001",
+                                "--client", "C1001", "pay", "1.00", "281000000007000009"},
+                               env, dir / "out");
+    ASSERT_GT(pid, 0);
+    // What any user sees: every process's arguments, untruncated.
+    std::string listing;
+    bool seen = false, ended = false;
+    int status = 0;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!seen && !ended && std::chrono::steady_clock::now() < give_up) {
+        listing.clear();
+        if (FILE* ps = ::popen("ps -ww -eo pid=,args=", "r")) {
+            char buf[4096];
+            while (std::fgets(buf, sizeof buf, ps)) listing += buf;
+            ::pclose(ps);
+        }
+        seen = listing.find(std::to_string(pid) + " " + cli + " --api-base") != std::string::npos;
+        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+        if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!ended) ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(seen) << listing;
+    EXPECT_EQ(listing.find(secret), std::string::npos) << listing;
+    std::stringstream out;
+    out << std::ifstream(dir / "out").rdbuf();
+    // The secret from the environment signed the order: the platform accepted it.
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out.str();
+    EXPECT_NE(out.str().find("订单号："), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("warning"), std::string::npos) << out.str();
 }
 
 TEST_F(Cli, PayQueryRefundAndExitCodes) {
@@ -83,7 +196,7 @@ TEST_F(Cli, PayQueryRefundAndExitCodes) {
     r = WithBase(login_ + "query --out-order " + out_order);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(Line(r.out, "订单号："), order);
-    r = WithBase("--merchant M100001 --client C1001 --secret sandbox-demo-secret refund " + order +
+    r = WithBase("--merchant M100001 --client C1001 refund " + order +
                  " 2.34 --reason '顾客 退货'");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(Line(r.out, "本次退款金额："), "2.34元");
@@ -97,7 +210,8 @@ TEST_F(Cli, PayQueryRefundAndExitCodes) {
     EXPECT_EQ(r.err, "余额不足\n");
     r = WithBase(login_ + "pay 0.03 281000000003000001");
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, std::string(kNetworkFailureText) + "\n");
+    // The failure text, then libcurl's reason for the installer.
+    EXPECT_EQ(r.err.rfind(std::string(kNetworkFailureText) + "\ntendrix-cli: ", 0), 0u) << r.err;
     r = RunCli("--api-base http://127.0.0.1:" + std::to_string(test::ClosedPort()) + " login a b");
     EXPECT_EQ(r.code, 2);
 

@@ -44,7 +44,7 @@ class SandboxProcess {
     // True once the sandbox listens and answers; otherwise error() says why.
     bool ok() const { return port_ > 0; }
     const std::string& error() const { return error_; }
-    // "http://127.0.0.1:PORT", no trailing "/".
+    // "http://127.0.0.1:PORT" ("https://" with --tls-cert), no trailing "/".
     const std::string& base_url() const { return base_url_; }
     int port() const { return port_; }
     pid_t pid() const { return pid_; }
@@ -122,13 +122,30 @@ class SandboxProcess {
         ::close(out[0]);
         const size_t colon = line.rfind(':');
         const int port = colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
-        if (port <= 0 || !Answers(port, deadline)) {
+        const bool tls = line.find("https://") != std::string::npos;
+        if (port <= 0 || !(tls ? Accepts(port, deadline) : Answers(port, deadline))) {
             error_ = "tendrix-sandbox did not start (output: " + line + ")";
             Stop();
             return;
         }
         port_ = port;
-        base_url_ = "http://127.0.0.1:" + std::to_string(port);
+        base_url_ = (tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port);
+    }
+
+    // An HTTPS sandbox: the port takes connections (the greeting would need a TLS client).
+    static bool Accepts(int port, std::chrono::steady_clock::time_point deadline) {
+        while (std::chrono::steady_clock::now() < deadline) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_port = htons(static_cast<uint16_t>(port));
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+            ::close(fd);
+            if (up) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
     }
 
     // Sends GET / until the sandbox's greeting comes back.
