@@ -1,9 +1,11 @@
 #include "settings/system_set_dlg.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPointer>
 #include <QScreen>
 #include <QTabWidget>
@@ -11,6 +13,7 @@
 #include "app/app_config.h"
 #include "capture/selection/capture_dlg.h"
 #include "capture/selection/modal_run.h"
+#include "platform_api/link_security.h"
 #include "settings/settings_page_model.h"
 #include "settings/settings_pages.h"
 #include "store/settings_keys.h"
@@ -38,6 +41,7 @@ bool CSystemSetDlg::Build() {
     });
     if (!ok) return false;
     for (CSysSettingsPage* p : Root()->findChildren<CSysSettingsPage*>()) pages_.push_back(p);
+    ShowLinkWarning();
     for (CSysSettingsPage* p : pages_) {
         p->Attach(ctx_);
         if (ctx_.config) p->LoadValues(ctx_.config->settings);
@@ -97,6 +101,20 @@ void CSystemSetDlg::closeEvent(QCloseEvent* e) {
                 basic->Notify({ui::kClick, basic->FindControl<QWidget>("btn_listen_test")});
     }
     ui::Window::closeEvent(e);
+}
+
+void CSystemSetDlg::ShowLinkWarning() {
+    // A platform reached over plain http from another machine: whoever shares the shop's
+    // network can read the keys or forge a "paid" answer. Said above every page.
+    const std::string warning = ctx_.config ? PlainHttpWarning(ctx_.config->api_base) : "";
+    auto* layout = qobject_cast<QBoxLayout*>(Root()->layout());
+    if (warning.empty() || !layout) return;
+    auto* label = new QLabel(QString::fromStdString(warning), Root());
+    label->setObjectName("lab_link_warning");
+    label->setWordWrap(true);
+    label->setStyleSheet(
+        "QLabel { color: #ffffff; background: #c0392b; padding: 6px 16px; font-size: 13px; }");
+    layout->insertWidget(1, label);  // below the title bar
 }
 
 void CSystemSetDlg::PickArea(const std::string& key) {

@@ -39,6 +39,8 @@ class CSystemSetDlg : public ui::Window {
 
   private:
     void PickArea(const std::string& key);
+    // A red line under the title when the platform's address travels in clear.
+    void ShowLinkWarning();
     SettingsContext ctx_;
     std::vector<CSysSettingsPage*> pages_;
 };

@@ -21,6 +21,7 @@
 #include "capture/log_tail.h"
 #include "common/text_codec.h"
 #include "input/camera_worker.h"
+#include "platform_api/link_security.h"
 #include "settings/receipt_preview.h"
 #include "settings/settings_page_model.h"
 #include "settings/settings_pages.h"
@@ -220,6 +221,20 @@ TEST_F(SettingsWindowTest, StoredValueOutsideTheOfferedListDoesNotBlockSaving) {
     out = dlg->Save();
     EXPECT_FALSE(out.saved);
     EXPECT_EQ(out.bad_key, keys::sysShowHideHotKey);
+}
+
+// A platform address in clear on another machine is pointed out above the pages.
+TEST_F(SettingsWindowTest, PlainHttpPlatformIsWarnedAbout) {
+    config.api_base = "http://192.0.2.10:8080";
+    auto dlg = Make();
+    auto* warning = dlg->findChild<QLabel*>("lab_link_warning");
+    ASSERT_NE(warning, nullptr);
+    EXPECT_EQ(warning->text().toStdString(), PlainHttpWarning(config.api_base));
+    EXPECT_FALSE(warning->text().isEmpty());
+    for (const char* quiet : {"https://pay.example.com", "http://127.0.0.1:8080", ""}) {
+        config.api_base = quiet;
+        EXPECT_EQ(Make()->findChild<QLabel*>("lab_link_warning"), nullptr) << quiet;
+    }
 }
 
 TEST_F(SettingsWindowTest, AreaSwitchesAndPickButtons) {
