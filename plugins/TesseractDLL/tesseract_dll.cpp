@@ -12,6 +12,7 @@
 // inverted, the text is cropped with a margin and scaled to a height the engine reads best.
 #include <dlfcn.h>
 #include <leptonica/allheaders.h>
+#include <omp.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
@@ -504,6 +505,11 @@ extern "C" __attribute__((visibility("default"))) int themePictureByMem(const un
     }
     out[0] = '\0';
     if (!ready) return -1;
+    // The engine runs its network layers in OpenMP parallel regions; for one short line the
+    // extra threads cost more than they save (they spin for the cores: 2-4 times the CPU
+    // time of one thread on a busy machine). No nested activity: the regions run on the
+    // calling thread.
+    omp_set_max_active_levels(0);
     if (bytes_per_pixel != 1 && bytes_per_pixel != 3 && bytes_per_pixel != 4) return -1;
     if (bytes_per_line < width * bytes_per_pixel) return -1;
     const std::vector<uint8_t> grey =
