@@ -1,6 +1,7 @@
 #include "capture/selection/capture_dlg.h"
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 
 #include "capture/capture_config.h"
@@ -276,6 +278,11 @@ CCaptureDlgByHwnd::CCaptureDlgByHwnd(Settings& settings, DesktopServices& deskto
 
 CCaptureDlgByHwnd::~CCaptureDlgByHwnd() {
     if (hotkey_) desktop_.UnregisterHotKey(CCaptureDlg::kEscapeAtom);
+    // A text read still running uses the desktop, which the caller only keeps alive while this
+    // window exists: let it end (a read gives up after its time-out).
+    QElapsedTimer waited;
+    waited.start();
+    while (*text_job_running_ && waited.elapsed() < 2000) QThread::msleep(5);
 }
 
 bool CCaptureDlgByHwnd::Build() {
@@ -324,8 +331,15 @@ void CCaptureDlgByHwnd::RequestText() {
     text_point_ = point;
     text_window_ = window;
     DesktopServices* desktop = &desktop_;
+    auto running = text_job_running_;
+    *running = true;
     RunInBackground<PointText>(
-        this, [desktop, window, point] { return desktop->TextIn(window, point); },
+        this,
+        [desktop, window, point, running] {
+            PointText text = desktop->TextIn(window, point);
+            *running = false;
+            return text;
+        },
         [this](PointText text) {
             text_pending_ = false;
             point_text_ = QString::fromStdString(

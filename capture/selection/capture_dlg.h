@@ -5,6 +5,7 @@
 // Both are thin: the logic is in capture_selection.h. Every press goes to the window (the
 // controls let mouse input through) so that the hit tests decide, buttons first.
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -101,6 +102,7 @@ class CCaptureDlgByHwnd : public ui::Window {
     std::function<void(const QString&)> message_;
     bool hotkey_ = false;
     bool text_pending_ = false;
+    std::shared_ptr<std::atomic<bool>> text_job_running_ = std::make_shared<std::atomic<bool>>();
     ScreenPoint text_point_{-1, -1};
     WindowId text_window_ = 0;
     QString point_text_;
