@@ -8,12 +8,15 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <algorithm>
 
 #include "accounts/login_window.h"
 #include "accounts/session_start.h"
@@ -148,15 +151,17 @@ bool CMainDlg::Initialise() {
     logged_in_ = ok && config_ && !config_->cashier_name.empty();
     if (logged_in_) {
         if (lab_titles_) {
-            lab_titles_->setText(
-                QString::fromStdString(config_->soft_name + config_->title_suffix));
-            lab_titles_->setToolTip(lab_titles_->text());  // full text when clipped
+            full_title_ = QString::fromStdString(config_->soft_name + config_->title_suffix);
+            lab_titles_->setToolTip(full_title_);
+            lab_titles_->installEventFilter(this);
+            ElideTitle();
         }
         // Centred on the screen, as the program's window is at start.
         if (QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
         Show();
         hidden_ = false;
+        FocusPayField();
         if (options_ui_[0]) SetTimer(options_ui_[0], kTrayActionTimer, kTickMs);
         ApplySettings();
         config_->message_buffer += kLoginSuccessVoice;
@@ -284,7 +289,7 @@ void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
         case CheckoutCommand::DisplayData: {
             if (services_->capture) {
                 if (auto amount = services_->capture->HandleDisplayData(payload))
-                    float_->ShowAmount(QString::fromStdString(*amount));
+                    TakeCapturedAmount(*amount, false);
             }
             break;
         }
@@ -317,7 +322,7 @@ void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
             GiveFocusBack();
             break;
         case CheckoutCommand::FloatAmount:
-            if (float_) float_->ShowAmount(FromGbk(payload));
+            TakeCapturedAmount(FromGbk(payload).toStdString(), true);
             break;
         case CheckoutCommand::AfterPayment: {
             const std::string amount = payload.substr(0, payload.find('\0'));
@@ -375,6 +380,8 @@ void CMainDlg::QueueVoices(const std::vector<std::string>& names) {
     if (names.empty()) return;
     if (!services_->voice) return;  // no player: ignored
     voice_log_.insert(voice_log_.end(), names.begin(), names.end());
+    // Kept for inspection only: the last few dozen names, not one entry per sale for ever.
+    if (voice_log_.size() > 128) voice_log_.erase(voice_log_.begin(), voice_log_.end() - 64);
     services_->voice->QueueNames(names);
 }
 
@@ -397,15 +404,76 @@ void CMainDlg::PaymentSuccess(const std::string& receipt_gbk) {
 }
 
 void CMainDlg::ToggleShowHide() {
+    // Hiding presses the result page's return button, whose armed automatic return asks
+    // for the toggle again from inside this one; acting on it would leave the flag saying
+    // "shown" for a hidden window, and the after-payment keys would wait for a later hide.
+    if (toggling_) {
+        diag::Write("shell", "show/hide asked again while one is under way: ignored");
+        return;
+    }
+    toggling_ = true;
     if (hidden_) {
         Show();
     } else {
         Hide();
     }
     hidden_ = !hidden_;
+    toggling_ = false;
+    diag::Write("shell", hidden_ ? "main window hidden" : "main window shown");
+    if (!hidden_) FocusPayField();
+}
+
+QLineEdit* CMainDlg::PayField(const char* name) const {
+    auto* page = dynamic_cast<QWidget*>(context_.pay_page);
+    return page ? page->findChild<QLineEdit*>(QString::fromLatin1(name)) : nullptr;
+}
+
+void CMainDlg::FocusPayField() {
+    // The next action on the pay page: scanning when an amount is there, else the amount.
+    if (CurrentTab() != checkout_tab::kPay || !context_.pay_page) return;
+    const bool has_amount = IsPayableAmount(context_.pay_page->Amount().toStdString());
+    if (QLineEdit* field = PayField(has_amount ? "barcodeinput" : "moneyinput"))
+        field->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainDlg::TakeCapturedAmount(const std::string& amount, bool polled) {
+    if (float_) float_->ShowAmount(QString::fromStdString(amount));
+    if (polled) {
+        const bool changed = amount != last_polled_;
+        last_polled_ = amount;
+        if (!changed || !hidden_) return;
+    }
+    IPayPage* pay = context_.pay_page;
+    if (!pay) return;
+    QLineEdit* money = PayField("moneyinput");
+    const bool field_focused = !hidden_ && money && money->hasFocus();
+    const QString current = pay->Amount();
+    if (field_focused && !current.isEmpty() && current != last_filled_) {
+        diag::Write("capture", "amount " + amount + " on the float only: the cashier is typing");
+        return;
+    }
+    if (!IsPayableAmount(amount)) {
+        // The POS shows no sale (e.g. 0.00): an amount taken earlier and left untouched goes.
+        if (!polled && !last_filled_.isEmpty() && current == last_filled_) {
+            pay->SetAmount(QString());
+            last_filled_.clear();
+            diag::Write("capture", "amount " + amount + " cleared moneyinput");
+        }
+        return;
+    }
+    pay->SetAmount(QString::fromStdString(amount));
+    last_filled_ = QString::fromStdString(amount);
+    diag::Write("capture", "amount " + amount + " into moneyinput");
+    // The amount is in: what the cashier (or the scanner) types next is the code.
+    if (field_focused)
+        if (QLineEdit* code = PayField("barcodeinput")) code->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainDlg::Show() {
+    if (desktop_) {
+        const WindowId active = desktop_->ForegroundWindow();
+        if (!IsOwnWindow(active)) previous_foreground_ = active;
+    }
     show();
     raise();
     activateWindow();
@@ -456,6 +524,12 @@ void CMainDlg::GiveFocusBack() {
     if (!desktop_) return;
     const auto point =
         config_ ? RectSettingCentre(config_->Setting(keys::sysReductionFoucus)) : std::nullopt;
+    if (point && services_->input && services_->input->runner().Running()) {
+        // After-payment steps are waiting: the focus-restore click comes after the last of
+        // them, not between the amount and the keys that confirm it.
+        services_->input->runner().AppendFocusRestore();
+        return;
+    }
     if (point) {
         if (popup_ && popup_->isVisible()) {
             if (options_ui_[2]) SetTimer(options_ui_[2], kFocusRetryTimer, 50);
@@ -469,9 +543,20 @@ void CMainDlg::GiveFocusBack() {
     const WindowId under = desktop_->WindowAt(cursor);
     if (under != 0 && !IsOwnWindow(under)) {
         desktop_->BringToForeground(under);
-    } else {
-        desktop_->Click(MouseButton::Left);
+        return;
     }
+    // Over the floating window or the popup (the cashier opened the window from the float
+    // and the pointer stayed there) a click would act on that window: on the float it shows
+    // the main window again, and the after-payment steps, which wait for it to be hidden,
+    // never run. The window that was active before the main window came up gets the focus.
+    auto same = [under](const QWidget* w) {
+        return w && under != 0 && static_cast<uint64_t>(w->winId()) == under;
+    };
+    if (same(float_.get()) || same(popup_.get())) {
+        if (previous_foreground_ != 0) desktop_->BringToForeground(previous_foreground_);
+        return;
+    }
+    desktop_->Click(MouseButton::Left);
 }
 
 void CMainDlg::ApplySettings() {
@@ -496,6 +581,7 @@ void CMainDlg::ApplySettings() {
         for (const std::string& text : failures) ShowTip(QString::fromStdString(text));
         key_time = services_->input->step_interval_ms();
     }
+    ApplyAltShortcuts();
     if (key_time > 0 && options_ui_[1]) {
         SetTimer(options_ui_[1], kAfterPaymentTimer, key_time);
     } else if (options_ui_[1]) {
@@ -535,6 +621,13 @@ bool CMainDlg::StartBarcodePayment() {
     const QString code = pay->PaymentCode();
     const QString amount = pay->Amount();
     if (code.size() < 14 || amount.isEmpty()) return false;
+    // Steps of an earlier payment still waiting (the window was never hidden since) belong
+    // to a sale the POS program has moved on from.
+    if (services_->input) {
+        if (const size_t dropped = services_->input->runner().Clear())
+            diag::Write("afterpay", "a new payment dropped " + std::to_string(dropped) +
+                                        " steps of the previous one");
+    }
     SelectTab(checkout_tab::kResult);
     result->ClearResult();
     result->SetReturnText(QStringLiteral("返回"));
@@ -622,11 +715,12 @@ void CMainDlg::OnTick() {
 
 void CMainDlg::OnAfterPaymentTick() {
     // One step per tick, only while this window is hidden and the popup is gone.
+    const bool hidden = hidden_ && !toggling_;
     if (services_->input) {
-        services_->input->StepTimerTick(hidden_, popup_ && popup_->isVisible());
+        services_->input->StepTimerTick(hidden, popup_ && popup_->isVisible());
         return;
     }
-    if (after_payment_.empty() || !hidden_ || (popup_ && popup_->isVisible())) return;
+    if (after_payment_.empty() || !hidden || (popup_ && popup_->isVisible())) return;
     const std::string step = after_payment_.front();
     after_payment_.pop_front();
     diag::Write("afterpay", step);
@@ -690,6 +784,22 @@ void CMainDlg::Notify(const ui::Notification& msg) {
     }
 }
 
+bool CMainDlg::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == lab_titles_ && e->type() == QEvent::Resize) ElideTitle();
+    return ui::Window::eventFilter(watched, e);
+}
+
+void CMainDlg::ElideTitle() {
+    // A title wider than its place loses characters in the middle, so that both the
+    // program's name and the version at the end stay readable.
+    if (!lab_titles_ || full_title_.isEmpty()) return;
+    lab_titles_->ensurePolished();
+    const int width = lab_titles_->contentsRect().width();
+    const QString shown =
+        lab_titles_->fontMetrics().elidedText(full_title_, Qt::ElideMiddle, std::max(width, 40));
+    if (shown != lab_titles_->text()) lab_titles_->setText(shown);
+}
+
 void CMainDlg::closeEvent(QCloseEvent* e) {
     // A close command from the window manager ends the program.
     e->accept();
@@ -716,6 +826,17 @@ bool CMainDlg::HandleMainKey(int vk) {
         }
         return MainKeyFromSetting(s.Get(key), allow_tab) == vk;
     };
+    if (is(keys::sysSetOptionHotKey, true)) return RunMainKey(MainKeyTable::SetOption);
+    if (is(keys::sysPageDownHotKey)) return RunMainKey(MainKeyTable::PageDown);
+    if (is(keys::sysPageUpHotKey)) return RunMainKey(MainKeyTable::PageUp);
+    if (is(keys::sysRefundOrCancelHotKey)) return RunMainKey(MainKeyTable::RefundOrCancel);
+    if (is(keys::sysCheckHotKey)) return RunMainKey(MainKeyTable::Check);
+    if (is(keys::sysReturnBtnHotKey)) return RunMainKey(MainKeyTable::ReturnButton);
+    if (is(keys::sysPrintBillHotKey)) return RunMainKey(MainKeyTable::PrintBill);
+    return false;
+}
+
+bool CMainDlg::RunMainKey(int function) {
     auto step_option = [this](int step) {
         for (int i = 1; i <= 6; ++i) {
             const int next = ((last_option_ - 1 + step * i) % 6 + 6) % 6;
@@ -731,22 +852,48 @@ bool CMainDlg::HandleMainKey(int vk) {
                 switch_->currentWidget()->findChild<QAbstractButton*>(QString::fromLatin1(control)))
             b->click();
     };
-    if (is(keys::sysSetOptionHotKey, true) || is(keys::sysPageDownHotKey)) {
-        step_option(1);
-    } else if (is(keys::sysPageUpHotKey)) {
-        step_option(-1);
-    } else if (is(keys::sysRefundOrCancelHotKey)) {
-        SelectTab(checkout_tab::kRefund);
-    } else if (is(keys::sysCheckHotKey)) {
-        SelectTab(checkout_tab::kOrderCheck);
-    } else if (is(keys::sysReturnBtnHotKey)) {
-        click_on_page("btn_return");
-    } else if (is(keys::sysPrintBillHotKey)) {
-        click_on_page("btn_print_bill");
-    } else {
-        return false;
+    switch (function) {
+        case MainKeyTable::SetOption:
+        case MainKeyTable::PageDown:
+            step_option(1);
+            break;
+        case MainKeyTable::PageUp:
+            step_option(-1);
+            break;
+        case MainKeyTable::RefundOrCancel:
+            SelectTab(checkout_tab::kRefund);
+            break;
+        case MainKeyTable::Check:
+            SelectTab(checkout_tab::kOrderCheck);
+            break;
+        case MainKeyTable::ReturnButton:
+            click_on_page("btn_return");
+            break;
+        case MainKeyTable::PrintBill:
+            click_on_page("btn_print_bill");
+            break;
+        default:
+            return false;
     }
     return true;
+}
+
+void CMainDlg::ApplyAltShortcuts() {
+    // "alt + X" values of the main window keys: Alt+X acts as the button of that function
+    // while the main window (or one of its pages) has the focus.
+    for (QShortcut* sc : alt_shortcuts_) delete sc;
+    alt_shortcuts_.clear();
+    if (!services_->input) return;
+    const MainKeyTable& table = services_->input->key_table();
+    for (int f = 0; f < MainKeyTable::kCount; ++f) {
+        const char c = table.alt_shortcut(static_cast<MainKeyTable::Function>(f));
+        if (c < 'A' || c > 'Z') continue;
+        auto* sc = new QShortcut(
+            QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + (c - 'A'))), this);
+        sc->setContext(Qt::WindowShortcut);
+        connect(sc, &QShortcut::activated, this, [this, f] { RunMainKey(f); });
+        alt_shortcuts_.push_back(sc);
+    }
 }
 
 }  // namespace tendrix

@@ -17,7 +17,9 @@
 
 class QAbstractButton;
 class QLabel;
+class QLineEdit;
 class QMenu;
+class QShortcut;
 class QStackedWidget;
 class QSystemTrayIcon;
 
@@ -81,6 +83,11 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     int CurrentTab() const;
     // Starts a barcode payment from the pay page's fields (the "return" of `barcodeinput`).
     bool StartBarcodePayment();
+    // A captured amount (commands 3 and 12): the float shows it and the pay page's
+    // `moneyinput` takes it unless the cashier is typing there. `polled`: from the screen or
+    // a window's text, read again and again; such an amount is taken only when it changed
+    // and while this window is hidden (shown, it may cover the place being read).
+    void TakeCapturedAmount(const std::string& utf8, bool polled);
 
     bool IsHiddenFlag() const { return hidden_; }
     int PendingTrayAction() const { return pending_tray_action_; }
@@ -118,6 +125,7 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     void QuitRequested();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
 
@@ -134,12 +142,17 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     void ShowTip(const QString& text);
     void Show();
     void Hide();
+    void FocusPayField();
+    void ElideTitle();
+    QLineEdit* PayField(const char* name) const;
     bool WriteFacePay(const std::string& bytes);
     bool IsOwnWindow(uint64_t id) const;
     void SubmitCancel();
     void SubmitRefund();
     void Launch(const std::string& what);
     bool HandleMainKey(int vk);
+    bool RunMainKey(int function);  // a MainKeyTable::Function
+    void ApplyAltShortcuts();
     void Quit();
 
     AppConfig* config_;
@@ -157,6 +170,7 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     std::unique_ptr<CPayPopupDlg> popup_;
     int pending_tray_action_ = checkout::kNoAction;
     bool hidden_ = false;
+    bool toggling_ = false;  // a show or hide is under way (it may run nested events)
     bool logged_in_ = false;
     bool pay_now_ = false;
     bool login_closed_ = false;
@@ -166,7 +180,13 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     std::string face_pay_log_;
     std::string last_printed_;
     int printed_ = 0;
-    std::vector<std::string> voice_log_;
+    std::vector<std::string> voice_log_;  // the last names only
+    std::string last_polled_;             // last amount read from the screen or a window
+    QString last_filled_;                 // last captured amount put into moneyinput
+    std::vector<QShortcut*> alt_shortcuts_;
+    QString full_title_;
+    uint64_t previous_foreground_ = 0;  // the window active before this one was shown //
+                                        // lab_titles' whole text (shown elided in the middle)
 };
 
 }  // namespace tendrix

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "desktop/screen_place_text.h"
+
 namespace tendrix::checkout {
 
 std::string FacePayShowCommand() {
@@ -71,12 +73,9 @@ std::vector<std::string> PaymentSuccessVoices(std::string_view amount) {
 }
 
 std::optional<Point> RectSettingCentre(std::string_view text) {
-    const std::string s(text);
-    int top = 0, left = 0, right = 0, bottom = 0;
-    if (std::sscanf(s.c_str(), "top:%d, left:%d, right:%d, bottom:%d", &top, &left, &right,
-                    &bottom) != 4)
-        return std::nullopt;
-    const Point p{(left + right) / 2, (top + bottom) / 2};
+    const auto r = ParseRect(text);
+    if (!r) return std::nullopt;
+    const Point p{(r->left + r->right) / 2, (r->top + r->bottom) / 2};
     if (p.x == 0 && p.y == 0) return std::nullopt;
     return p;
 }
@@ -105,6 +104,23 @@ int IntSetting(std::string_view text, int fallback) {
     if (v > 1000000000L) return 1000000000;
     if (v < -1000000000L) return -1000000000;
     return static_cast<int>(v);
+}
+
+bool IsPayableAmount(std::string_view amount) {
+    int points = 0, decimals = 0, digits = 0;
+    bool non_zero = false;
+    for (char c : amount) {
+        if (c == '.') {
+            if (++points > 1) return false;
+        } else if (c >= '0' && c <= '9') {
+            ++digits;
+            if (points) ++decimals;
+            if (c != '0') non_zero = true;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0 && decimals <= 2 && digits <= 12 && non_zero;
 }
 
 }  // namespace tendrix::checkout

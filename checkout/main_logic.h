@@ -86,4 +86,7 @@ inline bool IsShowableAmount(std::string_view amount) {
     return !amount.empty() && amount != "0.0";
 }
 
+// An amount that can be charged: digits with at most one point and two decimals, above 0.
+bool IsPayableAmount(std::string_view amount);
+
 }  // namespace tendrix::checkout

@@ -1,8 +1,12 @@
 #include "input/after_payment.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+
+#include "common/diag_log.h"
+#include "desktop/screen_place_text.h"
 
 namespace tendrix {
 namespace {
@@ -25,11 +29,7 @@ int ComboKey(const std::string& step, const char* prefix) {
 }  // namespace
 
 std::optional<ScreenRect> ParseRectSetting(const std::string& value) {
-    int top = 0, left = 0, right = 0, bottom = 0, used = 0;
-    if (std::sscanf(value.c_str(), "top:%d, left:%d, right:%d, bottom:%d%n", &top, &left, &right,
-                    &bottom, &used) != 4)
-        return std::nullopt;
-    return ScreenRect{left, top, right, bottom};
+    return ParseRect(value);
 }
 
 AfterPaymentTemplate BuildAfterPaymentTemplate(const Settings& settings) {
@@ -59,23 +59,31 @@ AfterPaymentTemplate BuildAfterPaymentTemplate(const Settings& settings) {
     return t;
 }
 
+void ClickAmountPoint(DesktopServices& desktop, ScreenPoint amount_point) {
+    desktop.MoveCursor(amount_point);
+    desktop.Click();
+}
+
+void TypePaidAmount(DesktopServices& desktop, const std::string& step) {
+    desktop.KeyDown(vk::kControl);
+    desktop.KeyDown('A');
+    desktop.KeyUp(vk::kControl);
+    desktop.KeyUp('A');
+    desktop.KeyPress(vk::kBack);
+    for (char c : step) {
+        if (c >= '0' && c <= '9') {
+            desktop.KeyPress(vk::kNumpad0 + (c - '0'));
+        } else if (c == '.') {
+            desktop.KeyPress(vk::kDecimal);
+        }
+    }
+}
+
 void PlayAfterPaymentStep(DesktopServices& desktop, const std::string& step,
                           ScreenPoint amount_point, ScreenPoint focus_point) {
     if (step.find(kPrintMoneyStep) != std::string::npos) {
-        desktop.MoveCursor(amount_point);
-        desktop.Click();
-        desktop.KeyDown(vk::kControl);
-        desktop.KeyDown('A');
-        desktop.KeyUp(vk::kControl);
-        desktop.KeyUp('A');
-        desktop.KeyPress(vk::kBack);
-        for (char c : step) {
-            if (c >= '0' && c <= '9') {
-                desktop.KeyPress(vk::kNumpad0 + (c - '0'));
-            } else if (c == '.') {
-                desktop.KeyPress(vk::kDecimal);
-            }
-        }
+        ClickAmountPoint(desktop, amount_point);
+        TypePaidAmount(desktop, step);
     } else if (const size_t at = step.find("KeyBody"); at != std::string::npos) {
         int key = 0;
         std::sscanf(step.c_str() + at, "KeyBody%d", &key);
@@ -102,14 +110,52 @@ void AfterPaymentRunner::Start(const std::string& amount) {
     for (const std::string& step : template_.steps) {
         run_list_.push_back(step.find(kPrintMoneyStep) != std::string::npos ? step + amount : step);
     }
+    diag::Write("afterpay", "run of " + std::to_string(template_.steps.size()) +
+                                " steps for the paid amount " + amount);
 }
 
 bool AfterPaymentRunner::Tick(DesktopServices& desktop, bool main_hidden, bool popup_visible) {
-    if (!main_hidden || popup_visible || run_list_.empty()) return false;
+    if (!main_hidden || popup_visible) return false;
+    if (!typing_.empty()) {
+        // Ticks to wait for the focus: about a second, at least five.
+        const int interval = std::max(template_.step_interval_ms, 1);
+        const int max_waits = std::max(5, 1000 / interval);
+        if (typing_target_ != 0 && desktop.ForegroundWindow() != typing_target_ &&
+            ++typing_waits_ < max_waits)
+            return false;
+        if (typing_waits_ >= max_waits)
+            diag::Write("afterpay", "the amount point's window did not take the focus; typing");
+        TypePaidAmount(desktop, typing_);
+        diag::Write("afterpay", "typed " + typing_);
+        typing_.clear();
+        return true;
+    }
+    if (run_list_.empty()) return false;
     const std::string step = run_list_.front();
     run_list_.pop_front();
+    if (step.find(kPrintMoneyStep) != std::string::npos) {
+        ClickAmountPoint(desktop, template_.amount_point);
+        typing_ = step;
+        typing_target_ = desktop.WindowAt(template_.amount_point);
+        typing_waits_ = 0;
+        return true;
+    }
     PlayAfterPaymentStep(desktop, step, template_.amount_point, template_.focus_point);
+    diag::Write("afterpay", "played " + step);
     return true;
+}
+
+size_t AfterPaymentRunner::Clear() {
+    const size_t dropped = run_list_.size() + (typing_.empty() ? 0 : 1);
+    run_list_.clear();
+    typing_.clear();
+    return dropped;
+}
+
+void AfterPaymentRunner::AppendFocusRestore() {
+    if (template_.focus_point == ScreenPoint{}) return;
+    if (!run_list_.empty() && run_list_.back() == kReductionFocusStep) return;
+    run_list_.push_back(kReductionFocusStep);
 }
 
 }  // namespace tendrix

@@ -32,11 +32,21 @@ struct AfterPaymentTemplate {
 // Built whenever the settings are applied.
 AfterPaymentTemplate BuildAfterPaymentTemplate(const Settings& settings);
 
-// Plays one step on the desktop.
+// Plays one step on the desktop at once.
 void PlayAfterPaymentStep(DesktopServices& desktop, const std::string& step,
                           ScreenPoint amount_point, ScreenPoint focus_point);
+// The two halves of an amount step: the click on the amount point, and the clearing and
+// typing (Ctrl+A, Backspace, the amount's digits and points on the keypad).
+void ClickAmountPoint(DesktopServices& desktop, ScreenPoint amount_point);
+void TypePaidAmount(DesktopServices& desktop, const std::string& step);
 
 // The run list: filled by command 13, drained one step per tick of timer 17.
+//
+// An amount step takes two ticks or more: the click first, the keys on a later tick once
+// the window under the amount point holds the focus. A window manager moves the focus after
+// it has seen the click, so keys sent with the click reach the window that had the focus
+// before (or none) and the amount arrives cut or not at all. The keys go out after at most
+// about a second even when the focus cannot be confirmed.
 class AfterPaymentRunner {
   public:
     void SetTemplate(AfterPaymentTemplate t) { template_ = std::move(t); }
@@ -44,15 +54,25 @@ class AfterPaymentRunner {
 
     // Command 13: appends the template's steps, the amount added to each "printmoney:" step.
     void Start(const std::string& amount);
-    // Timer 17: plays the first step while the main window is hidden and the payment popup
-    // is not visible. Returns true when a step was played.
+    // Timer 17: plays the next step while the main window is hidden and the payment popup
+    // is not visible. Returns true when something was sent.
     bool Tick(DesktopServices& desktop, bool main_hidden, bool popup_visible);
+    // Drops what has not been played (a new payment started before the window was hidden).
+    // Returns how many steps were dropped.
+    size_t Clear();
+    // Adds the focus-restore click after the last step, once per run.
+    void AppendFocusRestore();
+    // Steps not yet played (an amount step whose keys are still to come counts).
+    bool Running() const { return !run_list_.empty() || !typing_.empty(); }
 
     const std::deque<std::string>& pending() const { return run_list_; }
 
   private:
     AfterPaymentTemplate template_;
     std::deque<std::string> run_list_;
+    std::string typing_;  // the amount step whose click was sent and whose keys wait
+    WindowId typing_target_ = 0;
+    int typing_waits_ = 0;
 };
 
 }  // namespace tendrix

@@ -3,11 +3,27 @@
 # platform on loopback (when built) with its demo merchant, and the desktop program pointed
 # at it. Log in as "demo" / "demo"; a payment code such as 134567890123456780 (18 digits,
 # ending in 0: paid at once) can be typed into the pay page or scanned.
+#
+# --with-pos: also starts a POS program stand-in (a GTK window with a total, an amount entry
+# and a customer-display port) beside Tendrix, set up for the whole sale loop, and plays one
+# sale: the total reaches Tendrix's pay page, a sample code pays it, the receipt prints
+# (build/demo-pos-*/receipts.txt and the terminal) and the paid amount lands in the stand-in.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+with_pos=0
+for arg in "$@"; do
+    case "$arg" in
+        --with-pos) with_pos=1 ;;
+        -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
+        *) echo "demo.sh: unknown option $arg (see --help)" >&2; exit 2 ;;
+    esac
+done
 if [ "${TENDRIX_DEMO_SKIP_BUILD:-}" != 1 ]; then
     scripts/install-deps.sh
     scripts/build.sh release
+fi
+if [ "$with_pos" = 1 ]; then
+    exec /usr/bin/python3 scripts/demo_pos.py build/bin
 fi
 port=${TENDRIX_DEMO_PORT:-18080}
 sandbox_pid=

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -21,8 +22,8 @@
 #include "common/text_codec.h"
 #include "desktop/recording_desktop.h"
 #include "store/settings_keys.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 #include "ui/message_box.h"
 
 #if defined(TENDRIX_TEST_PAGES)
@@ -548,6 +549,12 @@ TEST_F(MainDlgTest, BarcodePaymentAgainstTheSandbox) {
     test::SandboxProcess sandbox;
     if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
     config_.api_base = sandbox.base_url();
+    config_.settings.Set(keys::sysIsOpenPaySuccessClose, "30");
+    config_.settings.Set(keys::sysPrintMoneyProgram, "第一步快捷键之前");
+    config_.settings.Set(keys::sysIsPaySuccessHotKeyNext1, "KeyBody13");
+    config_.settings.Set(keys::sysIsPaySuccessHotKeyNext2, "无");
+    config_.settings.Set(keys::sysPrintMoneyFocusPos, "top:40, left:100, right:200, bottom:80");
+    config_.settings.Set(keys::sysPrintKeytime, "50");
     CMainDlg::Options o;
     std::vector<std::string> login_messages;
     o.login = [&](CMainDlg&) {
@@ -581,5 +588,71 @@ TEST_F(MainDlgTest, BarcodePaymentAgainstTheSandbox) {
     EXPECT_TRUE(test::SpinUntil([&] { return dlg.Popup()->isVisible(); }, 15000));
     EXPECT_EQ(dlg.Popup()->ResultText(), QStringLiteral("支付成功！"));
     EXPECT_TRUE(dlg.Popup()->MoneyText().contains(QStringLiteral("12")));
+
+    // ✕ while the automatic return is armed: hiding presses the result page's return, which
+    // asks for the toggle again. The flag still says hidden, and once the popup has gone the
+    // paid amount is typed at the amount point.
+    auto* close = dlg.FindControl<QAbstractButton>(QStringLiteral("btn_close"));
+    ASSERT_NE(close, nullptr);
+    desktop_.ClearLog();
+    close->click();
+    EXPECT_TRUE(dlg.IsHiddenFlag());
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(test::SpinUntil(
+        [&] {
+            const auto log = desktop_.Log();
+            return std::find(log.begin(), log.end(), "key+ 13") != log.end();
+        },
+        15000));
+    const auto log = desktop_.Log();
+    const auto click = std::find(log.begin(), log.end(), "move 150,60");
+    ASSERT_NE(click, log.end());
+    EXPECT_EQ(std::count(log.begin(), log.end(), "key+ 13"), 1);  // one run
+    EXPECT_TRUE(dlg.AfterPaymentList().empty());
+    dlg.ToggleShowHide();
+    EXPECT_FALSE(dlg.IsHiddenFlag());
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+// Captured amounts reach the pay page's amount field; showing the window puts the focus on
+// the field the next action needs.
+TEST_F(MainDlgTest, CapturedAmountFillsThePayPageUnlessTheCashierIsTyping) {
+    auto dlg = Make();
+    ASSERT_NE(dlg->PayPage(), nullptr);
+    auto* money = dlg->FindControl<QLineEdit>(QStringLiteral("moneyinput"));
+    auto* code = dlg->FindControl<QLineEdit>(QStringLiteral("barcodeinput"));
+    ASSERT_TRUE(money && code);
+    dlg->activateWindow();
+    EXPECT_TRUE(test::SpinUntil([&] { return money->hasFocus(); }));  // no amount yet
+
+    // A display amount while the field has the focus but holds nothing typed: taken, and the
+    // focus moves on to the code field.
+    dlg->TakeCapturedAmount("36.50", false);
+    EXPECT_EQ(money->text(), QStringLiteral("36.50"));
+    EXPECT_EQ(dlg->FloatWindow()->Amount(), QStringLiteral("36.50"));
+    EXPECT_TRUE(code->hasFocus());
+
+    // The cashier types another amount: a new display amount stays on the float.
+    money->setFocus();
+    money->setText(QStringLiteral("30"));
+    dlg->TakeCapturedAmount("40.00", false);
+    EXPECT_EQ(money->text(), QStringLiteral("30"));
+    EXPECT_EQ(dlg->FloatWindow()->Amount(), QStringLiteral("40.00"));
+
+    // Screen readings: only while hidden, only when changed, only amounts that can be paid.
+    dlg->SendCommand(CheckoutCommand::FloatAmount, "41.00");  // shown: float only
+    EXPECT_EQ(money->text(), QStringLiteral("30"));
+    dlg->ToggleShowHide();
+    dlg->SendCommand(CheckoutCommand::FloatAmount, "41.00");  // unchanged reading
+    EXPECT_EQ(money->text(), QStringLiteral("30"));
+    dlg->SendCommand(CheckoutCommand::FloatAmount, "12.345");
+    EXPECT_EQ(money->text(), QStringLiteral("30"));
+    dlg->SendCommand(CheckoutCommand::FloatAmount, "27.40");
+    EXPECT_EQ(money->text(), QStringLiteral("27.40"));
+    dlg->ToggleShowHide();  // (the focus on showing is checked on a real display, tests/e2e)
+
+    // The POS shows no sale: an untouched captured amount goes.
+    dlg->TakeCapturedAmount("0.00", false);
+    EXPECT_TRUE(money->text().isEmpty());
 }
 #endif

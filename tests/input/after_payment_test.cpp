@@ -99,12 +99,39 @@ TEST(AfterPaymentRunner, OneStepPerTickWhileHiddenAndNoPopup) {
     EXPECT_FALSE(r.Tick(d, /*main_hidden=*/false, /*popup_visible=*/false));
     EXPECT_FALSE(r.Tick(d, true, true));
     EXPECT_TRUE(d.Log().empty());
+    // The amount step clicks on one tick and types on a later one, once the clicked
+    // window holds the focus (a window manager moves it only after seeing the click).
+    d.AddWindow(77, {200, 100, 300, 150}, "POS");
     EXPECT_TRUE(r.Tick(d, true, false));
-    EXPECT_EQ(d.Log().front(), "move 250,125");
+    EXPECT_EQ(d.Log(), (Steps{"move 250,125", "down L", "up L"}));
     EXPECT_EQ(r.pending().size(), 3u);
-    while (r.Tick(d, true, false)) {
+    d.ClearLog();
+    EXPECT_FALSE(r.Tick(d, true, false));  // the focus is elsewhere yet
+    EXPECT_TRUE(d.Log().empty());
+    d.BringToForeground(77);
+    d.ClearLog();
+    EXPECT_TRUE(r.Tick(d, true, false));
+    EXPECT_EQ(d.Log().front(), "key+ 17");
+    EXPECT_EQ(d.Log().back(), "key- 96");
+    // A new payment before the window was hidden drops the rest of the old run; the
+    // focus-restore click goes after the last step, once.
+    EXPECT_EQ(r.Clear(), 3u);
+    EXPECT_FALSE(r.Running());
+    r.Start("9.00");
+    r.AppendFocusRestore();
+    r.AppendFocusRestore();
+    ASSERT_EQ(r.pending().size(), 5u);
+    EXPECT_EQ(r.pending().back(), "reduction_focus");
+    // Without a confirmed focus the keys still go out, about a second later.
+    d.BringToForeground(0);
+    d.ClearLog();
+    int ticks = 0;
+    while (r.Running() && ticks < 100) {
+        r.Tick(d, true, false);
+        ++ticks;
     }
-    EXPECT_TRUE(r.pending().empty());
+    EXPECT_FALSE(r.Running());
+    EXPECT_EQ(d.Log().back(), "up L");  // the focus-restore click came last
 }
 
 TEST(RectSetting, Format) {
