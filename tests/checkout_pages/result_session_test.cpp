@@ -403,6 +403,23 @@ TEST_F(ResultSessionTest, RefundRefusedWithoutPermissionOnEveryPath) {
     EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
 }
 
+TEST_F(ResultSessionTest, RefundWhoseAnswerWasLostKeepsItsOrderNumber) {
+    ASSERT_TRUE(Pay("4.00", test::PaidCode()));
+    RunPolling();
+    const std::string order = session_->CurrentOrder().order_id;
+    const std::string base = config_.api_base;
+    config_.api_base = "http://127.0.0.1:1";  // nothing listens there
+    session_->ClearResult();
+    ASSERT_TRUE(session_->Refund("1.00", order, "金额错误"));
+    EXPECT_EQ(view_.messages.back(), kRefundNetworkFailureText);
+    EXPECT_EQ(PayResultSession::PlatformOrderOf(session_->result_text()), order);
+    EXPECT_EQ(session_->result_text().find(kDeviceOrderLabel), std::string::npos);
+    // Network back: 查询 asks about that very order.
+    config_.api_base = base;
+    session_->OnCheckClick();
+    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+}
+
 TEST_F(ResultSessionTest, PaymentCodesOfLettersAndDigitsOnly) {
     for (const char* code : {"28412345678901&a=1", "2841234567890123 4", "284123456789012\x1b"}) {
         EXPECT_FALSE(Pay("1.00", code)) << code;
