@@ -3,7 +3,8 @@
 // Usage: bench_capture_accuracy [--count N] [--seed N] [--verbose] [--plain] [--save DIR]
 //   --seed: 20261206 is the tuning set, 77 the held-out set
 //   --save: also write every picture as DIR/NNNN.png and the expected amounts to
-//           DIR/expected.txt ("NNNN.png AMOUNT" lines) for the command-line comparison
+//           DIR/expected.txt ("NNNN.png AMOUNT" lines), the seven-segment ones also to
+//           DIR/segments.txt, for cli_compare.sh
 #include <QImage>
 #include <chrono>
 #include <cstdio>
@@ -92,8 +93,11 @@ int main(int argc, char** argv) {
                      "fonts-wqy-microhei, fonts-dejavu-core, fonts-dseg)\n",
                      fonts.size());
     const auto set = test::GenerateAmountSet(count, seed);
-    std::ofstream expected_list;
-    if (!save_dir.empty()) expected_list.open(save_dir + "/expected.txt");
+    std::ofstream expected_list, segment_list;
+    if (!save_dir.empty()) {
+        expected_list.open(save_dir + "/expected.txt");
+        segment_list.open(save_dir + "/segments.txt");
+    }
 
     std::map<std::string, Tally> by_group, by_font, by_scheme;
     const char* const kBands[] = {"11-14 px", "15-22 px", "23-40 px"};
@@ -107,6 +111,8 @@ int main(int argc, char** argv) {
             std::snprintf(name, sizeof name, "%04zu.png", n);
             ToQImage(picture).save(QString::fromStdString(save_dir + "/" + name));
             expected_list << name << ' ' << s.expected << '\n';
+            if (test::IsSegmentFont(s.style.family))
+                segment_list << name << ' ' << s.expected << '\n';
         }
         const auto t0 = std::chrono::steady_clock::now();
         const capture::AmountReading reading = ReadPicture(plugin, picture);
