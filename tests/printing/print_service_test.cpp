@@ -295,8 +295,14 @@ TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintP
     // A parallel printer that takes the first page of a receipt and then goes away: its port is
     // a pipe with a one-page buffer whose reading end the test closes part-way.
     signal(SIGPIPE, SIG_IGN);
-    const std::string lp0 = dir.path() + "lp0";
+    // Printer ports must be device files: the pipe lives under /dev/shm.
+    const std::string lp0 = "/dev/shm/tendrix-test-lp0-" + std::to_string(::getpid());
+    ::unlink(lp0.c_str());
     ASSERT_EQ(::mkfifo(lp0.c_str(), 0600), 0);
+    struct Unlink {
+        std::string path;
+        ~Unlink() { ::unlink(path.c_str()); }
+    } unlink_at_end{lp0};
     std::ofstream(dir.path() + "ports.ini") << "LPT1=" << lp0 << "\n";
     setenv("TENDRIX_PORT_MAP", (dir.path() + "ports.ini").c_str(), 1);
     int reader = ::open(lp0.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -218,14 +219,17 @@ TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
     printer.Configure(MakeSetup("COM8BoardRate9600", "1", "0"));  // mapped to a missing device
     EXPECT_FALSE(printer.PortOpen());
 
-    // The parallel port goes through the same map; a plain file stands in for /dev/lp0.
-    std::ofstream(dir / "ports.ini", std::ios::app) << "LPT1=" << dir.path() << "lp0\n";
-    std::ofstream(dir / "lp0").close();
+    // The parallel port goes through the same map; a plain file stands in for /dev/lp0 (under
+    // /dev/shm: printer ports must be device files).
+    const std::string lp0 = "/dev/shm/tendrix-test-lp0-" + std::to_string(::getpid());
+    std::ofstream(dir / "ports.ini", std::ios::app) << "LPT1=" << lp0 << "\n";
+    std::ofstream(lp0).close();
     const PrinterSetup lpt = MakeSetup("LPT1", "2", "0");
     PrintOnce(printer, lpt);
-    std::ifstream in(dir / "lp0", std::ios::binary);
+    std::ifstream in(lp0, std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
               Expected(lpt));
+    ::unlink(lp0.c_str());
     unsetenv("TENDRIX_PORT_MAP");
 }
 
@@ -449,6 +453,7 @@ class StalledUsbPrinter {
         o.usb_write_timeout_ms = timeout_ms;
         return o;
     }
+
   private:
     fs::path dir_;
     int fd_ = -1;
