@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "accounts/credential_cipher.h"
+#include "accounts/net_settings.h"
 #include "common/diag_log.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/platform_client.h"
@@ -112,7 +113,7 @@ bool LoginLogic::Prepare(const LoginForm& form, LoginRequest& request, std::stri
         request.proxy_ip = ReadLoginKey(dir, keys::agentIp);
         request.proxy_port = ReadLoginKey(dir, keys::agentPort);
         request.proxy_user = ReadLoginKey(dir, keys::agentAccout);
-        request.proxy_password = ReadLoginKey(dir, keys::agentPassword);
+        request.proxy_password = ReadProxyPassword(dir);
     }
 
     // 3. Name.

@@ -12,6 +12,14 @@ bool NetSettings::UsesProxy() const {
     return use_agent == keys::kHttpProxy;
 }
 
+std::string ReadProxyPassword(const std::string& dir) {
+    const std::string stored = ReadLoginKey(dir, keys::agentPassword);
+    // Enciphered values are lowercase hex, 32 digits a block; anything else was stored plain.
+    const bool enciphered = !stored.empty() && stored.size() % 32 == 0 &&
+                            stored.find_first_not_of("0123456789abcdef") == std::string::npos;
+    return enciphered ? DecryptCredential(stored) : stored;
+}
+
 NetSettings LoadNetSettings(const std::string& dir) {
     NetSettings s;
     s.land_type = ReadLoginKey(dir, keys::landType);
@@ -19,7 +27,7 @@ NetSettings LoadNetSettings(const std::string& dir) {
     s.agent_ip = ReadLoginKey(dir, keys::agentIp);
     s.agent_port = ReadLoginKey(dir, keys::agentPort);
     s.agent_account = ReadLoginKey(dir, keys::agentAccout);
-    s.agent_password = ReadLoginKey(dir, keys::agentPassword);
+    s.agent_password = ReadProxyPassword(dir);
     s.merchant_id = ReadLoginKey(dir, keys::merchantId);
     s.shop_id = ReadLoginKey(dir, keys::shopId);
     std::string api = ReadLoginKey(dir, keys::merchantAPI);
@@ -39,7 +47,10 @@ std::string SaveNetSettings(const std::string& dir, const NetSettings& s) {
     ok = SaveLoginKey(dir, keys::agentIp, s.agent_ip) && ok;
     ok = SaveLoginKey(dir, keys::agentPort, s.agent_port) && ok;
     ok = SaveLoginKey(dir, keys::agentAccout, s.agent_account) && ok;
-    ok = SaveLoginKey(dir, keys::agentPassword, s.agent_password) && ok;
+    ok = SaveLoginKey(dir, keys::agentPassword,
+                      s.agent_password.empty() ? std::string()
+                                               : EncryptCredential(s.agent_password)) &&
+         ok;
     ok = SaveLoginKey(dir, keys::merchantId, s.merchant_id) && ok;
     ok = SaveLoginKey(dir, keys::shopId, s.shop_id) && ok;
     ok = SaveLoginKey(dir, keys::merchantAPI,

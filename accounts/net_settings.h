@@ -23,7 +23,8 @@ struct NetSettings {
     // cashier's stored record logs in).
     std::string land_type;
     std::string use_agent;  // "不使用代理" or "使用HTTP代理"
-    std::string agent_ip, agent_port, agent_account, agent_password;
+    std::string agent_ip, agent_port, agent_account;
+    std::string agent_password;  // plain here; enciphered on disk
     std::string merchant_id;
     std::string shop_id;
     std::string merchant_api;  // plain here; enciphered on disk
@@ -31,6 +32,9 @@ struct NetSettings {
 };
 
 NetSettings LoadNetSettings(const std::string& data_dir);
+// The stored proxy password (agentPassword), kept through the credential cipher. A value an
+// earlier version stored plain is read as it is.
+std::string ReadProxyPassword(const std::string& data_dir);
 // Writes every key; "" when saved, otherwise the message to show. The proxy address and port
 // must be given when the proxy is chosen.
 std::string SaveNetSettings(const std::string& data_dir, const NetSettings& s);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/diag_log.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/link_security.h"
 #include "platform_api/platform_client.h"
@@ -22,7 +23,8 @@ namespace {
 // One create + query in milliseconds; negative on failure.
 double RoundTrip(const PlatformClient& client, int n) {
     char code[32];
-    std::snprintf(code, sizeof code, "2898%010d000%d", n, n % 5);
+    // Characters 4 to 13 make the merchant order number: unique per trip.
+    std::snprintf(code, sizeof code, "289%010d0000%d", n, n % 5);
     const auto t0 = Clock::now();
     std::string answer;
     client.CreateOrder(answer, "3600", code, "");
@@ -63,6 +65,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s %s\n", plain.error().c_str(), tls.error().c_str());
         return 1;
     }
+    test::TempDir log_dir;
+    diag::SetDirectory(log_dir.path());
     SetPlatformCaFile(certs.ca_file());
     const PlatformIdentity demo{"M100001", "C1001", "sandbox-demo-secret", "demo"};
     PlatformClient http("", "", "", "", plain.base_url());
@@ -71,8 +75,8 @@ int main(int argc, char** argv) {
     https.set_identity(demo);
 
     // The first HTTPS trip pays for the TCP and TLS handshakes and the certificate check.
-    const double first_tls = RoundTrip(https, 0);
-    RoundTrip(http, 0);
+    const double first_tls = RoundTrip(https, 1000000);
+    RoundTrip(http, 1000001);
     std::vector<double> http_ms, https_ms;
     int http_failures = 0, https_failures = 0;
     for (int i = 1; i <= trips; ++i) {
