@@ -5,6 +5,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "common/private_files.h"
+
 namespace tendrix::checkout {
 
 namespace {
@@ -53,6 +55,7 @@ bool UnresolvedOrderStore::Exec(const char* sql) {
 // Opens the file once and keeps it open. A failed open is retried next time.
 bool UnresolvedOrderStore::EnsureOpen() {
     if (db_) return true;
+    MakePrivateFile(path_);  // 0600 before SQLite opens it; its journal gets the same mode
     if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) {
         last_error_ = db_ ? sqlite3_errmsg(db_) : "sqlite3_open failed";
         sqlite3_close(db_);

@@ -2,6 +2,7 @@
 #include "checkout/pages/unresolved_orders.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 
@@ -27,6 +28,10 @@ TEST(UnresolvedOrders, SurviveReopenUntilResolved) {
         ASSERT_TRUE(store.Add(Order("A", 100))) << store.last_error();
         ASSERT_TRUE(store.Add(Order("B", 50)));
     }
+    // Payment records are the till user's alone, whatever the umask.
+    struct stat st {};
+    ASSERT_EQ(stat((dir.path() + "data/" + UnresolvedOrderStore::kFileName).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     UnresolvedOrderStore again(dir.path() + "data/");  // a restart
     auto list = again.List();
     ASSERT_EQ(list.size(), 2u);
