@@ -321,6 +321,9 @@ int RunPay(const std::vector<std::string>& raw) {
     Args a = Parse(raw);
     if (!a.error.empty()) return Usage(a.error);
     if (a.positional.size() != 2) return Usage("pay AMOUNT_YUAN PAYCODE [--type CODE] [--wait]");
+    if (!IsPaymentCodeText(a.positional[1])) {
+        return Usage("payment code " + a.positional[1] + " may hold letters and digits only");
+    }
     const std::string fen = YuanToFenText(a.positional[0]);
     if (fen.empty() || fen.find_first_not_of('0') == std::string::npos) {
         return Usage("amount " + a.positional[0] + " is not a yuan amount above zero");

@@ -107,6 +107,9 @@ TEST_F(Cli, CommandIsTheFirstArgumentThatIsNoOptionValue) {
     EXPECT_NE(r.err.find("unknown command frobnicate"), std::string::npos) << r.err;
     EXPECT_EQ(RunCli("--api-base " + sandbox_.base_url()).code, 1);
     EXPECT_EQ(WithBase(login_ + "pay 1.00 281000000006000002 --type").code, 1);
+    r = WithBase(login_ + "pay 1.00 '2810000000&totalFee=1'");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("letters and digits only"), std::string::npos) << r.err;
     r = RunCli("--help");
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find("refund ORDER_ID"), std::string::npos);
