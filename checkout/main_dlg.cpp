@@ -10,12 +10,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProcess>
 #include <QScreen>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <QTimer>
+#include <QWindow>
 #include <algorithm>
 
 #include "accounts/login_window.h"
@@ -99,6 +102,7 @@ CMainDlg::CMainDlg(AppConfig* config, Options options)
             return true;
         });
     AttachPages();
+    if (qApp) qApp->installEventFilter(this);  // see KeepAbove
 }
 
 CMainDlg::~CMainDlg() {
@@ -786,7 +790,30 @@ void CMainDlg::Notify(const ui::Notification& msg) {
 
 bool CMainDlg::eventFilter(QObject* watched, QEvent* e) {
     if (watched == lab_titles_ && e->type() == QEvent::Resize) ElideTitle();
+    if (e->type() == QEvent::Show && watched->isWidgetType())
+        KeepAbove(static_cast<QWidget*>(watched));
     return ui::Window::eventFilter(watched, e);
+}
+
+void CMainDlg::KeepAbove(QWidget* w) {
+    // This window stays on top: another window of the program opened while it is shown
+    // (settings from the tray, the selection windows, message boxes) would open behind it,
+    // unreachable. Made transient for this window, the window manager keeps it above; it is
+    // raised and takes the focus.
+    if (!w->isWindow() || w == this || w == float_.get() || w == popup_.get()) return;
+    if (hidden_ || !isVisible()) return;
+    const Qt::WindowType type = w->windowType();
+    if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen ||
+        (w->windowFlags() & Qt::WindowDoesNotAcceptFocus))
+        return;
+    if (QWindow* handle = w->windowHandle(); handle && !handle->transientParent())
+        handle->setTransientParent(windowHandle());
+    QPointer<QWidget> guard(w);
+    QTimer::singleShot(0, w, [guard] {
+        if (!guard || !guard->isVisible()) return;
+        guard->raise();
+        guard->activateWindow();
+    });
 }
 
 void CMainDlg::ElideTitle() {

@@ -144,6 +144,7 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     void Hide();
     void FocusPayField();
     void ElideTitle();
+    void KeepAbove(QWidget* w);
     QLineEdit* PayField(const char* name) const;
     bool WriteFacePay(const std::string& bytes);
     bool IsOwnWindow(uint64_t id) const;

@@ -194,6 +194,9 @@ def case_refused_types_nothing(h):
     sale.scan(code("7"))
     # The refusal is shown in a message box; the cashier acknowledges it and hides the window.
     wait_for(lambda: h.windows("^DuiMessageBox$"), 20, "the refusal message")
+    # Opened over the top-most main window, the box is above it and has the focus.
+    wait_for(lambda: h.active_window_name() == "DuiMessageBox", 5,
+             "the message box to take the focus")
     h.close_message_boxes()
     if h.main_visible():
         sale.hide_main_by_close()
