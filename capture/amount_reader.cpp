@@ -55,7 +55,21 @@ AmountReading ReadAmountPicture(const ScreenImage& image, const OcrPlugin* plugi
     const GreyImage grey =
         ToGrey(image.bgra.data(), image.bgra.size(), image.width, image.height, 4);
     if (grey.empty()) return {};
-    const int upscale = UpscaleFactor(grey.width, grey.height);
+    // Enlarge small text only: enough for its ink to stand about 48 pixels high.
+    int upscale = UpscaleFactor(grey.width, grey.height);
+    {
+        GreyImage small = Binarise(grey, 1, ChooseThreshold(grey));
+        MakeInkDark(small);
+        int top = -1, bottom = -1;
+        for (int y = 0; y < small.height; ++y)
+            for (int x = 0; x < small.width; ++x)
+                if (small.pixels[static_cast<size_t>(y) * small.width + x] < 128) {
+                    if (top < 0) top = y;
+                    bottom = y;
+                    break;
+                }
+        if (top >= 0) upscale = std::clamp((48 + (bottom - top)) / (bottom - top + 1), 1, upscale);
+    }
     AmountReading r = ReadBinary(Binarise(grey, upscale, ChooseThreshold(grey)), plugin);
     if (!r.amount.empty()) return r;
     r = ReadBinary(Binarise(grey, upscale, kOtsuThreshold), plugin);
