@@ -16,6 +16,7 @@
 
 #include "checkout/main_dlg.h"
 #include "checkout/pages/pay_result_dlg.h"
+#include "checkout/pages/register_pages.h"
 #include "checkout/pages/result_session.h"
 #include "checkout/pay_popup_dlg.h"
 #include "store/settings_keys.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     test::LoopbackPrinter printer;
+    printer.KeepJobs(false);
     test::TempDir dir;
     const char* src = std::getenv("TENDRIX_SOURCE_DIR");
     ui::SetSkinDir(std::string(src ? src : TENDRIX_SOURCE_DIR_FALLBACK) + "/UIskin/");
@@ -82,15 +84,15 @@ int main(int argc, char** argv) {
     config.settings.Set(keys::sysPrinterPortWay, "网口");
     config.settings.Set(keys::sysPrinterNetIp, printer.address());
     config.settings.Set(keys::sysPrintBillPath, dir.path() + "printlog/");
-    checkout::RegisterCheckoutPages();
+    RegisterCheckoutPages();
 
-    checkout::CMainDlg::Options o;
-    o.login = [](checkout::CMainDlg&) { return true; };
+    CMainDlg::Options o;
+    o.login = [](CMainDlg&) { return true; };
     o.use_x11_desktop = false;
     o.sound = false;
     o.start_devices = true;  // print log writer and print service
     o.launcher = [](const std::string&) { return true; };
-    checkout::CMainDlg main(&config, o);
+    CMainDlg main(&config, o);
     if (!main.Initialise()) {
         std::fprintf(stderr, "main window did not start\n");
         return 1;
@@ -108,18 +110,36 @@ int main(int argc, char** argv) {
     std::printf("sale rss_kb fds printer_jobs boxes seconds\n");
     for (int sale = 1; sale <= sales; ++sale) {
         main.Popup()->hide();
-        main.SelectTab(checkout::checkout_tab::kPay);
+        main.SelectTab(checkout_tab::kPay);
         const bool fault = sale % 10 == 5;
         const std::string amount = fault ? "0.0" + std::to_string(1 + sale / 10 % 5) : "12.34";
         money->setText(QString::fromStdString(amount));
         code->setText(QString::fromStdString(test::Code(CodeEnding(sale))));
         const size_t boxes = answers.texts.size();
         test::Enter(code);
-        // Done when the popup shows a result or a message box was answered.
+        // Done when the result page holds a new final state (anything but none and pending) or
+        // a message box was answered (refusals, faults).
+        const auto result_text = [&] {
+            auto* page = dynamic_cast<checkout::CPayResultDlg*>(main.ResultPage());
+            return page && page->session() ? page->session()->result_text() : std::string();
+        };
+        const std::string before = result_text();
         if (!test::WaitUntil(
-                [&] { return main.Popup()->isVisible() || answers.texts.size() > boxes; }, 30000))
+                [&] {
+                    const std::string now = result_text();
+                    const int st = checkout::PayResultSession::StateOf(now);
+                    // The reminder of unconfirmed orders comes before the payment starts.
+                    for (size_t i = boxes; i < answers.texts.size(); ++i)
+                        if (!answers.texts[i].startsWith(
+                                QStringLiteral("以下订单的支付结果尚未确认")))
+                            return true;
+                    return now != before && st != 0 && st != 1;
+                },
+                30000))
             ++unanswered;
         test::Wait(20);
+        if (std::getenv("SOAK_VERBOSE") && answers.texts.size() > boxes)
+            std::fprintf(stderr, "sale %d: %s\n", sale, answers.texts.back().toStdString().c_str());
         if (answers.texts.size() > 64) answers.texts.clear();
         if (sale % every == 0) {
             malloc_trim(0);
