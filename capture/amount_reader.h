@@ -23,10 +23,11 @@ struct AmountReading {
 };
 
 // `plugin` may be null or not ready: then only the seven-segment reader runs.
-// Order: 145 threshold; polarity; a picture whose amount is cleanly made of segment strokes
-// goes to the segment reader, any other to the library; when that yields no amount the other
-// reader is asked. When both yield nothing (a picture whose text and ground both fall on one
-// side of 145) the same is tried once more with a threshold chosen from the picture.
+// Order: grey, enlarged as far as the text needs, threshold (145, or the midpoint of the two
+// tones when 145 lies too close to one of them: ChooseThreshold); polarity; a picture whose
+// amount is cleanly made of segment strokes goes to the segment reader, any other to the
+// library; when that yields no amount the other reader is asked. When both yield nothing the
+// same is tried once more with an Otsu threshold.
 AmountReading ReadAmountPicture(const ScreenImage& image, const OcrPlugin* plugin);
 
 }  // namespace tendrix::capture
