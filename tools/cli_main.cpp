@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/version.h"
 #include "tools/cli_registry.h"
 
 namespace tendrix::cli {
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") return PrintUsage(stdout);
+        if (a == "--version") {
+            std::printf("tendrix-cli %s\n", tendrix::kVersion);
+            return kExitOk;
+        }
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
             if (!Switches().count(a)) ++i;  // its value
             continue;
@@ -46,5 +51,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tendrix-cli: unknown command %s\n", a.c_str());
         return PrintUsage(stderr);
     }
-    return PrintUsage(args.empty() ? stdout : stderr);
+    std::fprintf(stderr, "tendrix-cli: no command\n");
+    return PrintUsage(stderr);
 }

@@ -175,4 +175,6 @@ TEST(AppConfig, ReadOnlyInstallationKeepsDataAndFloatPositionInUserFolders) {
     std::ifstream original(bin + "UIskin/compmessage.txt");
     std::string text((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "[config]\nsoft_name=shop\npos_x=5\n");  // the installed file is untouched
+    fs::permissions(root / "opt/tendrix", fs::perms::owner_write, fs::perm_options::add);
+    fs::permissions(bin + "UIskin", fs::perms::owner_write, fs::perm_options::add);
 }

@@ -75,6 +75,16 @@ run() {
 out=$(run "${as_user[@]}" "$opt/tendrix" --version) || fail "tendrix --version without DISPLAY"
 [ "$out" = "tendrix $version" ] || fail "tendrix --version said: $out"
 run "${as_user[@]}" "$opt/tendrix" --help | grep -q "tendrix-cli doctor" || fail "tendrix --help"
+[ "$(run "${as_user[@]}" "$opt/tendrix-cli" --version)" = "tendrix-cli $version" ] ||
+    fail "tendrix-cli --version"
+set +e
+run "${as_user[@]}" "$opt/tendrix-cli" >/dev/null 2>"$work/usage"
+rc_none=$?
+run "${as_user[@]}" "$opt/tendrix-cli" no-such-command >/dev/null 2>>"$work/usage"
+rc_unknown=$?
+set -e
+[ "$rc_none" = 1 ] && [ "$rc_unknown" = 1 ] || fail "tendrix-cli without/unknown command: $rc_none $rc_unknown"
+grep -q "doctor" "$work/usage" || fail "tendrix-cli's usage does not list doctor"
 
 run "${as_user[@]}" env QT_QPA_PLATFORM=offscreen TENDRIX_API_BASE=http://127.0.0.1:9 \
     "$opt/tendrix" >"$work/tendrix.log" 2>&1 &
