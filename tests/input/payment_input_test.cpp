@@ -77,6 +77,8 @@ TEST(PaymentInput, CommandsTicksAndTimerAsTheMainWindowRoutesThem) {
     EXPECT_FALSE(input.StepTimerTick(/*main_hidden=*/true, /*popup_visible=*/true));
     EXPECT_TRUE(input.StepTimerTick(true, false));
     EXPECT_EQ(desktop.Log().front(), "move 5,5");
+    EXPECT_TRUE(input.StepTimerTick(true, false));  // the amount's keys, a tick after the click
+    EXPECT_EQ(desktop.Log().back(), "key- 96");
     EXPECT_TRUE(input.StepTimerTick(true, false));
     EXPECT_EQ(desktop.Log().back(), "key- 13");
     EXPECT_FALSE(input.StepTimerTick(true, false));
