@@ -195,11 +195,13 @@ TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
     SerialDevice reader;
     ASSERT_TRUE(reader.Open(b, 115200)) << reader.Error();
     std::string got;
+    std::mutex got_lock;  // the reader appends while the test waits on the size
     std::atomic<bool> stop{false};
     std::thread t([&] {
         char buf[4096];
         while (!stop) {
             const long n = reader.Read(buf, sizeof(buf), std::chrono::milliseconds(50));
+            std::lock_guard<std::mutex> g(got_lock);
             if (n > 0) got.append(buf, size_t(n));
         }
     });
@@ -207,7 +209,10 @@ TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
     const PrinterSetup setup = MakeSetup("COM7BoardRate115200", "1", "2");
     PrintOnce(printer, setup, "https://inv.example/?merchantId=1&transCode=");
     const std::string want = Expected(setup, "https://inv.example/?merchantId=1&transCode=");
-    test::WaitUntil([&] { return stop.load() || got.size() >= want.size(); });
+    test::WaitUntil([&] {
+        std::lock_guard<std::mutex> g(got_lock);
+        return got.size() >= want.size();
+    });
     stop = true;
     t.join();
     EXPECT_EQ(got, want);
