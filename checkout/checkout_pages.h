@@ -112,6 +112,8 @@ class IPayResultPage : public ICheckoutPage {
     virtual void SetPopup(IPaymentPopup* popup) = 0;
     // Order in hand: deposit or platform order number and its state number (-1 unknown).
     virtual void CurrentOrder(QString& order_no, int& state) const = 0;
+    // An operation of the cashier awaits the platform's answer: nothing new may start.
+    virtual bool Busy() const { return false; }
 };
 
 // "RefundOrCloseDlg": collects the order number and reason; the main window submits them.

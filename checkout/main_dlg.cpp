@@ -621,7 +621,8 @@ int CMainDlg::CurrentTab() const {
 bool CMainDlg::StartBarcodePayment() {
     IPayPage* pay = context_.pay_page;
     IPayResultPage* result = context_.result_page;
-    if (!pay || !result) return false;
+    // While an operation awaits its answer the scanned code stays where it is.
+    if (!pay || !result || result->Busy()) return false;
     const QString code = pay->PaymentCode();
     const QString amount = pay->Amount();
     if (code.size() < 14 || amount.isEmpty()) return false;
@@ -645,7 +646,7 @@ bool CMainDlg::StartBarcodePayment() {
 void CMainDlg::SubmitCancel() {
     IRefundPage* page = context_.refund_page;
     IPayResultPage* result = context_.result_page;
-    if (!page || !result) return;
+    if (!page || !result || result->Busy()) return;
     const QString order = page->CancelOrderNo();
     const QString reason = page->CancelReason();
     if (order.size() < 14 || reason.isEmpty()) return;
@@ -660,7 +661,7 @@ void CMainDlg::SubmitCancel() {
 void CMainDlg::SubmitRefund() {
     IRefundPage* page = context_.refund_page;
     IPayResultPage* result = context_.result_page;
-    if (!page || !result) return;
+    if (!page || !result || result->Busy()) return;
     const QString order = page->RefundOrderNo();
     const QString reason = page->RefundReason();
     if (order.size() < 14 || reason.isEmpty()) return;

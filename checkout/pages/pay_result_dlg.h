@@ -52,7 +52,7 @@ class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageV
         return reconciler_;
     }
     // A cashier's operation awaits the platform's answer.
-    bool Busy() const { return session_ && session_->busy(); }
+    bool Busy() const override { return session_ && session_->busy(); }
     // Runs exchanges at once on the window thread instead of the workers (unit tests).
     void RunExchangesInline() { inline_exchanges_ = true; }
 
