@@ -185,8 +185,8 @@ TEST(CliSecrets, SecretFromTheEnvironmentIsNotInTheProcessList) {
     std::istringstream lines(listing);
     for (std::string line; std::getline(lines, line);) {
         const size_t start = line.find_first_not_of(' ');
-        if (start != std::string::npos && line.compare(start, std::to_string(pid).size() + 1,
-                                                       std::to_string(pid) + " ") == 0)
+        if (start != std::string::npos &&
+            line.compare(start, std::to_string(pid).size() + 1, std::to_string(pid) + " ") == 0)
             own += line + "\n";
     }
     EXPECT_FALSE(own.empty()) << listing;
