@@ -903,6 +903,8 @@ bool CMainDlg::RunMainKey(int function) {
         default:
             return false;
     }
+    // Which key acted, so support can tell a key that never arrived from one that did.
+    diag::Write("shell", "main window key " + std::to_string(function) + " acted");
     return true;
 }
 

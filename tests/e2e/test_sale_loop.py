@@ -247,6 +247,22 @@ def case_hide_ways(h):
             raise Failure("hidden by %s: %s" % (way, e))
 
 
+def case_alt_shortcut(h):
+    """An "alt + X" value of a main window key acts on the real keyboard: Alt+R is the
+    refund/cancel key while the main window has the focus."""
+    h.start_desktop()
+    h.start_sandbox()
+    h.prepare_program({"sysRefundOrCancelHotKey": "alt + R"})
+    h.start_program()
+    h.login()
+    wait_for(h.main_visible, 10, "the main window shown after the login")
+    wait_for(lambda: h.active_window_name() == "Tendrix 收银助手", 10,
+             "the main window to take the focus")
+    h.key("alt+r")
+    wait_for(lambda: "main window key 3 acted" in h.diag_log(), 10,
+             "Alt+R acting as the refund/cancel key (diagnostic log)")
+
+
 class Skip(Exception):
     pass
 
