@@ -177,19 +177,33 @@ def main():
         d.click(*icon)
         wait_for(lambda: d.visible(MAIN_TITLE), 10, "the main window to come back")
 
-        # Right click: the menu (a new window of the program); its 退出, 7th of 8 items, quits.
-        before = set(d.xdo("search", "--onlyvisible", "--pid", program.pid).split())
-        d.click(*icon, button=3)
+        def open_menu():
+            before = set(d.xdo("search", "--onlyvisible", "--pid", program.pid).split())
+            d.click(*icon, button=3)
 
-        def menu():
-            now = set(d.xdo("search", "--onlyvisible", "--pid", program.pid).split())
-            for wid in now - before:
-                g = d.geometry(wid)
-                if g[3] >= 8 * 12:
-                    return g
-            return None
+            def menu():
+                now = set(d.xdo("search", "--onlyvisible", "--pid", program.pid).split())
+                for wid in now - before:
+                    g = d.geometry(wid)
+                    if g[3] >= 8 * 12:
+                        return g
+                return None
 
-        mx, my, mw, mh = wait_for(menu, 10, "the tray menu")
+            return wait_for(menu, 10, "the tray menu")
+
+        def active_name():
+            return d.run("xdotool", "getactivewindow", "getwindowname").strip()
+
+        # 设置 (1st of 8 items) while the main window is shown: the settings window comes up
+        # above the main window and takes the focus (not hidden behind it).
+        mx, my, mw, mh = open_menu()
+        d.click(mx + mw // 2, my + mh // 16)
+        wait_for(lambda: active_name() == "系统设置", 15, "the settings window to be active")
+        d.xdo("key", "alt+F4")  # the window manager's close
+        wait_for(lambda: not d.visible("^系统设置$"), 10, "the settings window to close")
+
+        # The menu's 退出, 7th of 8 items, quits.
+        mx, my, mw, mh = open_menu()
         d.click(mx + mw // 2, my + mh * 13 // 16 - 2)
         try:
             rc = program.wait(20)
