@@ -47,9 +47,9 @@ std::string SaveNetSettings(const std::string& dir, const NetSettings& s) {
     ok = SaveLoginKey(dir, keys::agentIp, s.agent_ip) && ok;
     ok = SaveLoginKey(dir, keys::agentPort, s.agent_port) && ok;
     ok = SaveLoginKey(dir, keys::agentAccout, s.agent_account) && ok;
-    ok = SaveLoginKey(dir, keys::agentPassword,
-                      s.agent_password.empty() ? std::string()
-                                               : EncryptCredential(s.agent_password)) &&
+    ok = SaveLoginKey(
+             dir, keys::agentPassword,
+             s.agent_password.empty() ? std::string() : EncryptCredential(s.agent_password)) &&
          ok;
     ok = SaveLoginKey(dir, keys::merchantId, s.merchant_id) && ok;
     ok = SaveLoginKey(dir, keys::shopId, s.shop_id) && ok;

@@ -3,6 +3,8 @@
 namespace tendrix {
 
 const CodeTable& PayTypeNames() {
+    // The table keeps its columns.
+    // clang-format off
     static const CodeTable table = {
         {0, "全部"},           {1, "支付宝"},           {2, "支付宝统计"},     {4, "微信"},
         {5, "微信统计"},       {6, "百度支付统计"},     {7, "百度支付"},       {8, "易付宝统计"},
@@ -18,15 +20,19 @@ const CodeTable& PayTypeNames() {
         {58, "钱台微信"},      {76, "新大陆微信"},      {77, "新大陆支付宝"},  {91, "电信积分兑换"},
         {92, "财付通快捷"},    {93, "资金结算"},        {109, "微信预付款"},
     };
+    // clang-format on
     return table;
 }
 
 const CodeTable& OrderStatusNames() {
+    // The table keeps its columns.
+    // clang-format off
     static const CodeTable table = {
         {0, "全部"},    {1, "待付款"},   {4, "已取消"},   {7, "已付款"},
         {9, "申请退款"}, {10, "已退款"}, {11, "部分退款"}, {13, "超时"},
         {17, "查询使用"}, {18, "提现成功"}, {19, "提现失败"}, {20, "提现中"},
     };
+    // clang-format on
     return table;
 }
 

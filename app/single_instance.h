@@ -8,13 +8,13 @@
 namespace tendrix {
 
 class SingleInstance {
-public:
+  public:
     explicit SingleInstance(const std::string& soft_name);
     // True when this process holds the lock (no other instance with this title runs).
     bool Acquired() const { return acquired_; }
     static std::string LockPath(const std::string& soft_name);
 
-private:
+  private:
     std::unique_ptr<QLockFile> lock_;
     bool acquired_ = false;
 };

@@ -32,7 +32,8 @@ Startup RunStartup(const std::string& program_dir) {
     s.company_info_loaded = c.LoadCompanyInfo();
     MakeDataAndLogPrivate(c.data_dir, c.log_dir);
     diag::SetDirectory(c.log_dir);
-    if (!s.company_info_loaded) diag::Write("startup", "company information missing: " + c.company_info_path);
+    if (!s.company_info_loaded)
+        diag::Write("startup", "company information missing: " + c.company_info_path);
     if (!s.font_loaded) diag::Write("startup", "private font missing, using system fonts");
     LoadSkinColours(c);
     c.LoadCodeTables();

@@ -9,7 +9,7 @@
 namespace tendrix {
 
 class PortMap {
-public:
+  public:
     PortMap() = default;
     // Reads the map file; a missing file leaves the map empty.
     explicit PortMap(const std::string& file);
@@ -19,7 +19,7 @@ public:
     std::string Resolve(const std::string& name) const;
     const std::map<std::string, std::string>& Entries() const { return entries_; }
 
-private:
+  private:
     std::map<std::string, std::string> entries_;  // upper-case name -> path
 };
 

@@ -9,7 +9,7 @@
 namespace tendrix {
 
 class SerialChunk {
-public:
+  public:
     static constexpr size_t kMaxBytes = 500;
 
     SerialChunk() = default;
@@ -25,7 +25,7 @@ public:
     // Whether the source text was longer than one chunk holds.
     static bool Fits(size_t n) { return n <= kMaxBytes; }
 
-private:
+  private:
     std::string bytes_;
 };
 

@@ -77,8 +77,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
 // Runs iconv over the whole input; on an invalid or unconvertible sequence it writes
 // `replacement` and skips `skip_bytes(input)` bytes of input.
 template <typename Skip>
-std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
-                    Skip skip_bytes) {
+std::string Convert(const char* to, const char* from, std::string_view in,
+                    std::string_view replacement, Skip skip_bytes) {
     std::string out;
     if (in.empty()) return out;
     iconv_t cd = iconv_open(to, from);

@@ -16,7 +16,7 @@
 namespace tendrix {
 
 class Thread {
-public:
+  public:
     Thread() = default;
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
@@ -32,10 +32,10 @@ public:
     bool Started() const { return started_; }
     bool Finished() const { return finished_.load(); }
 
-protected:
+  protected:
     virtual void Run() = 0;
 
-private:
+  private:
     static void Entry(Thread* self);
 
     std::thread thread_;

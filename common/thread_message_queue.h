@@ -12,13 +12,13 @@
 namespace tendrix {
 
 struct ThreadMessage {
-    unsigned id = 0;        // message number (e.g. 1124, 1125, 1126)
-    int64_t param = 0;      // small integer argument
-    std::string payload;    // owned bytes
+    unsigned id = 0;      // message number (e.g. 1124, 1125, 1126)
+    int64_t param = 0;    // small integer argument
+    std::string payload;  // owned bytes
 };
 
 class ThreadMessageQueue {
-public:
+  public:
     // Notifies while holding the lock: the receiver may end and destroy the queue (a
     // self-deleting thread) as soon as it has the message, so the sender must not touch the
     // condition variable after unlocking.
@@ -57,7 +57,7 @@ public:
         return queue_.size();
     }
 
-private:
+  private:
     ThreadMessage PopLocked() {
         ThreadMessage m = std::move(queue_.front());
         queue_.pop_front();

@@ -52,7 +52,7 @@ struct PointText {
 enum class MouseButton { Left, Right };
 
 class DesktopServices {
-public:
+  public:
     virtual ~DesktopServices() = default;
 
     // Pointer.
@@ -76,8 +76,8 @@ public:
     virtual void TypeText(const std::string& utf8) = 0;
 
     // Windows.
-    virtual WindowId WindowAt(ScreenPoint p) = 0;        // top-level window under a point
-    virtual std::string WindowText(WindowId w) = 0;      // its title / text, UTF-8
+    virtual WindowId WindowAt(ScreenPoint p) = 0;    // top-level window under a point
+    virtual std::string WindowText(WindowId w) = 0;  // its title / text, UTF-8
     virtual ScreenRect WindowRect(WindowId w) = 0;
     // The text at a screen point: the text of the control under it when its program publishes
     // one (accessibility bus), else the title of the top-level window there.
@@ -93,7 +93,7 @@ public:
         return t;
     }
     virtual WindowId ForegroundWindow() = 0;
-    virtual void BringToForeground(WindowId w) = 0;      // raise, activate and focus
+    virtual void BringToForeground(WindowId w) = 0;  // raise, activate and focus
 
     // Global hotkeys: `atom` names the registration (e.g. "SHOWHIDE"); `modifiers` are the
     // Windows MOD_ bits (1 Alt, 2 Control, 4 Shift). False when the key is taken.

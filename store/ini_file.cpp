@@ -91,9 +91,15 @@ bool IniFile::SaveAs(const std::string& path) const {
     for (const auto& l : lines_) text += l + line_end_;
     std::string bytes;
     switch (encoding_) {
-        case Encoding::Utf8: bytes = text; break;
-        case Encoding::Utf8Bom: bytes = "\xEF\xBB\xBF" + text; break;
-        case Encoding::Gbk: bytes = Utf8ToGbk(text); break;
+        case Encoding::Utf8:
+            bytes = text;
+            break;
+        case Encoding::Utf8Bom:
+            bytes = "\xEF\xBB\xBF" + text;
+            break;
+        case Encoding::Gbk:
+            bytes = Utf8ToGbk(text);
+            break;
         case Encoding::Utf16LeBom: {
             bytes = "\xFF\xFE";
             for (char16_t u : Utf8ToUtf16(text)) {

@@ -9,7 +9,7 @@
 namespace tendrix {
 
 class IniFile {
-public:
+  public:
     enum class Encoding { Utf8, Utf8Bom, Utf16LeBom, Gbk };
 
     // Loads the file; false if it cannot be read (the object is then empty, UTF-8).
@@ -25,7 +25,7 @@ public:
     void set_encoding(Encoding e) { encoding_ = e; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     // Index of the key's line within the section, or -1; `section_end` receives the line
     // after the section's last line (or -1 when the section is missing).
     int Find(const std::string& section, const std::string& key, int* section_end) const;

@@ -16,7 +16,7 @@ constexpr const char* kCreateCashiers =
 
 // A prepared statement that finalises itself.
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, const std::string& sql, const std::vector<std::string>& params) {
         if (!db || sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_,
                                       nullptr) != SQLITE_OK) {
@@ -45,7 +45,7 @@ public:
         return rc == SQLITE_OK;
     }
 
-private:
+  private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
@@ -72,14 +72,16 @@ Store::Store(const std::string& data_dir) {
     }
 }
 
-Store::~Store() { Close(); }
+Store::~Store() {
+    Close();
+}
 
 bool Store::Open(const std::string& path) {
     Close();
     // Created 0600 before SQLite opens it; SQLite gives its journal the same mode.
     MakePrivateFile(path);
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         Fail("open");
         sqlite3_close(db_);
         db_ = nullptr;
@@ -92,8 +94,12 @@ bool Store::Open(const std::string& path) {
     return true;
 }
 
-bool Store::OpenSettings() { return Open(dataset_path_); }
-bool Store::OpenCashiers() { return Open(cashier_path_); }
+bool Store::OpenSettings() {
+    return Open(dataset_path_);
+}
+bool Store::OpenCashiers() {
+    return Open(cashier_path_);
+}
 
 bool Store::CheckUsable() {
     if (!db_) return false;
@@ -193,6 +199,8 @@ void Store::ListCashiers(std::vector<std::string>& names, std::vector<std::strin
     }
 }
 
-bool Store::DeleteAllCashiers() { return Execute("delete from tblCashiersMsg"); }
+bool Store::DeleteAllCashiers() {
+    return Execute("delete from tblCashiersMsg");
+}
 
 }  // namespace tendrix

@@ -20,7 +20,7 @@ struct CashierRecord {
 };
 
 class Store {
-public:
+  public:
     // data_dir: the directory holding both files; created with its parents if missing.
     explicit Store(const std::string& data_dir);
     ~Store();
@@ -54,7 +54,7 @@ public:
     const std::string& DatasetPath() const { return dataset_path_; }
     const std::string& CashierPath() const { return cashier_path_; }
 
-private:
+  private:
     bool Open(const std::string& path);
     bool Execute(const std::string& sql, const std::vector<std::string>& params = {});
     void Fail(const char* what);

@@ -21,7 +21,7 @@ class BackgroundPool {
             std::lock_guard lock(mutex_);
             queue_.push_back(std::move(work));
             ++pending_;
-            if (started_ < kThreads && static_cast<int>(queue_.size()) > idle_) {
+            if (started_<kThreads&& static_cast<int>(queue_.size())> idle_) {
                 ++started_;
                 std::thread([this] { Run(); }).detach();
             }
@@ -64,8 +64,12 @@ BackgroundPool& Pool() {
 
 }  // namespace
 
-void PostBackgroundWork(std::function<void()> work) { Pool().Post(std::move(work)); }
+void PostBackgroundWork(std::function<void()> work) {
+    Pool().Post(std::move(work));
+}
 
-int BackgroundJobsPending() { return Pool().pending(); }
+int BackgroundJobsPending() {
+    return Pool().pending();
+}
 
 }  // namespace tendrix

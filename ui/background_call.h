@@ -6,9 +6,9 @@
 // delivered on the window thread to `done`, but only while `context` still exists: a window
 // closed before its answer came simply never sees it. The job owns everything it uses (copy
 // the client and the texts into it); nothing it touches may belong to a window.
+#include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
-#include <QCoreApplication>
 #include <functional>
 #include <memory>
 #include <utility>

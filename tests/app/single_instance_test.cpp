@@ -41,7 +41,8 @@ int WaitExit(pid_t pid, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     int status = 0;
     while (std::chrono::steady_clock::now() < end) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
         std::this_thread::sleep_for(20ms);
     }
     return -1;
@@ -67,7 +68,8 @@ TEST(SingleInstance, SameTitleLeavesSilentlyAnotherTitleRuns) {
     // Wait until the first instance holds its lock.
     for (int i = 0; i < 200; ++i) {
         bool found = false;
-        for (const auto& e : fs::directory_iterator(runtime)) found |= e.path().extension() == ".lock";
+        for (const auto& e : fs::directory_iterator(runtime))
+            found |= e.path().extension() == ".lock";
         if (found) break;
         std::this_thread::sleep_for(50ms);
     }

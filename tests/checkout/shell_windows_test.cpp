@@ -11,8 +11,8 @@
 #include "checkout/float_dlg.h"
 #include "checkout/pay_popup_dlg.h"
 #include "desktop/recording_desktop.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 
 using namespace tendrix;
 namespace test = tendrix::test;

@@ -26,7 +26,10 @@ TEST(TextCodec, BadInputIsReplacedNotFatal) {
     EXPECT_EQ(Utf8ToGbk("x\xF0\x9F\x98\x80y"), "x?y");
     // A GBK lead byte at the end, and a bad byte in the middle.
     EXPECT_EQ(GbkToUtf8("ab\x81"), "ab\xEF\xBF\xBD");
-    EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(GbkToUtf8("a\xFF"
+                        "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(Utf8ToGbk(""), "");
     // Long input crosses the converter's internal buffer.
     std::string big;

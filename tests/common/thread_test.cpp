@@ -14,7 +14,7 @@ using namespace std::chrono_literals;
 namespace {
 
 class Counter : public Thread {
-public:
+  public:
     explicit Counter(std::atomic<int>* destroyed) : destroyed_(destroyed) {}
     ~Counter() override {
         Wait();
@@ -23,7 +23,7 @@ public:
     ThreadMessageQueue queue;
     std::atomic<int> sum{0};
 
-protected:
+  protected:
     void Run() override {
         for (;;) {
             ThreadMessage m = queue.Wait();
@@ -32,7 +32,7 @@ protected:
         }
     }
 
-private:
+  private:
     std::atomic<int>* destroyed_;
 };
 

@@ -111,7 +111,8 @@ TEST_F(SandboxSignature, ConcurrentClientsAllSucceed) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             PlatformClient client("", "", "", "", sandbox_.base_url());
-            client.set_identity({"M100002", t % 2 ? "C2001" : "C2002", "sandbox-multi-secret", "multi"});
+            client.set_identity(
+                {"M100002", t % 2 ? "C2001" : "C2002", "sandbox-multi-secret", "multi"});
             for (int i = 0; i < 10; ++i) {
                 std::string answer;
                 char code[32];

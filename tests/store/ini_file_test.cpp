@@ -29,7 +29,8 @@ std::string Utf16Le(const std::u16string& s) {
 TEST(IniFile, ReadsAndWritesBackUtf16LeWithBom) {
     test::TempDir dir;
     const std::string path = dir / "compmessage.txt";
-    WriteBytes(path, Utf16Le(u"; comment\r\n[config]\r\nsoft_name = 收银助手\r\nPOS_X=12\r\n[other]\r\npos_y=9\r\n"));
+    WriteBytes(path, Utf16Le(u"; comment\r\n[config]\r\nsoft_name = "
+                             u"收银助手\r\nPOS_X=12\r\n[other]\r\npos_y=9\r\n"));
     IniFile ini;
     ASSERT_TRUE(ini.Load(path));
     EXPECT_EQ(ini.encoding(), IniFile::Encoding::Utf16LeBom);
@@ -40,7 +41,8 @@ TEST(IniFile, ReadsAndWritesBackUtf16LeWithBom) {
     ini.Set("config", "pos_y", "40");
     ASSERT_TRUE(ini.Save());
     EXPECT_EQ(ReadBytes(path),
-              Utf16Le(u"; comment\r\n[config]\r\nsoft_name = 收银助手\r\npos_x=300\r\npos_y=40\r\n[other]\r\npos_y=9\r\n"));
+              Utf16Le(u"; comment\r\n[config]\r\nsoft_name = "
+                      u"收银助手\r\npos_x=300\r\npos_y=40\r\n[other]\r\npos_y=9\r\n"));
 }
 
 TEST(IniFile, ReadsAndWritesBackUtf8AndCreatesSections) {

@@ -9,9 +9,10 @@
 namespace tendrix::test {
 
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tendrix-test-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "tendrix-test-XXXXXX").string();
         path_ = mkdtemp(tmpl.data()) ? tmpl : std::string();
         path_ += '/';
     }
@@ -26,7 +27,7 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <vector>
 
-#include "tests/support/temp_dir.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 #include "ui/notify.h"
 #include "ui/page_factory.h"
 #include "ui/skin.h"
