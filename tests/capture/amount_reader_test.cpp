@@ -13,16 +13,13 @@
 #include "capture/image_prep.h"
 #include "capture/ocr_plugin.h"
 #include "capture/segment_reader.h"
+#include "tests/capture/capture_test_support.h"
 
 using namespace tendrix;
 using namespace tendrix::capture;
+using tendrix::test::BinDir;
 
 namespace {
-
-std::string BinDir() {
-    const char* dir = std::getenv("TENDRIX_BIN_DIR");
-    return dir ? std::string(dir) + "/" : std::string();
-}
 
 struct Rgb {
     uint8_t r, g, b;

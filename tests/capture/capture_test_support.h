@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -17,6 +18,12 @@
 #include "common/checkout_command.h"
 
 namespace tendrix::test {
+
+// The build's bin/ folder with a trailing '/' (TENDRIX_BIN_DIR), or "" to search the usual paths.
+inline std::string BinDir() {
+    const char* dir = std::getenv("TENDRIX_BIN_DIR");
+    return dir ? std::string(dir) + "/" : std::string();
+}
 
 class RecordingSink : public CommandSink {
   public:

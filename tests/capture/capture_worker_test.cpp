@@ -27,14 +27,10 @@
 
 using namespace tendrix;
 using namespace tendrix::capture;
+using tendrix::test::BinDir;
 using tendrix::test::RecordingSink;
 
 namespace {
-
-std::string BinDir() {
-    const char* dir = std::getenv("TENDRIX_BIN_DIR");
-    return dir ? std::string(dir) + "/" : std::string();
-}
 
 // Places a rendered picture on the scripted screen at (x, y); the screen is white elsewhere.
 ScreenImage ScreenWith(const ScreenImage& picture, int x, int y, int w = 640, int h = 240) {

@@ -8,19 +8,12 @@
 #include "capture/image_prep.h"
 #include "capture/ocr_plugin.h"
 #include "common/text_codec.h"
+#include "tests/capture/capture_test_support.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;
 using namespace tendrix::capture;
-
-namespace {
-
-std::string BinDir() {
-    const char* dir = std::getenv("TENDRIX_BIN_DIR");
-    return dir ? std::string(dir) + "/" : std::string();
-}
-
-}  // namespace
+using tendrix::test::BinDir;
 
 TEST(ImagePrep, ThresholdAt145) {
     // BGRA pixels with grey 144, 145, 146 (equal channels) and 255, read at their own size.

@@ -132,15 +132,20 @@ class SandboxProcess {
         base_url_ = (tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port);
     }
 
+    // Connects fd to 127.0.0.1:port.
+    static bool ConnectLoopback(int fd, int port) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+
     // An HTTPS sandbox: the port takes connections (the greeting would need a TLS client).
     static bool Accepts(int port, std::chrono::steady_clock::time_point deadline) {
         while (std::chrono::steady_clock::now() < deadline) {
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in addr{};
-            addr.sin_family = AF_INET;
-            addr.sin_port = htons(static_cast<uint16_t>(port));
-            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+            const bool up = ConnectLoopback(fd, port);
             ::close(fd);
             if (up) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -152,12 +157,8 @@ class SandboxProcess {
     static bool Answers(int port, std::chrono::steady_clock::time_point deadline) {
         while (std::chrono::steady_clock::now() < deadline) {
             const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in addr{};
-            addr.sin_family = AF_INET;
-            addr.sin_port = htons(static_cast<uint16_t>(port));
-            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             bool answered = false;
-            if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+            if (ConnectLoopback(fd, port)) {
                 const char request[] =
                     "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
                 if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) > 0) {
