@@ -13,6 +13,7 @@
 #include "ui/background_call.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
+#include "ui/skin_colours.h"
 
 namespace tendrix::accounts {
 namespace {
@@ -112,10 +113,10 @@ CCahierJurisdictionSetDlg::Row CCahierJurisdictionSetDlg::AddRow() {
 }
 
 void CCahierJurisdictionSetDlg::PaintTheme() {
-    if (!config_ || config_->theme_colour == 0) return;
-    const QString main = ui::ColourName(config_->theme_colour);
-    const QString hot =
-        ui::ColourName(config_->hot_colour ? config_->hot_colour : config_->theme_colour);
+    const ui::SkinColours& skin = ui::CurrentSkinColours();
+    if (!config_ || skin.theme == 0) return;
+    const QString main = ui::ColourName(skin.theme);
+    const QString hot = ui::ColourName(skin.hot ? skin.hot : skin.theme);
     if (auto* title = FindControl<QLabel>(QStringLiteral("cap_title"))) {
         title->setStyleSheet(QStringLiteral("background:%1;color:#ffffff;").arg(main));
     }

@@ -8,7 +8,7 @@
 
 #include "accounts/cashier_permissions.h"
 #include "accounts/net_settings.h"
-#include "app/app_config.h"
+#include "context/app_config.h"
 #include "ui/window.h"
 
 class QComboBox;

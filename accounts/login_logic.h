@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_config.h"
+#include "context/app_config.h"
 
 namespace tendrix::accounts {
 

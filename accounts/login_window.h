@@ -14,7 +14,7 @@
 
 #include "accounts/login_logic.h"
 #include "accounts/net_settings.h"
-#include "app/app_config.h"
+#include "context/app_config.h"
 #include "ui/window.h"
 
 class QCheckBox;

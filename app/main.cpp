@@ -10,10 +10,8 @@
 #include <cstring>
 
 #include "app/startup.h"
-#include "app/version.h"
-#include "checkout/inquiry/register_order_check.h"
 #include "checkout/main_dlg.h"
-#include "checkout/pages/register_pages.h"
+#include "context/version.h"
 #include "settings/launch_windows.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
@@ -108,10 +106,9 @@ int main(int argc, char** argv) {
     // by its name.
     QApplication::setWindowIcon(QIcon(QString::fromStdString(config.skin_dir + "image/tray.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("tendrix"));
-    app.setStyleSheet(tendrix::ui::ThemeStyleSheet(config.main_colour, config.hot_colour,
-                                                   config.background_colour));
-    tendrix::RegisterCheckoutPages();
-    tendrix::RegisterOrderCheckPage();
+    tendrix::ui::SetSkinColours(startup.skin);
+    app.setStyleSheet(
+        tendrix::ui::ThemeStyleSheet(startup.skin.main, startup.skin.hot, startup.skin.background));
     if (!startup.settings_report.database_ok) {
         tendrix::ui::CDuiMessageBox::Show(
             nullptr,

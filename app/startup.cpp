@@ -3,11 +3,11 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 
-#include "app/skin_colours.h"
 #include "common/diag_log.h"
 #include "common/private_files.h"
 #include "platform_api/link_security.h"
 #include "store/settings_keys.h"
+#include "ui/skin_colours.h"
 
 namespace tendrix {
 
@@ -35,7 +35,8 @@ Startup RunStartup(const std::string& program_dir) {
     if (!s.company_info_loaded)
         diag::Write("startup", "company information missing: " + c.company_info_path);
     if (!s.font_loaded) diag::Write("startup", "private font missing, using system fonts");
-    LoadSkinColours(c);
+    s.skin = ui::LoadSkinColours(c.skin_dir);
+    c.message_buffer.clear();
     c.LoadCodeTables();
     s.settings_report = c.LoadSettings();
     SetPlatformCaFile(c.Setting(keys::sysPlatformCaFile));

@@ -6,14 +6,16 @@
 #include <optional>
 #include <string>
 
-#include "app/app_config.h"
 #include "app/single_instance.h"
+#include "context/app_config.h"
+#include "ui/skin_colours.h"
 
 namespace tendrix {
 
 struct Startup {
     std::unique_ptr<AppConfig> config;
     std::unique_ptr<SingleInstance> instance;
+    ui::SkinColours skin;
     Settings::LoadReport settings_report;
     bool font_loaded = false;
     bool company_info_loaded = false;

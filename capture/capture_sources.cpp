@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "app/app_config.h"
 #include "capture/amount_filter.h"
 #include "capture/ocr_plugin.h"
 #include "common/diag_log.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "store/settings_keys.h"
 
 namespace tendrix::capture {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_config.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 
 namespace tendrix::capture {
 

@@ -5,7 +5,7 @@
 #include <QScreen>
 #include <algorithm>
 
-#include "app/app_config.h"
+#include "context/app_config.h"
 #include "desktop/desktop_services.h"
 
 namespace tendrix {

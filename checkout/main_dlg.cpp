@@ -23,12 +23,14 @@
 
 #include "accounts/login_window.h"
 #include "accounts/session_start.h"
-#include "app/app_config.h"
 #include "capture/capture_sources.h"
 #include "checkout/float_dlg.h"
+#include "checkout/inquiry/register_order_check.h"
+#include "checkout/pages/register_pages.h"
 #include "checkout/pay_popup_dlg.h"
 #include "common/diag_log.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "desktop/desktop_services.h"
 #include "input/payment_input.h"
 #include "printing/print_setup.h"
@@ -74,20 +76,10 @@ CMainDlg::CMainDlg(AppConfig* config, Options options)
         services_->own_desktop = CreateX11Desktop();
         desktop_ = services_->own_desktop.get();
     }
-    // Placeholders keep the tab numbers of `switch` when a page is not built.
-    Build([](const QString& class_name, QWidget* parent) -> QWidget* {
-        static const QStringList kPages = {
-            QStringLiteral("PayDlg"),          QStringLiteral("PayResultDlg"),
-            QStringLiteral("OrderCheckDlg"),   QStringLiteral("SingleProductVerificationDlg"),
-            QStringLiteral("FacePayDlg"),      QStringLiteral("PrePayAuthorizationDlg"),
-            QStringLiteral("RefundOrCloseDlg")};
-        if (!kPages.contains(class_name) || ui::PageFactory::Has(class_name)) return nullptr;
-        auto* placeholder = new ui::Page(class_name, QString(), parent);
-        auto* label = new QLabel(QStringLiteral("该功能暂未提供"), placeholder);
-        label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(0, 0, 600, 400);
-        return placeholder;
-    });
+    // The pages of `switch` are this window's own; registering them again is harmless.
+    RegisterCheckoutPages();
+    RegisterOrderCheckPage();
+    Build();
     switch_ = FindControl<QStackedWidget>(QStringLiteral("switch"));
     btn_close_ = FindControl<QAbstractButton>(QStringLiteral("btn_close"));
     lab_titles_ = FindControl<QLabel>(QStringLiteral("lab_titles"));
@@ -112,7 +104,6 @@ CMainDlg::~CMainDlg() {
     services_->print_service.reset();
     services_->print_writer.reset();
     services_->voice.reset();
-    if (AppConfig::Published() == config_) AppConfig::Publish(nullptr);
 }
 
 void CMainDlg::AttachPages() {
@@ -141,7 +132,6 @@ void CMainDlg::AttachPages() {
 bool CMainDlg::Initialise() {
     CreateTray();
     pending_tray_action_ = kNoAction;
-    AppConfig::Publish(config_);
     hide();
     hidden_ = true;
 

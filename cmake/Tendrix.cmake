@@ -37,10 +37,8 @@ function(tendrix_stage_runtime_files)
         COMMAND ${CMAKE_COMMAND} -E make_directory ${TENDRIX_BIN_DIR}/UIskin ${TENDRIX_BIN_DIR}/Voice ${TENDRIX_BIN_DIR}/Font
         COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/UIskin ${TENDRIX_BIN_DIR}/UIskin
         COMMENT "Staging UIskin, Voice and Font")
-    if(EXISTS ${CMAKE_SOURCE_DIR}/Voice)
-        add_custom_command(TARGET runtime_files POST_BUILD
-            COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Voice ${TENDRIX_BIN_DIR}/Voice)
-    endif()
+    add_custom_command(TARGET runtime_files POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/Voice ${TENDRIX_BIN_DIR}/Voice)
     # The private font comes from Debian's fonts-wqy-microhei under the name the program loads.
     set(font_src /usr/share/fonts/truetype/wqy/wqy-microhei.ttc)
     if(EXISTS ${font_src})

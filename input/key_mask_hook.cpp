@@ -3,7 +3,7 @@
 #include <dlfcn.h>
 
 #include "common/diag_log.h"
-#include "plugins/KeyMask/key_mask_api.h"
+#include "input/key_mask_api.h"
 
 namespace tendrix {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/app_config.h"
 #include "common/diag_log.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "platform_api/money_text.h"
 #include "platform_api/signing.h"
 

@@ -1,6 +1,6 @@
 #include "printing/print_setup.h"
 
-#include "app/app_config.h"
+#include "context/app_config.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
 

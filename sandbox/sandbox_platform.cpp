@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/code_tables.h"
 #include "common/text_codec.h"
+#include "context/code_tables.h"
 #include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "platform_api/signing.h"

@@ -1,7 +1,7 @@
 #include "settings/launch_windows.h"
 
-#include "app/app_config.h"
 #include "capture/selection/capture_dlg.h"
+#include "context/app_config.h"
 #include "settings/system_set_dlg.h"
 #include "ui/message_box.h"
 

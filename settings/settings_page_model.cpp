@@ -20,9 +20,9 @@ using P = PageId;
 const std::vector<std::string> kBaudRates = {"1200",  "2400",  "4800",  "9600",
                                              "19200", "38400", "57600", "115200"};
 
-ControlSpec Make(const char* key, P page, K kind, const char* label,
-                 std::vector<std::string> choices = {}, const char* tip = "") {
-    ControlSpec s;
+ControlDescription Make(const char* key, P page, K kind, const char* label,
+                        std::vector<std::string> choices = {}, const char* tip = "") {
+    ControlDescription s;
     s.key = key;
     s.page = page;
     s.kind = kind;
@@ -32,24 +32,24 @@ ControlSpec Make(const char* key, P page, K kind, const char* label,
     return s;
 }
 
-ControlSpec Num(const char* key, P page, const char* label, int min, int max,
-                const char* tip = "") {
-    ControlSpec s = Make(key, page, K::Number, label, {}, tip);
+ControlDescription Num(const char* key, P page, const char* label, int min, int max,
+                       const char* tip = "") {
+    ControlDescription s = Make(key, page, K::Number, label, {}, tip);
     s.min = min;
     s.max = max;
     return s;
 }
 
-ControlSpec Area(const char* key, P page, K kind, const char* label, bool switchable,
-                 const char* tip) {
-    ControlSpec s = Make(key, page, kind, label, {}, tip);
+ControlDescription Area(const char* key, P page, K kind, const char* label, bool switchable,
+                        const char* tip) {
+    ControlDescription s = Make(key, page, kind, label, {}, tip);
     s.switchable = switchable;
     return s;
 }
 
-std::vector<ControlSpec> BuildControls() {
+std::vector<ControlDescription> BuildControls() {
     using namespace tendrix::keys;
-    std::vector<ControlSpec> c;
+    std::vector<ControlDescription> c;
     // Basic page: where the amount comes from.
     c.push_back(Make(sysCaptureComMoney, P::Basic, K::Switch, "从客显串口获取金额"));
     c.push_back(Make(sysVirtualComdRecvId, P::Basic, K::PortPair, "监听端口(虚拟串口对)", {},
@@ -184,26 +184,27 @@ const PageInfo& Page(PageId id) {
     return Pages().front();
 }
 
-const std::vector<ControlSpec>& Controls() {
-    static const std::vector<ControlSpec> controls = BuildControls();
+const std::vector<ControlDescription>& Controls() {
+    static const std::vector<ControlDescription> controls = BuildControls();
     return controls;
 }
 
-const ControlSpec* FindControl(const std::string& key) {
+const ControlDescription* FindControl(const std::string& key) {
     for (const auto& c : Controls())
         if (c.key == key) return &c;
     return nullptr;
 }
 
-std::vector<const ControlSpec*> ControlsOf(PageId page) {
-    std::vector<const ControlSpec*> out;
+std::vector<const ControlDescription*> ControlsOf(PageId page) {
+    std::vector<const ControlDescription*> out;
     for (const auto& c : Controls())
         if (c.page == page) out.push_back(&c);
     return out;
 }
 
-std::vector<std::string> OfferedTexts(const ControlSpec& spec, const std::string& current) {
-    std::vector<std::string> out = spec.choices;
+std::vector<std::string> OfferedTexts(const ControlDescription& description,
+                                      const std::string& current) {
+    std::vector<std::string> out = description.choices;
     if (std::find(out.begin(), out.end(), current) == out.end()) out.insert(out.begin(), current);
     return out;
 }
@@ -264,22 +265,24 @@ std::string KeyMeaning(const std::string& text) {
     return "";
 }
 
-std::optional<std::string> CheckValue(const ControlSpec& spec, const std::string& value) {
-    auto bad = [&](const std::string& why) { return "“" + spec.label + "”" + why; };
-    switch (spec.kind) {
+std::optional<std::string> CheckValue(const ControlDescription& description,
+                                      const std::string& value) {
+    auto bad = [&](const std::string& why) { return "“" + description.label + "”" + why; };
+    switch (description.kind) {
         case K::Switch:
             if (value != keys::kTrue && value != keys::kFalse) return bad("只能是开启或关闭");
             return std::nullopt;
         case K::Choice:
-            if (std::find(spec.choices.begin(), spec.choices.end(), value) == spec.choices.end() &&
+            if (std::find(description.choices.begin(), description.choices.end(), value) ==
+                    description.choices.end() &&
                 !value.empty())
                 return bad("不是可选的值：" + value);
             return std::nullopt;
         case K::Number: {
             long n = 0;
-            if (!ParseInt(value, n) || n < spec.min || n > spec.max)
-                return bad("应为" + std::to_string(spec.min) + "到" + std::to_string(spec.max) +
-                           "之间的整数");
+            if (!ParseInt(value, n) || n < description.min || n > description.max)
+                return bad("应为" + std::to_string(description.min) + "到" +
+                           std::to_string(description.max) + "之间的整数");
             return std::nullopt;
         }
         case K::EditChoice: {
@@ -299,8 +302,8 @@ std::optional<std::string> CheckValue(const ControlSpec& spec, const std::string
             return std::nullopt;
         }
         case K::Rect:
-            if (value.empty() && !spec.switchable) return std::nullopt;
-            if (spec.switchable && (value == keys::kFalse || value == keys::kTrue))
+            if (value.empty() && !description.switchable) return std::nullopt;
+            if (description.switchable && (value == keys::kFalse || value == keys::kTrue))
                 return std::nullopt;
             if (!selection::ParseRect(value)) return bad("不是有效的区域，请重新选取");
             return std::nullopt;
@@ -309,7 +312,8 @@ std::optional<std::string> CheckValue(const ControlSpec& spec, const std::string
             if (!selection::ParsePoint(value)) return bad("不是有效的位置，请重新选取");
             return std::nullopt;
         case K::Hotkey: {
-            if (std::find(spec.choices.begin(), spec.choices.end(), value) == spec.choices.end())
+            if (std::find(description.choices.begin(), description.choices.end(), value) ==
+                description.choices.end())
                 return bad("不是可用的热键：" + value);
             return std::nullopt;
         }

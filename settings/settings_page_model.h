@@ -35,7 +35,7 @@ enum class ControlKind {
     Step,  // after-payment key: "无", "KeyBody%d", "CTRL + %c", "ALT + %c", "reduction_focus"
 };
 
-struct ControlSpec {
+struct ControlDescription {
     std::string key;
     PageId page;
     ControlKind kind;
@@ -49,13 +49,14 @@ struct ControlSpec {
 
 const std::vector<PageInfo>& Pages();
 const PageInfo& Page(PageId id);
-const std::vector<ControlSpec>& Controls();
-const ControlSpec* FindControl(const std::string& key);
-std::vector<const ControlSpec*> ControlsOf(PageId page);
+const std::vector<ControlDescription>& Controls();
+const ControlDescription* FindControl(const std::string& key);
+std::vector<const ControlDescription*> ControlsOf(PageId page);
 
-// The texts a combo box offers for `spec`: its choices, with `current` added in front when
+// The texts a combo box offers for `description`: its choices, with `current` added in front when
 // it is not among them (so a stored value is never replaced by merely opening the page).
-std::vector<std::string> OfferedTexts(const ControlSpec& spec, const std::string& current);
+std::vector<std::string> OfferedTexts(const ControlDescription& description,
+                                      const std::string& current);
 
 // Hotkey texts for a global key ("Tab" only for sysSetOptionHotKey).
 std::vector<std::string> HotkeyTexts(bool with_tab);
@@ -66,7 +67,8 @@ std::string KeyMeaning(const std::string& text);
 
 // Checks a value before it is saved; nullopt when acceptable, else the reason shown to the
 // cashier (it names the control's label).
-std::optional<std::string> CheckValue(const ControlSpec& spec, const std::string& value);
+std::optional<std::string> CheckValue(const ControlDescription& description,
+                                      const std::string& value);
 
 // Port names for the port lists: "无", every COMn whose default device exists under dev_root
 // (/dev/ttyS(n-1)), and every COM entry of the port map; sorted by number.

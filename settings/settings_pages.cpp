@@ -13,13 +13,13 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/app_config.h"
 #include "capture/amount_filter.h"
 #include "capture/log_tail.h"
 #include "capture/selection/selection_geometry.h"
 #include "capture/serial_port.h"
 #include "common/port_map.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "input/camera_worker.h"
 #include "printing/escpos.h"
 #include "printing/print_service.h"
@@ -33,8 +33,8 @@
 
 namespace tendrix {
 
+using settings::ControlDescription;
 using settings::ControlKind;
-using settings::ControlSpec;
 
 namespace {
 
@@ -62,10 +62,10 @@ std::string FromEditor(const QString& t) {
     return S(v);
 }
 
-std::vector<std::string> ComboTexts(const ControlSpec& spec, const std::string& current,
-                                    const std::string& data_dir) {
+std::vector<std::string> ComboTexts(const ControlDescription& description,
+                                    const std::string& current, const std::string& data_dir) {
     std::vector<std::string> offered;
-    switch (spec.kind) {
+    switch (description.kind) {
         case ControlKind::Port:
             offered = settings::SerialPortChoices(data_dir);
             break;
@@ -80,9 +80,9 @@ std::vector<std::string> ComboTexts(const ControlSpec& spec, const std::string& 
             offered.insert(offered.begin(), keys::kNone);
             break;
         default:
-            offered = spec.choices;
+            offered = description.choices;
     }
-    ControlSpec tmp;
+    ControlDescription tmp;
     tmp.choices = offered;
     return settings::OfferedTexts(tmp, current);
 }
@@ -101,24 +101,24 @@ void CSysSettingsPage::Message(const QString& text) const {
 }
 
 void CSysSettingsPage::LoadValues(const Settings& s) {
-    for (const ControlSpec* spec : settings::ControlsOf(id_))
-        ShowValue(spec->key, s.Get(spec->key));
+    for (const ControlDescription* description : settings::ControlsOf(id_))
+        ShowValue(description->key, s.Get(description->key));
 }
 
 void CSysSettingsPage::ShowValue(const std::string& key, const std::string& value) {
-    const ControlSpec* spec = settings::FindControl(key);
-    if (!spec || spec->page != id_) return;
+    const ControlDescription* description = settings::FindControl(key);
+    if (!description || description->page != id_) return;
     QWidget* w = FindControl<QWidget>(Q(key));
     if (!w) return;
     if (auto* c = qobject_cast<QCheckBox*>(w)) {
         c->setChecked(value == keys::kTrue);
     } else if (auto* box = qobject_cast<QComboBox*>(w)) {
         box->clear();
-        for (const auto& t : ComboTexts(*spec, value, DataDir(ctx_))) {
+        for (const auto& t : ComboTexts(*description, value, DataDir(ctx_))) {
             box->addItem(Q(t));
             std::string meaning = settings::KeyMeaning(t);
-            if (!meaning.empty() &&
-                (spec->kind == ControlKind::Hotkey || spec->kind == ControlKind::Step))
+            if (!meaning.empty() && (description->kind == ControlKind::Hotkey ||
+                                     description->kind == ControlKind::Step))
                 box->setItemData(box->count() - 1, Q(meaning), Qt::ToolTipRole);
         }
         box->setCurrentIndex(box->findText(Q(value)));
@@ -126,7 +126,7 @@ void CSysSettingsPage::ShowValue(const std::string& key, const std::string& valu
     } else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) {
         e->setPlainText(ToEditor(value));
     } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        if (spec->kind == ControlKind::Rect && spec->switchable) {
+        if (description->kind == ControlKind::Rect && description->switchable) {
             // The switch shows on/off; the field only a chosen rectangle.
             if (auto* on = FindControl<QCheckBox>(Q("chk_on_" + key)))
                 on->setChecked(value != keys::kFalse);
@@ -139,8 +139,8 @@ void CSysSettingsPage::ShowValue(const std::string& key, const std::string& valu
 }
 
 std::string CSysSettingsPage::ValueOf(const std::string& key) const {
-    const ControlSpec* spec = settings::FindControl(key);
-    if (!spec || spec->page != id_) return "";
+    const ControlDescription* description = settings::FindControl(key);
+    if (!description || description->page != id_) return "";
     QWidget* w = FindControl<QWidget>(Q(key));
     if (!w) return "";
     if (auto* c = qobject_cast<QCheckBox*>(w)) return c->isChecked() ? keys::kTrue : keys::kFalse;
@@ -148,20 +148,20 @@ std::string CSysSettingsPage::ValueOf(const std::string& key) const {
     if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return FromEditor(e->toPlainText());
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
         std::string text = S(e->text().trimmed());
-        if (spec->kind == ControlKind::Rect && spec->switchable) {
+        if (description->kind == ControlKind::Rect && description->switchable) {
             auto* on = FindControl<QCheckBox>(Q("chk_on_" + key));
             if (on && !on->isChecked()) return keys::kFalse;
             return text.empty() ? keys::kTrue : text;
         }
-        if (spec->kind == ControlKind::Point && text.empty()) return keys::kNone;
+        if (description->kind == ControlKind::Point && text.empty()) return keys::kNone;
         return text;
     }
     return "";
 }
 
 void CSysSettingsPage::CollectValues(std::map<std::string, std::string>& values) const {
-    for (const ControlSpec* spec : settings::ControlsOf(id_))
-        values[spec->key] = ValueOf(spec->key);
+    for (const ControlDescription* description : settings::ControlsOf(id_))
+        values[description->key] = ValueOf(description->key);
 }
 
 void CSysSettingsPage::Notify(const ui::Notification& msg) {

@@ -8,15 +8,15 @@ namespace tendrix::settings {
 SaveOutcome SaveSettings(Settings& settings, const std::map<std::string, std::string>& values) {
     SaveOutcome out;
     for (const auto& [key, value] : values) {
-        const ControlSpec* spec = FindControl(key);
-        if (!spec) continue;
+        const ControlDescription* description = FindControl(key);
+        if (!description) continue;
         // An empty text is not written by Save all, so it cannot damage the stored value.
         if (value.empty()) continue;
         // A value as it is stored was not changed here: one the page does not offer (a key
         // typed into the database, an older version's choice) is kept and does not stop the
         // other values from being saved.
         if (value == settings.Get(key)) continue;
-        if (auto bad = CheckValue(*spec, value)) {
+        if (auto bad = CheckValue(*description, value)) {
             out.message = *bad;
             out.bad_key = key;
             return out;

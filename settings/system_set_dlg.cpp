@@ -10,9 +10,9 @@
 #include <QScreen>
 #include <QTabWidget>
 
-#include "app/app_config.h"
 #include "capture/selection/capture_dlg.h"
 #include "capture/selection/modal_run.h"
+#include "context/app_config.h"
 #include "platform_api/link_security.h"
 #include "settings/settings_page_model.h"
 #include "settings/settings_pages.h"
@@ -50,10 +50,10 @@ bool CSystemSetDlg::Build() {
 }
 
 CSysSettingsPage* CSystemSetDlg::PageFor(const std::string& key) const {
-    const settings::ControlSpec* spec = settings::FindControl(key);
-    if (!spec) return nullptr;
+    const settings::ControlDescription* description = settings::FindControl(key);
+    if (!description) return nullptr;
     for (CSysSettingsPage* p : pages_)
-        if (p->id() == spec->page) return p;
+        if (p->id() == description->page) return p;
     return nullptr;
 }
 

@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app_config.h"
 #include "capture/amount_filter.h"
 #include "capture/amount_reader.h"
 #include "capture/capture_sources.h"
@@ -26,6 +25,7 @@
 #include "capture/serial_port.h"
 #include "common/port_map.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "tools/cli_registry.h"
 
 namespace tendrix::cli {

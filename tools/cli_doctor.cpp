@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "accounts/credential_cipher.h"
-#include "app/app_config.h"
 #include "common/diag_log.h"
 #include "common/port_map.h"
 #include "common/serial_device.h"
+#include "context/app_config.h"
 #include "desktop/atspi_window_text.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/platform_client.h"

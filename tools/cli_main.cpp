@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/version.h"
+#include "context/version.h"
 #include "tools/cli_registry.h"
 
 namespace tendrix::cli {

@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_config.h"
-#include "app/code_tables.h"
 #include "common/diag_log.h"
+#include "context/app_config.h"
+#include "context/code_tables.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/link_security.h"
 #include "platform_api/money_text.h"

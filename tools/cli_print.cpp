@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_config.h"
 #include "common/diag_log.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "printing/print_setup.h"
 #include "store/settings_keys.h"
 #include "tools/cli_registry.h"

@@ -13,8 +13,8 @@
 #include <atomic>
 #include <cmath>
 
-#include "app/app_config.h"
 #include "ui/skin.h"
+#include "ui/skin_colours.h"
 
 namespace tendrix::ui {
 namespace {
@@ -54,10 +54,9 @@ QSizeF MeasureText(const QString& text, qreal wrap_width = -1) {
 
 QString ButtonStyle() {
     uint32_t main = 0x2f7de1, hot = 0x1b5fb8;
-    if (const AppConfig* c = AppConfig::Published()) {
-        if (c->main_colour) main = c->main_colour;
-        if (c->hot_colour) hot = c->hot_colour;
-    }
+    const SkinColours& skin = CurrentSkinColours();
+    if (skin.main) main = skin.main;
+    if (skin.hot) hot = skin.hot;
     return QStringLiteral(
                "QPushButton{background:%1;color:white;border:none;border-radius:4px;"
                "min-width:96px;min-height:34px;font-size:15px;}"

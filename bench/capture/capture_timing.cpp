@@ -6,6 +6,8 @@
 //     libTesseractDLL.so, filter. On the X server of $DISPLAY when there is one (run under
 //     xvfb-run), otherwise on a scripted screen.
 // Usage: bench_capture_timing [ROUNDS]   (prints median, p90 and max in milliseconds)
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,14 +33,9 @@
 #include "desktop/recording_desktop.h"
 #include "store/settings_keys.h"
 #include "tests/capture/amount_pictures.h"
-
-#ifdef TENDRIX_HAVE_X11
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 // Xlib macros that collide with names of ours.
 #undef Status
 #undef None
-#endif
 
 using namespace tendrix;
 using Clock = std::chrono::steady_clock;
@@ -168,7 +165,6 @@ void RectangleCapture(int rounds) {
 
     std::unique_ptr<DesktopServices> desktop;
     const char* where = "scripted screen";
-#if defined(TENDRIX_HAVE_X11)
     Display* dpy = std::getenv("DISPLAY") ? XOpenDisplay(nullptr) : nullptr;
     if (dpy) {
         // Paint the rectangle onto the root window at (100, 100).
@@ -182,7 +178,6 @@ void RectangleCapture(int rounds) {
         desktop = CreateX11Desktop();
         if (desktop) where = "X server";
     }
-#endif
     if (!desktop) {
         auto scripted = std::make_unique<RecordingDesktop>();
         ScreenImage screen;

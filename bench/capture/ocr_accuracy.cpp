@@ -14,11 +14,11 @@
 #include <map>
 #include <string>
 
+#include "bench/capture/amount_set.h"
 #include "capture/amount_filter.h"
 #include "capture/amount_reader.h"
 #include "capture/image_prep.h"
 #include "capture/ocr_plugin.h"
-#include "tests/capture/amount_pictures.h"
 
 using namespace tendrix;
 

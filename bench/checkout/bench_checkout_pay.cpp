@@ -15,8 +15,8 @@
 #include "checkout/pages/pay_result_dlg.h"
 #include "checkout/pages/result_session.h"
 #include "checkout/pages/result_texts.h"
-#include "tests/checkout_pages/checkout_fixture.h"
-#include "tests/checkout_pages/page_host.h"
+#include "tests/checkout/pages/checkout_fixture.h"
+#include "tests/checkout/pages/page_host.h"
 
 using namespace tendrix;
 

@@ -18,9 +18,7 @@
 #include "accounts/login_window.h"
 #include "app/startup.h"
 #include "checkout/float_dlg.h"
-#include "checkout/inquiry/register_order_check.h"
 #include "checkout/main_dlg.h"
-#include "checkout/pages/register_pages.h"
 #include "checkout/pay_popup_dlg.h"
 #include "ui/message_box.h"
 #include "ui/skin.h"
@@ -73,10 +71,9 @@ int main(int argc, char** argv) {
     const double after_startup = MsSinceProcessStart();
     AppConfig& config = *startup.config;
     ui::SetSkinDir(config.skin_dir);
+    ui::SetSkinColours(startup.skin);
     app.setStyleSheet(
-        ui::ThemeStyleSheet(config.main_colour, config.hot_colour, config.background_colour));
-    RegisterCheckoutPages();
-    RegisterOrderCheckPage();
+        ui::ThemeStyleSheet(startup.skin.main, startup.skin.hot, startup.skin.background));
 
     CMainDlg::Options options;
     if (mode == "startup") {

@@ -20,8 +20,8 @@
 #include "checkout/pages/result_session.h"
 #include "checkout/pay_popup_dlg.h"
 #include "store/settings_keys.h"
-#include "tests/checkout_pages/checkout_fixture.h"
-#include "tests/checkout_pages/page_host.h"
+#include "tests/checkout/pages/checkout_fixture.h"
+#include "tests/checkout/pages/page_host.h"
 #include "tests/printing/printer_peers.h"
 
 using namespace tendrix;

@@ -8,9 +8,9 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
-#include "app/app_config.h"
 #include "checkout/inquiry/order_check_backend.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "platform_api/platform_client.h"
 #include "ui/background_call.h"
 #include "ui/message_box.h"

@@ -4,11 +4,11 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/app_config.h"
 #include "checkout/pages/key_controls.h"
 #include "checkout/pages/pay_logic.h"
 #include "checkout/pages/pay_result_dlg.h"
 #include "checkout/pages/result_texts.h"
+#include "context/app_config.h"
 #include "store/settings_keys.h"
 #include "ui/message_box.h"
 
@@ -20,7 +20,7 @@ QString Q(std::string_view s) {
 }
 
 bool FeatureOn(const CheckoutContext& c, const char* key) {
-    const AppConfig* config = c.config ? c.config : AppConfig::Published();
+    const AppConfig* config = c.config;
     return config && config->settings.IsTrue(key);
 }
 

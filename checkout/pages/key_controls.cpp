@@ -3,10 +3,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 
-#include "app/app_config.h"
 #include "checkout/pages/key_input.h"
 #include "checkout/pages/pay_logic.h"
 #include "common/checkout_command.h"
+#include "context/app_config.h"
 
 namespace tendrix::checkout {
 namespace {

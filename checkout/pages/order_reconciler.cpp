@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <random>
 
-#include "app/app_config.h"
 #include "checkout/pages/result_texts.h"
 #include "common/checkout_command.h"
 #include "common/diag_log.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/platform_client.h"
 #include "store/settings_keys.h"

@@ -5,14 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/app_config.h"
-#include "app/code_tables.h"
 #include "checkout/pages/key_controls.h"
 #include "checkout/pages/pay_logic.h"
 #include "checkout/pages/pay_result_dlg.h"
 #include "checkout/pages/result_texts.h"
 #include "checkout/pages/unresolved_orders.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
+#include "context/code_tables.h"
 #include "ui/message_box.h"
 
 namespace tendrix::checkout {
@@ -123,7 +123,7 @@ void CPayDlg::RefreshUnresolved() {
     auto* result = dynamic_cast<CPayResultDlg*>(context_.result_page);
     if (result && result->unresolved_store()) {
         n = static_cast<int>(result->unresolved_store()->List().size());
-    } else if (AppConfig* config = context_.config ? context_.config : AppConfig::Published()) {
+    } else if (AppConfig* config = context_.config) {
         n = static_cast<int>(UnresolvedOrderStore(config->data_dir).List().size());
     }
     if (unresolved_label_) {

@@ -3,13 +3,13 @@
 #include <QAbstractButton>
 #include <QPlainTextEdit>
 
-#include "app/app_config.h"
 #include "checkout/pages/order_reconciler.h"
 #include "checkout/pages/pay_dlg.h"
 #include "checkout/pages/qr_label.h"
 #include "checkout/pages/refund_dlg.h"
 #include "checkout/pages/result_texts.h"
 #include "checkout/pages/unresolved_orders.h"
+#include "context/app_config.h"
 #include "ui/background_call.h"
 #include "ui/message_box.h"
 
@@ -56,7 +56,7 @@ ExchangeRunner CPayResultDlg::Runner() {
 }
 
 void CPayResultDlg::EnsureSession() {
-    AppConfig* config = context_.config ? context_.config : AppConfig::Published();
+    AppConfig* config = context_.config;
     if (session_ || !config) return;
     store_ = std::make_unique<UnresolvedOrderStore>(config->data_dir);
     session_ = std::make_unique<PayResultSession>(*config, *this, context_.sink, store_.get());
@@ -197,7 +197,7 @@ void CPayResultDlg::OpenRefundPage() {
     auto* page = dynamic_cast<CRefundOrCloseOrderDlg*>(context_.refund_page);
     if (!page) return;
     const bool cancel = info.state == 1 || info.state == 12 || info.state == 13;
-    const AppConfig* config = context_.config ? context_.config : AppConfig::Published();
+    const AppConfig* config = context_.config;
     if (!cancel && config && config->refund_permission == kNoRefundPermissionName) {
         ShowMessage(std::string(kNoRefundPermissionText));
         return;

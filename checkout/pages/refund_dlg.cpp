@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/app_config.h"
 #include "checkout/pages/key_controls.h"
 #include "checkout/pages/pay_logic.h"
+#include "context/app_config.h"
 #include "store/settings_keys.h"
 
 namespace tendrix::checkout {
@@ -45,7 +45,7 @@ void CRefundOrCloseOrderDlg::Attach(const CheckoutContext& context) {
 }
 
 void CRefundOrCloseOrderDlg::LoadReasons() {
-    AppConfig* config = context_.config ? context_.config : AppConfig::Published();
+    AppConfig* config = context_.config;
     const auto reasons =
         ParseReasonList(config ? config->Setting(keys::sysCancelRefundPayReason) : std::string());
     for (QComboBox* box : {cancel_reasons_, refund_reasons_}) {

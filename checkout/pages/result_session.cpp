@@ -4,11 +4,11 @@
 #include <ctime>
 #include <memory>
 
-#include "app/app_config.h"
-#include "app/code_tables.h"
 #include "checkout/pages/result_texts.h"
 #include "checkout/pages/unresolved_orders.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
+#include "context/code_tables.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/checkout_command.h"
-#include "plugins/KeyMask/key_mask_api.h"
+#include "input/key_mask_api.h"
 #include "plugins/KeyMask/scanner_reader.h"
 
 namespace {

@@ -47,12 +47,12 @@ std::string Widget(const std::string& cls, const std::string& name, const std::s
     return "<widget class=\"" + cls + "\" name=\"" + name + "\">" + props + "</widget>";
 }
 
-std::string Tip(const ControlSpec& c) {
+std::string Tip(const ControlDescription& c) {
     return c.tooltip.empty() ? "" : Prop("toolTip", Str(c.tooltip));
 }
 
 // The field cell of one key: the control named after the key, with its helpers.
-std::string Field(const ControlSpec& c) {
+std::string Field(const ControlDescription& c) {
     const std::string& k = c.key;
     switch (c.kind) {
         case ControlKind::Switch:
@@ -158,7 +158,7 @@ std::string PageXml(const PageInfo& p) {
       << "_grid\" columnstretch=\"0,1,0,1\">" << Prop("horizontalSpacing", "<number>10</number>")
       << Prop("verticalSpacing", "<number>8</number>") << "\n";
     for (size_t i = 0; i < n; ++i) {
-        const ControlSpec& c = *controls[i];
+        const ControlDescription& c = *controls[i];
         size_t row = i % per_column, col = (i / per_column) * 2;
         x << "<item row=\"" << row << "\" column=\"" << col << "\">"
           << Widget("QLabel", "lab_" + c.key, Prop("text", Str(c.label)) + Tip(c)) << "</item>\n";

@@ -7,9 +7,9 @@
 #include <QTableWidget>
 #include <cstdio>
 
-#include "app/app_config.h"
 #include "capture/selection/capture_dlg.h"
 #include "checkout/inquiry/order_check_dlg.h"
+#include "context/app_config.h"
 #include "settings/settings_pages.h"
 #include "settings/system_set_dlg.h"
 #include "store/settings_keys.h"

@@ -188,21 +188,6 @@ TEST_F(LoginAgainstSandbox, HiddenPasswordUsesTheStoredRecord) {
     EXPECT_EQ(config_.cashier_password, "demo");
 }
 
-TEST_F(LoginAgainstSandbox, ShopManagerQuery) {
-    NetSettings s;
-    s.use_agent = "不使用代理";
-    s.merchant_id = "M100001";
-    s.merchant_api = "sandbox-demo-secret";
-    s.shop_id = "S001";
-    ShopManagerAnswer a = QueryShopManager(s, sandbox_->base_url());
-    ASSERT_TRUE(a.ok) << a.message;
-    EXPECT_NE(a.message.find("managerName：王店长"), std::string::npos);
-    s.shop_id = "S404";
-    a = QueryShopManager(s, sandbox_->base_url());
-    EXPECT_FALSE(a.ok);
-    EXPECT_EQ(a.message, "门店不存在");
-}
-
 TEST_F(LoginAgainstSandbox, PermissionRowsAreAllSentWhenTheNetworkFails) {
     PlatformClient client("", "", "", "", sandbox_->base_url());
     std::vector<PermissionRow> rows = {{"demo", "不可退款", true},

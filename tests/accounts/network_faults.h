@@ -14,45 +14,16 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/loopback.h"
+
 namespace tendrix::test {
 
-inline int ListenOnLoopback(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, 16) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        if (fd >= 0) ::close(fd);
-        return -1;
-    }
-    port = ntohs(addr.sin_port);
-    return fd;
-}
-
-inline std::string LoopbackUrl(int port) {
-    return "http://127.0.0.1:" + std::to_string(port);
-}
-
-class SilentPlatform {
-  public:
-    SilentPlatform() { fd_ = ListenOnLoopback(port_); }
-    ~SilentPlatform() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    bool ok() const { return fd_ >= 0; }
-    std::string base_url() const { return LoopbackUrl(port_); }
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
-};
+using SilentPlatform = SilentServer;
 
 class OneConnectionRelay {
   public:
     explicit OneConnectionRelay(int target_port) : target_port_(target_port) {
-        listen_fd_ = ListenOnLoopback(port_);
+        listen_fd_ = BindLoopback(port_, true);
         if (listen_fd_ >= 0) thread_ = std::thread([this] { Run(); });
     }
     ~OneConnectionRelay() {

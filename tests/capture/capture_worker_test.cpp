@@ -1,5 +1,6 @@
 // The capture worker and its scheduling: point and rectangle mode over a scripted desktop,
-// set-up failures, the 30 ms tick rule, and end to end on a real X server (Xvfb).
+// set-up failures and the 30 ms tick rule. On a real display: the accessibility tests (point)
+// and the screen sale end to end (rectangle).
 #include "capture/capture_worker.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,6 @@
 #include "tests/capture/amount_pictures.h"
 #include "tests/capture/capture_test_support.h"
 #include "tests/support/temp_dir.h"
-
-#ifdef TENDRIX_HAVE_X11
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-// Xlib macros that collide with names of ours.
-#undef Status
-#undef None
-#endif
 
 using namespace tendrix;
 using namespace tendrix::capture;
@@ -188,123 +181,3 @@ TEST(CaptureSchedule, WhichWorkerAndHowOften) {
     sources.StopCaptureWorker();
     EXPECT_FALSE(sources.OnTimerTick());
 }
-
-#if defined(TENDRIX_HAVE_X11) && defined(TENDRIX_HAVE_DESKTOP)
-namespace {
-
-// An Xvfb server of this test; DISPLAY points to it while it runs.
-class Xvfb {
-  public:
-    Xvfb() {
-        // A display number nobody uses: the server's socket appears once it is ready.
-        for (int n = 90 + getpid() % 100; n < 300 && display_.empty(); ++n) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (std::filesystem::exists(socket) ||
-                std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-                continue;
-            const std::string name = ":" + std::to_string(n);
-            pid_ = fork();
-            if (pid_ == 0) {
-                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x600x24", "-nolisten",
-                       "tcp", static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            for (int i = 0; i < 500; ++i) {
-                if (std::filesystem::exists(socket)) {
-                    display_ = name;
-                    break;
-                }
-                if (waitpid(pid_, nullptr, WNOHANG) == pid_) {  // it ended: try the next number
-                    pid_ = -1;
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        }
-        if (!display_.empty()) setenv("DISPLAY", display_.c_str(), 1);
-    }
-    ~Xvfb() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool ok() const { return !display_.empty(); }
-
-  private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
-
-// A plain X window showing a picture (no window manager: it lies where it is put).
-Window ShowPicture(Display* dpy, const ScreenImage& picture, int x, int y, const char* title) {
-    const int screen = DefaultScreen(dpy);
-    XSetWindowAttributes attrs{};
-    attrs.override_redirect = True;
-    attrs.background_pixel = WhitePixel(dpy, screen);
-    attrs.event_mask = StructureNotifyMask | ExposureMask;
-    const Window w =
-        XCreateWindow(dpy, RootWindow(dpy, screen), x, y, static_cast<unsigned>(picture.width),
-                      static_cast<unsigned>(picture.height), 0, CopyFromParent, InputOutput,
-                      CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attrs);
-    XStoreName(dpy, w, title);
-    XMapWindow(dpy, w);
-    XEvent ev;
-    do XNextEvent(dpy, &ev);
-    while (ev.type != MapNotify);
-    XImage* image = XCreateImage(
-        dpy, DefaultVisual(dpy, screen), 24, ZPixmap, 0,
-        const_cast<char*>(reinterpret_cast<const char*>(picture.bgra.data())),
-        static_cast<unsigned>(picture.width), static_cast<unsigned>(picture.height), 32, 0);
-    XPutImage(dpy, w, DefaultGC(dpy, screen), image, 0, 0, 0, 0,
-              static_cast<unsigned>(picture.width), static_cast<unsigned>(picture.height));
-    image->data = nullptr;  // owned by the picture
-    XDestroyImage(image);
-    XSync(dpy, False);
-    return w;
-}
-
-}  // namespace
-
-TEST(CaptureOnX11, RectangleAndPointDeliverCommand12) {
-    if (system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb server;
-    ASSERT_TRUE(server.ok());
-    Display* dpy = XOpenDisplay(nullptr);
-    ASSERT_TRUE(dpy);
-    // A green LCD-style total on black: the seven-segment reader on a real screen copy.
-    test::PictureStyle style;
-    style.family = "DSEG7 Classic";
-    style.pixel_size = 24;
-    style.ink = QColor(50, 230, 50);
-    style.paper = Qt::black;
-    const ScreenImage picture = test::RenderAmountPicture("2468.10", style);
-    ShowPicture(dpy, picture, 120, 200, "77.30");
-
-    auto desktop = CreateX11Desktop();
-    ASSERT_TRUE(desktop);
-    RecordingSink sink;
-    Settings settings;
-    settings.Set(keys::sysCutPicThemeMoney,
-                 FormatRect(ScreenRect{120, 200, 120 + picture.width, 200 + picture.height}));
-    CaptureSources sources(settings, PortMap(), sink, desktop.get(), BinDir());
-    sources.StartCaptureWorker();
-    ASSERT_TRUE(sources.Worker() && sources.Worker()->WaitReady());
-    for (int tick = 0; tick < kRectangleTicks; ++tick) sources.OnTimerTick();
-    auto amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 1, std::chrono::seconds(30));
-    ASSERT_EQ(amounts.size(), 1u);
-    EXPECT_EQ(amounts[0], "2468.10");
-
-    // Point mode: the text of the window under the point.
-    settings.Set(keys::sysCutPicThemeMoney, "FALSE");
-    settings.Set(keys::sysGetMoneyFromHwnd, FormatPoint(ScreenPoint{130, 210}));
-    sources.StartCaptureWorker();
-    ASSERT_TRUE(sources.Worker() && sources.Worker()->WaitReady());
-    for (int tick = 0; tick < kPointTicks; ++tick) sources.OnTimerTick();
-    amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 2);
-    ASSERT_EQ(amounts.size(), 2u);
-    EXPECT_EQ(amounts[1], "77.30");
-    sources.StopCaptureWorker();
-    XCloseDisplay(dpy);
-}
-#endif

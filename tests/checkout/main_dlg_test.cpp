@@ -16,20 +16,16 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/app_config.h"
 #include "checkout/float_dlg.h"
+#include "checkout/pages/pay_dlg.h"
 #include "checkout/pay_popup_dlg.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "desktop/recording_desktop.h"
 #include "store/settings_keys.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "ui/message_box.h"
-
-#if defined(TENDRIX_TEST_PAGES)
-#include "checkout/pages/pay_dlg.h"
-#include "checkout/pages/register_pages.h"
-#endif
 
 using namespace tendrix;
 namespace test = tendrix::test;
@@ -61,9 +57,6 @@ class MainDlgTest : public ::testing::Test {
   protected:
     void SetUp() override {
         test::EnsureApp();
-#if defined(TENDRIX_TEST_PAGES)
-        RegisterCheckoutPages();
-#endif
         config_.SetProgramDir(root_ / "bin/");
         std::filesystem::create_directories(root_ / "bin/UIskin");
         std::filesystem::create_directories(root_ / "data");
@@ -104,7 +97,6 @@ TEST_F(MainDlgTest, LoginShowsTheWindowWithItsTitleAndTimers) {
     EXPECT_EQ(dlg->WindowClass(), QStringLiteral("DUIMainFram"));
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_FALSE(dlg->IsHiddenFlag());
-    EXPECT_EQ(AppConfig::Published(), &config_);
     const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE((dlg->geometry().center() - centre).manhattanLength(), 2);
     // A long title suffix does not widen the window.
@@ -292,7 +284,6 @@ TEST_F(MainDlgTest, OptionsFollowTheSettingsAndRefuseFeaturesThatAreOff) {
     EXPECT_EQ(dlg->CurrentTab(), 3);
 }
 
-#if defined(TENDRIX_TEST_PAGES)
 TEST_F(MainDlgTest, RefundPermissionDecidesTheOrderNumberField) {
     config_.refund_permission = "不可退款";
     auto dlg = Make();
@@ -308,7 +299,6 @@ TEST_F(MainDlgTest, RefundPermissionDecidesTheOrderNumberField) {
     dlg->SendCommand(CheckoutCommand::PortControl, "OpenAllSet");
     EXPECT_TRUE(order->isReadOnly());
 }
-#endif
 
 TEST_F(MainDlgTest, PaymentSuccessShowsThePopupPrintsAndStartsTheAfterPaymentRun) {
     config_.settings.Set(keys::sysAutoPrintBill, "TRUE");
@@ -335,7 +325,6 @@ TEST_F(MainDlgTest, PaymentSuccessShowsThePopupPrintsAndStartsTheAfterPaymentRun
     EXPECT_EQ(dlg->PrintedCount(), 1);
 }
 
-#if defined(TENDRIX_TEST_PAGES)
 TEST_F(MainDlgTest, ReprintFromThePayPagePrintsWithoutReplayingThePayment) {
     config_.settings.Set("sysIsOpenPaySuccessClose", "3");
     config_.settings.Set(keys::sysIsPaySuccessHotKeyNext1, "KeyBody13");
@@ -355,7 +344,6 @@ TEST_F(MainDlgTest, ReprintFromThePayPagePrintsWithoutReplayingThePayment) {
     EXPECT_EQ(dlg->PrintedCount(), 1);
     EXPECT_TRUE(dlg->Popup()->isVisible());
 }
-#endif
 
 TEST_F(MainDlgTest, CommandsOfTheTable) {
     config_.settings.Set(keys::sysIsOpenVoicePrompt, "TRUE");
@@ -537,7 +525,6 @@ TEST_F(MainDlgTest, FacePayPortGetsShowAndHideAndDisplayDataReachesTheFloat) {
     EXPECT_EQ(dlg.FloatWindow()->Amount(), QStringLiteral("0.00"));
 }
 
-#if defined(TENDRIX_TEST_PAGES) && defined(TENDRIX_TEST_ACCOUNTS)
 #include <QLineEdit>
 
 #include "accounts/login_logic.h"
@@ -655,4 +642,3 @@ TEST_F(MainDlgTest, CapturedAmountFillsThePayPageUnlessTheCashierIsTyping) {
     dlg->TakeCapturedAmount("0.00", false);
     EXPECT_TRUE(money->text().isEmpty());
 }
-#endif

@@ -7,9 +7,9 @@
 #include <QScreen>
 #include <filesystem>
 
-#include "app/app_config.h"
 #include "checkout/float_dlg.h"
 #include "checkout/pay_popup_dlg.h"
+#include "context/app_config.h"
 #include "desktop/recording_desktop.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"

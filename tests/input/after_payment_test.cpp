@@ -63,15 +63,10 @@ TEST(AfterPaymentTemplate, FewerHotKeyStepsAndDisabledSequence) {
     EXPECT_EQ(BuildAfterPaymentTemplate(s).focus_point, ScreenPoint{});
 }
 
+// The amount step is checked where its keys arrive: on a real X server (x11_input_test).
 TEST(AfterPaymentPlayer, ExactKeyAndMouseSequences) {
     RecordingDesktop d;
     const ScreenPoint amount{250, 125}, focus{30, 20};
-    PlayAfterPaymentStep(d, "printmoney:12.50", amount, focus);
-    EXPECT_EQ(d.Log(),
-              (Steps{"move 250,125", "down L", "up L", "key+ 17", "key+ 65", "key- 17", "key- 65",
-                     "key+ 8", "key- 8", "key+ 97", "key- 97", "key+ 98", "key- 98", "key+ 110",
-                     "key- 110", "key+ 101", "key- 101", "key+ 96", "key- 96"}));
-    d.ClearLog();
     PlayAfterPaymentStep(d, "KeyBody13", amount, focus);
     PlayAfterPaymentStep(d, "ALT + p", amount, focus);
     PlayAfterPaymentStep(d, "CTRL + S", amount, focus);

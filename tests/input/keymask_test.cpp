@@ -5,10 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 
 #include "common/checkout_command.h"
 #include "desktop/recording_desktop.h"
@@ -17,6 +15,7 @@
 #include "plugins/KeyMask/key_translator.h"
 #include "plugins/KeyMask/scanner_reader.h"
 #include "tests/input/fakes.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
 namespace tendrix {
@@ -95,34 +94,6 @@ TEST(ScannerDevice, FoundByNameInSysfs) {
     EXPECT_EQ(keymask::FindScannerDevice(dir / "none", "/dev/input"), "");
 }
 
-// Collects what the plugin posts, from its reader thread.
-class SinkQueue : public CommandSink {
-  public:
-    void SendCommand(CheckoutCommand cmd, std::string payload) override {
-        PostCommand(cmd, std::move(payload));
-    }
-    void PostCommand(CheckoutCommand cmd, std::string payload) override {
-        std::lock_guard<std::mutex> lock(mu_);
-        if (cmd == CheckoutCommand::ScannerChar) chars_ += payload;
-        cv_.notify_all();
-    }
-    // Waits (bounded) until `n` characters have arrived and returns them all.
-    std::string WaitFor(size_t n) {
-        std::unique_lock<std::mutex> lock(mu_);
-        cv_.wait_for(lock, std::chrono::seconds(10), [&] { return chars_.size() >= n; });
-        return chars_;
-    }
-    std::string Take() {
-        std::lock_guard<std::mutex> lock(mu_);
-        return std::exchange(chars_, {});
-    }
-
-  private:
-    std::mutex mu_;
-    std::condition_variable cv_;
-    std::string chars_;
-};
-
 int OpenFifoWriter(const std::string& path) {
     // The reader opens the FIFO on its own thread; until then a non-blocking writer gets ENXIO.
     for (int i = 0; i < 1000; ++i) {
@@ -163,7 +134,7 @@ TEST(KeyMaskPlugin, RecordedEventsReachTheClassifierThroughTheLoadedLibrary) {
     test::TempDir dir;
     const std::string fifo = dir / "event7";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    SinkQueue sink;
+    test::RecordingSink sink;  // the plugin posts from its reader thread
     KeyMaskHook hook(std::string(bin) + "/" + KeyMaskHook::kLibraryName, &sink);
     hook.SetDevice(fifo);
     hook.Manage(/*capture_on=*/true, CaptureWay::Keyboard);
@@ -174,9 +145,9 @@ TEST(KeyMaskPlugin, RecordedEventsReachTheClassifierThroughTheLoadedLibrary) {
 
     const std::string code = "284567890123456789\r";
     WriteEvents(w, Record(code));
-    const std::string got = sink.WaitFor(code.size());
+    const std::string got = sink.WaitForBytes(CheckoutCommand::ScannerChar, code.size());
     EXPECT_EQ(got, code);
-    sink.Take();
+    sink.Clear();
 
     // The classifier judges what the hook delivered.
     RecordingDesktop desktop;
@@ -195,7 +166,7 @@ TEST(KeyMaskPlugin, RecordedEventsReachTheClassifierThroughTheLoadedLibrary) {
     hook.ToggleFromHotKey();
     EXPECT_EQ(hook.release_flag(), 0);
     WriteEvents(w, Record("7"));
-    EXPECT_EQ(sink.WaitFor(1), "7");
+    EXPECT_EQ(sink.WaitForBytes(CheckoutCommand::ScannerChar, 1), "7");
 
     // Capture switched off: the library is stopped and unloaded.
     hook.Manage(false, CaptureWay::Keyboard);
@@ -204,7 +175,7 @@ TEST(KeyMaskPlugin, RecordedEventsReachTheClassifierThroughTheLoadedLibrary) {
 }
 
 TEST(KeyMaskPlugin, MissingLibraryLeavesScanningUnavailable) {
-    SinkQueue sink;
+    test::RecordingSink sink;
     KeyMaskHook hook("/nonexistent/libKeyMask.so", &sink);
     hook.Manage(true, CaptureWay::KeyboardEnhanced);
     hook.Manage(true, CaptureWay::KeyboardEnhanced);

@@ -2,27 +2,17 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <condition_variable>
-#include <filesystem>
-#include <mutex>
 
 #include "capture/serial_port.h"
 #include "desktop/recording_desktop.h"
 #include "tests/input/fakes.h"
+#include "tests/support/recording_sink.h"
+#include "tests/support/socat_pair.h"
 #include "tests/support/temp_dir.h"
 
 namespace tendrix {
 namespace {
-
-class NullSink : public CommandSink {
-  public:
-    void SendCommand(CheckoutCommand, std::string) override {}
-    void PostCommand(CheckoutCommand, std::string) override {}
-};
 
 Settings InputSettings() {
     Settings s;
@@ -45,7 +35,7 @@ Settings InputSettings() {
 
 TEST(PaymentInput, CommandsTicksAndTimerAsTheMainWindowRoutesThem) {
     RecordingDesktop desktop;
-    NullSink sink;
+    test::RecordingSink sink;
     test::FakeMainWindow main;
     PaymentInput input(desktop, sink, main, "/nonexistent/libKeyMask.so");
     desktop.TakeHotKey(1, 'K');
@@ -89,60 +79,14 @@ TEST(PaymentInput, CommandsTicksAndTimerAsTheMainWindowRoutesThem) {
     EXPECT_TRUE(input.classifier().buffer().empty());
 }
 
-// A socat pty pair: the program's port and the scanner's end.
-class PtyPair {
-  public:
-    explicit PtyPair(const std::string& dir) : a_(dir + "a"), b_(dir + "b") {
-        if (access("/usr/bin/socat", X_OK) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 2);
-            const std::string pa = "pty,raw,echo=0,link=" + a_;
-            const std::string pb = "pty,raw,echo=0,link=" + b_;
-            execl("/usr/bin/socat", "socat", pa.c_str(), pb.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && !(std::filesystem::exists(a_) && std::filesystem::exists(b_));
-             ++i)
-            usleep(10000);
-    }
-    ~PtyPair() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool ok() const { return std::filesystem::exists(a_) && std::filesystem::exists(b_); }
-    const std::string& port() const { return a_; }
-    const std::string& scanner() const { return b_; }
-
-  private:
-    std::string a_, b_;
-    pid_t pid_ = -1;
-};
-
-// Queues command 6 chunks the serial reader posts, for the test thread to route.
-class ChunkSink : public CommandSink {
-  public:
-    void SendCommand(CheckoutCommand c, std::string p) override { PostCommand(c, std::move(p)); }
-    void PostCommand(CheckoutCommand c, std::string p) override {
-        std::lock_guard<std::mutex> lock(mu);
-        if (c == CheckoutCommand::ScannerData) chunks.push_back(std::move(p));
-        cv.notify_all();
-    }
-    std::mutex mu;
-    std::condition_variable cv;
-    std::vector<std::string> chunks;
-};
-
 TEST(PaymentInput, SerialScannerPortDeliversChunksThatFormACode) {
+    if (!test::SocatPair::Available()) GTEST_SKIP() << "socat is not installed";
     test::TempDir dir;
-    PtyPair pty(dir.path());
-    if (!pty.ok()) GTEST_SKIP() << "socat is not installed or did not start";
-    ChunkSink sink;
+    test::SocatPair pty(dir.path(), "scanner");  // the program's port and the scanner's end
+    ASSERT_TRUE(pty.Ready());
+    test::RecordingSink sink;
     SerialPort port(SerialPort::Variant::Scanner);
-    ASSERT_TRUE(port.Open(pty.port(), 9600)) << port.Error();
+    ASSERT_TRUE(port.Open(pty.a(), 9600)) << port.Error();
     port.SetTarget(&sink, CheckoutCommand::ScannerData);
     ASSERT_TRUE(port.StartReader());
 
@@ -153,25 +97,15 @@ TEST(PaymentInput, SerialScannerPortDeliversChunksThatFormACode) {
     s.Set("sysCaptureWay", "USB串口");
     input.ApplySettings(s, {}, {});
 
-    const int fd = open(pty.scanner().c_str(), O_WRONLY | O_NOCTTY);
+    const int fd = open(pty.b().c_str(), O_WRONLY | O_NOCTTY);
     ASSERT_GE(fd, 0);
     const std::string code = "2845678901234567\r\n";
     ASSERT_EQ(write(fd, code.data(), 9), 9);
     usleep(50000);  // a gap, so the code may arrive in two chunks
     ASSERT_EQ(write(fd, code.data() + 9, code.size() - 9), static_cast<ssize_t>(code.size() - 9));
-    std::string received;
-    {
-        std::unique_lock<std::mutex> lock(sink.mu);
-        sink.cv.wait_for(lock, std::chrono::seconds(10), [&] {
-            size_t n = 0;
-            for (const auto& c : sink.chunks) n += c.size();
-            return n >= code.size();
-        });
-        for (const auto& c : sink.chunks) {
-            received += c;
-            input.OnScannerData(c);  // command 6, as the main window routes it
-        }
-    }
+    const std::string received = sink.WaitForBytes(CheckoutCommand::ScannerData, code.size());
+    // Command 6, as the main window routes it.
+    for (const auto& c : sink.Payloads(CheckoutCommand::ScannerData)) input.OnScannerData(c);
     close(fd);
     port.Close();
     EXPECT_EQ(received, code);

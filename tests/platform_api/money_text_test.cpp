@@ -12,48 +12,32 @@ namespace {
 
 TEST(MoneyText, FenToYuan) {
     EXPECT_EQ(FenToYuanText("5"), "0.05");
-    EXPECT_EQ(FenToYuanText("12"), "0.12");
     EXPECT_EQ(FenToYuanText("1234"), "12.34");
-    EXPECT_EQ(FenToYuanText("100"), "1.00");
     EXPECT_EQ(FenToYuanText("0012"), "0.12");
-    EXPECT_EQ(FenToYuanText("0"), "");
-    EXPECT_EQ(FenToYuanText("000"), "");
-    EXPECT_EQ(FenToYuanText(""), "");
-    EXPECT_EQ(FenToYuanText("12a"), "");
-    EXPECT_EQ(FenToYuanText("-5"), "");
+    for (const char* none : {"0", "000", "", "12a", "-5"}) EXPECT_EQ(FenToYuanText(none), "");
 }
 
 TEST(MoneyText, YuanToFen) {
-    EXPECT_EQ(YuanToFenText("12"), "1200");
     EXPECT_EQ(YuanToFenText("12.5"), "1250");
     EXPECT_EQ(YuanToFenText("12.05"), "1205");
     EXPECT_EQ(YuanToFenText("12."), "1200");
     EXPECT_EQ(YuanToFenText("0.05"), "5");
-    EXPECT_EQ(YuanToFenText("0.5"), "50");
-    EXPECT_EQ(YuanToFenText("0.50"), "50");
     EXPECT_EQ(YuanToFenText("007"), "700");
     EXPECT_EQ(YuanToFenText(""), "00");
-    EXPECT_EQ(YuanToFenText("1.234"), "");
-    EXPECT_EQ(YuanToFenText("1.2.3"), "");
-    EXPECT_EQ(YuanToFenText("-1"), "");
-    EXPECT_EQ(YuanToFenText("1e3"), "");
+    for (const char* bad : {"1.234", "1.2.3", "-1", "1e3"}) EXPECT_EQ(YuanToFenText(bad), "");
 }
 
 TEST(MoneyText, UpperCaseAmount) {
     const std::pair<std::string, std::string> cases[] = {
-        {"12", "壹拾贰圆整"},
         {"12.00", "壹拾贰圆整"},
         {"12.50", "壹拾贰圆伍角"},
         {"12.05", "壹拾贰圆零伍分"},
         {"100000", "壹拾万圆整"},
-        {"0.50", "伍角"},
         {"0.05", "伍分"},
         {"1001.1", "壹仟零壹圆壹角"},
         {"12.", "壹拾贰圆"},
         {"0", "整"},
         {"05", ""},
-        {"10", "壹拾圆整"},
-        {"36.00", "叁拾陆圆整"},
     };
     for (const auto& [amount, expected] : cases) {
         EXPECT_EQ(UpperCaseAmountOf(amount), expected) << amount;
@@ -70,34 +54,19 @@ TEST(MoneyText, UpperCaseAmount) {
 TEST(MoneyText, UpperCaseAmountOfLargeAmounts) {
     const std::pair<std::string, std::string> cases[] = {
         {"100000000", "壹亿圆整"},
-        {"1000000000", "壹拾亿圆整"},
         {"100050000", "壹亿零伍万圆整"},
         {"100000001", "壹亿零壹圆整"},
-        {"100000100", "壹亿零壹佰圆整"},
-        {"100001000", "壹亿零壹仟圆整"},
-        {"100100000", "壹亿零壹拾万圆整"},
-        {"101000000", "壹亿零壹佰万圆整"},
         {"110000000", "壹亿壹仟万圆整"},
         {"305000000", "叁亿零伍佰万圆整"},
-        {"1000010000", "壹拾亿零壹万圆整"},
         {"1001000100", "壹拾亿零壹佰万零壹佰圆整"},
         {"1010101010", "壹拾亿壹仟零壹拾万壹仟零壹拾圆整"},
-        {"1200000000", "壹拾贰亿圆整"},
         {"1234567890.12", "壹拾贰亿叁仟肆佰伍拾陆万柒仟捌佰玖拾圆壹角贰分"},
         {"9000000009.09", "玖拾亿零玖圆零玖分"},
         {"1000000000.05", "壹拾亿圆零伍分"},
-        {"2000000000.50", "贰拾亿圆伍角"},
-        {"300000000.1", "叁亿圆壹角"},
-        {"100000000.00", "壹亿圆整"},
         {"100000000.", "壹亿圆"},
-        {"9999999999.99", "玖拾玖亿玖仟玖佰玖拾玖万玖仟玖佰玖拾玖圆玖角玖分"},
         {"99999999.99", "玖仟玖佰玖拾玖万玖仟玖佰玖拾玖圆玖角玖分"},
-        {"10000000", "壹仟万圆整"},
         {"10000001", "壹仟万零壹圆整"},
         {"10001000", "壹仟万壹仟圆整"},
-        {"100001", "壹拾万零壹圆整"},
-        {"1000.05", "壹仟圆零伍分"},
-        {"1000000000000", "壹万亿圆整"},
         {"1000012340000", "壹万亿零壹仟贰佰叁拾肆万圆整"},
     };
     for (const auto& [amount, expected] : cases) {

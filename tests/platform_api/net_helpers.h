@@ -1,12 +1,8 @@
 #pragma once
-// Loopback peers for the transport tests: a free port, a port that listens but never
-// answers, and a real tinyproxy (with or without basic authentication).
-#include <arpa/inet.h>
+// A real tinyproxy for the transport tests, with or without basic authentication.
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,51 +12,12 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/loopback.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
 
 namespace tendrix::test {
-
-inline int BindLoopback(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    port = ntohs(addr.sin_port);
-    return fd;
-}
-
-// A port nobody listens on (bound, then released).
-inline int ClosedPort() {
-    int port = 0;
-    const int fd = BindLoopback(port);
-    if (fd >= 0) ::close(fd);
-    return port;
-}
-
-// Accepts connections into its backlog and never reads or answers.
-class SilentServer {
-  public:
-    SilentServer() {
-        fd_ = BindLoopback(port_);
-        if (fd_ >= 0) ::listen(fd_, 16);
-    }
-    ~SilentServer() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
-};
 
 class TinyproxyProcess {
   public:
@@ -111,14 +68,7 @@ class TinyproxyProcess {
   private:
     bool WaitListening() {
         for (int i = 0; i < 500; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in addr{};
-            addr.sin_family = AF_INET;
-            addr.sin_port = htons(static_cast<uint16_t>(port_));
-            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-            ::close(fd);
-            if (up) return true;
+            if (AcceptsOnLoopback(port_)) return true;
             if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
                 pid_ = -1;
                 return false;

@@ -173,9 +173,6 @@ TEST_F(Operations, PreCreatedQrOrderIsPaidAfterAFewQueries) {
     TextList items;
     ParsePreCreateAnswer(last_, items);
     ASSERT_EQ(items.size(), 16u) << last_;
-    EXPECT_EQ(items[5], "8.88");
-    EXPECT_EQ(items[8], "微信");
-    EXPECT_EQ(items[13], kPaymentLinkLabel);
     EXPECT_EQ(items[14].rfind(sandbox_.base_url() + "/qr/", 0), 0u);
     const std::string id = items[2];
     EXPECT_EQ(Field(Query(id), "支付状态："), "待付款（1）");

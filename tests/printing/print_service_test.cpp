@@ -15,6 +15,7 @@
 #include "store/settings_keys.h"
 #include "tests/printing/escpos_decoder.h"
 #include "tests/printing/printer_peers.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
 namespace tendrix::printing {
@@ -50,25 +51,6 @@ class FakeClock {
   private:
     std::mutex m_;
     std::tm now_;
-};
-
-class RecordingSink : public CommandSink {
-  public:
-    void SendCommand(CheckoutCommand cmd, std::string payload) override {
-        PostCommand(cmd, std::move(payload));
-    }
-    void PostCommand(CheckoutCommand cmd, std::string payload) override {
-        std::lock_guard<std::mutex> g(m_);
-        got_.emplace_back(cmd, std::move(payload));
-    }
-    std::vector<std::pair<CheckoutCommand, std::string>> Got() {
-        std::lock_guard<std::mutex> g(m_);
-        return got_;
-    }
-
-  private:
-    std::mutex m_;
-    std::vector<std::pair<CheckoutCommand, std::string>> got_;
 };
 
 std::string Receipt(const std::string& order) {
@@ -120,7 +102,7 @@ class PrintServiceTest : public ::testing::Test {
 
     test::TempDir dir;
     FakeClock clock{At(2026, 12, 6, 10, 0, 0)};
-    RecordingSink sink;
+    test::RecordingSink sink;
     test::LoopbackPrinter lp;
     std::unique_ptr<PrintLogWriter> writer;
     std::unique_ptr<CReadTxtSendPrint> service;
@@ -218,10 +200,9 @@ TEST_F(PrintServiceTest, PortWayNoneStillLogsIntoTheConfiguredDirectory) {
 TEST_F(PrintServiceTest, PortOpenFailureIsReportedAndTheNextReceiptPrints) {
     Configure(Config("网口127.0.0.1:1"));
     writer->Post(Receipt("1200"));
-    ASSERT_TRUE(test::WaitUntil([&] { return !sink.Got().empty(); }));
-    const auto got = sink.Got();
-    EXPECT_EQ(got[0].first, CheckoutCommand::ShowMessage);
-    EXPECT_EQ(got[0].second, G("端口打开失败，请查看是否被占用或者删除！"));
+    const auto got = sink.WaitFor(CheckoutCommand::ShowMessage, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], G("端口打开失败，请查看是否被占用或者删除！"));
     EXPECT_EQ(service->failed(), 1u);
 
     const std::string sayings[2] = {"谢谢", "存根"};
@@ -285,12 +266,6 @@ TEST(PrintSetup, SettingsGiveThePortCodeModeAndQrPrefix) {
     EXPECT_EQ(service.QrPrefix(), "https://inv.example/q?merchantId=M100&transCode=");
 }
 
-}  // namespace
-}  // namespace tendrix::printing
-
-namespace tendrix::printing {
-namespace {
-
 TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintPrints) {
     // A parallel printer that takes the first page of a receipt and then goes away: its port is
     // a pipe with a one-page buffer whose reading end the test closes part-way.
@@ -320,10 +295,9 @@ TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintP
     ::close(reader);
     ASSERT_TRUE(test::WaitUntil([&] { return service->failed() == 1; }));
     std::this_thread::sleep_for(200ms);
-    auto got = sink.Got();
+    auto got = sink.Payloads(CheckoutCommand::ShowMessage);
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].first, CheckoutCommand::ShowMessage);
-    EXPECT_EQ(GbkToUtf8(got[0].second), kPrintStoppedText);
+    EXPECT_EQ(GbkToUtf8(got[0]), kPrintStoppedText);
 
     // The printer is back; the receipt printed again ("打印小票" posts it once more) comes out
     // whole, without a further message.
@@ -349,7 +323,7 @@ TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintP
     unsetenv("TENDRIX_PORT_MAP");
     ASSERT_TRUE(printed);
     EXPECT_TRUE(Has(Lines(bytes), G("订单号：1400")));
-    EXPECT_EQ(sink.Got().size(), 1u);
+    EXPECT_EQ(sink.Payloads(CheckoutCommand::ShowMessage).size(), 1u);
 }
 
 }  // namespace

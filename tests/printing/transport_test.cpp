@@ -17,6 +17,7 @@
 #include "printing/usb_lookup.h"
 #include "tests/printing/escpos_decoder.h"
 #include "tests/printing/printer_peers.h"
+#include "tests/support/loopback.h"
 #include "tests/support/temp_dir.h"
 
 namespace tendrix::printing {
@@ -142,35 +143,26 @@ TEST(NetworkPrinter, ReceivesExactlyTheReceiptBytes) {
 
 TEST(NetworkPrinter, RefusedOrSilentPrinterFailsAndTheNextReceiptPrints) {
     setenv("TENDRIX_PRINTER_CONNECT_MS", "300", 1);
-    // Nobody listens on a port that was just released.
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    socklen_t len = sizeof(a);
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &len);
-    const int closed_port = ntohs(a.sin_port);
-    ::close(probe);
-
     ReceiptPrinter printer(Plugin());
-    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(closed_port), "1", "0"));
+    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(test::ClosedPort()), "1", "0"));
     EXPECT_FALSE(printer.PortOpen());
     EXPECT_NE(printer.OpenError().find("refused"), std::string::npos) << printer.OpenError();
 
     // A printer whose accept queue is full never answers the connect.
-    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    a.sin_port = 0;
-    ::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    ::getsockname(silent, reinterpret_cast<sockaddr*>(&a), &len);
+    int silent_port = 0;
+    const int silent = test::BindLoopback(silent_port);
     ::listen(silent, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(silent_port));
     std::vector<int> fillers;
     for (int i = 0; i < 4; ++i) {
         const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
         ::connect(f, reinterpret_cast<sockaddr*>(&a), sizeof(a));
         fillers.push_back(f);
     }
-    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(ntohs(a.sin_port)), "1", "0"));
+    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(silent_port), "1", "0"));
     EXPECT_FALSE(printer.PortOpen());
     EXPECT_NE(printer.OpenError().find("no answer"), std::string::npos) << printer.OpenError();
     for (int f : fillers) ::close(f);
@@ -377,24 +369,12 @@ TEST(UsbPrinter, LookupWalksSysfsAndTheDeviceGetsTheBytes) {
     EXPECT_FALSE(printer.PortOpen());
 }
 
-}  // namespace
-}  // namespace tendrix::printing
-
-namespace tendrix::printing {
-namespace {
-
 TEST(NetworkPrinter, PrinterThatDropsTheConnectionEndsTheReceiptWithAnError) {
     // Accepts, then resets the connection.
-    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(server, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    socklen_t len = sizeof(a);
-    ::getsockname(server, reinterpret_cast<sockaddr*>(&a), &len);
-    ::listen(server, 1);
+    int port = 0;
+    const int server = test::BindLoopback(port, true);
     ReceiptPrinter printer(PrinterOptions{test::PluginPath()});
-    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(ntohs(a.sin_port)), "3", "2"));
+    printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(port), "3", "2"));
     ASSERT_TRUE(printer.PortOpen()) << printer.OpenError();
     const int peer = ::accept(server, nullptr, nullptr);
     linger l{1, 0};
@@ -432,12 +412,6 @@ TEST(CliPrint, PrintsAUtf8FileThroughTheEngine) {
     EXPECT_EQ(test::RunCommand({cli, "print", dir / "receipt.txt", "--code-mode", "7"}), 2);
     EXPECT_EQ(test::RunCommand({cli, "print", dir / "missing.txt"}), 2);
 }
-
-}  // namespace
-}  // namespace tendrix::printing
-
-namespace tendrix::printing {
-namespace {
 
 // A USB printer that stops taking data: its device node is a pipe with a one-page buffer that
 // nobody reads.

@@ -160,8 +160,7 @@ TEST(SandboxHelp, PrintsTheBehaviourTable) {
     const int status = ::pclose(pipe);
     if (text.empty()) GTEST_SKIP() << "tendrix-sandbox not built";
     EXPECT_EQ(status, 0);
-    for (const char* needle : {"--listen HOST:PORT", "余额不足", "支付宝预付款", "0.05",
-                               "over 100 KB", "\"demo\"", "timed out (13)"}) {
+    for (const char* needle : {"--listen HOST:PORT", "余额不足", "timed out (13)"}) {
         EXPECT_NE(text.find(needle), std::string::npos) << needle;
     }
 }

@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/app_config.h"
 #include "capture/selection/capture_dlg.h"
-#include "desktop/desktop_services.h"
+#include "context/app_config.h"
+#include "desktop/recording_desktop.h"
 #include "settings/launch_windows.h"
 #include "settings/system_set_dlg.h"
 #include "store/settings.h"
@@ -70,56 +70,16 @@ TEST(CaptureWindows, DrawSaveAndClose) {
     EXPECT_FALSE(dlg.isVisible());
 }
 
-// The desktop under the pointer-following window: fixed windows, a movable pointer.
-class FakeDesktop : public DesktopServices {
-  public:
-    ScreenPoint cursor;
-    std::vector<std::pair<WindowId, ScreenRect>> windows;
-    std::vector<std::string> hotkeys;
-    ScreenPoint CursorPos() override { return cursor; }
-    void MoveCursor(ScreenPoint p) override { cursor = p; }
-    void MouseDown(MouseButton) override {}
-    void MouseUp(MouseButton) override {}
-    void KeyDown(int) override {}
-    void KeyUp(int) override {}
-    void TypeText(const std::string&) override {}
-    WindowId WindowAt(ScreenPoint p) override {
-        for (auto& [id, r] : windows)
-            if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return id;
-        return 0;
-    }
-    std::string WindowText(WindowId) override { return {}; }
-    ScreenRect WindowRect(WindowId w) override {
-        for (auto& [id, r] : windows)
-            if (id == w) return r;
-        return {};
-    }
-    WindowId ForegroundWindow() override { return 0; }
-    void BringToForeground(WindowId) override {}
-    bool RegisterHotKey(const std::string& atom, unsigned, int vk,
-                        std::function<void()> press) override {
-        hotkeys.push_back(atom);
-        if (vk == 0x1B) escape = std::move(press);
-        return true;
-    }
-    std::function<void()> escape;
-    void UnregisterHotKey(const std::string&) override {}
-    void ProcessEvents() override {}
-    ScreenRect ScreenSize() override { return {0, 0, 1366, 768}; }
-    ScreenRect WorkArea() override { return {0, 0, 1366, 728}; }
-    ScreenImage CaptureRect(const ScreenRect&) override { return {}; }
-};
-
 TEST(CaptureWindows, PointerFollowingWindowFramesAndStores) {
     test::EnsureApp();
     test::TempDir dir;
     Settings settings;
     settings.Load(dir.path(), "Shop");
-    FakeDesktop desk;
-    desk.windows = {{42, {500, 300, 700, 340}}};
+    RecordingDesktop desk;
+    desk.AddWindow(42, {500, 300, 700, 340}, "");
     CCaptureDlgByHwnd dlg(settings, desk);
     ASSERT_TRUE(dlg.Build());
-    ASSERT_EQ(desk.hotkeys, std::vector<std::string>{"ESCCUTSCREEN"});
+    ASSERT_TRUE(desk.IsRegistered("ESCCUTSCREEN"));
     dlg.show();
     // windowinit starts timer 76 at 50 ms on btn_save_catch and hides the window.
     auto* save = dlg.FindControl<QWidget>("btn_save_catch");
@@ -127,7 +87,7 @@ TEST(CaptureWindows, PointerFollowingWindowFramesAndStores) {
     QApplication::processEvents();
     EXPECT_FALSE(dlg.isVisible());
 
-    desk.cursor = {600, 320};
+    desk.SetCursor({600, 320});
     dlg.Tick();
     ASSERT_TRUE(dlg.isVisible());
     const auto& logic = dlg.Logic();
@@ -148,11 +108,8 @@ TEST(CaptureWindows, EscapeHotkeyEndsThePointerFollowingWindow) {
     test::TempDir dir;
     Settings settings;
     settings.Load(dir.path(), "Shop");
-    FakeDesktop desk;  // no window under the pointer: the picker stays hidden
-    QTimer::singleShot(200, [&] {
-        ASSERT_TRUE(desk.escape);
-        desk.escape();
-    });
+    RecordingDesktop desk;  // no window under the pointer: the picker stays hidden
+    QTimer::singleShot(200, [&] { ASSERT_TRUE(desk.PressHotKey("ESCCUTSCREEN")); });
     EXPECT_TRUE(RunCaptureDlgByHwnd(settings, desk));
     EXPECT_EQ(settings.Get(keys::sysGetMoneyFromHwnd), "无");
 }

@@ -33,10 +33,10 @@ TEST(SettingsModel, EveryKeyHasExactlyOneControlAndNothingElseHasOne) {
 
 TEST(SettingsModel, EveryDefaultIsAcceptedAsItIs) {
     for (const auto& d : keys::SettingDefaults()) {
-        const ControlSpec* spec = FindControl(d.key);
-        ASSERT_NE(spec, nullptr) << d.key;
+        const ControlDescription* description = FindControl(d.key);
+        ASSERT_NE(description, nullptr) << d.key;
         std::string value = d.value ? d.value : "Shop";
-        auto bad = CheckValue(*spec, value);
+        auto bad = CheckValue(*description, value);
         EXPECT_FALSE(bad) << d.key << ": " << *bad;
     }
 }

@@ -29,9 +29,7 @@ TEST(Settings, FirstStartWritesEveryNonEmptyDefault) {
     const auto report = s.Load(dir.path(), "示范商户");
     EXPECT_TRUE(report.database_ok);
     EXPECT_EQ(s.Values().size(), keys::SettingDefaults().size());
-    EXPECT_EQ(s.Get("sysBillFirstMsg"), "示范商户");
-    EXPECT_EQ(s.Get("sysBaudRateSet"), "2400");
-    EXPECT_EQ(s.Get("sysShowHideHotKey"), "F2");
+    EXPECT_EQ(s.Get("sysBillFirstMsg"), "示范商户");  // the company's name
     EXPECT_EQ(s.Get("sysCaptureWay"), "");
     EXPECT_EQ(
         s.Get("sysCancelRefundPayReason"),

@@ -1,11 +1,11 @@
 #pragma once
-// The one application context: paths, company information, skin colours, code tables,
-// settings and the login identity. Owned by the entry point; windows hold a pointer.
+// The run-time context: paths, company information, code tables, settings and the login
+// identity. Owned by the composition root and handed to what needs it; there is no global.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "app/code_tables.h"
+#include "context/code_tables.h"
 #include "store/settings.h"
 
 namespace tendrix {
@@ -13,16 +13,6 @@ namespace tendrix {
 class AppConfig {
   public:
     static constexpr size_t kMessageBufferSize = 5120;
-
-    // Skin colours, 0x00RRGGBB.
-    uint32_t background_colour = 0;
-    uint32_t hot_colour = 0;
-    uint32_t main_colour = 0;
-    std::string main_colour_image;
-    std::string hot_colour_image;
-    std::string background_image;
-    std::string account_input_image;
-    uint32_t theme_colour = 0;
 
     std::vector<std::string> post_payment_keys;  // after-payment action list
 
@@ -86,10 +76,6 @@ class AppConfig {
     bool SaveFloatPosition(int x, int y);
 
     const std::string& Setting(const std::string& key) const { return settings.Get(key); }
-
-    // The process-wide pointer that windows without a pointer of their own read.
-    static AppConfig* Published();
-    static void Publish(AppConfig* config);
 };
 
 // The directory of the running executable, ending in '/'.

@@ -1,4 +1,4 @@
-#include "app/code_tables.h"
+#include "context/code_tables.h"
 
 namespace tendrix {
 

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_config.h"
 #include "common/checkout_command.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "store/settings_keys.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"

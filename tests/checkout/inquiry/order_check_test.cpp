@@ -16,11 +16,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/app_config.h"
 #include "checkout/inquiry/order_check_backend.h"
 #include "checkout/inquiry/order_check_dlg.h"
 #include "checkout/inquiry/order_check_logic.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "platform_api/platform_client.h"
 #include "printing/escpos.h"
 #include "printing/print_log_writer.h"

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform_api/platform_client.h"
-#include "tests/checkout_pages/checkout_fixture.h"
+#include "tests/checkout/pages/checkout_fixture.h"
 #include "tests/support/qt_app.h"
 
 namespace tendrix::checkout {

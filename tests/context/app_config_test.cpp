@@ -1,4 +1,4 @@
-#include "app/app_config.h"
+#include "context/app_config.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,9 +10,8 @@
 #include <functional>
 #include <optional>
 
-#include "app/code_tables.h"
-#include "app/skin_colours.h"
 #include "tests/support/temp_dir.h"
+#include "ui/skin_colours.h"
 
 using namespace tendrix;
 
@@ -27,16 +26,6 @@ TEST(AppConfig, DirectoriesFollowTheProgramDirectory) {
     EXPECT_EQ(c.company_info_path, "/opt/root/bin/UIskin/compmessage.txt");
 }
 
-TEST(AppConfig, CodeTablesHaveEveryRow) {
-    EXPECT_EQ(PayTypeNames().size(), 51u);
-    EXPECT_EQ(OrderStatusNames().size(), 12u);
-    EXPECT_EQ(PayTypeNames().at(50), "校园卡支付（四川）");
-    EXPECT_EQ(PayTypeNames().at(109), "微信预付款");
-    EXPECT_EQ(OrderStatusNames().at(13), "超时");
-    EXPECT_EQ(CodeForName(PayTypeNames(), "支付宝预付款"), 31);
-    EXPECT_EQ(CodeForName(PayTypeNames(), "nothing"), -1);
-}
-
 TEST(AppConfig, SampleInstallationLoadsCompanyInfoColoursAndFloatPosition) {
     test::TempDir root;
     const std::string bin = root / "bin/";
@@ -48,10 +37,10 @@ TEST(AppConfig, SampleInstallationLoadsCompanyInfoColoursAndFloatPosition) {
     ASSERT_TRUE(c.LoadCompanyInfo());
     EXPECT_FALSE(c.soft_name.empty());
     EXPECT_EQ(c.api_base.rfind("http://", 0), 0u);
-    LoadSkinColours(c);
-    EXPECT_EQ(c.main_colour, 0x1E88E5u);
-    EXPECT_EQ(c.theme_colour, c.main_colour);
-    EXPECT_EQ(c.background_colour, 0xFFFFFFu);
+    const ui::SkinColours skin = ui::LoadSkinColours(c.skin_dir);
+    EXPECT_EQ(skin.main, 0x1E88E5u);
+    EXPECT_EQ(skin.theme, skin.main);
+    EXPECT_EQ(skin.background, 0xFFFFFFu);
 
     int x = -1, y = -1;
     c.LoadFloatPosition(x, y);
@@ -69,8 +58,7 @@ TEST(AppConfig, SampleInstallationLoadsCompanyInfoColoursAndFloatPosition) {
     empty.SetProgramDir(root / "nowhere/bin/");
     EXPECT_FALSE(empty.LoadCompanyInfo());
     EXPECT_EQ(empty.soft_name, "");
-    LoadSkinColours(empty);
-    EXPECT_EQ(empty.main_colour, 0u);
+    EXPECT_EQ(ui::LoadSkinColours(empty.skin_dir).main, 0u);
 }
 
 namespace {

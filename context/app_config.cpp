@@ -1,10 +1,9 @@
-#include "app/app_config.h"
+#include "context/app_config.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,7 +14,6 @@
 
 namespace tendrix {
 namespace {
-std::atomic<AppConfig*> g_published{nullptr};
 constexpr const char* kSection = "config";
 }  // namespace
 
@@ -151,13 +149,6 @@ bool AppConfig::SaveFloatPosition(int x, int y) {
     if (copy == company_info_path || !MakePrivateDirs(user) || !ini.SaveAs(copy)) return false;
     company_info_path = copy;
     return true;
-}
-
-AppConfig* AppConfig::Published() {
-    return g_published.load();
-}
-void AppConfig::Publish(AppConfig* config) {
-    g_published.store(config);
 }
 
 }  // namespace tendrix

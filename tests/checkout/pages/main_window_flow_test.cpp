@@ -8,8 +8,8 @@
 #include "checkout/pages/pay_result_dlg.h"
 #include "checkout/pages/result_session.h"
 #include "checkout/pay_popup_dlg.h"
-#include "tests/checkout_pages/checkout_fixture.h"
-#include "tests/checkout_pages/page_host.h"
+#include "tests/checkout/pages/checkout_fixture.h"
+#include "tests/checkout/pages/page_host.h"
 #include "tests/support/qt_app.h"
 
 namespace tendrix::checkout {
@@ -113,7 +113,9 @@ TEST_F(MainWindowFlow, RefundPageRulesInTheMainWindow) {
     EXPECT_TRUE(WaitUntil([&] { return State(*main) == 11; }));
     EXPECT_TRUE(Get(*main, "refundorderinput")->text().isEmpty());
     // "上一步返回" brings the refund page back.
-    Get<QAbstractButton>(*main, "btn_return")->click();
+    // (the order inquiry page has a "btn_return" of its own)
+    auto* result = dynamic_cast<CPayResultDlg*>(main->ResultPage());
+    result->findChild<QAbstractButton*>(QStringLiteral("btn_return"))->click();
     EXPECT_EQ(main->CurrentTab(), checkout_tab::kRefund);
 }
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_config.h"
 #include "checkout/checkout_pages.h"
 #include "checkout/pages/register_pages.h"
 #include "common/text_codec.h"
+#include "context/app_config.h"
 #include "ui/message_box.h"
 #include "ui/page_factory.h"
 #include "ui/skin.h"

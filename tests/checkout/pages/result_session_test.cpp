@@ -11,7 +11,7 @@
 #include "checkout/pages/result_texts.h"
 #include "checkout/pages/unresolved_orders.h"
 #include "platform_api/platform_client.h"
-#include "tests/checkout_pages/checkout_fixture.h"
+#include "tests/checkout/pages/checkout_fixture.h"
 
 namespace tendrix::checkout {
 namespace {

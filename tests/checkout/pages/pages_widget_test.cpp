@@ -16,8 +16,8 @@
 #include "checkout/pages/result_texts.h"
 #include "checkout/pages/unresolved_orders.h"
 #include "store/settings_keys.h"
-#include "tests/checkout_pages/checkout_fixture.h"
-#include "tests/checkout_pages/page_host.h"
+#include "tests/checkout/pages/checkout_fixture.h"
+#include "tests/checkout/pages/page_host.h"
 #include "tests/support/qt_app.h"
 
 namespace tendrix::checkout {

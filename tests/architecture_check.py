@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""The folder picture holds: no folder includes a folder above it, and the plain libraries
+(tendrix_<folder> without _widgets) include no Qt Widgets header, directly or through a
+project header.
+
+    architecture_check.py SOURCE_DIR BUILD_DIR
+
+BUILD_DIR's compile_commands.json says which library each source file is built into.
+"""
+import json
+import os
+import re
+import sys
+
+# Bottom layer first; the same order as the top CMakeLists.txt.
+FOLDERS = ["common", "store", "context", "ui", "desktop", "voice", "platform_api", "printing",
+           "capture", "input", "accounts", "checkout", "settings", "app", "plugins", "sandbox",
+           "tools"]
+RANK = {f: i for i, f in enumerate(FOLDERS)}
+# Libraries that are windows by design.
+WIDGET_LIBRARIES = {"tendrix_ui", "tendrix_app"}
+INCLUDE = re.compile(r'^\s*#\s*include\s+([<"])([^>"]+)[>"]', re.M)
+
+
+def widget_headers():
+    for base in ("/usr/include/x86_64-linux-gnu/qt6/QtWidgets", "/usr/include/qt6/QtWidgets"):
+        if os.path.isdir(base):
+            return {n for n in os.listdir(base) if not n.endswith(".h")}
+    return set()
+
+
+def includes(path):
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return INCLUDE.findall(f.read())
+    except OSError:
+        return []
+
+
+def main():
+    src, build = sys.argv[1], sys.argv[2]
+    problems = []
+
+    # 1. Include edges.
+    for folder in FOLDERS:
+        for dirpath, _, names in os.walk(os.path.join(src, folder)):
+            for name in names:
+                if not name.endswith((".h", ".cpp", ".c")):
+                    continue
+                path = os.path.join(dirpath, name)
+                for kind, target in includes(path):
+                    top = target.split("/")[0]
+                    if kind == '"' and top in RANK and RANK[top] > RANK[folder]:
+                        problems.append(f"{os.path.relpath(path, src)}: includes {target}, "
+                                        f"a folder above {folder}/")
+
+    # 2. No Qt Widgets in the plain libraries.
+    qt_widgets = widget_headers()
+    if not qt_widgets:
+        print("cannot check Qt Widgets: no QtWidgets include folder", file=sys.stderr)
+        return 77
+    with open(os.path.join(build, "compile_commands.json")) as f:
+        entries = json.load(f)
+    seen = {}
+
+    def widget_use(path, stack):
+        if path in seen:
+            return seen[path]
+        seen[path] = None
+        found = None
+        for kind, target in includes(path):
+            name = target.split("/")[-1]
+            if kind == "<" and (target.startswith("QtWidgets/") or name in qt_widgets):
+                found = [target]
+                break
+            if kind == '"' and target.split("/")[0] in RANK:
+                header = os.path.join(src, target)
+                if os.path.isfile(header):
+                    below = widget_use(header, stack)
+                    if below:
+                        found = [target] + below
+                        break
+        seen[path] = found
+        return found
+
+    for e in entries:
+        m = re.search(r"CMakeFiles/([A-Za-z0-9_]+)\.dir/", e.get("output", e.get("command", "")))
+        if not m:
+            continue
+        library = m.group(1)
+        if (not library.startswith("tendrix_") or library.endswith("_widgets")
+                or library.endswith("_autogen") or library in WIDGET_LIBRARIES):
+            continue
+        path = e["file"]
+        if not path.startswith(src) or "/tests/" in path or "_autogen/" in path:
+            continue
+        chain = widget_use(path, [])
+        if chain:
+            problems.append(f"{os.path.relpath(path, src)} ({library}): Qt Widgets through "
+                            + " -> ".join(chain))
+
+    for p in problems:
+        print(p)
+    print(f"{len(problems)} problem(s)")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
