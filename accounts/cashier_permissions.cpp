@@ -14,11 +14,9 @@ std::string PermissionWireValue(const std::string& text) {
 
 std::string SavePermission(const PlatformClient& client, const PermissionRow& row,
                            const std::string& merchant_id, const std::string& key) {
-    std::string answer;
-    client.GrantPermission(answer, row.cashier_name, merchant_id, PermissionWireValue(row.choice),
-                           key);
-    if (answer != kNetworkFailureText) ParsePermissionAnswer(answer);
-    return answer;
+    const PlatformResult<std::string> r = ParsePermissionAnswer(client.GrantPermission(
+        row.cashier_name, merchant_id, PermissionWireValue(row.choice), key));
+    return r.ok() ? r.value : r.message;
 }
 
 std::vector<std::string> SavePermissions(const PlatformClient& client,

@@ -185,12 +185,10 @@ LoginExchange LoginLogic::Exchange(const LoginRequest& request) {
     ex.secret = request.secret;
     ex.client_id = request.device_id;
     if (!request.password.empty()) {
-        std::string answer;
-        client.Login(answer, request.name, request.password);
-        if (answer == kNetworkFailureText) return fail(answer);
-        TextList list;
-        ParseLoginAnswer(answer, list);
-        if (list.empty()) return fail(answer.empty() ? texts::kNoServerInfo : answer);
+        const PlatformResult<TextList> login =
+            ParseLoginAnswer(client.Login(request.name, request.password));
+        if (!login.ok()) return fail(login.message);
+        const TextList& list = login.value;
         if (list.size() < 3 || list[2].empty()) return fail(texts::kNoClientId);
         ex.merchant_id = list[0];
         ex.secret = list[1];
@@ -206,16 +204,16 @@ LoginExchange LoginLogic::Exchange(const LoginRequest& request) {
     // already known: a failure here (a short network drop) costs only the names in the
     // title. Without the login call this call is the only check of the stored identifiers,
     // so its failure stops the login.
-    std::string answer;
-    client.QueryMerchantInfo(answer, ex.merchant_id, ex.client_id, ex.secret);
-    TextList names;
-    if (answer != kNetworkFailureText) ParseMerchantInfoAnswer(answer, names);
-    if (!answer.empty()) {
-        if (!ex.logged_in) return fail(answer);
-        diag::Write("login", "merchant information not received, login goes on: " + answer);
-        names.clear();
+    // An answer that cannot be read, or a refusal without a reason, leaves only the names
+    // unknown.
+    const PlatformResult<TextList> names =
+        ParseMerchantInfoAnswer(client.QueryMerchantInfo(ex.merchant_id, ex.client_id, ex.secret));
+    if (!names.ok() && !names.message.empty()) {
+        if (!ex.logged_in) return fail(names.message);
+        diag::Write("login", "merchant information not received, login goes on: " + names.message);
+    } else {
+        ex.names = names.value;
     }
-    ex.names.assign(names.begin(), names.end());
     ex.ok = true;
     return ex;
 }

@@ -15,7 +15,6 @@ namespace tendrix::accounts {
 namespace texts {
 inline constexpr const char* kEmptyName = "收银员名字不能为空！";
 inline constexpr const char* kEmptyPassword = "密码不能为空！";
-inline constexpr const char* kNoServerInfo = "服务器未返回任何信息！";
 inline constexpr const char* kManyClientIdsBegin = "您的名下有多个设备号，默认使用";
 inline constexpr const char* kManyClientIdsEnd =
     "作为本次收款，建议联系我司客服人员将多余的设备号删除！";

@@ -287,16 +287,16 @@ void CNetSetDlg::QueryManager() {
     querying_ = true;
     if (btn_query_manager_) btn_query_manager_->setEnabled(false);
     if (lab_manager_msg_) lab_manager_msg_->setText(QString::fromUtf8(texts::kQuerying));
-    RunInBackground<ShopManagerAnswer>(
+    RunInBackground<std::string>(
         this,
         [fields = Fields(), api_base = config_.api_base] {
-            return QueryShopManager(fields, api_base);
+            return ShopManagerText(QueryShopManager(fields, api_base));
         },
-        [this](ShopManagerAnswer a) {
+        [this](const std::string& text) {
             querying_ = false;
             if (btn_query_manager_) btn_query_manager_->setEnabled(true);
-            if (lab_manager_msg_) lab_manager_msg_->setText(Q(a.message));
-            ui::ShowMessage(window(), Q(a.message));
+            if (lab_manager_msg_) lab_manager_msg_->setText(Q(text));
+            ui::ShowMessage(window(), Q(text));
         });
 }
 

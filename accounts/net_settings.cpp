@@ -59,46 +59,47 @@ std::string SaveNetSettings(const std::string& dir, const NetSettings& s) {
     return ok ? std::string() : std::string(texts::kSaveFailed);
 }
 
-ShopManagerAnswer QueryShopManager(const NetSettings& s, const std::string& api_base) {
-    ShopManagerAnswer r;
-    if (s.merchant_id.empty()) {
-        r.message = texts::kNeedMerchantId;
-        return r;
-    }
-    if (s.merchant_api.empty()) {
-        r.message = texts::kNeedMerchantApi;
-        return r;
-    }
-    if (s.shop_id.empty()) {
-        r.message = texts::kNeedShopId;
+PlatformResult<ShopManagerFields> QueryShopManager(const NetSettings& s,
+                                                   const std::string& api_base) {
+    PlatformResult<ShopManagerFields> r;
+    const char* missing = s.merchant_id.empty()    ? texts::kNeedMerchantId
+                          : s.merchant_api.empty() ? texts::kNeedMerchantApi
+                          : s.shop_id.empty()      ? texts::kNeedShopId
+                                                   : nullptr;
+    if (missing) {
+        r.error = PlatformError::kRefusedInput;
+        r.message = missing;
         return r;
     }
     PlatformClient client =
         s.UsesProxy()
             ? PlatformClient(s.agent_ip, s.agent_port, s.agent_account, s.agent_password, api_base)
             : PlatformClient("", "", "", "", api_base);
-    std::string answer;
-    client.QueryShopManager(answer, s.merchant_id, s.merchant_api, s.shop_id);
-    if (answer == kNetworkFailureText) {
-        r.message = answer;
+    const PlatformResult<TextList> list =
+        ParseGenericAnswer(client.QueryShopManager(s.merchant_id, s.merchant_api, s.shop_id));
+    // A failure without a text of its own (an empty answer, a refusal without a message)
+    // is shown as no manager found.
+    if (!list.ok() && !list.message.empty()) {
+        r.error = list.error;
+        r.message = list.message;
+        r.detail = list.detail;
         return r;
     }
-    TextList list;
-    ParseGenericAnswer(answer, list);
-    if (!answer.empty()) {
-        r.message = answer;
-        return r;
+    for (size_t i = 0; i + 1 < list.value.size(); i += 3) {
+        r.value.emplace_back(list.value[i], list.value[i + 1]);
     }
-    for (size_t i = 0; i + 1 < list.size(); i += 3) {
-        r.fields.emplace_back(list[i], list[i + 1]);
-        r.message += list[i] + "：" + list[i + 1] + "\n";
-    }
-    if (r.fields.empty()) {
+    if (r.value.empty()) {
+        r.error = list.ok() ? PlatformError::kNothingFound : list.error;
         r.message = texts::kNoManager;
-        return r;
     }
-    r.ok = true;
     return r;
+}
+
+std::string ShopManagerText(const PlatformResult<ShopManagerFields>& answer) {
+    if (!answer.ok()) return answer.message;
+    std::string text;
+    for (const auto& [name, value] : answer.value) text += name + "：" + value + "\n";
+    return text;
 }
 
 }  // namespace tendrix::accounts

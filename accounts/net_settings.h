@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform_api/platform_answer.h"
+
 namespace tendrix::accounts {
 
 namespace texts {
@@ -39,13 +41,14 @@ std::string ReadProxyPassword(const std::string& data_dir);
 // must be given when the proxy is chosen.
 std::string SaveNetSettings(const std::string& data_dir, const NetSettings& s);
 
-struct ShopManagerAnswer {
-    bool ok = false;
-    std::string message;  // failure text, or the fields as "name：value" lines
-    std::vector<std::pair<std::string, std::string>> fields;
-};
+// The shop manager's fields as name and value, in the platform's order.
+using ShopManagerFields = std::vector<std::pair<std::string, std::string>>;
 // Asks the platform for the shop's manager with the page's merchant id, API key, shop id and
-// proxy (api_base: the platform's address).
-ShopManagerAnswer QueryShopManager(const NetSettings& s, const std::string& api_base);
+// proxy (api_base: the platform's address). A missing field sends nothing (kRefusedInput);
+// an answer without fields is kNothingFound (kNoManager).
+PlatformResult<ShopManagerFields> QueryShopManager(const NetSettings& s,
+                                                   const std::string& api_base);
+// What the page shows: the fields as "name：value" lines, or the failure's message.
+std::string ShopManagerText(const PlatformResult<ShopManagerFields>& answer);
 
 }  // namespace tendrix::accounts

@@ -102,26 +102,70 @@ bool StartsWithBrace(const std::string& answer) {
     return !answer.empty() && answer[0] == '{';
 }
 
-// Envelope shared by the order parsers. Returns true when the answer carries an order;
-// otherwise answer holds what the caller shows (or is left as it was).
-bool OrderEnvelope(std::string& answer, Json::Value& root, bool honour_success) {
-    if (!StartsWithBrace(answer)) {
-        answer = std::string(kIllegalFormatText);
-        return false;
+bool IsNoSuchOrderMessage(const std::string& message) {
+    for (const char* text : {"订单不存在", "订单号不存在", "不存在该订单", "查无此订单"}) {
+        if (message.find(text) != std::string::npos) return true;
     }
-    if (!ParseObject(answer, root)) return false;
-    if (honour_success) {
-        if (const Json::Value* success = Member(root, "success"); success && !IsTrue(*success)) {
-            answer = Text(root, "message");
-        }
-    }
-    const Json::Value* result = Member(root, "result");
-    if (!result) return false;
-    if (!IsTrue(*result)) {
-        answer = Text(root, "message");
-        return false;
-    }
+    return false;
+}
+
+// The failure of an exchange that brought no answer (network, refused input) goes on as it
+// is: true when `out` was filled with it.
+template <typename T>
+bool PassOn(const PlatformAnswer& answer, PlatformResult<T>& out) {
+    if (answer.error == PlatformError::kNone || answer.error == PlatformError::kEmpty) return false;
+    out.error = answer.error;
+    out.message = answer.message;
+    out.detail = answer.detail;
     return true;
+}
+
+// A reader's failure of `answer`; an empty answer stays kEmpty, with the reader's text.
+template <typename T>
+void Fail(const PlatformAnswer& answer, PlatformError error, std::string_view message,
+          PlatformResult<T>& out) {
+    out.error = answer.error == PlatformError::kEmpty ? PlatformError::kEmpty : error;
+    out.message = std::string(message);
+    out.value = T{};
+}
+
+// Envelope shared by the order parsers: kNone when the answer carries an order; otherwise
+// the kind of failure and, in message, what the cashier is shown.
+PlatformError OrderEnvelope(const std::string& text, Json::Value& root, std::string& message) {
+    if (!StartsWithBrace(text)) {
+        message = std::string(kIllegalFormatText);
+        return PlatformError::kUnreadable;
+    }
+    // JSON that cannot be read, or no "result": shown as it came.
+    if (!ParseObject(text, root)) {
+        message = text;
+        return PlatformError::kUnreadable;
+    }
+    const Json::Value* success = Member(root, "success");
+    const Json::Value* result = Member(root, "result");
+    if ((success && !IsTrue(*success)) || (result && !IsTrue(*result))) {
+        message = Text(root, "message");
+        const bool no_such_order = IsNoSuchOrderMessage(message);
+        if (message.empty()) message = std::string(kIllegalFormatText);
+        return no_such_order ? PlatformError::kNoSuchOrder : PlatformError::kRefused;
+    }
+    if (!result) {
+        message = text;
+        return PlatformError::kUnreadable;
+    }
+    return PlatformError::kNone;
+}
+
+// Runs the order envelope over `answer`: true when `out` is to be filled with the order.
+template <typename T>
+bool OrderAnswerCarriesOrder(const PlatformAnswer& answer, Json::Value& root,
+                             PlatformResult<T>& out) {
+    if (PassOn(answer, out)) return false;
+    std::string message;
+    const PlatformError error = OrderEnvelope(answer.value, root, message);
+    if (error == PlatformError::kNone) return true;
+    Fail(answer, error, message, out);
+    return false;
 }
 
 bool BeginsWith(const std::string& text, std::string_view prefix) {
@@ -144,13 +188,6 @@ void RelabelDeposit(TextList& lines) {
         }
         return;
     }
-}
-
-bool IsNoSuchOrderMessage(const std::string& message) {
-    for (const char* text : {"订单不存在", "订单号不存在", "不存在该订单", "查无此订单"}) {
-        if (message.find(text) != std::string::npos) return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -179,24 +216,11 @@ std::string StripControlBytes(std::string_view text) {
     return out;
 }
 
-AnswerKind ClassifyOrderAnswer(const std::string& answer) {
-    if (!StartsWithBrace(answer)) return AnswerKind::kUnreadable;
+PlatformResult<TextList> ParseOrderAnswer(const PlatformAnswer& answer) {
+    PlatformResult<TextList> out;
     Json::Value root;
-    if (!ParseObject(answer, root)) return AnswerKind::kUnreadable;
-    const Json::Value* success = Member(root, "success");
-    const Json::Value* result = Member(root, "result");
-    const bool refused = (success && !IsTrue(*success)) || (result && !IsTrue(*result));
-    if (refused) {
-        return IsNoSuchOrderMessage(Text(root, "message")) ? AnswerKind::kNoSuchOrder
-                                                           : AnswerKind::kRefusal;
-    }
-    return result ? AnswerKind::kOrder : AnswerKind::kUnreadable;
-}
-
-void ParseOrderAnswer(std::string& answer, TextList& lines) {
-    lines.clear();
-    Json::Value root;
-    if (!OrderEnvelope(answer, root, true)) return;
+    if (!OrderAnswerCarriesOrder(answer, root, out)) return out;
+    TextList& lines = out.value;
     const std::string crlf = "\r\n";
     lines.push_back("商户名称：" + crlf);
     lines.push_back(Text(root, "merchantName") + crlf);
@@ -246,14 +270,15 @@ void ParseOrderAnswer(std::string& answer, TextList& lines) {
         lines.push_back("备注：" + crlf);
         lines.push_back(Text(root, "description") + crlf);
     }
-    answer.clear();
     RelabelDeposit(lines);
+    return out;
 }
 
-void ParseOrderRecord(std::string& answer, TextList& values) {
-    values.clear();
+PlatformResult<TextList> ParseOrderRecord(const PlatformAnswer& answer) {
+    PlatformResult<TextList> out;
     Json::Value root;
-    if (!OrderEnvelope(answer, root, true)) return;
+    if (!OrderAnswerCarriesOrder(answer, root, out)) return out;
+    TextList& values = out.value;
     values.push_back(Text(root, "orderId"));
     values.push_back(FenToYuanText(Text(root, "totalFee")));
     values.push_back(Has(root, "actualFee") ? YuanOrZero(Text(root, "actualFee")) : "");
@@ -273,50 +298,55 @@ void ParseOrderRecord(std::string& answer, TextList& values) {
                                                : Text(root, "thirdLoginId"));
     values.push_back(Text(root, "payCode"));
     values.push_back(Text(root, "description"));
-    answer.clear();
+    return out;
 }
 
-void ParsePreCreateAnswer(std::string& answer, TextList& items) {
-    items.clear();
+PlatformResult<TextList> ParsePreCreateAnswer(const PlatformAnswer& answer) {
+    PlatformResult<TextList> out;
     Json::Value root;
-    if (!OrderEnvelope(answer, root, false)) return;
+    if (!OrderAnswerCarriesOrder(answer, root, out)) return out;
     std::string link;
     if (const Json::Value* data = Member(root, "data")) link = Text(*data, "qrCode");
     const std::string crlf = "\r\n";
-    items = {crlf,
-             "订单号：",
-             Text(root, "orderId"),
-             crlf,
-             "交易金额：",
-             FenToYuanText(Text(root, "totalFee")),
-             crlf,
-             "订单类型：",
-             Text(root, "type"),
-             crlf,
-             "订单状态：",
-             Text(root, "orderStateDes") + "（" + Text(root, "orderState") + "）",
-             crlf,
-             std::string(kPaymentLinkLabel),
-             link,
-             crlf};
-    answer.clear();
+    out.value = {crlf,
+                 "订单号：",
+                 Text(root, "orderId"),
+                 crlf,
+                 "交易金额：",
+                 FenToYuanText(Text(root, "totalFee")),
+                 crlf,
+                 "订单类型：",
+                 Text(root, "type"),
+                 crlf,
+                 "订单状态：",
+                 Text(root, "orderStateDes") + "（" + Text(root, "orderState") + "）",
+                 crlf,
+                 std::string(kPaymentLinkLabel),
+                 link,
+                 crlf};
+    return out;
 }
 
-void ParseLoginAnswer(std::string& answer, TextList& list) {
-    list.clear();
-    const std::string received = std::move(answer);
-    answer.clear();
+PlatformResult<TextList> ParseLoginAnswer(const PlatformAnswer& answer) {
+    PlatformResult<TextList> out;
+    if (PassOn(answer, out)) return out;
     Json::Value root;
-    if (!ParseObject(received, root)) return;
+    if (!ParseObject(answer.value, root)) {
+        Fail(answer, PlatformError::kUnreadable, kNoServerInfoText, out);
+        return out;
+    }
     const Json::Value* result = Member(root, "result");
     if (!result) {
-        answer = received;
-        return;
+        // Shown as it came.
+        Fail(answer, PlatformError::kUnreadable, answer.value, out);
+        return out;
     }
     if (!IsTrue(*result)) {
-        answer = Has(root, "message") ? Text(root, "message") : std::string(kNoServerInfoText);
-        return;
+        const std::string message = Text(root, "message");
+        Fail(answer, PlatformError::kRefused, message.empty() ? kNoServerInfoText : message, out);
+        return out;
     }
+    TextList& list = out.value;
     list.push_back(Text(root, "merchantId"));
     list.push_back(Text(root, "secret"));
     if (const Json::Value* ids = Member(root, "clientId"); ids && ids->isArray()) {
@@ -325,65 +355,85 @@ void ParseLoginAnswer(std::string& answer, TextList& list) {
             list.push_back(ValueText((*ids)[i]));
         }
     }
+    return out;
 }
 
-void ParseMerchantInfoAnswer(std::string& answer, TextList& list) {
-    list.clear();
-    const std::string received = std::move(answer);
-    answer.clear();
+PlatformResult<TextList> ParseMerchantInfoAnswer(const PlatformAnswer& answer) {
+    PlatformResult<TextList> out;
+    if (PassOn(answer, out)) return out;
     Json::Value root;
-    if (!ParseObject(received, root)) return;
+    if (!ParseObject(answer.value, root)) {
+        Fail(answer, PlatformError::kUnreadable, "", out);
+        return out;
+    }
+    // This answer carries "result" only when the platform refuses.
     if (Has(root, "result")) {
-        answer = Text(root, "message");
-        return;
+        Fail(answer, PlatformError::kRefused, Text(root, "message"), out);
+        return out;
     }
     for (const char* name : {"merchantName", "shopName", "cashierName", "version"}) {
-        if (Has(root, name)) list.push_back(Text(root, name));
+        if (Has(root, name)) out.value.push_back(Text(root, name));
     }
+    return out;
 }
 
-void ParsePermissionAnswer(std::string& answer) {
-    const std::string received = std::move(answer);
-    answer.clear();
+PlatformResult<std::string> ParsePermissionAnswer(const PlatformAnswer& answer) {
+    PlatformResult<std::string> out;
+    if (PassOn(answer, out)) return out;
     Json::Value root;
-    if (!ParseObject(received, root)) return;
+    if (!ParseObject(answer.value, root)) {
+        Fail(answer, PlatformError::kUnreadable, "", out);
+        return out;
+    }
     const Json::Value* result = Member(root, "result");
-    if (result && IsTrue(*result)) {
-        answer =
+    if (!result) {
+        Fail(answer, PlatformError::kUnreadable, "", out);
+    } else if (!IsTrue(*result)) {
+        Fail(answer, PlatformError::kRefused, Text(root, "message"), out);
+    } else {
+        out.value =
             "用户名：" + Text(root, "userName") + "，" + Text(root, "jtionType") + "权限设置成功！";
-    } else if (result && Has(root, "message")) {
-        answer = Text(root, "message");
     }
+    return out;
 }
 
-void ParseGenericAnswer(std::string& answer, TextList& list) {
-    list.clear();
+PlatformResult<TextList> ParseGenericAnswer(const PlatformAnswer& answer) {
+    PlatformResult<TextList> out;
+    if (PassOn(answer, out)) return out;
     Json::Value root;
-    if (!ParseObject(answer, root)) return;
-    if (answer.find("result") == std::string::npos) {
+    if (!ParseObject(answer.value, root)) {
+        Fail(answer, PlatformError::kUnreadable, answer.value, out);
+        return out;
+    }
+    if (answer.value.find("result") == std::string::npos) {
         for (const std::string& name : root.getMemberNames()) {
-            list.push_back(name);
-            list.push_back(ValueText(root[name]));
-            list.push_back("");
+            out.value.push_back(name);
+            out.value.push_back(ValueText(root[name]));
+            out.value.push_back("");
         }
-        answer.clear();
-        return;
+        return out;
     }
     if (const Json::Value* result = Member(root, "result"); result && !IsTrue(*result)) {
-        answer = Text(root, "message");
+        Fail(answer, PlatformError::kRefused, Text(root, "message"), out);
+    } else {
+        Fail(answer, PlatformError::kUnreadable, answer.value, out);
     }
+    return out;
 }
 
-void ParseOrderListAnswer(std::string& answer, TextList& rows) {
-    rows.clear();
-    if (!StartsWithBrace(answer)) {
-        answer = std::string(kIllegalFormatText);
-        return;
+PlatformResult<TextList> ParseOrderListAnswer(const PlatformAnswer& answer) {
+    PlatformResult<TextList> out;
+    if (PassOn(answer, out)) return out;
+    if (!StartsWithBrace(answer.value)) {
+        Fail(answer, PlatformError::kUnreadable, kIllegalFormatText, out);
+        return out;
     }
     Json::Value root;
-    if (ParseObject(answer, root)) {
+    PlatformError none = PlatformError::kUnreadable;  // why there are no rows
+    if (ParseObject(answer.value, root)) {
         const Json::Value* result = Member(root, "result");
         const Json::Value* list = Member(root, "orderList");
+        none = result && !IsTrue(*result) ? PlatformError::kRefused : PlatformError::kNothingFound;
         if (result && IsTrue(*result) && list && list->isArray()) {
             for (const Json::Value& order : *list) {
                 std::string row;
@@ -397,44 +447,43 @@ void ParseOrderListAnswer(std::string& answer, TextList& rows) {
                 row += Text(order, "buyerLoginId") + "\n";
                 row += Text(order, "payCode") + "\n";
                 row += Text(order, "description") + "\n";
-                rows.push_back(std::move(row));
+                out.value.push_back(std::move(row));
             }
         }
     }
-    if (rows.empty()) {
-        answer = std::string(kLastPageText);
-    } else {
-        answer.clear();
-    }
+    // A refusal and an empty page are shown alike.
+    if (out.value.empty()) Fail(answer, none, kLastPageText, out);
+    return out;
 }
 
-void ParseStatisticsAnswer(std::string& answer, TextList& rows, std::string& period) {
-    rows.clear();
-    period.clear();
-    if (!StartsWithBrace(answer)) {
-        answer = std::string(kIllegalFormatText);
-        return;
+PlatformResult<StatisticsAnswer> ParseStatisticsAnswer(const PlatformAnswer& answer) {
+    PlatformResult<StatisticsAnswer> out;
+    if (PassOn(answer, out)) return out;
+    if (!StartsWithBrace(answer.value)) {
+        Fail(answer, PlatformError::kUnreadable, kIllegalFormatText, out);
+        return out;
     }
     Json::Value root;
-    if (ParseObject(answer, root)) {
+    PlatformError none = PlatformError::kUnreadable;
+    if (ParseObject(answer.value, root)) {
         const Json::Value* result = Member(root, "result");
+        none = result && !IsTrue(*result) ? PlatformError::kRefused : PlatformError::kNothingFound;
         if (result && IsTrue(*result)) {
+            std::string& period = out.value.period;
             if (Has(root, "startTime")) period += DigitsToDateTimeText(Text(root, "startTime"));
             period += "----";
             if (Has(root, "endTime")) period += DigitsToDateTimeText(Text(root, "endTime"));
             if (const Json::Value* list = Member(root, "orderList"); list && list->isArray()) {
                 for (const Json::Value& row : *list) {
-                    rows.push_back(FenToYuanText(Text(row, "totalMoney")) + "\n" +
-                                   Text(row, "orderCount") + "\n" + Text(row, "type") + "\n");
+                    out.value.rows.push_back(FenToYuanText(Text(row, "totalMoney")) + "\n" +
+                                             Text(row, "orderCount") + "\n" + Text(row, "type") +
+                                             "\n");
                 }
             }
         }
     }
-    if (rows.empty()) {
-        answer = std::string(kLastPageText);
-    } else {
-        answer.clear();
-    }
+    if (out.value.rows.empty()) Fail(answer, none, kLastPageText, out);
+    return out;
 }
 
 }  // namespace tendrix

@@ -1,17 +1,18 @@
 #pragma once
-// Readers of the platform's JSON answers. Each takes the answer text (UTF-8, in/out) and
-// fills a list it empties first; on failure the answer holds the platform's "message" or a
-// fixed text, on success it is left empty unless stated otherwise. None throws.
+// Readers of the platform's JSON answers. Each takes what an operation gave back and returns
+// a PlatformResult with the same failure when the exchange failed (kNetwork, kRefusedInput),
+// otherwise what the answer says: its values, or the kind of failure and the text the cashier
+// is shown (the platform's "message" or a fixed text). None throws, whatever the text (deep
+// nesting, huge numbers, NUL, wrong member types, megabyte answers).
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform_api/platform_answer.h"
+
 namespace tendrix {
 
-inline constexpr std::string_view kIllegalFormatText = "非法的返回格式！";
-inline constexpr std::string_view kNoServerInfoText = "服务器未返回任何信息！";
-inline constexpr std::string_view kLastPageText = "可能已经是最后一页，或者该时间段没有交易！";
 inline constexpr std::string_view kPaymentLinkLabel = "支付链接：";
 
 // Pay types whose orders are deposit freezes (31 and 109).
@@ -19,16 +20,6 @@ inline constexpr std::string_view kAlipayDepositName = "支付宝预付款";
 inline constexpr std::string_view kWechatDepositName = "微信预付款";
 
 using TextList = std::vector<std::string>;
-
-// What an order answer says about its order. Every reader of answers parses through the one
-// routine behind this; none throws, whatever the text (deep nesting, huge numbers, NUL).
-enum class AnswerKind {
-    kUnreadable,   // not a JSON object, or no "result": the order's fate is unknown
-    kOrder,        // "result" true: the answer carries the order
-    kRefusal,      // "result" or "success" false for another reason ("系统繁忙", ...)
-    kNoSuchOrder,  // a refusal that says the platform has no such order
-};
-AnswerKind ClassifyOrderAnswer(const std::string& answer);
 
 // Decimal digits as an unsigned 64-bit number; false for anything else, or on overflow.
 bool ParseUnsigned(std::string_view text, uint64_t& value);
@@ -40,28 +31,35 @@ std::string StripControlBytes(std::string_view text);
 
 // Create, query, refund and close answers: labelled lines, each ending in "\r\n", for the
 // result page and receipts. Deposit orders read "本次解冻金额" instead of "本次退款金额".
-void ParseOrderAnswer(std::string& answer, TextList& lines);
+// The error says what became of the order: kNone (the answer carries it), kRefused or
+// kNoSuchOrder ("result" or "success" false), kUnreadable or kEmpty (its fate is unknown).
+PlatformResult<TextList> ParseOrderAnswer(const PlatformAnswer& answer);
 // Query answer as ten values for the inquiry list: order number, amount, actual amount,
 // refund amount (empty), pay type, state, time, buyer, payment code, remark.
-void ParseOrderRecord(std::string& answer, TextList& values);
+PlatformResult<TextList> ParseOrderRecord(const PlatformAnswer& answer);
 // Pre-create answer as label / value / "\r\n" items; the item after kPaymentLinkLabel is
 // the payment link to draw as a QR code.
-void ParsePreCreateAnswer(std::string& answer, TextList& items);
+PlatformResult<TextList> ParsePreCreateAnswer(const PlatformAnswer& answer);
 
 // Login answer: merchant id, secret, then every client id.
-void ParseLoginAnswer(std::string& answer, TextList& list);
+PlatformResult<TextList> ParseLoginAnswer(const PlatformAnswer& answer);
 // "/plugOrder/return" answer: up to four of merchant name, shop name, cashier name, version.
-void ParseMerchantInfoAnswer(std::string& answer, TextList& list);
-// "/plugOrder/addJtion" answer: the answer becomes the result sentence.
-void ParsePermissionAnswer(std::string& answer);
+// An answer with "result" is a refusal (its message may be empty); one that cannot be read
+// fails with an empty message.
+PlatformResult<TextList> ParseMerchantInfoAnswer(const PlatformAnswer& answer);
+// "/plugOrder/addJtion" answer: the result sentence. A refusal without "message", or an
+// answer that cannot be read, fails with an empty message.
+PlatformResult<std::string> ParsePermissionAnswer(const PlatformAnswer& answer);
 // Generic reader (shop manager): without "result", each top-level member gives three
 // entries: name, value text, "".
-void ParseGenericAnswer(std::string& answer, TextList& list);
+PlatformResult<TextList> ParseGenericAnswer(const PlatformAnswer& answer);
 
-// Order list rows: ten fields, each followed by "\n".
-void ParseOrderListAnswer(std::string& answer, TextList& rows);
-// Statistics rows: takings, count, pay type name, each followed by "\n"; period is
-// "YYYY-MM-DD hh:mm:ss----YYYY-MM-DD hh:mm:ss".
-void ParseStatisticsAnswer(std::string& answer, TextList& rows, std::string& period);
+// Order list rows: ten fields, each followed by "\n". No rows: kNothingFound.
+PlatformResult<TextList> ParseOrderListAnswer(const PlatformAnswer& answer);
+struct StatisticsAnswer {
+    TextList rows;       // takings, count, pay type name, each followed by "\n"
+    std::string period;  // "YYYY-MM-DD hh:mm:ss----YYYY-MM-DD hh:mm:ss"
+};
+PlatformResult<StatisticsAnswer> ParseStatisticsAnswer(const PlatformAnswer& answer);
 
 }  // namespace tendrix

@@ -32,8 +32,4 @@ std::string AnswerForLog(std::string answer);
 void SetPlatformCaFile(std::string file);
 std::string PlatformCaFile();
 
-// Why the last exchange on this thread failed (libcurl's own words, e.g. a certificate
-// problem); empty after a successful one.
-const std::string& LastTransportError();
-
 }  // namespace tendrix

@@ -56,10 +56,21 @@ std::string PlatformClient::Url(std::string_view path) const {
     return api_base_ + std::string(path);
 }
 
-void PlatformClient::Post(std::string& answer, std::string_view path, std::string body) const {
-    answer = std::move(body);
-    PostForm(answer, Url(path));
+PlatformAnswer PlatformClient::Post(std::string_view path, const std::string& body) const {
+    return PostForm(body, Url(path));
 }
+
+namespace {
+
+PlatformAnswer NothingSent() {
+    // The cashier sees what an answer without an order shows.
+    PlatformAnswer answer;
+    answer.error = PlatformError::kRefusedInput;
+    answer.message = std::string(kIllegalFormatText);
+    return answer;
+}
+
+}  // namespace
 
 bool IsPaymentCodeText(std::string_view code) {
     if (code.empty()) return false;
@@ -71,27 +82,19 @@ bool IsPaymentCodeText(std::string_view code) {
     return true;
 }
 
-std::string PlatformClient::CreateOrder(std::string& answer, const std::string& total_fee,
-                                        const std::string& pay_code,
-                                        const std::string& order_type) const {
-    if (!IsPaymentCodeText(pay_code)) return {};
-    const std::string out_order_id = MakeOutOrderId(std::time(nullptr), pay_code);
-    CreateOrderAs(answer, out_order_id, total_fee, pay_code, order_type);
-    return out_order_id;
-}
-
-void PlatformClient::CreateOrderAs(std::string& answer, const std::string& out_order_id,
-                                   const std::string& total_fee, const std::string& pay_code,
-                                   const std::string& order_type) const {
-    if (!IsPaymentCodeText(pay_code)) return;
+PlatformAnswer PlatformClient::CreateOrder(const std::string& out_order_id,
+                                           const std::string& total_fee,
+                                           const std::string& pay_code,
+                                           const std::string& order_type) const {
+    if (!IsPaymentCodeText(pay_code)) return NothingSent();
     ParamList items{"merchantId=" + identity_.merchant_id, "clientId=" + identity_.client_id,
                     "payCode=" + pay_code, "totalFee=" + total_fee, "outOrderId=" + out_order_id};
     if (!order_type.empty()) items.push_back("orderType=" + order_type);
-    Post(answer, paths::kCreate, BuildSignedBody(std::move(items), identity_.secret));
+    return Post(paths::kCreate, BuildSignedBody(std::move(items), identity_.secret));
 }
 
-void PlatformClient::QueryOrder(std::string& answer, const std::string& order_id,
-                                const std::string& out_order_id) const {
+PlatformAnswer PlatformClient::QueryOrder(const std::string& order_id,
+                                          const std::string& out_order_id) const {
     ParamList items;
     if (!out_order_id.empty()) {
         items.push_back("outOrderId=" + out_order_id);
@@ -100,78 +103,81 @@ void PlatformClient::QueryOrder(std::string& answer, const std::string& order_id
     }
     items.push_back("merchantId=" + identity_.merchant_id);
     items.push_back("clientId=" + identity_.client_id);
-    Post(answer, paths::kQuery, BuildSignedBody(std::move(items), identity_.secret));
+    return Post(paths::kQuery, BuildSignedBody(std::move(items), identity_.secret));
 }
 
-void PlatformClient::RefundOrder(std::string& answer, const std::string& refund_fee,
-                                 const std::string& order_id,
-                                 const std::string& description) const {
-    if (description.size() > kHexUtf8MaxBytes) return;
+PlatformAnswer PlatformClient::RefundOrder(const std::string& refund_fee,
+                                           const std::string& order_id,
+                                           const std::string& description) const {
+    if (description.size() > kHexUtf8MaxBytes) return NothingSent();
     ParamList items{"orderId=" + order_id};
     if (refund_fee != "00") items.push_back("refundFee=" + refund_fee);
     items.push_back("merchantId=" + identity_.merchant_id);
     items.push_back("clientId=" + identity_.client_id);
     if (!description.empty()) items.push_back("description=" + HexUtf8(description));
-    Post(answer, paths::kRefund, BuildSignedBody(std::move(items), identity_.secret));
+    return Post(paths::kRefund, BuildSignedBody(std::move(items), identity_.secret));
 }
 
-void PlatformClient::CloseOrder(std::string& answer, const std::string& order_id,
-                                const std::string& description) const {
-    if (description.size() > kHexUtf8MaxBytes) return;
+PlatformAnswer PlatformClient::CloseOrder(const std::string& order_id,
+                                          const std::string& description) const {
+    if (description.size() > kHexUtf8MaxBytes) return NothingSent();
     ParamList items{"orderId=" + order_id, "description=" + HexUtf8(description),
                     "merchantId=" + identity_.merchant_id, "clientId=" + identity_.client_id};
-    Post(answer, paths::kClose, BuildSignedBody(std::move(items), identity_.secret));
+    return Post(paths::kClose, BuildSignedBody(std::move(items), identity_.secret));
 }
 
-void PlatformClient::PreCreateOrder(std::string& answer, const QueryFields& fields) const {
+PlatformAnswer PlatformClient::PreCreateOrder(const QueryFields& fields) const {
     ParamList items;
     for (const auto& [name, value] : fields) items.push_back(name + "=" + value);
     items.push_back("merchantId=" + identity_.merchant_id);
     items.push_back("clientId=" + identity_.client_id);
-    Post(answer, paths::kPreCreate, BuildSignedBody(std::move(items), identity_.secret));
+    return Post(paths::kPreCreate, BuildSignedBody(std::move(items), identity_.secret));
 }
 
-void PlatformClient::Login(std::string& answer, const std::string& user_name,
-                           const std::string& password) const {
+PlatformAnswer PlatformClient::Login(const std::string& user_name,
+                                     const std::string& password) const {
     ParamList items{"userName=" + HexUtf8(user_name), "userPwd=" + password,
                     "merchantId=" + Md5HexOf(user_name + password), "deviceType=3"};
-    Post(answer, paths::kShowLogin, BuildSignedBody(std::move(items), std::string(kLoginKey)));
+    return Post(paths::kShowLogin, BuildSignedBody(std::move(items), std::string(kLoginKey)));
 }
 
-void PlatformClient::QueryMerchantInfo(std::string& answer, const std::string& merchant_id,
-                                       const std::string& client_id, const std::string& key) const {
+PlatformAnswer PlatformClient::QueryMerchantInfo(const std::string& merchant_id,
+                                                 const std::string& client_id,
+                                                 const std::string& key) const {
     ParamList items{"merchantId=" + merchant_id, "clientId=" + client_id};
-    Post(answer, paths::kReturn, BuildSignedBody(std::move(items), key));
+    return Post(paths::kReturn, BuildSignedBody(std::move(items), key));
 }
 
-void PlatformClient::QueryShopManager(std::string& answer, const std::string& merchant_id,
-                                      const std::string& key, const std::string& shop_id) const {
+PlatformAnswer PlatformClient::QueryShopManager(const std::string& merchant_id,
+                                                const std::string& key,
+                                                const std::string& shop_id) const {
     ParamList items{"merchantId=" + merchant_id, "shopId=" + shop_id};
-    Post(answer, paths::kQueryManager, BuildSignedBody(std::move(items), key));
+    return Post(paths::kQueryManager, BuildSignedBody(std::move(items), key));
 }
 
-void PlatformClient::GrantPermission(std::string& answer, const std::string& user_name,
-                                     const std::string& merchant_id, const std::string& permission,
-                                     const std::string& key) const {
+PlatformAnswer PlatformClient::GrantPermission(const std::string& user_name,
+                                               const std::string& merchant_id,
+                                               const std::string& permission,
+                                               const std::string& key) const {
     ParamList items{"userName=" + HexUtf8(user_name), "merchantId=" + merchant_id,
                     "jtion=" + permission};
-    Post(answer, paths::kAddJtion, BuildSignedBody(std::move(items), key));
+    return Post(paths::kAddJtion, BuildSignedBody(std::move(items), key));
 }
 
-void PlatformClient::QueryOrderList(std::string& answer, const QueryFields& fields) const {
+PlatformAnswer PlatformClient::QueryOrderList(const QueryFields& fields) const {
     ParamList items;
     for (const auto& [name, value] : fields) items.push_back(name + "=" + value);
     items.push_back("merchantId=" + identity_.merchant_id);
     items.push_back("clientId=" + identity_.client_id);
-    Post(answer, paths::kQueryOrderList, BuildSignedBody(std::move(items), identity_.secret));
+    return Post(paths::kQueryOrderList, BuildSignedBody(std::move(items), identity_.secret));
 }
 
-void PlatformClient::QueryStatistics(std::string& answer, const QueryFields& fields) const {
+PlatformAnswer PlatformClient::QueryStatistics(const QueryFields& fields) const {
     ParamList items;
     for (const auto& [name, value] : fields) items.push_back(name + "=" + value);
     items.push_back("merchantId=" + identity_.merchant_id);
     items.push_back("clientId=" + identity_.client_id);
-    Post(answer, paths::kQueryStatistics, BuildSignedBody(std::move(items), identity_.secret));
+    return Post(paths::kQueryStatistics, BuildSignedBody(std::move(items), identity_.secret));
 }
 
 std::string PlatformClient::MakePreCreateOrderNumber(std::time_t when) const {

@@ -3,8 +3,8 @@
 //
 // It holds the proxy settings, the platform base address and the merchant identity
 // (merchant id, client id, signing secret), builds and signs each operation's items, posts
-// them with PostForm and hands the answer back as UTF-8 text through an out-parameter.
-// Nothing is thrown: a failed exchange is the in-band kNetworkFailureText.
+// them with PostForm and hands back a PlatformAnswer: the answer text (UTF-8), or the kind of
+// failure with the cashier's text for it. Nothing is thrown.
 //
 // Calls block the calling thread for the length of the exchange. Each call has its own
 // receive buffer and curl handle, so separate clients may be used from separate threads.
@@ -14,13 +14,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform_api/platform_answer.h"
+
 namespace tendrix {
 
 class AppConfig;
-
-// Both the cashier's message and the marker of a failed exchange; compare answers with it.
-inline constexpr std::string_view kNetworkFailureText =
-    "当前网络故障, 无法查询和交易，请检查网络！";
 
 namespace paths {
 inline constexpr std::string_view kCreate = "/plugOrder/create";
@@ -81,58 +79,50 @@ class PlatformClient {
     // Base address + path.
     std::string Url(std::string_view path) const;
 
-    // Posts the signed body held in answer (UTF-8; sent as GBK) to url and replaces answer
-    // by the reply decoded as UTF-8, by "" when nothing came back, or by kNetworkFailureText
-    // when the exchange failed (refused, proxy failure, time-out, ...). The HTTP status is
-    // not looked at. Every exchange is written to the diagnostic log, secrets masked.
-    void PostForm(std::string& answer, const std::string& url) const;
+    // Posts the signed body (UTF-8; sent as GBK) to url. The answer is the reply decoded as
+    // UTF-8; kEmpty when nothing came back; kNetwork (kNetworkFailureText, libcurl's reason in
+    // detail) when the exchange failed: refused, proxy failure, time-out, ... The HTTP status
+    // is not looked at. Every exchange is written to the diagnostic log, secrets masked.
+    PlatformAnswer PostForm(const std::string& body, const std::string& url) const;
 
     // ---- order operations (signed with identity().secret) ----
-    // Returns the merchant order number it made ("outOrderId"). A payment code that is not
-    // IsPaymentCodeText sends nothing, leaves answer untouched and returns "".
-    std::string CreateOrder(std::string& answer, const std::string& total_fee,
-                            const std::string& pay_code, const std::string& order_type) const;
-    // The same with the merchant order number chosen by the caller (written down before the
-    // request leaves, so that an order whose answer is lost can be found again).
-    void CreateOrderAs(std::string& answer, const std::string& out_order_id,
-                       const std::string& total_fee, const std::string& pay_code,
-                       const std::string& order_type) const;
+    // With the merchant order number chosen by the caller (MakeOutOrderId), written down
+    // before the request leaves so that an order whose answer is lost can be found again.
+    // A payment code that is not IsPaymentCodeText sends nothing (kRefusedInput).
+    PlatformAnswer CreateOrder(const std::string& out_order_id, const std::string& total_fee,
+                               const std::string& pay_code, const std::string& order_type) const;
     // By the merchant order number when it is not empty, otherwise by the platform number.
-    void QueryOrder(std::string& answer, const std::string& order_id,
-                    const std::string& out_order_id) const;
+    PlatformAnswer QueryOrder(const std::string& order_id, const std::string& out_order_id) const;
     // refund_fee "00" leaves the amount out (a full refund). A description of more than
-    // kHexUtf8MaxBytes UTF-8 bytes sends nothing and leaves answer untouched.
-    void RefundOrder(std::string& answer, const std::string& refund_fee,
-                     const std::string& order_id, const std::string& description) const;
-    void CloseOrder(std::string& answer, const std::string& order_id,
-                    const std::string& description) const;
+    // kHexUtf8MaxBytes UTF-8 bytes sends nothing (kRefusedInput).
+    PlatformAnswer RefundOrder(const std::string& refund_fee, const std::string& order_id,
+                               const std::string& description) const;
+    PlatformAnswer CloseOrder(const std::string& order_id, const std::string& description) const;
     // fields: "outOrderId", "orderType", "totalFee", "tradeType" ("NATIVE").
-    void PreCreateOrder(std::string& answer, const QueryFields& fields) const;
+    PlatformAnswer PreCreateOrder(const QueryFields& fields) const;
 
     // ---- merchant and cashier operations ----
     // Signed with the fixed login key.
-    void Login(std::string& answer, const std::string& user_name,
-               const std::string& password) const;
+    PlatformAnswer Login(const std::string& user_name, const std::string& password) const;
     // "/plugOrder/return": merchant, shop and cashier names, version.
-    void QueryMerchantInfo(std::string& answer, const std::string& merchant_id,
-                           const std::string& client_id, const std::string& key) const;
-    void QueryShopManager(std::string& answer, const std::string& merchant_id,
-                          const std::string& key, const std::string& shop_id) const;
+    PlatformAnswer QueryMerchantInfo(const std::string& merchant_id, const std::string& client_id,
+                                     const std::string& key) const;
+    PlatformAnswer QueryShopManager(const std::string& merchant_id, const std::string& key,
+                                    const std::string& shop_id) const;
     // permission: "0", "1" or "2".
-    void GrantPermission(std::string& answer, const std::string& user_name,
-                         const std::string& merchant_id, const std::string& permission,
-                         const std::string& key) const;
+    PlatformAnswer GrantPermission(const std::string& user_name, const std::string& merchant_id,
+                                   const std::string& permission, const std::string& key) const;
 
     // ---- order list and statistics (fields: startTime, endTime, pageNum, pageSize,
     //      orderType, orderState) ----
-    void QueryOrderList(std::string& answer, const QueryFields& fields) const;
-    void QueryStatistics(std::string& answer, const QueryFields& fields) const;
+    PlatformAnswer QueryOrderList(const QueryFields& fields) const;
+    PlatformAnswer QueryStatistics(const QueryFields& fields) const;
 
     // The pre-create merchant order number for this client's identity at time `when`.
     std::string MakePreCreateOrderNumber(std::time_t when) const;
 
   private:
-    void Post(std::string& answer, std::string_view path, std::string body) const;
+    PlatformAnswer Post(std::string_view path, const std::string& body) const;
 
     std::string proxy_address_;
     std::string proxy_credentials_;

@@ -76,7 +76,6 @@ CURLSH* Shared() {
 
 std::mutex g_ca_mutex;
 std::string g_ca_file;
-thread_local std::string t_last_error;
 
 }  // namespace
 
@@ -90,15 +89,11 @@ std::string PlatformCaFile() {
     return g_ca_file;
 }
 
-const std::string& LastTransportError() {
-    return t_last_error;
-}
-
-void PlatformClient::PostForm(std::string& answer, const std::string& url) const {
+PlatformAnswer PlatformClient::PostForm(const std::string& form, const std::string& url) const {
     GlobalCurlInit();
     const auto started = std::chrono::steady_clock::now();
     // The body leaves the program in the ANSI code page, whole whatever its length.
-    const std::string body = IsAscii(answer) ? answer : Utf8ToGbk(answer);
+    const std::string body = IsAscii(form) ? form : Utf8ToGbk(form);
     std::string received;  // this exchange's own receive buffer
     CURLcode result = CURLE_FAILED_INIT;
     char error[CURL_ERROR_SIZE] = {};
@@ -131,27 +126,31 @@ void PlatformClient::PostForm(std::string& answer, const std::string& url) const
         result = curl_easy_perform(curl);
         curl_easy_cleanup(curl);
     }
-    const std::string items = FormItemsForLog(answer, PathOf(url));
-    t_last_error.clear();
-    if (result != CURLE_OK) t_last_error = error[0] ? error : curl_easy_strerror(result);
+    const std::string items = FormItemsForLog(form, PathOf(url));
+    PlatformAnswer answer;
     if (result != CURLE_OK) {
-        answer = std::string(kNetworkFailureText);
+        answer.error = PlatformError::kNetwork;
+        answer.message = std::string(kNetworkFailureText);
+        answer.detail = error[0] ? error : curl_easy_strerror(result);
     } else if (received.empty()) {
-        answer.clear();
+        answer.error = PlatformError::kEmpty;
+        answer.message = std::string(kNoServerInfoText);
     } else if (IsValidUtf8(received)) {
-        answer = std::move(received);
+        answer.value = std::move(received);
     } else {
-        answer = Utf16ToUtf8(Utf8ToUtf16(received));  // bad bytes become U+FFFD
+        answer.value = Utf16ToUtf8(Utf8ToUtf16(received));  // bad bytes become U+FFFD
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - started)
                         .count();
     std::string line = "POST " + PathOf(url) + " items=" + items + " ms=" + std::to_string(ms);
     if (result != CURLE_OK) {
-        line += " curl=" + std::to_string(static_cast<int>(result)) + " (" + t_last_error + ")";
+        line += " curl=" + std::to_string(static_cast<int>(result)) + " (" + answer.detail + ")";
     }
-    line += " answer=" + AnswerForLog(answer);
+    line += " answer=" +
+            AnswerForLog(answer.error == PlatformError::kNetwork ? answer.message : answer.value);
     diag::Write(kLogCategory, line);
+    return answer;
 }
 
 }  // namespace tendrix

@@ -311,17 +311,15 @@ void CheckPlatform(Doctor& d, const AppConfig& config, const Options& o) {
     client.set_timeout(std::chrono::seconds(10));
     std::string merchant = o.merchant, client_id = o.client, secret = o.secret, how = "given";
     if (merchant.empty() && !o.user.empty()) {
-        std::string answer;
-        client.Login(answer, o.user, o.password);
-        if (answer == kNetworkFailureText) {
+        const PlatformResult<TextList> login = ParseLoginAnswer(client.Login(o.user, o.password));
+        if (login.error == PlatformError::kNetwork) {
             d.Fail("platform " + base + ": no answer",
                    "check the network, the proxy and api_base in " + config.company_info_path);
             return;
         }
-        TextList list;
-        ParseLoginAnswer(answer, list);
+        const TextList& list = login.value;
         if (list.size() < 3) {
-            d.Fail("platform " + base + ": login of " + o.user + " refused: " + answer,
+            d.Fail("platform " + base + ": login of " + o.user + " refused: " + login.message,
                    "check the cashier's name and password");
             return;
         }
@@ -338,21 +336,20 @@ void CheckPlatform(Doctor& d, const AppConfig& config, const Options& o) {
                "give --user USER --password PASS (or --merchant ID --client ID --secret KEY)");
         return;
     }
-    std::string answer;
-    client.QueryMerchantInfo(answer, merchant, client_id, secret);
-    if (answer == kNetworkFailureText) {
+    const PlatformAnswer reply = client.QueryMerchantInfo(merchant, client_id, secret);
+    if (reply.error == PlatformError::kNetwork) {
         d.Fail("platform " + base + ": no answer",
                "check the network, the proxy and api_base in " + config.company_info_path);
         return;
     }
-    const std::string received = answer;
-    TextList info;
-    ParseMerchantInfoAnswer(answer, info);
-    if (!info.empty()) {
+    const std::string& received = reply.value;
+    const PlatformResult<TextList> info = ParseMerchantInfoAnswer(reply);
+    if (info.ok() && !info.value.empty()) {
         d.Pass("platform " + base + ": answers a signed call (merchant " + merchant + " \"" +
-               info[0] + "\", " + how + ")");
+               info.value[0] + "\", " + how + ")");
         return;
     }
+    const std::string& answer = info.message;
     // A refusal: the signature or merchant is wrong, or (signature accepted) something else,
     // such as an unknown client id, which still proves the key.
     if (received.empty() || received[0] != '{' || answer.empty()) {
@@ -393,8 +390,7 @@ int RunDoctor(const std::vector<std::string>& args) {
         std::fprintf(stderr, "tendrix-cli doctor: %s\n%s\n", o.error.c_str(), kUsage);
         return 1;
     }
-    AppConfig config;
-    config.SetProgramDir(ExecutableDir());
+    AppConfig config = InstallationConfig();
     config.LoadCompanyInfo();
     Doctor d;
     // Writable folders first: loading the settings creates the database.
@@ -407,7 +403,7 @@ int RunDoctor(const std::vector<std::string>& args) {
     CheckAccessibilityBus(d, config.settings);
     CheckTesseract(d, config.program_dir);
     CheckSerialPorts(d, o.ports.empty() ? ConfiguredSerialPorts(config.settings) : o.ports,
-                     PortMap::ForDataDir(config.data_dir), config.data_dir);
+                     PortMap(config.PortMapFile()), config.data_dir);
     CheckScanner(d, config.settings, o.scanner);
     CheckPrinter(d, config, o.printer);
     CheckPlatform(d, config, o);

@@ -129,8 +129,7 @@ std::optional<std::string> SecretValue(const Args& a, const std::string& option,
 // installation's setting. Also sends the diagnostic log of the exchanges to the
 // installation's log directory, and warns when the address travels in clear.
 std::string ApiBase(const Args& a) {
-    AppConfig config;
-    config.SetProgramDir(ExecutableDir());
+    AppConfig config = InstallationConfig();
     if (diag::Directory().empty()) diag::SetDirectory(config.log_dir);
     if (auto ca = a.Get("--ca-file")) {
         SetPlatformCaFile(*ca);
@@ -171,19 +170,19 @@ PlatformClient MakeClient(const Args& a) {
     return PlatformClient(host, port, user, password, ApiBase(a));
 }
 
-// Reports a failed exchange or refusal; returns the exit code.
-int Fail(const std::string& answer) {
-    if (answer == kNetworkFailureText) {
-        std::fprintf(stderr, "%s\n", answer.c_str());
-        // What an installer needs to mend it: a refused port, an unverified certificate, ...
-        if (!LastTransportError().empty()) {
-            std::fprintf(stderr, "tendrix-cli: %s\n", LastTransportError().c_str());
-        }
-        return kExitNetwork;
-    }
-    std::fprintf(stderr, "%s\n",
-                 answer.empty() ? std::string(kIllegalFormatText).c_str() : answer.c_str());
-    return kExitRefused;
+// Reports a failed exchange or refusal (shown as `message`); returns the exit code.
+template <typename T>
+int Fail(const PlatformResult<T>& failure, const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+    if (failure.error != PlatformError::kNetwork) return kExitRefused;
+    // What an installer needs to mend it: a refused port, an unverified certificate, ...
+    if (!failure.detail.empty()) std::fprintf(stderr, "tendrix-cli: %s\n", failure.detail.c_str());
+    return kExitNetwork;
+}
+
+template <typename T>
+int Fail(const PlatformResult<T>& failure) {
+    return Fail(failure, failure.message);
 }
 
 void PrintLines(const TextList& lines) {
@@ -202,15 +201,12 @@ void PrintLines(const TextList& lines) {
 // Logs in; fills list with merchant id, secret, client ids. Returns an exit code.
 int DoLogin(const PlatformClient& client, const std::string& user, const std::string& password,
             TextList& list) {
-    std::string answer;
-    client.Login(answer, user, password);
-    if (answer == kNetworkFailureText) return Fail(answer);
-    const std::string received = answer;
-    ParseLoginAnswer(answer, list);
-    if (list.empty()) {
-        if (answer.empty()) answer = received.empty() ? std::string(kNoServerInfoText) : received;
-        return Fail(answer);
-    }
+    const PlatformAnswer answer = client.Login(user, password);
+    const PlatformResult<TextList> login = ParseLoginAnswer(answer);
+    // An answer that cannot be read is shown as it came: it tells an installer most.
+    if (login.error == PlatformError::kUnreadable) return Fail(login, answer.value);
+    if (!login.ok()) return Fail(login);
+    list = login.value;
     return kExitOk;
 }
 
@@ -276,10 +272,10 @@ std::string OrderIdOf(const TextList& lines) {
     return {};
 }
 
-int OrderAnswer(std::string& answer, TextList& lines) {
-    if (answer == kNetworkFailureText) return Fail(answer);
-    ParseOrderAnswer(answer, lines);
-    if (lines.empty()) return Fail(answer);
+int OrderAnswer(const PlatformAnswer& answer, TextList& lines) {
+    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+    if (!order.ok()) return Fail(order);
+    lines = order.value;
     return kExitOk;
 }
 
@@ -330,13 +326,14 @@ int RunPay(const std::vector<std::string>& raw) {
     }
     PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    std::string answer;
-    const std::string out_order_id =
-        client.CreateOrder(answer, fen, a.positional[1], a.Or("--type", ""));
+    const std::string out_order_id = MakeOutOrderId(std::time(nullptr), a.positional[1]);
     std::printf("%s\n", out_order_id.c_str());
     std::fflush(stdout);
     TextList lines;
-    if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+    if (int rc = OrderAnswer(
+            client.CreateOrder(out_order_id, fen, a.positional[1], a.Or("--type", "")), lines);
+        rc != kExitOk)
+        return rc;
     if (!a.switches.count("--wait")) {
         PrintLines(lines);
         return kExitOk;
@@ -353,7 +350,8 @@ int RunPay(const std::vector<std::string>& raw) {
             return kExitRefused;
         }
         std::this_thread::sleep_for(std::chrono::seconds(2));
-        client.QueryOrder(answer, order_id, order_id.empty() ? out_order_id : "");
+        const PlatformAnswer answer =
+            client.QueryOrder(order_id, order_id.empty() ? out_order_id : "");
         if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
         state = StateOf(lines);
     }
@@ -370,10 +368,10 @@ int RunQuery(const std::vector<std::string>& raw) {
     }
     PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    std::string answer;
-    client.QueryOrder(answer, order.value_or(""), out.value_or(""));
     TextList lines;
-    if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+    if (int rc = OrderAnswer(client.QueryOrder(order.value_or(""), out.value_or("")), lines);
+        rc != kExitOk)
+        return rc;
     PrintLines(lines);
     return kExitOk;
 }
@@ -390,10 +388,10 @@ int RunRefund(const std::vector<std::string>& raw) {
     if (reason.size() > kHexUtf8MaxBytes) return Usage("--reason is longer than 199 bytes");
     PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    std::string answer;
-    client.RefundOrder(answer, fen, a.positional[0], reason);
     TextList lines;
-    if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+    if (int rc = OrderAnswer(client.RefundOrder(fen, a.positional[0], reason), lines);
+        rc != kExitOk)
+        return rc;
     PrintLines(lines);
     return kExitOk;
 }
@@ -406,10 +404,9 @@ int RunClose(const std::vector<std::string>& raw) {
     if (reason.size() > kHexUtf8MaxBytes) return Usage("--reason is longer than 199 bytes");
     PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    std::string answer;
-    client.CloseOrder(answer, a.positional[0], reason);
     TextList lines;
-    if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
+    if (int rc = OrderAnswer(client.CloseOrder(a.positional[0], reason), lines); rc != kExitOk)
+        return rc;
     PrintLines(lines);
     return kExitOk;
 }
@@ -430,13 +427,9 @@ int RunPreCreate(const std::vector<std::string>& raw) {
                        {"orderType", std::to_string(code)},
                        {"totalFee", fen},
                        {"tradeType", "NATIVE"}};
-    std::string answer;
-    client.PreCreateOrder(answer, fields);
-    if (answer == kNetworkFailureText) return Fail(answer);
-    TextList items;
-    ParsePreCreateAnswer(answer, items);
-    if (items.empty()) return Fail(answer);
-    PrintLines(items);
+    const PlatformResult<TextList> items = ParsePreCreateAnswer(client.PreCreateOrder(fields));
+    if (!items.ok()) return Fail(items);
+    PrintLines(items.value);
     return kExitOk;
 }
 
@@ -470,22 +463,17 @@ int RunListQuery(const std::vector<std::string>& raw, bool statistics) {
     }
     PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    std::string answer;
-    TextList rows;
     if (statistics) {
-        client.QueryStatistics(answer, fields);
-        if (answer == kNetworkFailureText) return Fail(answer);
-        std::string period;
-        ParseStatisticsAnswer(answer, rows, period);
-        if (rows.empty()) return Fail(answer);
-        std::printf("%s\n", period.c_str());
+        const PlatformResult<StatisticsAnswer> stats =
+            ParseStatisticsAnswer(client.QueryStatistics(fields));
+        if (!stats.ok()) return Fail(stats);
+        std::printf("%s\n", stats.value.period.c_str());
+        PrintRows(stats.value.rows);
     } else {
-        client.QueryOrderList(answer, fields);
-        if (answer == kNetworkFailureText) return Fail(answer);
-        ParseOrderListAnswer(answer, rows);
-        if (rows.empty()) return Fail(answer);
+        const PlatformResult<TextList> rows = ParseOrderListAnswer(client.QueryOrderList(fields));
+        if (!rows.ok()) return Fail(rows);
+        PrintRows(rows.value);
     }
-    PrintRows(rows);
     return kExitOk;
 }
 

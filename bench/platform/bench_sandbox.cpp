@@ -7,11 +7,13 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "platform_api/answer_parsers.h"
+#include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "tests/support/sandbox_process.h"
 
@@ -28,15 +30,12 @@ std::string Code(int worker, int n) {
 
 // One create + query; false on any failure.
 bool RoundTrip(const PlatformClient& client, int worker, int n) {
-    std::string answer;
-    client.CreateOrder(answer, "3600", Code(worker, n), "");
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    if (lines.empty()) return false;
-    const std::string order = lines[2].substr(std::string("订单号：").size());
-    client.QueryOrder(answer, order.substr(0, order.size() - 2), "");
-    ParseOrderAnswer(answer, lines);
-    return !lines.empty();
+    const std::string code = Code(worker, n);
+    const PlatformResult<TextList> created = ParseOrderAnswer(
+        client.CreateOrder(MakeOutOrderId(std::time(nullptr), code), "3600", code, ""));
+    if (!created.ok()) return false;
+    const std::string order = created.value[2].substr(std::string("订单号：").size());
+    return ParseOrderAnswer(client.QueryOrder(order.substr(0, order.size() - 2), "")).ok();
 }
 
 }  // namespace

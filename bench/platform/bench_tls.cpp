@@ -5,12 +5,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <vector>
 
 #include "common/diag_log.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/link_security.h"
+#include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "tests/platform_api/tls_helpers.h"
 #include "tests/support/sandbox_process.h"
@@ -26,15 +28,11 @@ double RoundTrip(const PlatformClient& client, int n) {
     // Characters 4 to 13 make the merchant order number: unique per trip.
     std::snprintf(code, sizeof code, "289%010d0000%d", n, n % 5);
     const auto t0 = Clock::now();
-    std::string answer;
-    client.CreateOrder(answer, "3600", code, "");
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    if (lines.size() < 3) return -1;
-    const std::string order = lines[2].substr(std::string("订单号：").size());
-    client.QueryOrder(answer, order.substr(0, order.size() - 2), "");
-    ParseOrderAnswer(answer, lines);
-    if (lines.empty()) return -1;
+    const PlatformResult<TextList> created = ParseOrderAnswer(
+        client.CreateOrder(MakeOutOrderId(std::time(nullptr), code), "3600", code, ""));
+    if (!created.ok()) return -1;
+    const std::string order = created.value[2].substr(std::string("订单号：").size());
+    if (!ParseOrderAnswer(client.QueryOrder(order.substr(0, order.size() - 2), "")).ok()) return -1;
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 

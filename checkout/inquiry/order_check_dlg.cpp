@@ -32,13 +32,11 @@ inquiry::DateTime FromQt(const QDateTime& t) {
 inquiry::Backend ClientBackend(const PlatformClient& made) {
     auto client = std::make_shared<const PlatformClient>(made);
     inquiry::Backend b;
-    b.order_list = [client](const inquiry::QueryFields& f, std::string& answer,
-                            std::vector<std::string>& rows) {
-        inquiry::PlatformBackend(*client).order_list(f, answer, rows);
+    b.order_list = [client](const inquiry::QueryFields& f) {
+        return inquiry::PlatformBackend(*client).order_list(f);
     };
-    b.statistics = [client](const inquiry::QueryFields& f, std::string& answer,
-                            std::vector<std::string>& rows, std::string& period) {
-        inquiry::PlatformBackend(*client).statistics(f, answer, rows, period);
+    b.statistics = [client](const inquiry::QueryFields& f) {
+        return inquiry::PlatformBackend(*client).statistics(f);
     };
     return b;
 }

@@ -153,19 +153,16 @@ bool RowMatches(const OrderRow& row, const OrderFilter& f) {
 }
 
 std::string OrderInquiry::Fetch(int page) {
-    if (!backend_.order_list) return kLastPageText;
-    std::string answer;
-    std::vector<std::string> raw;
-    backend_.order_list(ListQuery(filter_, page), answer, raw);
-    if (!answer.empty()) return answer;
-    if (raw.empty()) return kLastPageText;
+    if (!backend_.order_list) return std::string(kLastPageText);
+    const PlatformResult<TextList> raw = backend_.order_list(ListQuery(filter_, page));
+    if (!raw.ok()) return raw.message;
     std::vector<OrderRow> rows;
-    for (const auto& r : raw) {
+    for (const auto& r : raw.value) {
         OrderRow row = SplitOrderRow(r);
         if (RowMatches(row, filter_)) rows.push_back(std::move(row));
     }
     rows_ = std::move(rows);
-    fetched_ = static_cast<int>(raw.size());
+    fetched_ = static_cast<int>(raw.value.size());
     page_ = page;
     return "";
 }
@@ -185,7 +182,7 @@ std::string OrderInquiry::Search(const OrderFilter& f) {
 }
 
 std::string OrderInquiry::NextPage() {
-    if (!searched_) return kLastPageText;
+    if (!searched_) return std::string(kLastPageText);
     return Fetch(page_ + 1);
 }
 
@@ -196,17 +193,16 @@ std::string OrderInquiry::PreviousPage() {
 
 std::string OrderInquiry::Statistics(const OrderFilter& f) {
     if (auto bad = CheckFilter(f)) return *bad;
-    if (!backend_.statistics) return kLastPageText;
-    std::string answer, period;
-    std::vector<std::string> raw;
-    backend_.statistics(StatisticsQuery(f), answer, raw, period);
-    if (!answer.empty()) {
+    if (!backend_.statistics) return std::string(kLastPageText);
+    const PlatformResult<StatisticsAnswer> raw = backend_.statistics(StatisticsQuery(f));
+    if (!raw.ok()) {
         stats_.clear();
         period_.clear();
-        return answer;
+        return raw.message;
     }
     stats_.clear();
-    for (const auto& r : raw) stats_.push_back(SplitStatisticsRow(r));
+    for (const auto& r : raw.value.rows) stats_.push_back(SplitStatisticsRow(r));
+    const std::string& period = raw.value.period;
     period_ = period.empty() ? Shown(f.start) + "----" + Shown(f.end) : period;
     return "";
 }

@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "platform_api/answer_parsers.h"
+
 namespace tendrix::inquiry {
 
 using QueryFields = std::map<std::string, std::string>;
 
 inline constexpr int kPageSize = 15;
-inline constexpr const char* kLastPageText = "可能已经是最后一页，或者该时间段没有交易！";
 inline constexpr const char* kFirstPageText = "已经是第一页！";
 inline constexpr const char* kStatisticsTitle = "订单统计";
 inline constexpr const char* kSeparator = "-------------";
@@ -58,14 +59,11 @@ StatisticsRow SplitStatisticsRow(const std::string& row);
 // Whether a row passes the order number and amount filters (empty filter passes).
 bool RowMatches(const OrderRow& row, const OrderFilter& f);
 
-// The platform calls the page makes: they take the query fields and return the parsed rows
-// with the answer text ("" on success, otherwise what to show).
+// The platform calls the page makes: they take the query fields and return the parsed rows,
+// or the failure with the text to show.
 struct Backend {
-    std::function<void(const QueryFields&, std::string& answer, std::vector<std::string>& rows)>
-        order_list;
-    std::function<void(const QueryFields&, std::string& answer, std::vector<std::string>& rows,
-                       std::string& period)>
-        statistics;
+    std::function<PlatformResult<TextList>(const QueryFields&)> order_list;
+    std::function<PlatformResult<StatisticsAnswer>(const QueryFields&)> statistics;
 };
 
 class OrderInquiry {

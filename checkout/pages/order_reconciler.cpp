@@ -114,12 +114,8 @@ void OrderReconciler::QueryNext() {
     const UnresolvedOrder order = queue_.front();
     queue_.erase(queue_.begin());
     const PlatformClient client(config_);
-    auto job = [client, order] {
-        std::string answer;
-        client.QueryOrder(answer, order.order_id, order.out_order_id);
-        return answer;
-    };
-    auto done = [this, order](std::string answer) { OnAnswer(order, std::move(answer)); };
+    auto job = [client, order] { return client.QueryOrder(order.order_id, order.out_order_id); };
+    auto done = [this, order](const PlatformAnswer& answer) { OnAnswer(order, answer); };
     if (hooks_.runner) {
         hooks_.runner(std::move(job), std::move(done));
     } else {
@@ -137,15 +133,15 @@ void OrderReconciler::EndRound(bool failed) {
     Schedule(base > 0 ? base : NextDelayMs(failures_, Jitter()));
 }
 
-void OrderReconciler::OnAnswer(const UnresolvedOrder& order, std::string answer) {
-    if (answer == kNetworkFailureText) {
+void OrderReconciler::OnAnswer(const UnresolvedOrder& order, const PlatformAnswer& answer) {
+    if (answer.error == PlatformError::kNetwork) {
         EndRound(true);
         return;
     }
     platform_down_ = false;
-    const AnswerKind kind = ClassifyOrderAnswer(answer);
+    const PlatformResult<TextList> parsed = ParseOrderAnswer(answer);
     bool changed = false;
-    if (kind == AnswerKind::kNoSuchOrder) {
+    if (parsed.error == PlatformError::kNoSuchOrder) {
         if (!order.confirmed && !order.alternate_id.empty()) {
             // Written down by an earlier version with the number of the next second too.
             changed = store_.Confirm(order.out_order_id, order.alternate_id, "");
@@ -154,10 +150,8 @@ void OrderReconciler::OnAnswer(const UnresolvedOrder& order, std::string answer)
             diag::Write("reconcile", "order " + order.out_order_id +
                                          " unknown to the platform: nothing was charged");
         }
-    } else if (kind == AnswerKind::kOrder) {
-        TextList lines;
-        ParseOrderAnswer(answer, lines);
-        const std::string text = Join(lines);
+    } else if (parsed.ok()) {
+        const std::string text = Join(parsed.value);
         const int state = PayResultSession::StateOf(text);
         const std::string order_id = PayResultSession::PlatformOrderOf(text);
         // The page may have taken the order up while this answer travelled.

@@ -68,7 +68,7 @@ class OrderReconciler : public QObject {
     void Schedule(int ms);
     void OnTimer();
     void QueryNext();
-    void OnAnswer(const UnresolvedOrder& order, std::string answer);
+    void OnAnswer(const UnresolvedOrder& order, const PlatformAnswer& answer);
     void Announce(const UnresolvedOrder& order, const std::string& text);
     void EndRound(bool failed);
     int BasePeriodMs() const;

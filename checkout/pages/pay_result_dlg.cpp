@@ -46,12 +46,12 @@ void CPayResultDlg::Attach(const CheckoutContext& context) {
 }
 
 ExchangeRunner CPayResultDlg::Runner() {
-    return [this](std::function<std::string()> job, std::function<void(std::string)> done) {
+    return [this](std::function<PlatformAnswer()> job, std::function<void(PlatformAnswer)> done) {
         if (inline_exchanges_) {
             done(job());
             return;
         }
-        RunInBackground<std::string>(this, std::move(job), std::move(done));
+        RunInBackground<PlatformAnswer>(this, std::move(job), std::move(done));
     };
 }
 

@@ -181,10 +181,10 @@ void PayResultSession::BeginOperation() {
     query_in_flight_ = false;
 }
 
-void PayResultSession::Run(std::function<std::string()> job,
-                           std::function<void(std::string)> done) {
-    auto report = [this, done = std::move(done)](std::string answer) {
-        if (reach_observer_) reach_observer_(answer != kNetworkFailureText);
+void PayResultSession::Run(std::function<PlatformAnswer()> job,
+                           std::function<void(PlatformAnswer)> done) {
+    auto report = [this, done = std::move(done)](PlatformAnswer answer) {
+        if (reach_observer_) reach_observer_(answer.error != PlatformError::kNetwork);
         done(std::move(answer));
     };
     if (runner_) {
@@ -266,31 +266,25 @@ bool PayResultSession::StartPayment(const std::string& amount_yuan, const std::s
     SetBusy(std::string(kPayingText));
     const PlatformClient client(config_);
     const std::string out = record.out_order_id;
-    Run(
-        [client, out, fen, pay_code, pay_type_code] {
-            std::string answer;
-            client.CreateOrderAs(answer, out, fen, pay_code, pay_type_code);
-            return answer;
-        },
-        [this, out](std::string answer) { OnCreated(out, std::move(answer)); });
+    Run([client, out, fen, pay_code,
+         pay_type_code] { return client.CreateOrder(out, fen, pay_code, pay_type_code); },
+        [this, out](const PlatformAnswer& answer) { OnCreated(out, answer); });
     return true;
 }
 
-void PayResultSession::OnCreated(const std::string& out, std::string answer) {
+void PayResultSession::OnCreated(const std::string& out, const PlatformAnswer& answer) {
     SetBusy(std::string());
-    if (answer == kNetworkFailureText) {
+    if (answer.error == PlatformError::kNetwork) {
         if (unresolved_) unresolved_->Confirm(out, out, "");
         view_.ShowMessage(std::string(kCreateNetworkFailureText));
         SetResult(std::string(kDeviceOrderLabel) + out);
         return;
     }
 
-    const AnswerKind kind = ClassifyOrderAnswer(answer);
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    if (answer.empty() && !lines.empty()) {
-        std::string text = Join(lines);
-        for (const auto& l : lines) {
+    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+    if (order.ok()) {
+        std::string text = Join(order.value);
+        for (const auto& l : order.value) {
             if (l.rfind(kDepositOrderLine, 0) == 0) {
                 view_.SetCancelButtonText(std::string(kCancelOrThawLabel));
                 break;
@@ -300,7 +294,7 @@ void PayResultSession::OnCreated(const std::string& out, std::string answer) {
         SetResult(std::move(text));
     } else {
         if (unresolved_) unresolved_->Confirm(out, out, "");
-        if (kind == AnswerKind::kRefusal || kind == AnswerKind::kNoSuchOrder) {
+        if (order.error == PlatformError::kRefused || order.error == PlatformError::kNoSuchOrder) {
             // Most refusals mean no order was made, but only the platform's "no such order"
             // proves it ("系统繁忙" may come after the order was taken).
             VerifyRefusedCreation(out);
@@ -309,7 +303,7 @@ void PayResultSession::OnCreated(const std::string& out, std::string answer) {
             // order number in the result text so that the query finds it.
             SetResult(std::string(kDeviceOrderLabel) + out);
         }
-        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+        view_.ShowMessage(order.message);
     }
     StartQueryTimer(kFirstQueryDelayMs);
 }
@@ -317,14 +311,9 @@ void PayResultSession::OnCreated(const std::string& out, std::string answer) {
 void PayResultSession::VerifyRefusedCreation(const std::string& out) {
     if (!unresolved_) return;
     const PlatformClient client(config_);
-    Run(
-        [client, out] {
-            std::string answer;
-            client.QueryOrder(answer, "", out);
-            return answer;
-        },
-        [this, out](std::string answer) {
-            if (ClassifyOrderAnswer(answer) == AnswerKind::kNoSuchOrder) Resolve(out, "");
+    Run([client, out] { return client.QueryOrder("", out); },
+        [this, out](const PlatformAnswer& answer) {
+            if (ParseOrderAnswer(answer).error == PlatformError::kNoSuchOrder) Resolve(out, "");
         });
 }
 
@@ -349,39 +338,32 @@ void PayResultSession::Query(bool by_cashier) {
     if (by_cashier) SetBusy(std::string(kQueryingText));
     const PlatformClient client(config_);
     const uint64_t op = op_;
-    Run(
-        [client, order_id, out_order_id] {
-            std::string answer;
-            client.QueryOrder(answer, order_id, out_order_id);
-            return answer;
-        },
-        [this, op, by_cashier, order_id, out_order_id](std::string answer) {
-            OnQueried(op, by_cashier, order_id, out_order_id, std::move(answer));
+    Run([client, order_id, out_order_id] { return client.QueryOrder(order_id, out_order_id); },
+        [this, op, by_cashier, order_id, out_order_id](const PlatformAnswer& answer) {
+            OnQueried(op, by_cashier, order_id, out_order_id, answer);
         });
 }
 
 void PayResultSession::OnQueried(uint64_t op, bool by_cashier, const std::string& order_id,
-                                 const std::string& out_order_id, std::string answer) {
+                                 const std::string& out_order_id, const PlatformAnswer& answer) {
     if (by_cashier) SetBusy(std::string());
     if (op != op_) return;  // about an order the page has moved on from
     query_in_flight_ = false;
-    if (answer == kNetworkFailureText) {
+    if (answer.error == PlatformError::kNetwork) {
         view_.ShowMessage(std::string(kQueryNetworkFailureText));
         StopQueryTimer();
         return;
     }
 
-    const AnswerKind kind = ClassifyOrderAnswer(answer);
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    if (!answer.empty() || lines.empty()) {
-        if (kind == AnswerKind::kNoSuchOrder && unresolved_) {
+    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+    if (!order.ok()) {
+        if (order.error == PlatformError::kNoSuchOrder && unresolved_) {
             if (TryAlternateNumber(out_order_id)) return;
             Resolve(out_order_id, order_id);
         }
-        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+        view_.ShowMessage(order.message);
     } else {
-        SetResult(Join(lines));
+        SetResult(Join(order.value));
     }
 
     const int state = StateOf(result_text_);
@@ -519,14 +501,13 @@ void PayResultSession::OnReturnClick() {
     if (timed_return && state == 7) Send(CheckoutCommand::ToggleShowHide, std::string());
 }
 
-bool PayResultSession::TakeOrderAnswer(std::string& answer) {
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    if (!answer.empty() || lines.empty()) {
-        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+bool PayResultSession::TakeOrderAnswer(const PlatformAnswer& answer) {
+    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+    if (!order.ok()) {
+        view_.ShowMessage(order.message);
         return false;
     }
-    SetResult(Join(lines));
+    SetResult(Join(order.value));
     return true;
 }
 
@@ -546,19 +527,14 @@ bool PayResultSession::Refund(const std::string& amount_yuan, const std::string&
     BeginOperation();
     SetBusy(std::string(kRefundingText));
     const PlatformClient client(config_);
-    Run(
-        [client, fen, order_id, reason] {
-            std::string answer;
-            client.RefundOrder(answer, fen, order_id, reason);
-            return answer;
-        },
-        [this, order_id](std::string answer) { OnRefunded(order_id, std::move(answer)); });
+    Run([client, fen, order_id, reason] { return client.RefundOrder(fen, order_id, reason); },
+        [this, order_id](const PlatformAnswer& answer) { OnRefunded(order_id, answer); });
     return true;
 }
 
-void PayResultSession::OnRefunded(const std::string& order_id, std::string answer) {
+void PayResultSession::OnRefunded(const std::string& order_id, const PlatformAnswer& answer) {
     SetBusy(std::string());
-    if (answer == kNetworkFailureText) {
+    if (answer.error == PlatformError::kNetwork) {
         view_.ShowMessage(std::string(kRefundNetworkFailureText));
         // The order the refund was for stays in the text so that btn_check can ask later.
         SetResult(std::string(kRefundUnknownHeading) + std::string(kOrderNumberKey) + order_id +
@@ -577,20 +553,15 @@ bool PayResultSession::Cancel(const std::string& order_id, const std::string& re
     BeginOperation();
     SetBusy(std::string(kCancellingText));
     const PlatformClient client(config_);
-    Run(
-        [client, order_id, reason] {
-            std::string answer;
-            client.CloseOrder(answer, order_id, reason);
-            return answer;
-        },
-        [this](std::string answer) { OnCancelled(std::move(answer)); });
+    Run([client, order_id, reason] { return client.CloseOrder(order_id, reason); },
+        [this](const PlatformAnswer& answer) { OnCancelled(answer); });
     return true;
 }
 
-void PayResultSession::OnCancelled(std::string answer) {
+void PayResultSession::OnCancelled(const PlatformAnswer& answer) {
     SetBusy(std::string());
-    if (answer == kNetworkFailureText) {
-        view_.ShowMessage(answer);
+    if (answer.error == PlatformError::kNetwork) {
+        view_.ShowMessage(answer.message);
         return;
     }
     if (TakeOrderAnswer(answer)) {
@@ -629,36 +600,30 @@ bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::stri
 
     SetBusy(std::string(kPreCreatingText));
     const std::string out = record.out_order_id;
-    Run(
-        [client, fields] {
-            std::string answer;
-            client.PreCreateOrder(answer, fields);
-            return answer;
-        },
-        [this, out](std::string answer) { OnPreCreated(out, std::move(answer)); });
+    Run([client, fields] { return client.PreCreateOrder(fields); },
+        [this, out](const PlatformAnswer& answer) { OnPreCreated(out, answer); });
     return true;
 }
 
-void PayResultSession::OnPreCreated(const std::string& out, std::string answer) {
+void PayResultSession::OnPreCreated(const std::string& out, const PlatformAnswer& answer) {
     SetBusy(std::string());
     if (unresolved_) unresolved_->Confirm(out, out, "");
-    if (answer == kNetworkFailureText) {
-        view_.ShowMessage(answer);
+    if (answer.error == PlatformError::kNetwork) {
+        view_.ShowMessage(answer.message);
         // Whether the platform made the order is unknown: its number stays for btn_check.
         SetResult(std::string(kDeviceOrderLabel) + out);
         return;
     }
-    const AnswerKind kind = ClassifyOrderAnswer(answer);
-    TextList items;
-    ParsePreCreateAnswer(answer, items);
-    if (!answer.empty() || items.empty()) {
-        if (kind == AnswerKind::kRefusal || kind == AnswerKind::kNoSuchOrder)
+    const PlatformResult<TextList> order = ParsePreCreateAnswer(answer);
+    if (!order.ok()) {
+        if (order.error == PlatformError::kRefused || order.error == PlatformError::kNoSuchOrder)
             VerifyRefusedCreation(out);
         else
             SetResult(std::string(kDeviceOrderLabel) + out);
-        view_.ShowMessage(answer.empty() ? std::string(kIllegalFormatText) : answer);
+        view_.ShowMessage(order.message);
         return;
     }
+    const TextList& items = order.value;
     std::string link;
     for (size_t i = 0; i + 1 < items.size(); ++i) {
         if (items[i] == kPaymentLinkLabel) {

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "common/checkout_command.h"
+#include "platform_api/platform_answer.h"
 
 namespace tendrix {
 class AppConfig;
@@ -56,8 +57,8 @@ class ResultPageView {
 
 // Runs `job` (a platform exchange returning its answer) and later calls `done` with the
 // answer on the window thread.
-using ExchangeRunner = std::function<void(std::function<std::string()> job,
-                                          std::function<void(std::string answer)> done)>;
+using ExchangeRunner = std::function<void(std::function<PlatformAnswer()> job,
+                                          std::function<void(PlatformAnswer answer)> done)>;
 
 // What Current order reads back out of the result text.
 struct CurrentOrderInfo {
@@ -129,14 +130,14 @@ class PayResultSession {
   private:
     // Parses a refund or close answer: on success it becomes the result text (true); otherwise
     // the platform's message (or the malformed-answer text) is shown (false).
-    bool TakeOrderAnswer(std::string& answer);
+    bool TakeOrderAnswer(const PlatformAnswer& answer);
     void Query(bool by_cashier = false);
-    void OnCreated(const std::string& out_order_id, std::string answer);
+    void OnCreated(const std::string& out_order_id, const PlatformAnswer& answer);
     void OnQueried(uint64_t op, bool by_cashier, const std::string& order_id,
-                   const std::string& out_order_id, std::string answer);
-    void OnRefunded(const std::string& order_id, std::string answer);
-    void OnCancelled(std::string answer);
-    void OnPreCreated(const std::string& out_order_id, std::string answer);
+                   const std::string& out_order_id, const PlatformAnswer& answer);
+    void OnRefunded(const std::string& order_id, const PlatformAnswer& answer);
+    void OnCancelled(const PlatformAnswer& answer);
+    void OnPreCreated(const std::string& out_order_id, const PlatformAnswer& answer);
     // After a refusal of a creation: asks whether the platform has the order at all, and
     // drops the record only on its explicit "no such order".
     void VerifyRefusedCreation(const std::string& out_order_id);
@@ -144,7 +145,7 @@ class PayResultSession {
     bool TryAlternateNumber(const std::string& out_order_id);
     // A new operation: earlier polling stops and answers about earlier orders are dropped.
     void BeginOperation();
-    void Run(std::function<std::string()> job, std::function<void(std::string)> done);
+    void Run(std::function<PlatformAnswer()> job, std::function<void(PlatformAnswer)> done);
     void SetBusy(std::string text);
     bool WriteRecord(const UnresolvedOrder& record);
     void Resolve(const std::string& out_order_id, const std::string& order_id);

@@ -6,36 +6,35 @@
 
 FUZZ_TARGET(answer_parsers) {
     if (size == 0) return 0;
-    std::string answer(reinterpret_cast<const char*>(data) + 1, size - 1);
-    tendrix::TextList list;
-    std::string period;
+    tendrix::PlatformAnswer answer;
+    answer.value.assign(reinterpret_cast<const char*>(data) + 1, size - 1);
     switch (data[0] % 9) {
         case 0:
-            tendrix::ParseOrderAnswer(answer, list);
+            tendrix::ParseOrderAnswer(answer);
             break;
         case 1:
-            tendrix::ParseOrderRecord(answer, list);
+            tendrix::ParseOrderRecord(answer);
             break;
         case 2:
-            tendrix::ParsePreCreateAnswer(answer, list);
+            tendrix::ParsePreCreateAnswer(answer);
             break;
         case 3:
-            tendrix::ParseLoginAnswer(answer, list);
+            tendrix::ParseLoginAnswer(answer);
             break;
         case 4:
-            tendrix::ParseMerchantInfoAnswer(answer, list);
+            tendrix::ParseMerchantInfoAnswer(answer);
             break;
         case 5:
             tendrix::ParsePermissionAnswer(answer);
             break;
         case 6:
-            tendrix::ParseGenericAnswer(answer, list);
+            tendrix::ParseGenericAnswer(answer);
             break;
         case 7:
-            tendrix::ParseOrderListAnswer(answer, list);
+            tendrix::ParseOrderListAnswer(answer);
             break;
         default:
-            tendrix::ParseStatisticsAnswer(answer, list, period);
+            tendrix::ParseStatisticsAnswer(answer);
             break;
     }
     return 0;

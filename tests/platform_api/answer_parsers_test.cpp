@@ -11,6 +11,17 @@
 namespace tendrix {
 namespace {
 
+// An answer as an exchange gives it back: an empty body is kEmpty.
+PlatformAnswer Answer(std::string text) {
+    PlatformAnswer answer;
+    if (text.empty()) {
+        answer.error = PlatformError::kEmpty;
+        answer.message = std::string(kNoServerInfoText);
+    }
+    answer.value = std::move(text);
+    return answer;
+}
+
 class Parsers : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -28,9 +39,9 @@ TEST_F(Parsers, OrderAnswerComplete) {
         R"({"result":true,"merchantName":"店","orderId":"P1","totalFee":1234,"actualFee":0,)"
         R"("type":"支付宝","orderState":7,"orderStateDes":"已付款","payTime":1704067200999,)"
         R"("payCode":"281234","buyerLoginId":"b@x","description":"备注"})";
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, "");
+    const PlatformResult<TextList> order = ParseOrderAnswer(Answer(answer));
+    EXPECT_TRUE(order.ok());
+    EXPECT_EQ(order.message, "");
     const TextList expected = {"商户名称：\r\n",
                                "店\r\n",
                                "订单号：P1\r\n",
@@ -45,7 +56,7 @@ TEST_F(Parsers, OrderAnswerComplete) {
                                "b@x\r\n",
                                "备注：\r\n",
                                "备注\r\n"};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(order.value, expected);
 }
 
 TEST_F(Parsers, OrderAnswerRefundStateDepositAndFreezeHeading) {
@@ -53,9 +64,8 @@ TEST_F(Parsers, OrderAnswerRefundStateDepositAndFreezeHeading) {
         R"({"result":true,"orderId":"P2","totalFee":500,"refundFee":0,"type":"支付宝预付款",)"
         R"("orderState":7,"orderStateDes":"已付款","refundState":10,"refundStateDes":"已退款",)"
         R"("payCode":"2088001","thirdLoginId":"t1"})";
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    ASSERT_EQ(answer, "");
+    TextList lines = ParseOrderAnswer(Answer(answer)).value;
+    ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[2], "订单号：P2\r\n");
     EXPECT_EQ(lines[4], "本次解冻金额：元\r\n");  // relabelled; a zero refund shows no digits
     EXPECT_EQ(lines[6], "支付状态：已退款（10）\r\n");
@@ -65,63 +75,68 @@ TEST_F(Parsers, OrderAnswerRefundStateDepositAndFreezeHeading) {
 
     // Not a deposit: the label stays.
     answer = R"({"result":true,"orderId":"P3","totalFee":1,"refundFee":1,"type":"微信"})";
-    ParseOrderAnswer(answer, lines);
+    lines = ParseOrderAnswer(Answer(answer)).value;
     EXPECT_EQ(lines[4], "本次退款金额：0.01元\r\n");
 }
 
 TEST_F(Parsers, OrderAnswerStateLineWithoutDescriptions) {
     std::string answer = R"({"result":true,"orderId":"P","totalFee":1,"orderState":1})";
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
+    TextList lines = ParseOrderAnswer(Answer(answer)).value;
     EXPECT_EQ(lines.back(), "支付状态：（1）\r\n");
     // Members of unexpected types never crash: shown as their text.
     answer =
         R"({"result":true,"orderId":5,"totalFee":"12","payTime":"yesterday","orderState":[1]})";
-    ParseOrderAnswer(answer, lines);
+    lines = ParseOrderAnswer(Answer(answer)).value;
     EXPECT_EQ(lines[2], "订单号：5\r\n");
     EXPECT_EQ(lines[3], "交易金额：0.12元\r\n");
     EXPECT_EQ(lines.back(), "支付时间：yesterday\r\n");
 }
 
 TEST_F(Parsers, OrderAnswerFailures) {
-    TextList lines{"stale"};
-    std::string answer = R"({"result":false,"message":"余额不足"})";
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, "余额不足");
-    EXPECT_TRUE(lines.empty());
+    // What became of the order, and what the cashier is shown.
+    const struct {
+        std::string answer;
+        PlatformError error;
+        std::string message;
+    } cases[] = {
+        {R"({"result":false,"message":"余额不足"})", PlatformError::kRefused, "余额不足"},
+        {R"({"result":false,"message":"订单号不存在"})", PlatformError::kNoSuchOrder,
+         "订单号不存在"},
+        // "success" false is a refusal whatever "result" says; without a message the cashier
+        // sees the malformed-answer text.
+        {R"({"success":false,"message":"系统繁忙"})", PlatformError::kRefused, "系统繁忙"},
+        {R"({"success":false,"result":true,"orderId":"1"})", PlatformError::kRefused,
+         std::string(kIllegalFormatText)},
+        {"<html>502</html>", PlatformError::kUnreadable, std::string(kIllegalFormatText)},
+        {"", PlatformError::kEmpty, std::string(kIllegalFormatText)},
+        // Malformed JSON starting with "{", or no "result": shown as it came.
+        {R"({"result":true,"orderId":")", PlatformError::kUnreadable,
+         R"({"result":true,"orderId":")"},
+        {R"({"orderId":"1"})", PlatformError::kUnreadable, R"({"orderId":"1"})"},
+    };
+    for (const auto& c : cases) {
+        const PlatformResult<TextList> order = ParseOrderAnswer(Answer(c.answer));
+        EXPECT_EQ(order.error, c.error) << c.answer;
+        EXPECT_EQ(order.message, c.message) << c.answer;
+        EXPECT_TRUE(order.value.empty()) << c.answer;
+    }
 
-    answer = "<html>502</html>";
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, kIllegalFormatText);
-    answer = "";
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, kIllegalFormatText);
-    answer = std::string(kNetworkFailureText);
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, kIllegalFormatText);
-
-    // Malformed JSON starting with "{": the answer stays as it was.
-    answer = R"({"result":true,"orderId":")";
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, R"({"result":true,"orderId":")");
-    EXPECT_TRUE(lines.empty());
-
-    // No "result": nothing, answer unchanged. "success" false puts the message in the answer.
-    answer = R"({"orderId":"1"})";
-    ParseOrderAnswer(answer, lines);
-    EXPECT_TRUE(lines.empty());
-    answer = R"({"success":false,"message":"系统繁忙"})";
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, "系统繁忙");
-    EXPECT_TRUE(lines.empty());
+    // A failed exchange goes on as it is.
+    PlatformAnswer failed;
+    failed.error = PlatformError::kNetwork;
+    failed.message = std::string(kNetworkFailureText);
+    failed.detail = "Connection refused";
+    const PlatformResult<TextList> order = ParseOrderAnswer(failed);
+    EXPECT_EQ(order.error, PlatformError::kNetwork);
+    EXPECT_EQ(order.message, kNetworkFailureText);
+    EXPECT_EQ(order.detail, "Connection refused");
 
     // Comments are allowed; a deeply nested answer is refused, not a crash.
-    answer = "{/* c */ \"result\":true,\"orderId\":\"7\",\"totalFee\":1}";
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, "");
-    answer = "{\"a\":" + std::string(100000, '[');
-    ParseOrderAnswer(answer, lines);
-    EXPECT_TRUE(lines.empty());
+    EXPECT_TRUE(
+        ParseOrderAnswer(Answer("{/* c */ \"result\":true,\"orderId\":\"7\",\"totalFee\":1}"))
+            .ok());
+    EXPECT_EQ(ParseOrderAnswer(Answer("{\"a\":" + std::string(100000, '['))).error,
+              PlatformError::kUnreadable);
 }
 
 TEST_F(Parsers, OrderRecordValuesByPosition) {
@@ -129,146 +144,134 @@ TEST_F(Parsers, OrderRecordValuesByPosition) {
         R"({"result":true,"orderId":"P1","totalFee":1234,"actualFee":0,"type":"微信",)"
         R"("orderStateDes":"已付款","cancelTime":1704067200000,"thirdLoginId":"t",)"
         R"("payCode":"13","description":"d"})";
-    TextList values;
-    ParseOrderRecord(answer, values);
     const TextList expected = {"P1", "12.34", "0.00", "", "微信", "已付款", "2024-01-01 00:00:00",
                                "t",  "13",    "d"};
-    EXPECT_EQ(values, expected);
+    EXPECT_EQ(ParseOrderRecord(Answer(answer)).value, expected);
     answer = R"({"result":true,"orderId":"P1","totalFee":1})";
-    ParseOrderRecord(answer, values);
-    EXPECT_EQ(values[2], "");  // actual amount absent
-    answer = "x";
-    ParseOrderRecord(answer, values);
-    EXPECT_TRUE(values.empty());
-    EXPECT_EQ(answer, kIllegalFormatText);
+    EXPECT_EQ(ParseOrderRecord(Answer(answer)).value[2], "");  // actual amount absent
+    const PlatformResult<TextList> bad = ParseOrderRecord(Answer("x"));
+    EXPECT_TRUE(bad.value.empty());
+    EXPECT_EQ(bad.message, kIllegalFormatText);
 }
 
 TEST_F(Parsers, PreCreateAnswer) {
     std::string answer =
         R"({"result":true,"orderId":"Q1","totalFee":50,"type":"支付宝","orderState":1,)"
         R"("orderStateDes":"待付款","data":{"qrCode":"http://pay/q1"}})";
-    TextList items;
-    ParsePreCreateAnswer(answer, items);
     const TextList expected = {
         "\r\n",          "订单号：", "Q1",   "\r\n",       "交易金额：",  "0.50", "\r\n",
         "订单类型：",    "支付宝",   "\r\n", "订单状态：", "待付款（1）", "\r\n", "支付链接：",
         "http://pay/q1", "\r\n"};
-    EXPECT_EQ(items, expected);
+    EXPECT_EQ(ParsePreCreateAnswer(Answer(answer)).value, expected);
     answer = R"({"result":true,"orderId":"Q1","data":"not an object"})";
-    ParsePreCreateAnswer(answer, items);
-    EXPECT_EQ(items[14], "");
-    answer = R"({"result":false,"message":"no"})";
-    ParsePreCreateAnswer(answer, items);
-    EXPECT_EQ(answer, "no");
-    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(ParsePreCreateAnswer(Answer(answer)).value[14], "");
+    const PlatformResult<TextList> refused =
+        ParsePreCreateAnswer(Answer(R"({"result":false,"message":"no"})"));
+    EXPECT_EQ(refused.error, PlatformError::kRefused);
+    EXPECT_EQ(refused.message, "no");
+    EXPECT_TRUE(refused.value.empty());
 }
 
 TEST_F(Parsers, LoginAnswer) {
-    TextList list;
-    std::string answer = R"({"result":true,"merchantId":"M","secret":"S","clientId":["A","B"]})";
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(list, (TextList{"M", "S", "A", "B"}));
-    EXPECT_EQ(answer, "");
+    PlatformResult<TextList> login = ParseLoginAnswer(
+        Answer(R"({"result":true,"merchantId":"M","secret":"S","clientId":["A","B"]})"));
+    EXPECT_TRUE(login.ok());
+    EXPECT_EQ(login.value, (TextList{"M", "S", "A", "B"}));
 
-    answer = R"({"result":true,"merchantId":"M","clientId":["A",null,"C"]})";
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(list, (TextList{"M", "", "A"}));  // no secret: empty; stops at null
-    answer = R"({"result":true,"merchantId":"M","secret":"S","clientId":"A"})";
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(list, (TextList{"M", "S"}));
+    login =
+        ParseLoginAnswer(Answer(R"({"result":true,"merchantId":"M","clientId":["A",null,"C"]})"));
+    EXPECT_EQ(login.value, (TextList{"M", "", "A"}));  // no secret: empty; stops at null
+    login =
+        ParseLoginAnswer(Answer(R"({"result":true,"merchantId":"M","secret":"S","clientId":"A"})"));
+    EXPECT_EQ(login.value, (TextList{"M", "S"}));
 
-    answer = R"({"result":false,"message":"用户名或密码错误"})";
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(answer, "用户名或密码错误");
-    EXPECT_TRUE(list.empty());
-    answer = R"({"result":false})";
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(answer, kNoServerInfoText);
-    answer = R"({"merchantId":"M"})";
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(answer, R"({"merchantId":"M"})");
-    answer = "not json";
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(answer, "");
-    EXPECT_TRUE(list.empty());
+    // Refused: the platform's message, or the fixed text; no "result": shown as it came.
+    const struct {
+        std::string answer;
+        PlatformError error;
+        std::string message;
+    } cases[] = {
+        {R"({"result":false,"message":"用户名或密码错误"})", PlatformError::kRefused,
+         "用户名或密码错误"},
+        {R"({"result":false})", PlatformError::kRefused, std::string(kNoServerInfoText)},
+        {R"({"merchantId":"M"})", PlatformError::kUnreadable, R"({"merchantId":"M"})"},
+        {"not json", PlatformError::kUnreadable, std::string(kNoServerInfoText)},
+        {"", PlatformError::kEmpty, std::string(kNoServerInfoText)},
+    };
+    for (const auto& c : cases) {
+        login = ParseLoginAnswer(Answer(c.answer));
+        EXPECT_EQ(login.error, c.error) << c.answer;
+        EXPECT_EQ(login.message, c.message) << c.answer;
+        EXPECT_TRUE(login.value.empty()) << c.answer;
+    }
 }
 
 TEST_F(Parsers, MerchantInfoPermissionAndGeneric) {
-    TextList list;
-    std::string answer = R"({"merchantName":"商户","cashierName":"张三","version":"1.0"})";
-    ParseMerchantInfoAnswer(answer, list);
-    EXPECT_EQ(list, (TextList{"商户", "张三", "1.0"}));
-    answer = R"({"result":false,"message":"设备号不存在"})";
-    ParseMerchantInfoAnswer(answer, list);
-    EXPECT_EQ(answer, "设备号不存在");
-    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(ParseMerchantInfoAnswer(
+                  Answer(R"({"merchantName":"商户","cashierName":"张三","version":"1.0"})"))
+                  .value,
+              (TextList{"商户", "张三", "1.0"}));
+    PlatformResult<TextList> info =
+        ParseMerchantInfoAnswer(Answer(R"({"result":false,"message":"设备号不存在"})"));
+    EXPECT_EQ(info.message, "设备号不存在");
+    EXPECT_TRUE(info.value.empty());
 
-    answer = R"({"result":true,"userName":"收银员甲","jtionType":"当笔可退"})";
-    ParsePermissionAnswer(answer);
-    EXPECT_EQ(answer, "用户名：收银员甲，当笔可退权限设置成功！");
-    answer = R"({"result":true})";
-    ParsePermissionAnswer(answer);
-    EXPECT_EQ(answer, "用户名：，权限设置成功！");
-    answer = R"({"result":false,"message":"收银员不存在"})";
-    ParsePermissionAnswer(answer);
-    EXPECT_EQ(answer, "收银员不存在");
-    answer = R"({"result":false})";
-    ParsePermissionAnswer(answer);
-    EXPECT_EQ(answer, "");
+    EXPECT_EQ(ParsePermissionAnswer(
+                  Answer(R"({"result":true,"userName":"收银员甲","jtionType":"当笔可退"})"))
+                  .value,
+              "用户名：收银员甲，当笔可退权限设置成功！");
+    EXPECT_EQ(ParsePermissionAnswer(Answer(R"({"result":true})")).value,
+              "用户名：，权限设置成功！");
+    EXPECT_EQ(ParsePermissionAnswer(Answer(R"({"result":false,"message":"收银员不存在"})")).message,
+              "收银员不存在");
+    const PlatformResult<std::string> silent = ParsePermissionAnswer(Answer(R"({"result":false})"));
+    EXPECT_FALSE(silent.ok());
+    EXPECT_EQ(silent.message, "");
 
-    answer = R"({"shopId":"S1","count":3})";
-    ParseGenericAnswer(answer, list);
-    EXPECT_EQ(list, (TextList{"count", "3", "", "shopId", "S1", ""}));
-    answer = R"({"result":false,"message":"门店不存在"})";
-    ParseGenericAnswer(answer, list);
-    EXPECT_EQ(answer, "门店不存在");
-    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(ParseGenericAnswer(Answer(R"({"shopId":"S1","count":3})")).value,
+              (TextList{"count", "3", "", "shopId", "S1", ""}));
+    const PlatformResult<TextList> generic =
+        ParseGenericAnswer(Answer(R"({"result":false,"message":"门店不存在"})"));
+    EXPECT_EQ(generic.message, "门店不存在");
+    EXPECT_TRUE(generic.value.empty());
 }
 
 TEST_F(Parsers, OrderListRows) {
-    std::string answer =
+    const std::string answer =
         R"({"result":true,"orderList":[{"orderId":"1","totalFee":100,"actualFee":0,)"
         R"("refundFee":100,"type":"微信","orderStateDes":"已退款","payTime":"2024-01-01 10:00:00",)"
         R"("buyerLoginId":"b","payCode":"13","description":"d"},{"orderId":"2"}, 7]})";
-    TextList rows;
-    ParseOrderListAnswer(answer, rows);
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0], "1\n1.00\n0.00\n\n微信\n已退款\n2024-01-01 10:00:00\nb\n13\nd\n");
-    EXPECT_EQ(rows[1], "2\n\n\n\n\n\n\n\n\n\n");
-    EXPECT_EQ(answer, "");
+    const PlatformResult<TextList> rows = ParseOrderListAnswer(Answer(answer));
+    EXPECT_TRUE(rows.ok());
+    ASSERT_EQ(rows.value.size(), 3u);
+    EXPECT_EQ(rows.value[0], "1\n1.00\n0.00\n\n微信\n已退款\n2024-01-01 10:00:00\nb\n13\nd\n");
+    EXPECT_EQ(rows.value[1], "2\n\n\n\n\n\n\n\n\n\n");
 
     for (std::string empty :
          {std::string(R"({"result":true,"orderList":[]})"),
           std::string(R"({"result":false,"message":"x"})"),
           std::string(R"({"result":true,"orderList":{}})"), std::string("{broken")}) {
-        ParseOrderListAnswer(empty, rows);
-        EXPECT_EQ(empty, kLastPageText);
-        EXPECT_TRUE(rows.empty());
+        const PlatformResult<TextList> none = ParseOrderListAnswer(Answer(empty));
+        EXPECT_FALSE(none.ok());
+        EXPECT_EQ(none.message, kLastPageText);
+        EXPECT_TRUE(none.value.empty());
     }
-    answer = "[1]";
-    ParseOrderListAnswer(answer, rows);
-    EXPECT_EQ(answer, kIllegalFormatText);
+    EXPECT_EQ(ParseOrderListAnswer(Answer("[1]")).message, kIllegalFormatText);
 }
 
 TEST_F(Parsers, StatisticsRowsAndPeriod) {
     std::string answer =
         R"({"result":true,"startTime":"20240101000000","endTime":"20240131235959",)"
         R"("orderList":[{"totalMoney":123456,"orderCount":7,"type":"支付宝"}]})";
-    TextList rows;
-    std::string period = "stale";
-    ParseStatisticsAnswer(answer, rows, period);
-    EXPECT_EQ(period, "2024-01-01 00:00:00----2024-01-31 23:59:59");
-    EXPECT_EQ(rows, (TextList{"1234.56\n7\n支付宝\n"}));
-    EXPECT_EQ(answer, "");
+    PlatformResult<StatisticsAnswer> stats = ParseStatisticsAnswer(Answer(answer));
+    EXPECT_TRUE(stats.ok());
+    EXPECT_EQ(stats.value.period, "2024-01-01 00:00:00----2024-01-31 23:59:59");
+    EXPECT_EQ(stats.value.rows, (TextList{"1234.56\n7\n支付宝\n"}));
 
-    answer = R"({"result":true,"startTime":"2024","orderList":[]})";
-    ParseStatisticsAnswer(answer, rows, period);
-    EXPECT_EQ(answer, kLastPageText);
-    EXPECT_EQ(period, "2024----");
-    answer = "oops";
-    ParseStatisticsAnswer(answer, rows, period);
-    EXPECT_EQ(answer, kIllegalFormatText);
-    EXPECT_EQ(period, "");
+    stats = ParseStatisticsAnswer(Answer(R"({"result":true,"startTime":"2024","orderList":[]})"));
+    EXPECT_EQ(stats.error, PlatformError::kNothingFound);
+    EXPECT_EQ(stats.message, kLastPageText);
+    EXPECT_EQ(ParseStatisticsAnswer(Answer("oops")).message, kIllegalFormatText);
 }
 
 // Answers no platform should send: every reader takes them without throwing and leaves a
@@ -288,35 +291,24 @@ TEST_F(Parsers, HostileAnswersThroughEveryReader) {
         R"({"result":true,"merchantName":")" + std::string(1 << 20, 'x') + R"("})",
     };
     for (const std::string& h : hostile) {
-        TextList list;
-        std::string period;
-        std::string a = h;
-        ParseOrderAnswer(a, list);
-        a = h, ParseOrderRecord(a, list);
-        a = h, ParsePreCreateAnswer(a, list);
-        a = h, ParseLoginAnswer(a, list);
-        a = h, ParseMerchantInfoAnswer(a, list);
-        a = h, ParsePermissionAnswer(a);
-        a = h, ParseGenericAnswer(a, list);
-        a = h, ParseOrderListAnswer(a, list);
-        a = h, ParseStatisticsAnswer(a, list, period);
-        ClassifyOrderAnswer(h);
+        const PlatformAnswer a = Answer(h);
+        ParseOrderAnswer(a);
+        ParseOrderRecord(a);
+        ParsePreCreateAnswer(a);
+        ParseLoginAnswer(a);
+        ParseMerchantInfoAnswer(a);
+        ParsePermissionAnswer(a);
+        ParseGenericAnswer(a);
+        ParseOrderListAnswer(a);
+        ParseStatisticsAnswer(a);
     }
     // A time beyond any date is shown as it came; the order is still read.
-    std::string answer = hostile[3];
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, "");
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "支付时间：18446744073709551616\r\n"),
-              lines.end());
-
-    EXPECT_EQ(ClassifyOrderAnswer("{" + deep), AnswerKind::kUnreadable);
-    EXPECT_EQ(ClassifyOrderAnswer(R"({"result":false,"message":"系统繁忙"})"),
-              AnswerKind::kRefusal);
-    EXPECT_EQ(ClassifyOrderAnswer(R"({"success":false,"result":true})"), AnswerKind::kRefusal);
-    EXPECT_EQ(ClassifyOrderAnswer(R"({"result":false,"message":"订单不存在"})"),
-              AnswerKind::kNoSuchOrder);
-    EXPECT_EQ(ClassifyOrderAnswer(R"({"result":true,"orderId":"1"})"), AnswerKind::kOrder);
+    const PlatformResult<TextList> order = ParseOrderAnswer(Answer(hostile[3]));
+    EXPECT_TRUE(order.ok());
+    EXPECT_NE(
+        std::find(order.value.begin(), order.value.end(), "支付时间：18446744073709551616\r\n"),
+        order.value.end());
+    EXPECT_EQ(ParseOrderAnswer(Answer("{" + deep)).error, PlatformError::kUnreadable);
 
     uint64_t v = 0;
     EXPECT_TRUE(ParseUnsigned("18446744073709551615", v));

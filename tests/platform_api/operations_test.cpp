@@ -36,31 +36,32 @@ class Operations : public ::testing::Test {
 
     void SetUp() override {
         if (!sandbox_.ok()) GTEST_SKIP() << sandbox_.error();
-        std::string answer;
-        client_.Login(answer, "demo", "demo");
-        TextList list;
-        ParseLoginAnswer(answer, list);
-        ASSERT_EQ(list.size(), 3u) << answer;
+        const PlatformResult<TextList> login = ParseLoginAnswer(client_.Login("demo", "demo"));
+        const TextList& list = login.value;
+        ASSERT_EQ(list.size(), 3u) << login.message;
         client_.set_identity({list[0], list[2], list[1], "demo"});
     }
 
-    // Creates an order; returns the parsed lines (empty on failure, answer kept in last_).
+    // Creates an order; returns the parsed lines (empty on failure, its message in last_).
     TextList Create(const std::string& fen, const std::string& code, const std::string& type = "") {
-        out_order_id_ = client_.CreateOrder(last_, fen, code, type);
-        TextList lines;
-        ParseOrderAnswer(last_, lines);
-        return lines;
+        out_order_id_ = MakeOutOrderId(std::time(nullptr), code);
+        return Take(client_.CreateOrder(out_order_id_, fen, code, type));
     }
     TextList Query(const std::string& order_id, const std::string& out_order_id = "") {
-        client_.QueryOrder(last_, order_id, out_order_id);
-        TextList lines;
-        ParseOrderAnswer(last_, lines);
-        return lines;
+        return Take(client_.QueryOrder(order_id, out_order_id));
+    }
+    // An order answer's lines; the failure's kind in error_ and its message in last_.
+    TextList Take(const PlatformAnswer& answer) {
+        const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+        error_ = order.error;
+        last_ = order.message;
+        return order.value;
     }
 
     test::SandboxProcess sandbox_;
     PlatformClient client_{"", "", "", "", sandbox_.base_url()};
     std::string last_;
+    PlatformError error_ = PlatformError::kNone;
     std::string out_order_id_;
 };
 
@@ -85,6 +86,7 @@ TEST_F(Operations, PaymentCodeScripts) {
 
     // 7: refused.
     EXPECT_TRUE(Create("100", Code("28", '7')).empty());
+    EXPECT_EQ(error_, PlatformError::kRefused);
     EXPECT_EQ(last_, "余额不足");
 }
 
@@ -95,6 +97,7 @@ TEST_F(Operations, QueryByMerchantOrderNumberWinsOverPlatformNumber) {
     TextList lines = Query("no-such-order", out);
     EXPECT_EQ(Field(lines, "支付状态："), "已付款（7）") << last_;
     Query("no-such-order");
+    EXPECT_EQ(error_, PlatformError::kNoSuchOrder);
     EXPECT_EQ(last_, "订单不存在");
 }
 
@@ -102,64 +105,55 @@ TEST_F(Operations, DepositFreezeIsUnfrozenNotRefunded) {
     const std::string id = Field(Create("5000", Code("28", '8')), "订单号：");
     TextList paid = Query(id);
     EXPECT_EQ(Field(paid, "支付方式："), "支付宝预付款");
-    client_.RefundOrder(last_, "2000", id, "解冻");
-    TextList lines;
-    ParseOrderAnswer(last_, lines);
+    TextList lines = Take(client_.RefundOrder("2000", id, "解冻"));
     EXPECT_EQ(Field(lines, "本次解冻金额："), "20.00元") << last_;
 
     // The WeChat deposit type (109) is relabelled the same way.
     const std::string wechat = Field(Create("800", Code("13", '1'), "109"), "订单号：");
     EXPECT_EQ(Field(Query(wechat), "支付方式："), "微信预付款");
-    client_.RefundOrder(last_, "00", wechat, "");
-    ParseOrderAnswer(last_, lines);
+    lines = Take(client_.RefundOrder("00", wechat, ""));
     EXPECT_EQ(Field(lines, "本次解冻金额："), "8.00元") << last_;
 }
 
 TEST_F(Operations, PartialThenFullRefund) {
     const std::string id = Field(Create("1000", Code("13", '2')), "订单号：");
     Query(id);
-    client_.RefundOrder(last_, "300", id, "顾客退货");
-    TextList lines;
-    ParseOrderAnswer(last_, lines);
+    TextList lines = Take(client_.RefundOrder("300", id, "顾客退货"));
     EXPECT_EQ(Field(lines, "本次退款金额："), "3.00元");
     EXPECT_EQ(Field(lines, "支付状态："), "部分退款（11）");
     EXPECT_EQ(lines.back(), "顾客退货\r\n");
 
-    client_.RefundOrder(last_, "800", id, "");
-    ParseOrderAnswer(last_, lines);
+    Take(client_.RefundOrder("800", id, ""));
     EXPECT_EQ(last_, "退款金额超过可退金额");
 
-    client_.RefundOrder(last_, "00", id, "");  // the rest
-    ParseOrderAnswer(last_, lines);
+    lines = Take(client_.RefundOrder("00", id, ""));  // the rest
     EXPECT_EQ(Field(lines, "本次退款金额："), "7.00元");
     EXPECT_EQ(Field(lines, "支付状态："), "已退款（10）");
 }
 
 TEST_F(Operations, CloseAndOverlongDescriptions) {
     const std::string id = Field(Create("100", Code("28", '5')), "订单号：");
-    client_.CloseOrder(last_, id, "");  // sends "description=" with an empty value
-    TextList lines;
-    ParseOrderAnswer(last_, lines);
+    // Sends "description=" with an empty value.
+    TextList lines = Take(client_.CloseOrder(id, ""));
     EXPECT_EQ(Field(lines, "支付状态："), "已取消（4）") << last_;
     EXPECT_NE(Field(lines, "取消时间："), "<absent 取消时间：>");
 
-    // 67 Chinese characters are 201 UTF-8 bytes: nothing is sent, the answer is untouched.
+    // 67 Chinese characters are 201 UTF-8 bytes: nothing is sent, and the cashier sees what
+    // an answer without an order shows.
     std::string reason;
     for (int i = 0; i < 67; ++i) reason += "退";
-    std::string answer = "untouched";
-    client_.CloseOrder(answer, id, reason);
-    EXPECT_EQ(answer, "untouched");
-    client_.RefundOrder(answer, "00", id, reason);
-    EXPECT_EQ(answer, "untouched");
+    for (const PlatformAnswer& answer :
+         {client_.CloseOrder(id, reason), client_.RefundOrder("00", id, reason)}) {
+        EXPECT_EQ(answer.error, PlatformError::kRefusedInput);
+        EXPECT_EQ(ParseOrderAnswer(answer).message, kIllegalFormatText);
+    }
     // 66 characters (198 bytes) go through.
     reason.resize(198);
-    client_.CloseOrder(answer, id, reason);
-    EXPECT_EQ(answer.substr(0, 1), "{");
+    EXPECT_EQ(client_.CloseOrder(id, reason).value.substr(0, 1), "{");
 
     const std::string paid = Field(Create("100", Code("28", '0')), "订单号：");
     Query(paid);
-    client_.CloseOrder(last_, paid, "");
-    ParseOrderAnswer(last_, lines);
+    lines = Take(client_.CloseOrder(paid, ""));
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(last_, "订单状态为已付款，不能撤销");
 }
@@ -169,19 +163,16 @@ TEST_F(Operations, PreCreatedQrOrderIsPaidAfterAFewQueries) {
                        {"orderType", "4"},
                        {"totalFee", "888"},
                        {"tradeType", "NATIVE"}};
-    client_.PreCreateOrder(last_, fields);
-    TextList items;
-    ParsePreCreateAnswer(last_, items);
-    ASSERT_EQ(items.size(), 16u) << last_;
+    const PlatformResult<TextList> created = ParsePreCreateAnswer(client_.PreCreateOrder(fields));
+    const TextList& items = created.value;
+    ASSERT_EQ(items.size(), 16u) << created.message;
     EXPECT_EQ(items[14].rfind(sandbox_.base_url() + "/qr/", 0), 0u);
     const std::string id = items[2];
     EXPECT_EQ(Field(Query(id), "支付状态："), "待付款（1）");
     EXPECT_EQ(Field(Query(id), "支付状态："), "待付款（1）");
     EXPECT_EQ(Field(Query(id), "支付状态："), "已付款（7）");
 
-    client_.QueryOrder(last_, id, "");
-    TextList record;
-    ParseOrderRecord(last_, record);
+    const TextList record = ParseOrderRecord(client_.QueryOrder(id, "")).value;
     ASSERT_EQ(record.size(), 10u);
     EXPECT_EQ(record[0], id);
     EXPECT_EQ(record[1], "8.88");
@@ -198,46 +189,43 @@ TEST_F(Operations, OrderListAndStatistics) {
 
     QueryFields list{{"startTime", start}, {"endTime", end},   {"pageNum", "1"},
                      {"pageSize", "15"},   {"orderType", "0"}, {"orderState", "7"}};
-    client_.QueryOrderList(last_, list);
-    TextList rows;
-    ParseOrderListAnswer(last_, rows);
-    ASSERT_EQ(rows.size(), 3u) << last_;
-    EXPECT_EQ(last_, "");
+    PlatformResult<TextList> rows = ParseOrderListAnswer(client_.QueryOrderList(list));
+    ASSERT_EQ(rows.value.size(), 3u) << rows.message;
+    EXPECT_TRUE(rows.ok());
     list["pageNum"] = "2";
-    client_.QueryOrderList(last_, list);
-    ParseOrderListAnswer(last_, rows);
-    EXPECT_EQ(last_, kLastPageText);
+    rows = ParseOrderListAnswer(client_.QueryOrderList(list));
+    EXPECT_EQ(rows.error, PlatformError::kNothingFound);
+    EXPECT_EQ(rows.message, kLastPageText);
 
-    client_.QueryStatistics(last_, {{"startTime", start}, {"endTime", end}, {"orderType", "0"}});
-    std::string period;
-    ParseStatisticsAnswer(last_, rows, period);
-    EXPECT_EQ(rows, (TextList{"5.00\n2\n支付宝\n", "2.50\n1\n微信\n"}));
-    EXPECT_EQ(period, DigitsToDateTimeText(start) + "----" + DigitsToDateTimeText(end));
+    const PlatformResult<StatisticsAnswer> stats = ParseStatisticsAnswer(
+        client_.QueryStatistics({{"startTime", start}, {"endTime", end}, {"orderType", "0"}}));
+    EXPECT_EQ(stats.value.rows, (TextList{"5.00\n2\n支付宝\n", "2.50\n1\n微信\n"}));
+    EXPECT_EQ(stats.value.period, DigitsToDateTimeText(start) + "----" + DigitsToDateTimeText(end));
 }
 
 TEST_F(Operations, MerchantInformationShopManagerAndPermission) {
     const PlatformIdentity& id = client_.identity();
-    std::string answer;
-    client_.QueryMerchantInfo(answer, id.merchant_id, id.client_id, id.secret);
-    TextList list;
-    ParseMerchantInfoAnswer(answer, list);
-    EXPECT_EQ(list, (TextList{"Tendrix 演示商户", "演示一号店", "demo", "sandbox 1.0"}));
+    EXPECT_EQ(
+        ParseMerchantInfoAnswer(client_.QueryMerchantInfo(id.merchant_id, id.client_id, id.secret))
+            .value,
+        (TextList{"Tendrix 演示商户", "演示一号店", "demo", "sandbox 1.0"}));
 
-    client_.QueryShopManager(answer, id.merchant_id, id.secret, "S001");
-    ParseGenericAnswer(answer, list);
-    ASSERT_EQ(list.size(), 12u);
-    EXPECT_EQ(list[0], "managerName");
-    client_.QueryShopManager(answer, id.merchant_id, id.secret, "S999");
-    ParseGenericAnswer(answer, list);
-    EXPECT_EQ(answer, "门店不存在");
+    PlatformResult<TextList> list =
+        ParseGenericAnswer(client_.QueryShopManager(id.merchant_id, id.secret, "S001"));
+    ASSERT_EQ(list.value.size(), 12u);
+    EXPECT_EQ(list.value[0], "managerName");
+    list = ParseGenericAnswer(client_.QueryShopManager(id.merchant_id, id.secret, "S999"));
+    EXPECT_EQ(list.message, "门店不存在");
 
-    client_.GrantPermission(answer, "收银员甲", id.merchant_id, "1", id.secret);
-    ParsePermissionAnswer(answer);
-    EXPECT_EQ(answer, "用户名：收银员甲，当笔可退权限设置成功！");
+    EXPECT_EQ(
+        ParsePermissionAnswer(client_.GrantPermission("收银员甲", id.merchant_id, "1", id.secret))
+            .value,
+        "用户名：收银员甲，当笔可退权限设置成功！");
     // Signed with the wrong key: refused with a clear message.
-    client_.GrantPermission(answer, "收银员甲", id.merchant_id, "1", "not-the-secret");
-    ParsePermissionAnswer(answer);
-    EXPECT_EQ(answer, "签名验证失败");
+    const PlatformResult<std::string> refused = ParsePermissionAnswer(
+        client_.GrantPermission("收银员甲", id.merchant_id, "1", "not-the-secret"));
+    EXPECT_EQ(refused.error, PlatformError::kRefused);
+    EXPECT_EQ(refused.message, "签名验证失败");
 }
 
 // Code 9: the creation answer comes after the client's time-out, shortened here.
@@ -248,9 +236,11 @@ class LateAnswer : public Operations {
 
 TEST_F(LateAnswer, ClientSeesNetworkFailureButTheOrderIsFoundPaidLater) {
     client_.set_timeout(std::chrono::milliseconds(500));
-    std::string answer;
-    const std::string out = client_.CreateOrder(answer, "990", Code("28", '9'), "");
-    EXPECT_EQ(answer, kNetworkFailureText);
+    const std::string code = Code("28", '9');
+    const std::string out = MakeOutOrderId(std::time(nullptr), code);
+    const PlatformAnswer answer = client_.CreateOrder(out, "990", code, "");
+    EXPECT_EQ(answer.error, PlatformError::kNetwork);
+    EXPECT_EQ(answer.message, kNetworkFailureText);
     client_.set_timeout(PlatformClient::kDefaultTimeout);
     TextList lines = Query("", out);
     EXPECT_EQ(Field(lines, "支付状态："), "已付款（7）") << last_;

@@ -2,6 +2,7 @@
 // never answers, and a real tinyproxy with and without proxy authentication.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include "common/diag_log.h"
 #include "platform_api/answer_parsers.h"
 #include "platform_api/link_security.h"
+#include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "platform_api/signing.h"
 #include "tests/platform_api/net_helpers.h"
@@ -27,10 +29,7 @@ PlatformClient Direct(const std::string& base) {
 
 // Logs the client in as the demo cashier; false when the sandbox refused.
 bool LogIn(PlatformClient& client) {
-    std::string answer;
-    client.Login(answer, "demo", "demo");
-    TextList list;
-    ParseLoginAnswer(answer, list);
+    const TextList list = ParseLoginAnswer(client.Login("demo", "demo")).value;
     if (list.size() < 3) return false;
     client.set_identity({list[0], list[2], list[1], "demo"});
     return true;
@@ -46,56 +45,59 @@ class PostFormSandbox : public ::testing::Test {
     PlatformClient client_ = Direct(sandbox_.base_url());
 };
 
+// A payment made with the merchant order number of this second.
+PlatformAnswer Pay(const PlatformClient& client, const std::string& fen, const std::string& code) {
+    return client.CreateOrder(MakeOutOrderId(std::time(nullptr), code), fen, code, "");
+}
+
 TEST_F(PostFormSandbox, LongAnswerInManyChunksThenASecondCallStartsEmpty) {
-    std::string answer;
-    client_.CreateOrder(answer, "5", "281234567890123450", "");  // 0.05: answer over 100 KB
-    EXPECT_GT(answer.size(), 100u * 1024);
-    std::string long_answer = answer;
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    ASSERT_EQ(answer, "");
-    const std::string order_line = lines[2];
+    // 0.05: answer over 100 KB.
+    const PlatformAnswer answer = Pay(client_, "5", "281234567890123450");
+    EXPECT_GT(answer.value.size(), 100u * 1024);
+    const PlatformResult<TextList> created = ParseOrderAnswer(answer);
+    ASSERT_TRUE(created.ok()) << created.message;
+    const std::string order_line = created.value[2];
 
     const std::string label = "订单号：";
-    client_.QueryOrder(answer,
-                       order_line.substr(label.size(), order_line.size() - label.size() - 2), "");
-    EXPECT_LT(answer.size(), 2000u);
-    EXPECT_EQ(answer.substr(0, 1), "{");
-    EXPECT_EQ(answer.back(), '}');
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, "");
-    EXPECT_EQ(lines[2], order_line);
+    const PlatformAnswer queried = client_.QueryOrder(
+        order_line.substr(label.size(), order_line.size() - label.size() - 2), "");
+    EXPECT_LT(queried.value.size(), 2000u);
+    EXPECT_EQ(queried.value.substr(0, 1), "{");
+    EXPECT_EQ(queried.value.back(), '}');
+    const PlatformResult<TextList> lines = ParseOrderAnswer(queried);
+    ASSERT_TRUE(lines.ok()) << lines.message;
+    EXPECT_EQ(lines.value[2], order_line);
 }
 
 TEST_F(PostFormSandbox, BodyBeyond1024BytesIsSentWhole) {
     // The sandbox checks the signature over everything it received: a cut body would be
     // refused as a bad signature rather than as a wrong password.
-    std::string answer;
-    client_.Login(answer, "demo", std::string(1500, 'p'));
-    TextList list;
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(answer, "用户名或密码错误");
+    EXPECT_EQ(ParseLoginAnswer(client_.Login("demo", std::string(1500, 'p'))).message,
+              "用户名或密码错误");
 }
 
 TEST_F(PostFormSandbox, FaultAmounts) {
-    std::string answer;
-    client_.CreateOrder(answer, "1", "281234567890123450", "");
-    ASSERT_EQ(answer.substr(0, 1), "{");
-    const std::string malformed = answer;
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, malformed);
-    EXPECT_TRUE(lines.empty());
+    // Malformed JSON: unreadable, shown as it came.
+    const std::string code = "281234567890123450";
+    PlatformAnswer answer = Pay(client_, "1", code);
+    ASSERT_EQ(answer.value.substr(0, 1), "{");
+    PlatformResult<TextList> order = ParseOrderAnswer(answer);
+    EXPECT_EQ(order.error, PlatformError::kUnreadable);
+    EXPECT_EQ(order.message, answer.value);
+    EXPECT_TRUE(order.value.empty());
 
-    client_.CreateOrder(answer, "2", "281234567890123450", "");
-    ParseOrderAnswer(answer, lines);
-    EXPECT_EQ(answer, kIllegalFormatText);
+    order = ParseOrderAnswer(Pay(client_, "2", code));
+    EXPECT_EQ(order.error, PlatformError::kUnreadable);
+    EXPECT_EQ(order.message, kIllegalFormatText);
 
-    client_.CreateOrder(answer, "3", "281234567890123450", "");
-    EXPECT_EQ(answer, kNetworkFailureText);
+    answer = Pay(client_, "3", code);
+    EXPECT_EQ(answer.error, PlatformError::kNetwork);
+    EXPECT_EQ(answer.message, kNetworkFailureText);
 
-    client_.CreateOrder(answer, "4", "281234567890123450", "");
-    EXPECT_EQ(answer, "");
+    answer = Pay(client_, "4", code);
+    EXPECT_EQ(answer.error, PlatformError::kEmpty);
+    EXPECT_EQ(answer.value, "");
+    EXPECT_EQ(ParseOrderAnswer(answer).message, kIllegalFormatText);
 }
 
 // Everything the diagnostic log files hold, in one text.
@@ -125,18 +127,15 @@ TEST_F(PostFormSandbox, DiagnosticLogOfASaleHoldsNoSecret) {
     // signing key, the payment code nor the buyer's id.
     const std::string code = "281234567890123451", password = "Pw-Not-In-Log-42";
     LogToDirectory log;
-    std::string answer;
-    client_.Login(answer, "demo", "demo");
-    client_.Login(answer, "demo", password);
-    client_.CreateOrder(answer, "100", code, "");
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    ASSERT_GE(lines.size(), 3u) << answer;
+    client_.Login("demo", "demo");
+    client_.Login("demo", password);
+    const TextList lines = ParseOrderAnswer(Pay(client_, "100", code)).value;
+    ASSERT_GE(lines.size(), 3u);
     const std::string label = "订单号：";
     const std::string order = lines[2].substr(label.size(), lines[2].size() - label.size() - 2);
-    client_.QueryOrder(answer, order, "");
-    ASSERT_NE(answer.find("buyerLoginId"), std::string::npos) << answer;
-    client_.RefundOrder(answer, "00", order, "");
+    const PlatformAnswer queried = client_.QueryOrder(order, "");
+    ASSERT_NE(queried.value.find("buyerLoginId"), std::string::npos) << queried.message;
+    client_.RefundOrder("00", order, "");
     const std::string text = log.Text();
     for (const char* path : {"showLogin", "create", "query", "refund"}) {
         EXPECT_NE(text.find(std::string("/plugOrder/") + path), std::string::npos) << path;
@@ -187,38 +186,36 @@ TEST(PostFormTls, VerifiedWithTheCaFileRefusedWithoutItOrUnderAnotherName) {
     // The system store does not know the private authority: the network failure, with the
     // reason in the diagnostic log.
     SetPlatformCaFile("");
-    std::string answer;
-    client.Login(answer, "demo", "demo");
-    EXPECT_EQ(answer, kNetworkFailureText);
-    EXPECT_NE(LastTransportError().find("certificate"), std::string::npos) << LastTransportError();
-    EXPECT_NE(log.Text().find(LastTransportError()), std::string::npos) << log.Text();
+    PlatformAnswer answer = client.Login("demo", "demo");
+    EXPECT_EQ(answer.error, PlatformError::kNetwork);
+    EXPECT_NE(answer.detail.find("certificate"), std::string::npos) << answer.detail;
+    EXPECT_NE(log.Text().find(answer.detail), std::string::npos) << log.Text();
 
     // Trusted through the CA file: a whole order.
     SetPlatformCaFile(certs.ca_file());
     ASSERT_TRUE(LogIn(client));
-    client.CreateOrder(answer, "100", "281234567890123450", "");
-    TextList lines;
-    ParseOrderAnswer(answer, lines);
-    EXPECT_GE(lines.size(), 3u) << answer;
-    EXPECT_EQ(LastTransportError(), "");
+    answer = Pay(client, "100", "281234567890123450");
+    EXPECT_EQ(answer.detail, "");
+    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+    EXPECT_GE(order.value.size(), 3u) << order.message;
 
     // The certificate names localhost, not 127.0.0.1.
     PlatformClient other_name = Direct("https://127.0.0.1:" + port);
-    other_name.Login(answer, "demo", "demo");
-    EXPECT_EQ(answer, kNetworkFailureText);
-    EXPECT_NE(LastTransportError().find("127.0.0.1"), std::string::npos) << LastTransportError();
+    answer = other_name.Login("demo", "demo");
+    EXPECT_EQ(answer.message, kNetworkFailureText);
+    EXPECT_NE(answer.detail.find("127.0.0.1"), std::string::npos) << answer.detail;
 
     // A connection verified with the CA file is not reused by an exchange without it.
     SetPlatformCaFile("");
-    client.Login(answer, "demo", "demo");
-    EXPECT_EQ(answer, kNetworkFailureText);
+    EXPECT_EQ(client.Login("demo", "demo").error, PlatformError::kNetwork);
 }
 
 TEST(PostForm, RefusedPortGivesTheFailureText) {
     PlatformClient client = Direct("http://127.0.0.1:" + std::to_string(test::ClosedPort()));
-    std::string answer = "clientId=C&signature=x";
-    client.PostForm(answer, client.Url(paths::kQuery));
-    EXPECT_EQ(answer, kNetworkFailureText);
+    const PlatformAnswer answer =
+        client.PostForm("clientId=C&signature=x", client.Url(paths::kQuery));
+    EXPECT_EQ(answer.error, PlatformError::kNetwork);
+    EXPECT_EQ(answer.message, kNetworkFailureText);
 }
 
 TEST(PostForm, ServerThatNeverAnswersTimesOut) {
@@ -226,9 +223,7 @@ TEST(PostForm, ServerThatNeverAnswersTimesOut) {
     PlatformClient client = Direct(silent.base_url());
     EXPECT_EQ(client.timeout(), PlatformClient::kDefaultTimeout);
     client.set_timeout(std::chrono::milliseconds(300));
-    std::string answer = "a=b";
-    client.PostForm(answer, client.Url(paths::kCreate));
-    EXPECT_EQ(answer, kNetworkFailureText);
+    EXPECT_EQ(client.PostForm("a=b", client.Url(paths::kCreate)).error, PlatformError::kNetwork);
 }
 
 TEST(PostFormProxy, ThroughTinyproxyWithoutAuthentication) {
@@ -243,9 +238,7 @@ TEST(PostFormProxy, ThroughTinyproxyWithoutAuthentication) {
     // A proxy address that nobody serves is a network failure even though the platform is up.
     PlatformClient dead("127.0.0.1", std::to_string(test::ClosedPort()), "", "",
                         sandbox.base_url());
-    std::string answer;
-    dead.Login(answer, "demo", "demo");
-    EXPECT_EQ(answer, kNetworkFailureText);
+    EXPECT_EQ(dead.Login("demo", "demo").error, PlatformError::kNetwork);
 }
 
 TEST(PostFormProxy, ThroughTinyproxyWithBasicAuthentication) {

@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <thread>
 
 #include "platform_api/answer_parsers.h"
 #include "platform_api/md5.h"
+#include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "platform_api/signing.h"
 #include "sandbox/sandbox_platform.h"
@@ -31,9 +33,7 @@ class SandboxSignature : public ::testing::Test {
         if (!sandbox_.ok()) GTEST_SKIP() << sandbox_.error();
     }
     std::string Post(const std::string& body, std::string_view path = paths::kQuery) {
-        std::string answer = body;
-        client_.PostForm(answer, client_.Url(path));
-        return answer;
+        return client_.PostForm(body, client_.Url(path)).value;
     }
     test::SandboxProcess sandbox_;
     PlatformClient client_{"", "", "", "", sandbox_.base_url()};
@@ -90,19 +90,12 @@ TEST_F(SandboxSignature, HostileBodiesAreRefusedAndTheServerStaysUp) {
 
 TEST_F(SandboxSignature, DuplicateMerchantOrderNumberIsRefused) {
     client_.set_identity({"M100001", "C1001", kSecret, "demo"});
-    std::string first, second;
-    client_.CreateOrder(first, "100", "281234567890123451", "");
-    client_.CreateOrder(second, "100", "281234567890123451", "");  // same second, same code
-    TextList lines;
-    ParseOrderAnswer(first, lines);
-    EXPECT_EQ(first, "");
-    // Either the second landed in the next second (a new number) or it is refused.
-    if (second.find("\"result\":false") != std::string::npos) {
-        EXPECT_EQ(second, Refusal("商户订单号重复"));
-    }
+    const std::string code = "281234567890123451";
+    const std::string out = MakeOutOrderId(std::time(nullptr), code);
+    EXPECT_TRUE(ParseOrderAnswer(client_.CreateOrder(out, "100", code, "")).ok());
+    EXPECT_EQ(client_.CreateOrder(out, "100", code, "").value, Refusal("商户订单号重复"));
     client_.set_identity({"M100001", "C9999", kSecret, "demo"});
-    client_.QueryOrder(second, "1", "");
-    EXPECT_EQ(second, Refusal("设备号不存在"));
+    EXPECT_EQ(client_.QueryOrder("1", "").value, Refusal("设备号不存在"));
 }
 
 TEST_F(SandboxSignature, ConcurrentClientsAllSucceed) {
@@ -114,13 +107,11 @@ TEST_F(SandboxSignature, ConcurrentClientsAllSucceed) {
             client.set_identity(
                 {"M100002", t % 2 ? "C2001" : "C2002", "sandbox-multi-secret", "multi"});
             for (int i = 0; i < 10; ++i) {
-                std::string answer;
                 char code[32];
                 std::snprintf(code, sizeof code, "28%02d%08d000000", t, i);
-                client.CreateOrder(answer, "100", code, "");
-                TextList lines;
-                ParseOrderAnswer(answer, lines);
-                if (lines.empty()) ++failures;
+                const PlatformAnswer answer =
+                    client.CreateOrder(MakeOutOrderId(std::time(nullptr), code), "100", code, "");
+                if (!ParseOrderAnswer(answer).ok()) ++failures;
             }
         });
     }
@@ -136,14 +127,10 @@ TEST(SandboxAccounts, FileAddsMerchantsAndCashiers) {
     test::SandboxProcess sandbox({dir / "accounts.txt", {}});
     if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
     PlatformClient client("", "", "", "", sandbox.base_url());
-    std::string answer;
-    client.Login(answer, "李四", "pass");
-    TextList list;
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(list, (TextList{"M2", "key2", "X1", "X2", "X3"}));
-    client.Login(answer, "demo", "demo");  // the built-in demo stays
-    ParseLoginAnswer(answer, list);
-    EXPECT_EQ(list.size(), 3u);
+    EXPECT_EQ(ParseLoginAnswer(client.Login("李四", "pass")).value,
+              (TextList{"M2", "key2", "X1", "X2", "X3"}));
+    // The built-in demo stays.
+    EXPECT_EQ(ParseLoginAnswer(client.Login("demo", "demo")).value.size(), 3u);
 
     std::ofstream(dir / "bad.txt") << "merchant only-two-words\n";
     test::SandboxProcess refused({dir / "bad.txt", {}, std::chrono::milliseconds(5000)});

@@ -21,6 +21,7 @@
 #include "checkout/inquiry/order_check_logic.h"
 #include "common/text_codec.h"
 #include "context/app_config.h"
+#include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "printing/escpos.h"
 #include "printing/print_log_writer.h"
@@ -64,10 +65,11 @@ class SandboxOrders : public ::testing::Test {
             // Codes ending in 0 are paid at the first query, 5 stay pending for three queries.
             char code[32];
             std::snprintf(code, sizeof code, "280%07d0000000%d", i, i < paid ? 0 : 5);
-            std::string answer;
-            std::string out = client->CreateOrder(answer, std::to_string((i + 1) * 100), code, "1");
-            ASSERT_NE(answer.find("\"result\""), std::string::npos) << answer;
-            if (i < paid) client->QueryOrder(answer, "", out);
+            const std::string out = MakeOutOrderId(std::time(nullptr), code);
+            const PlatformAnswer answer =
+                client->CreateOrder(out, std::to_string((i + 1) * 100), code, "1");
+            ASSERT_NE(answer.value.find("\"result\""), std::string::npos) << answer.message;
+            if (i < paid) client->QueryOrder("", out);
         }
     }
     test::SandboxProcess sandbox;
@@ -112,7 +114,10 @@ TEST(OrderFilterText, RejectsBadFiltersBeforeAnyCall) {
     // No call is made for a refused filter; the rows on view stay.
     int calls = 0;
     Backend b;
-    b.order_list = [&](const QueryFields&, std::string&, std::vector<std::string>&) { ++calls; };
+    b.order_list = [&](const QueryFields&) {
+        ++calls;
+        return PlatformResult<TextList>{};
+    };
     OrderInquiry inq(b);
     f.amount = "x";
     EXPECT_FALSE(inq.Search(f).empty());
@@ -341,7 +346,7 @@ TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {
     page.FindControl<QPushButton>("btn_next_page")->click();
     Settle(page);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], kLastPageText);
+    EXPECT_EQ(messages[0], QString::fromUtf8(kLastPageText.data(), kLastPageText.size()));
     EXPECT_EQ(list->rowCount(), 1);
 
     sink.sent.clear();

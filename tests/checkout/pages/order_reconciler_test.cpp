@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
+#include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "tests/checkout/pages/checkout_fixture.h"
 #include "tests/support/qt_app.h"
@@ -36,9 +39,9 @@ class ReconcilerTest : public ::testing::Test {
     // An order made at the platform whose answer the till never saw.
     UnresolvedOrder Lost(const std::string& code) {
         PlatformClient client(config_);
-        std::string answer;
         UnresolvedOrder o;
-        o.out_order_id = client.CreateOrder(answer, "1250", code, "");
+        o.out_order_id = MakeOutOrderId(std::time(nullptr), code);
+        client.CreateOrder(o.out_order_id, "1250", code, "");
         o.amount = "12.50";
         o.created_at = 1;
         o.confirmed = true;

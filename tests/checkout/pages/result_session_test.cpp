@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <map>
 
 #include "checkout/pages/result_texts.h"
 #include "checkout/pages/unresolved_orders.h"
+#include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "tests/checkout/pages/checkout_fixture.h"
 
@@ -356,10 +358,10 @@ TEST_F(ResultSessionTest, OrderWrittenDownBeforeACrashIsFoundByEitherNumber) {
     // The order reached the platform, but the program stopped before the answer: only the
     // write-ahead record is left, whose first number is not the one the request carried.
     PlatformClient client(config_);
-    std::string answer;
     const std::string code = test::PaidCode();
-    const std::string sent = client.CreateOrder(answer, "700", code, "");
-    ASSERT_NE(answer.find("\"result\":true"), std::string::npos) << answer;
+    const std::string sent = MakeOutOrderId(std::time(nullptr), code);
+    const PlatformAnswer answer = client.CreateOrder(sent, "700", code, "");
+    ASSERT_NE(answer.value.find("\"result\":true"), std::string::npos) << answer.message;
     UnresolvedOrder record;
     record.out_order_id = "20000101000000" + code.substr(3, 10);
     record.alternate_id = sent;
@@ -428,9 +430,8 @@ TEST_F(ResultSessionTest, PaymentCodesOfLettersAndDigitsOnly) {
     EXPECT_TRUE(store_->List().empty());
     // The client itself sends nothing for such a code.
     PlatformClient client(config_);
-    std::string answer = "untouched";
-    EXPECT_EQ(client.CreateOrder(answer, "100", "2841234567&x=1", ""), "");
-    EXPECT_EQ(answer, "untouched");
+    EXPECT_EQ(client.CreateOrder("20240101000000123", "100", "2841234567&x=1", "").error,
+              PlatformError::kRefusedInput);
 }
 
 TEST_F(ResultSessionTest, NothingIsSentWhenTheRecordCannotBeWritten) {
@@ -440,7 +441,7 @@ TEST_F(ResultSessionTest, NothingIsSentWhenTheRecordCannotBeWritten) {
     UnresolvedOrderStore broken(other.path() + "data/");
     session_->set_unresolved_store(&broken);
     int exchanges = 0;
-    session_->set_exchange_runner([&](std::function<std::string()> job, auto done) {
+    session_->set_exchange_runner([&](std::function<PlatformAnswer()> job, auto done) {
         ++exchanges;
         done(job());
     });
@@ -455,9 +456,12 @@ class CannedAnswers {
   public:
     explicit CannedAnswers(std::vector<std::string> answers) : answers_(std::move(answers)) {}
     ExchangeRunner Runner() {
-        return [this](std::function<std::string()>, std::function<void(std::string)> done) {
+        return [this](std::function<PlatformAnswer()>, std::function<void(PlatformAnswer)> done) {
             ++used;
-            done(used <= answers_.size() ? answers_[used - 1] : answers_.back());
+            PlatformAnswer answer;
+            answer.value = used <= answers_.size() ? answers_[used - 1] : answers_.back();
+            if (answer.value.empty()) answer.error = PlatformError::kEmpty;
+            done(answer);
         };
     }
     size_t used = 0;
@@ -560,7 +564,8 @@ TEST_F(ResultSessionTest, ControlBytesOfPlatformTextsNeverReachTheReceipt) {
 
 TEST_F(ResultSessionTest, OneOperationInFlightAtATimeAndLateAnswersOfEarlierOrdersDropped) {
     // Answers held back until the test releases them, as a slow platform would.
-    std::vector<std::pair<std::function<std::string()>, std::function<void(std::string)>>> held;
+    std::vector<std::pair<std::function<PlatformAnswer()>, std::function<void(PlatformAnswer)>>>
+        held;
     session_->set_exchange_runner([&](auto job, auto done) { held.emplace_back(job, done); });
     ASSERT_TRUE(Pay("7.00", test::PendingThenPaidCode()));
     EXPECT_EQ(view_.busy, kPayingText);
