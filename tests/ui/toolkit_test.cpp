@@ -185,7 +185,6 @@ TEST_F(Toolkit, ListenerRemovedDuringDeliveryIsNotCalled) {
 }
 
 TEST_F(Toolkit, MissingOrBrokenLayoutFailsWithoutCrashing) {
-    TestWindow missing(&log_);
     ui::Window nofile(QStringLiteral("X"), QStringLiteral("nosuchfile.xml"));
     EXPECT_FALSE(nofile.Build());
     std::ofstream(dir_ / "broken.xml") << "<ui version=\"4.0\"><widget class=\"QWidget\"";
