@@ -56,16 +56,7 @@ TEST(LoginPage, OpensWithDefaultsWrittenAndTheChosenCashiersPassword) {
     ASSERT_TRUE(store.OpenSettings());
     EXPECT_EQ(store.ReadName(keys::landType), keys::kLandTypeCashier);
     EXPECT_EQ(store.ReadName(keys::isUseAgent), keys::kNoProxy);
-    store.Close();
-
-    EXPECT_TRUE(logic.SaveSwitch(keys::remberPassword, true));
-    EXPECT_TRUE(logic.SaveSwitch(keys::autoLand, false));
-    st = logic.LoadPage();
-    EXPECT_TRUE(st.remember_password);
-    EXPECT_FALSE(st.auto_land);
-    // Administrator mode hides the password field.
-    SaveLoginKey(dir.path(), keys::landType, keys::kLandTypeAdmin);
-    EXPECT_FALSE(logic.LoadPage().password_visible);
+    // The switches and the administrator mode through the window: login_window_test.
 }
 
 TEST(LoginPage, NameCheck) {

@@ -59,15 +59,10 @@ TEST_F(LoginAgainstSandbox, DemoCashierLogsInWithoutANotice) {
     EXPECT_EQ(config_.refund_permission, "扫码可退");
     EXPECT_EQ(r.merchant_name, "Tendrix 演示商户");
     EXPECT_EQ(r.shop_name, "演示一号店");
-    EXPECT_EQ(r.cashier_display_name, "demo");
-    EXPECT_EQ(r.version, "sandbox 1.0");
     EXPECT_NE(config_.title_suffix.find("演示一号店"), std::string::npos);
-    // Remembered: the record holds the enciphered password; the name is the chosen one.
+    // Remembered: the record holds the enciphered password (filled in again: the window test).
     EXPECT_EQ(Record("demo").password, EncryptCredential("demo"));
     EXPECT_EQ(Record("demo").refund_permission, "扫码可退");
-    LoginPageState st = logic.LoadPage();
-    EXPECT_EQ(st.chosen_cashier, "demo");
-    EXPECT_EQ(st.chosen_password, "demo");
 }
 
 TEST_F(LoginAgainstSandbox, SeveralClientIdsUseTheFirstAndTellTheCashier) {
