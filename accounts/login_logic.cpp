@@ -171,13 +171,17 @@ bool LoginLogic::Prepare(const LoginForm& form, LoginRequest& request, std::stri
     return true;
 }
 
-LoginExchange LoginLogic::Exchange(const LoginRequest& request) {
-    LoginExchange ex;
+PlatformResult<LoginGrant> LoginLogic::Exchange(const LoginRequest& request) {
+    PlatformResult<LoginGrant> result;
+    LoginGrant& ex = result.value;
     PlatformClient client(request.proxy_ip, request.proxy_port, request.proxy_user,
                           request.proxy_password, request.api_base);
-    auto fail = [&ex](std::string text) {
-        ex.messages.push_back(std::move(text));
-        return ex;
+    auto fail = [&result](const auto& failure) {
+        result.error = failure.error;
+        result.message = failure.message;
+        result.detail = failure.detail;
+        result.value = LoginGrant();
+        return result;
     };
 
     // 6. Log in (with a password) for the merchant id, secret and client id.
@@ -187,16 +191,21 @@ LoginExchange LoginLogic::Exchange(const LoginRequest& request) {
     if (!request.password.empty()) {
         const PlatformResult<TextList> login =
             ParseLoginAnswer(client.Login(request.name, request.password));
-        if (!login.ok()) return fail(login.message);
+        if (!login.ok()) return fail(login);
         const TextList& list = login.value;
-        if (list.size() < 3 || list[2].empty()) return fail(texts::kNoClientId);
+        if (list.size() < 3 || list[2].empty()) {
+            PlatformResult<TextList> no_device;
+            no_device.error = PlatformError::kUnreadable;
+            no_device.message = texts::kNoClientId;
+            return fail(no_device);
+        }
         ex.merchant_id = list[0];
         ex.secret = list[1];
         ex.client_id = list[2];
         ex.logged_in = true;
         if (list.size() > 3) {
-            ex.messages.push_back(std::string(texts::kManyClientIdsBegin) + ex.client_id +
-                                  texts::kManyClientIdsEnd);
+            ex.notice =
+                std::string(texts::kManyClientIdsBegin) + ex.client_id + texts::kManyClientIdsEnd;
         }
     }
 
@@ -209,19 +218,23 @@ LoginExchange LoginLogic::Exchange(const LoginRequest& request) {
     const PlatformResult<TextList> names =
         ParseMerchantInfoAnswer(client.QueryMerchantInfo(ex.merchant_id, ex.client_id, ex.secret));
     if (!names.ok() && !names.message.empty()) {
-        if (!ex.logged_in) return fail(names.message);
+        if (!ex.logged_in) return fail(names);
         diag::Write("login", "merchant information not received, login goes on: " + names.message);
     } else {
         ex.names = names.value;
     }
-    ex.ok = true;
-    return ex;
+    return result;
 }
 
-LoginResult LoginLogic::Finish(const LoginRequest& request, const LoginExchange& ex) {
+LoginResult LoginLogic::Finish(const LoginRequest& request,
+                               const PlatformResult<LoginGrant>& exchange) {
     LoginResult result;
-    result.messages = ex.messages;
-    if (!ex.ok) return result;
+    if (!exchange.ok()) {
+        result.messages.push_back(exchange.message);
+        return result;
+    }
+    const LoginGrant& ex = exchange.value;
+    if (!ex.notice.empty()) result.messages.push_back(ex.notice);
     auto name = [&ex](size_t i) { return i < ex.names.size() ? ex.names[i] : std::string(); };
     result.merchant_name = name(0);
     result.shop_name = name(1);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "context/app_config.h"
+#include "platform_api/platform_answer.h"
 
 namespace tendrix::accounts {
 
@@ -73,13 +74,12 @@ struct LoginRequest {
     std::string api_base;
 };
 
-// What the platform answered (filled off the window thread).
-struct LoginExchange {
-    bool ok = false;
+// What the platform granted (filled off the window thread).
+struct LoginGrant {
     bool logged_in = false;  // the login call was made and succeeded
-    std::vector<std::string> messages;
     std::string merchant_id, secret, client_id;
     std::vector<std::string> names;  // merchant, shop, cashier, version ("" when unknown)
+    std::string notice;              // several client ids: which one is used ("" otherwise)
 };
 
 struct LoginResult {
@@ -113,8 +113,8 @@ class LoginLogic {
     // or, on refusal, false and the message; Exchange (any thread, no stored state touched)
     // asks the platform; Finish (window thread) fills AppConfig on success.
     bool Prepare(const LoginForm& form, LoginRequest& request, std::string& refusal);
-    static LoginExchange Exchange(const LoginRequest& request);
-    LoginResult Finish(const LoginRequest& request, const LoginExchange& exchange);
+    static PlatformResult<LoginGrant> Exchange(const LoginRequest& request);
+    LoginResult Finish(const LoginRequest& request, const PlatformResult<LoginGrant>& exchange);
 
     // The name check: empty, blank, or a space after the first character.
     static bool NameIsAcceptable(const std::string& name);

@@ -184,12 +184,15 @@ void CLandDlg::Login() {
         return;
     }
     SetBusy(true);
-    RunInBackground<LoginExchange>(
+    RunInBackground<PlatformResult<LoginGrant>>(
         this, [request] { return LoginLogic::Exchange(request); },
-        [this, request](LoginExchange exchange) { LoginAnswered(request, exchange); });
+        [this, request](const PlatformResult<LoginGrant>& exchange) {
+            LoginAnswered(request, exchange);
+        });
 }
 
-void CLandDlg::LoginAnswered(const LoginRequest& request, const LoginExchange& exchange) {
+void CLandDlg::LoginAnswered(const LoginRequest& request,
+                             const PlatformResult<LoginGrant>& exchange) {
     SetBusy(false);
     // Closed (btn_close) while the platform was asked: the program is quitting.
     if (!window()->isVisible()) return;

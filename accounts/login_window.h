@@ -56,7 +56,7 @@ class CLandDlg : public ui::Page {
     void ShowMessage(const std::string& text);
     void OnSwitch(QCheckBox* box);
     void SetBusy(bool busy);
-    void LoginAnswered(const LoginRequest& request, const LoginExchange& exchange);
+    void LoginAnswered(const LoginRequest& request, const PlatformResult<LoginGrant>& exchange);
 
     AppConfig& config_;
     LoginLogic logic_;
