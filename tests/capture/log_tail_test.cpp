@@ -154,13 +154,15 @@ TEST(LogTailTest, CaptureSourcesStartAndCloseTheFollower) {
     settings.Set(keys::sysIsLogFromMoney, "TRUE");
     settings.Set(keys::sysLogFileSet, dir / "YYYYMMDD.log");
     settings.Set(keys::sysFilterMoneyMsg, "无");
+    // The file is there before the follower starts: a follower that finds it empty would
+    // rightly deliver its first line.
+    Append(dir / "20260228.log", "start\n");
     RecordingSink sink;
     CaptureSources sources(settings, PortMap(), sink, nullptr, "/nonexistent/");
     sources.SetLogClock([] { return LocalDate{2026, 2, 28}; });
     sources.ApplyPortSettings();
     ASSERT_TRUE(sources.LogFollower());
     EXPECT_EQ(sources.LogFollower()->CurrentPath(), dir / "20260228.log");
-    Append(dir / "20260228.log", "start\n");
     WaitForEnds(*sources.LogFollower());
     Append(dir / "20260228.log", "TOTAL 12.30 CASH 20.00 CHANGE 7.70\n");
     auto lines = sink.WaitFor(CheckoutCommand::DisplayData, 1);
