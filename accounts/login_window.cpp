@@ -99,7 +99,7 @@ void CLandDlg::DoInit() {
     std::string name = st.chosen_cashier;
     // The demo run names its cashier so a first start shows who to log in as.
     if (name.empty() && st.cashier_names.empty()) {
-        if (const char* demo = std::getenv("TENDRIX_DEMO_CASHIER")) name = demo;
+        name = config_.environment.demo_cashier;
     }
     edit_accout_->setText(Q(name));
     edit_psw_->setVisible(st.password_visible);

@@ -28,6 +28,7 @@ Startup RunStartup(const std::string& program_dir) {
     s.font_loaded = LoadPrivateFont(program_dir);
     s.config = std::make_unique<AppConfig>();
     AppConfig& c = *s.config;
+    c.environment = RunEnvironment::FromProcess();
     c.SetProgramDir(program_dir);
     s.company_info_loaded = c.LoadCompanyInfo();
     MakeDataAndLogPrivate(c.data_dir, c.log_dir);

@@ -37,7 +37,8 @@ CaptureSources::CaptureSources(const Settings& settings, const PortMap& ports, C
       plugin_dir_(plugin_dir.empty() ? PluginDirectory() : std::move(plugin_dir)) {}
 
 CaptureSources::CaptureSources(const AppConfig& config, CommandSink& sink, DesktopServices* desktop)
-    : CaptureSources(config.settings, PortMap::ForDataDir(config.data_dir), sink, desktop) {}
+    : CaptureSources(config.settings, PortMap(config.PortMapFile()), sink, desktop,
+                     PluginDirectory(config.environment.plugin_dir)) {}
 
 CaptureSources::~CaptureSources() {
     StopCaptureWorker();

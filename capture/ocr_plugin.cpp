@@ -55,15 +55,11 @@ std::string OcrPlugin::Recognise(const uint8_t* grey, int width, int height) con
     return out.data();
 }
 
-std::string PluginDirectory() {
+std::string PluginDirectory(const std::string& fallback_dir) {
     const std::string exe_dir = ExecutableDir();
     if (access((exe_dir + OcrPlugin::kLibraryName).c_str(), F_OK) == 0) return exe_dir;
-    if (const char* env = std::getenv("TENDRIX_BIN_DIR"); env && *env) {
-        std::string dir = env;
-        if (dir.back() != '/') dir += '/';
-        return dir;
-    }
-    return exe_dir;
+    if (fallback_dir.empty()) return exe_dir;
+    return fallback_dir.back() == '/' ? fallback_dir : fallback_dir + '/';
 }
 
 }  // namespace tendrix::capture

@@ -45,8 +45,8 @@ class OcrPlugin {
     std::string error_;
 };
 
-// The program directory (where the executable and its plugins live), ending in '/'.
-// Falls back to $TENDRIX_BIN_DIR when the library is not beside the executable (tests).
-std::string PluginDirectory();
+// The program directory (where the executable and its plugins live), ending in '/'. When the
+// library is not beside the executable (tests, benchmarks), `fallback_dir` if given.
+std::string PluginDirectory(const std::string& fallback_dir = {});
 
 }  // namespace tendrix::capture

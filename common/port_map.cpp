@@ -47,13 +47,6 @@ PortMap::PortMap(const std::string& file) {
     }
 }
 
-PortMap PortMap::ForDataDir(const std::string& data_dir) {
-    if (const char* env = std::getenv("TENDRIX_PORT_MAP"); env && *env) return PortMap(env);
-    std::string dir = data_dir;
-    if (!dir.empty() && dir.back() != '/') dir += '/';
-    return PortMap(dir + "ports.ini");
-}
-
 std::string PortMap::Resolve(const std::string& name) const {
     const std::string trimmed = Trim(name);
     if (trimmed.empty() || trimmed[0] == '/') return trimmed;

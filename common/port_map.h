@@ -13,8 +13,6 @@ class PortMap {
     PortMap() = default;
     // Reads the map file; a missing file leaves the map empty.
     explicit PortMap(const std::string& file);
-    // The map of this installation: $TENDRIX_PORT_MAP if set, else data_dir + "ports.ini".
-    static PortMap ForDataDir(const std::string& data_dir);
 
     std::string Resolve(const std::string& name) const;
     const std::map<std::string, std::string>& Entries() const { return entries_; }

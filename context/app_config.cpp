@@ -121,8 +121,12 @@ bool AppConfig::LoadCompanyInfo() {
     invoice_url = ini.Get(kSection, "invoice_url");
     api_base = ini.Get(kSection, "api_base");
     // An installer (or the demo) may point the program at another platform.
-    if (const char* env = std::getenv("TENDRIX_API_BASE"); env && *env) api_base = env;
+    if (!environment.api_base.empty()) api_base = environment.api_base;
     return ok;
+}
+
+std::string AppConfig::PortMapFile() const {
+    return environment.port_map.empty() ? data_dir + "ports.ini" : environment.port_map;
 }
 
 void AppConfig::LoadCodeTables() {

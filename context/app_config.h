@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "context/code_tables.h"
+#include "context/run_environment.h"
 #include "store/settings.h"
 
 namespace tendrix {
@@ -51,6 +52,9 @@ class AppConfig {
     // is not writable (an installed program).
     bool per_user_dirs = false;
 
+    // The environment as read at start-up.
+    RunEnvironment environment;
+
     CodeTable pay_type_names;
     CodeTable order_status_names;
     Settings settings;
@@ -76,6 +80,8 @@ class AppConfig {
     bool SaveFloatPosition(int x, int y);
 
     const std::string& Setting(const std::string& key) const { return settings.Get(key); }
+    // The serial/parallel port map: the environment's file, else data/ports.ini.
+    std::string PortMapFile() const;
 };
 
 // The directory of the running executable, ending in '/'.

@@ -81,7 +81,10 @@ void ConfigurePrinting(const AppConfig& config, CommandSink* notify,
                        std::unique_ptr<PrintLogWriter>& writer,
                        std::unique_ptr<CReadTxtSendPrint>& service,
                        const PrintingOptions& options) {
-    ConfigurePrinting(PrintConfigFromApp(config), notify, writer, service, options);
+    PrintingOptions with_map = options;
+    if (with_map.printer.port_map_file.empty())
+        with_map.printer.port_map_file = config.environment.port_map;
+    ConfigurePrinting(PrintConfigFromApp(config), notify, writer, service, with_map);
 }
 
 }  // namespace tendrix::printing

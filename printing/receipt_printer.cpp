@@ -112,11 +112,11 @@ void ReceiptPrinter::Configure(const PrinterSetup& setup) {
         return;
     }
     // The port text is an editable setting: a file, an odd queue name or address is refused.
-    // The map is the one the printer library resolves COMn/LPTn with (data/ beside it).
+    // The map is the one the printer library resolves COMn/LPTn with.
     const std::string sdk_dir = options_.sdk_path.substr(0, options_.sdk_path.rfind('/') + 1);
-    if (std::string problem =
-            PrinterPortProblem(setup.port, PortMap::ForDataDir(sdk_dir + "../data/"));
-        !problem.empty()) {
+    const std::string map_file =
+        options_.port_map_file.empty() ? sdk_dir + "../data/ports.ini" : options_.port_map_file;
+    if (std::string problem = PrinterPortProblem(setup.port, PortMap(map_file)); !problem.empty()) {
         transport_ = Transport::kNone;
         open_error_ = std::move(problem);
         return;

@@ -48,6 +48,9 @@ struct PrinterSetup {
 
 struct PrinterOptions {
     std::string sdk_path;  // empty: libPOSDLL.so beside the running program
+    // The port map the printer library resolves COMn/LPTn with; empty: data/ports.ini beside
+    // the library's program folder.
+    std::string port_map_file;
     std::string sysfs_root = "/sys";
     std::string dev_root = "/dev";
     int usb_write_timeout_ms = 5000;

@@ -15,7 +15,8 @@ bool LaunchSettingsWindow(const std::string& what, const SettingsContext& contex
     if (what != "focus-capture" && what != "window-capture") return false;
     if (!context.config) return true;
     if (what == "focus-capture") {
-        RunCaptureDlg(context.config->settings, owner, context.desktop);
+        RunCaptureDlg(context.config->settings, owner, context.desktop,
+                      context.config->environment.plugin_dir);
     } else if (context.desktop) {
         RunCaptureDlgByHwnd(context.config->settings, *context.desktop, owner);
     } else {

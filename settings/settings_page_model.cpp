@@ -329,14 +329,14 @@ std::optional<std::string> CheckValue(const ControlDescription& description,
     }
 }
 
-std::vector<std::string> SerialPortChoices(const std::string& data_dir,
+std::vector<std::string> SerialPortChoices(const std::string& port_map_file,
                                            const std::string& dev_root) {
     std::set<int> numbers;
     std::error_code ec;
     for (int n = 1; n <= 64; ++n)
         if (std::filesystem::exists(dev_root + "/ttyS" + std::to_string(n - 1), ec))
             numbers.insert(n);
-    const PortMap map = PortMap::ForDataDir(data_dir);
+    const PortMap map(port_map_file);
     for (const auto& [name, path] : map.Entries()) {
         int n = ComNumber(name);
         if (n > 0) numbers.insert(n);
@@ -362,9 +362,9 @@ std::vector<std::string> PortPairChoices(const std::vector<std::string>& ports) 
     return out;
 }
 
-std::vector<std::string> ParallelPortChoices(const std::string& data_dir) {
+std::vector<std::string> ParallelPortChoices(const std::string& port_map_file) {
     std::set<std::string> names = {"LPT1", "LPT2", "LPT3"};
-    const PortMap map = PortMap::ForDataDir(data_dir);
+    const PortMap map(port_map_file);
     for (const auto& [name, path] : map.Entries())
         if (name.rfind("LPT", 0) == 0) names.insert(name);
     return {names.begin(), names.end()};

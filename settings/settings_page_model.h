@@ -71,12 +71,12 @@ std::optional<std::string> CheckValue(const ControlDescription& description,
                                       const std::string& value);
 
 // Port names for the port lists: "无", every COMn whose default device exists under dev_root
-// (/dev/ttyS(n-1)), and every COM entry of the port map; sorted by number.
-std::vector<std::string> SerialPortChoices(const std::string& data_dir,
+// (/dev/ttyS(n-1)), and every COM entry of the port map file; sorted by number.
+std::vector<std::string> SerialPortChoices(const std::string& port_map_file,
                                            const std::string& dev_root = "/dev");
 // "无" and "COMa->COMb" for the given ports whose numbers are at most 2 apart.
 std::vector<std::string> PortPairChoices(const std::vector<std::string>& ports);
 // LPT1..LPT3 and every LPT entry of the port map.
-std::vector<std::string> ParallelPortChoices(const std::string& data_dir);
+std::vector<std::string> ParallelPortChoices(const std::string& port_map_file);
 
 }  // namespace tendrix::settings

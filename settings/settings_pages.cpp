@@ -45,8 +45,8 @@ std::string S(const QString& s) {
     return s.toStdString();
 }
 
-std::string DataDir(const SettingsContext& ctx) {
-    return ctx.config ? ctx.config->data_dir : "";
+std::string PortMapFile(const SettingsContext& ctx) {
+    return ctx.config ? ctx.config->PortMapFile() : "";
 }
 
 // "\r\n" in the stored text, "\n" in the editor.
@@ -63,17 +63,17 @@ std::string FromEditor(const QString& t) {
 }
 
 std::vector<std::string> ComboTexts(const ControlDescription& description,
-                                    const std::string& current, const std::string& data_dir) {
+                                    const std::string& current, const std::string& port_map_file) {
     std::vector<std::string> offered;
     switch (description.kind) {
         case ControlKind::Port:
-            offered = settings::SerialPortChoices(data_dir);
+            offered = settings::SerialPortChoices(port_map_file);
             break;
         case ControlKind::PortPair:
-            offered = settings::PortPairChoices(settings::SerialPortChoices(data_dir));
+            offered = settings::PortPairChoices(settings::SerialPortChoices(port_map_file));
             break;
         case ControlKind::Parallel:
-            offered = settings::ParallelPortChoices(data_dir);
+            offered = settings::ParallelPortChoices(port_map_file);
             break;
         case ControlKind::Printer:
             offered = settings::PrinterNames();
@@ -114,7 +114,7 @@ void CSysSettingsPage::ShowValue(const std::string& key, const std::string& valu
         c->setChecked(value == keys::kTrue);
     } else if (auto* box = qobject_cast<QComboBox*>(w)) {
         box->clear();
-        for (const auto& t : ComboTexts(*description, value, DataDir(ctx_))) {
+        for (const auto& t : ComboTexts(*description, value, PortMapFile(ctx_))) {
             box->addItem(Q(t));
             std::string meaning = settings::KeyMeaning(t);
             if (!meaning.empty() && (description->kind == ControlKind::Hotkey ||
@@ -254,8 +254,8 @@ void CSysBasicSetDlg::StartListening() {
         return Message("请先选择监听端口！");
     // The capture sources hold the ports: release them for the test.
     if (ctx_.sink) ctx_.sink->SendCommand(CheckoutCommand::PortControl, "CloseGetMoney");
-    auto port = std::make_unique<SerialPort>(SerialPort::Variant::Display,
-                                             PortMap::ForDataDir(DataDir(ctx_)));
+    auto port =
+        std::make_unique<SerialPort>(SerialPort::Variant::Display, PortMap(PortMapFile(ctx_)));
     if (!port->Open(number, 9600)) {
         const std::string error = port->Error();
         if (ctx_.sink) ctx_.sink->SendCommand(CheckoutCommand::PortControl, "OpenAllSet");

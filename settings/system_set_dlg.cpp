@@ -128,7 +128,8 @@ void CSystemSetDlg::PickArea(const std::string& key) {
         else
             ctx_.message("无法访问桌面，不能选取窗口！");
     } else {
-        RunCaptureDlg(ctx_.config->settings, this, ctx_.desktop);
+        RunCaptureDlg(ctx_.config->settings, this, ctx_.desktop,
+                      ctx_.config->environment.plugin_dir);
     }
     show();
     setProperty("picking", false);

@@ -98,9 +98,8 @@ class QueueSink : public CommandSink {
 };
 
 PortMap InstallationPorts() {
-    AppConfig config;
-    config.SetProgramDir(ExecutableDir());
-    return PortMap::ForDataDir(config.data_dir);
+    AppConfig config = InstallationConfig();
+    return PortMap(config.PortMapFile());
 }
 
 void InstallSignals() {
@@ -164,8 +163,10 @@ int RunOcr(const std::vector<std::string>& args) {
         return kExitUsage;
     }
     capture::OcrPlugin plugin;
-    const std::string dir = o.values.count("--plugin-dir") ? o.values.at("--plugin-dir") + "/"
-                                                           : capture::PluginDirectory();
+    const std::string dir =
+        o.values.count("--plugin-dir")
+            ? o.values.at("--plugin-dir") + "/"
+            : capture::PluginDirectory(InstallationConfig().environment.plugin_dir);
     if (plugin.Load(dir) != capture::OcrPlugin::Status::Ready) {
         std::fprintf(stderr, "%s\n", plugin.Error().c_str());
         return kExitDevice;

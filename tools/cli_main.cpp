@@ -33,8 +33,23 @@ int PrintUsage(FILE* to) {
 
 }  // namespace
 
+namespace tendrix::cli {
+namespace {
+RunEnvironment g_environment;  // read once at the start of main
+}  // namespace
+
+AppConfig InstallationConfig() {
+    AppConfig config;
+    config.environment = g_environment;
+    config.SetProgramDir(ExecutableDir());
+    return config;
+}
+
+}  // namespace tendrix::cli
+
 int main(int argc, char** argv) {
     using namespace tendrix::cli;
+    g_environment = tendrix::RunEnvironment::FromProcess();
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];

@@ -73,8 +73,7 @@ int RunPrint(const std::vector<std::string>& args) {
     if (!text.empty() && text.back() != '\n') text += "\r\n";
 
     // The installation's settings, as the program itself configures the print service.
-    AppConfig config;
-    config.SetProgramDir(ExecutableDir());
+    AppConfig config = InstallationConfig();
     if (diag::Directory().empty()) diag::SetDirectory(config.log_dir);
     config.LoadCompanyInfo();
     config.LoadSettings();

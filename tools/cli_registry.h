@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "context/app_config.h"
+
 namespace tendrix::cli {
 
 // args: everything after the program name, global options included, in order.
@@ -22,6 +24,10 @@ std::map<std::string, CliCommand>& Registry();
 // Options of any command that take no value ("--wait"). Every other "--option" takes the
 // argument after it, so main can tell an option's value from the command's name.
 std::set<std::string>& Switches();
+
+// The installation beside this executable (directories, data, logs) with the environment as
+// read once when the program started.
+AppConfig InstallationConfig();
 
 struct CliRegistrar {
     CliRegistrar(const std::string& name, std::string usage, CliHandler run,

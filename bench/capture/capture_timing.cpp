@@ -6,8 +6,6 @@
 //     libTesseractDLL.so, filter. On the X server of $DISPLAY when there is one (run under
 //     xvfb-run), otherwise on a scripted screen.
 // Usage: bench_capture_timing [ROUNDS]   (prints median, p90 and max in milliseconds)
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,12 +28,18 @@
 #include "capture/capture_worker.h"
 #include "capture/ocr_plugin.h"
 #include "common/serial_device.h"
+#include "context/run_environment.h"
 #include "desktop/recording_desktop.h"
 #include "store/settings_keys.h"
 #include "tests/capture/amount_pictures.h"
-// Xlib macros that collide with names of ours.
+
+// Xlib last: its macros collide with names of ours.
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #undef Status
 #undef None
+// clang-format on
 
 using namespace tendrix;
 using Clock = std::chrono::steady_clock;
@@ -191,7 +195,8 @@ void RectangleCapture(int rounds) {
         desktop = std::move(scripted);
     }
     capture::OcrPlugin plugin;
-    if (plugin.Load(capture::PluginDirectory()) != capture::OcrPlugin::Status::Ready) {
+    if (plugin.Load(capture::PluginDirectory(RunEnvironment::FromProcess().plugin_dir)) !=
+        capture::OcrPlugin::Status::Ready) {
         std::fprintf(stderr, "rectangle: recognition library not ready: %s\n",
                      plugin.Error().c_str());
         return;

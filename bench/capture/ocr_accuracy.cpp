@@ -19,6 +19,7 @@
 #include "capture/amount_reader.h"
 #include "capture/image_prep.h"
 #include "capture/ocr_plugin.h"
+#include "context/run_environment.h"
 
 using namespace tendrix;
 
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
             count = std::atoi(argv[i]);
     }
     capture::OcrPlugin plugin;
-    if (plugin.Load(capture::PluginDirectory()) != capture::OcrPlugin::Status::Ready) {
+    if (plugin.Load(capture::PluginDirectory(RunEnvironment::FromProcess().plugin_dir)) !=
+        capture::OcrPlugin::Status::Ready) {
         std::fprintf(stderr, "recognition library not ready: %s\n", plugin.Error().c_str());
         return 1;
     }

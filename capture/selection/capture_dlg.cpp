@@ -105,11 +105,13 @@ void PassMouseThrough(QWidget* root) {
 
 // The rectangle window takes the keyboard focus (Enter and Escape reach it); the pointer
 // picker never does, so the program it frames keeps its focus.
-CCaptureDlg::CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent)
+CCaptureDlg::CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent,
+                         const std::string& plugin_dir)
     : ui::Window(kWindowName, "CaptureDesktopDlg.xml", parent,
                  kOverlayFlags & ~Qt::WindowDoesNotAcceptFocus),
       settings_(settings),
-      desktop_(desktop) {
+      desktop_(desktop),
+      plugin_dir_(capture::PluginDirectory(plugin_dir)) {
     setWindowTitle(kWindowName);
     setWindowOpacity(kDimOpacity);
     setFocusPolicy(Qt::StrongFocus);
@@ -194,16 +196,16 @@ void CCaptureDlg::RequestPreview() {
     if (!plugin_) plugin_ = std::make_shared<capture::OcrPlugin>();
     auto plugin = plugin_;
     auto snapshot = snapshot_;
+    const std::string plugin_dir = plugin_dir_;
     struct Preview {
         std::string amount;
         bool ready = false;
     };
     RunInBackground<Preview>(
         this,
-        [plugin, snapshot, rect] {
+        [plugin, snapshot, rect, plugin_dir] {
             Preview out;
-            if (plugin->status() == capture::OcrPlugin::Status::NotLoaded)
-                plugin->Load(capture::PluginDirectory());
+            if (plugin->status() == capture::OcrPlugin::Status::NotLoaded) plugin->Load(plugin_dir);
             out.ready = plugin->status() == capture::OcrPlugin::Status::Ready;
             if (!out.ready) return out;
             capture::CaptureConfig config;
@@ -420,13 +422,14 @@ void CCaptureDlgByHwnd::keyPressEvent(QKeyEvent* e) {
 
 // ---- running ----
 
-bool RunCaptureDlg(Settings& settings, QWidget* owner, DesktopServices* desktop) {
+bool RunCaptureDlg(Settings& settings, QWidget* owner, DesktopServices* desktop,
+                   const std::string& plugin_dir) {
     static QPointer<QWidget> open;
     if (open) {
         open->raise();
         return false;
     }
-    CCaptureDlg dlg(settings, desktop, owner);
+    CCaptureDlg dlg(settings, desktop, owner, plugin_dir);
     if (!dlg.Build()) return false;
     open = &dlg;
     RunModalUntilHidden(dlg, "waiting");

@@ -28,7 +28,9 @@ class CCaptureDlg : public ui::Window {
     static constexpr const char* kEscapeAtom = "ESCCUTSCREEN";
 
     // desktop may be null (no global Escape hotkey then; the key still works when focused).
-    CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent = nullptr);
+    // plugin_dir: where the recognition library is when it is not beside the program.
+    CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent = nullptr,
+                const std::string& plugin_dir = {});
     ~CCaptureDlg() override;
     bool Build();
 
@@ -63,6 +65,7 @@ class CCaptureDlg : public ui::Window {
     bool hotkey_ = false;
     std::shared_ptr<const ScreenImage> snapshot_;
     std::shared_ptr<capture::OcrPlugin> plugin_;
+    std::string plugin_dir_;
     bool preview_pending_ = false;
     ScreenRect preview_rect_;
     QString preview_;
@@ -110,8 +113,8 @@ class CCaptureDlgByHwnd : public ui::Window {
 };
 
 // Run the windows modally, each at most once at a time (a second call returns false).
-bool RunCaptureDlg(Settings& settings, QWidget* owner = nullptr,
-                   DesktopServices* desktop = nullptr);
+bool RunCaptureDlg(Settings& settings, QWidget* owner = nullptr, DesktopServices* desktop = nullptr,
+                   const std::string& plugin_dir = {});
 bool RunCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* owner = nullptr);
 
 }  // namespace tendrix

@@ -48,11 +48,7 @@ int OrderReconciler::NextDelayMs(int failures, double jitter) {
 
 // TENDRIX_RECONCILE_MS shortens the period for demonstrations and tests.
 int OrderReconciler::BasePeriodMs() const {
-    if (const char* env = std::getenv("TENDRIX_RECONCILE_MS")) {
-        const int ms = std::atoi(env);
-        if (ms > 0) return ms;
-    }
-    return 0;
+    return config_.environment.reconcile_ms;
 }
 
 bool OrderReconciler::LoggedIn() const {

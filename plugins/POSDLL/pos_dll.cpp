@@ -51,6 +51,13 @@ std::string DataDir() {
     return dir + "/../data/";
 }
 
+// The port map: $TENDRIX_PORT_MAP (the library reads its environment when it is loaded; its
+// entry points carry no context), else data/ports.ini beside the program directory.
+tendrix::PortMap LibraryPortMap() {
+    if (const char* env = getenv("TENDRIX_PORT_MAP"); env && *env) return tendrix::PortMap(env);
+    return tendrix::PortMap(DataDir() + "ports.ini");
+}
+
 tendrix::posdll::Timeouts TimeoutsFromEnv() {
     tendrix::posdll::Timeouts t;
     if (const char* v = getenv("TENDRIX_PRINTER_CONNECT_MS"); v && atoi(v) > 0)
@@ -90,12 +97,10 @@ POS_EXPORT void* POS_Open(const char* name, int baud, int /*data_bits*/, int /*s
     const tendrix::posdll::Timeouts t = TimeoutsFromEnv();
     switch (port_kind) {
         case kSerial:
-            g.port = tendrix::posdll::OpenSerial(
-                tendrix::PortMap::ForDataDir(DataDir()).Resolve(text), baud, t, g.error);
+            g.port = tendrix::posdll::OpenSerial(LibraryPortMap().Resolve(text), baud, t, g.error);
             break;
         case kParallel:
-            g.port = tendrix::posdll::OpenParallel(
-                tendrix::PortMap::ForDataDir(DataDir()).Resolve(text), t, g.error);
+            g.port = tendrix::posdll::OpenParallel(LibraryPortMap().Resolve(text), t, g.error);
             break;
         case kDriver:
             g.port = tendrix::posdll::OpenCups(tendrix::GbkToUtf8(text), g.error);

@@ -148,7 +148,9 @@ TEST(PrinterPort, TextsNamingFilesOddQueuesOrAddressesAreRefused) {
         EXPECT_NE(PrinterPortProblem(bad, map), "") << bad;
     }
     // Through the printer engine: refused with the message, nothing written to the file.
-    tendrix::printing::ReceiptPrinter printer;
+    tendrix::printing::PrinterOptions options;
+    options.port_map_file = dir / "ports.ini";  // the map the printer library reads too
+    tendrix::printing::ReceiptPrinter printer(options);
     tendrix::printing::PrinterSetup setup;
     setup.port = "COM3BoardRate9600";
     ::setenv("TENDRIX_PORT_MAP", (dir / "ports.ini").c_str(), 1);

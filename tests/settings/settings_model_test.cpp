@@ -111,19 +111,15 @@ TEST(SettingsModel, PortListsFromDevicesAndThePortMap) {
         std::ofstream map(dir / "ports.ini");
         map << "COM7=/dev/pts/9\nLPT4=/dev/usb/lp0\n";
     }
-    const char* old = std::getenv("TENDRIX_PORT_MAP");
-    std::string saved = old ? old : "";
-    unsetenv("TENDRIX_PORT_MAP");
-    EXPECT_EQ(SerialPortChoices(dir.path(), dir / "dev"),
+    EXPECT_EQ(SerialPortChoices(dir / "ports.ini", dir / "dev"),
               (std::vector<std::string>{"无", "COM1", "COM3", "COM7"}));
-    EXPECT_EQ(ParallelPortChoices(dir.path()),
+    EXPECT_EQ(ParallelPortChoices(dir / "ports.ini"),
               (std::vector<std::string>{"LPT1", "LPT2", "LPT3", "LPT4"}));
     auto pairs = PortPairChoices({"无", "COM3", "COM4", "COM9"});
     EXPECT_EQ(pairs, (std::vector<std::string>{"无", "COM3->COM4", "COM4->COM3"}));
     std::vector<std::string> many = {"无"};
     for (int n = 1; n <= 32; ++n) many.push_back("COM" + std::to_string(n));
     EXPECT_LT(PortPairChoices(many).size(), 130u);
-    if (old) setenv("TENDRIX_PORT_MAP", saved.c_str(), 1);
 }
 
 TEST(SettingsSave, AllOrNothingAndEmptyTextsNeverStored) {

@@ -236,7 +236,7 @@ TEST_F(SettingsWindowTest, ListeningTestReleasesThePortsAndShowsTheDisplayForm) 
     ASSERT_TRUE(pty.Ready());
     const std::string b = pty.b();
     std::ofstream(dir / "ports.ini") << "COM5=" << pty.a() << "\n";
-    setenv("TENDRIX_PORT_MAP", (dir / "ports.ini").c_str(), 1);
+    config.environment.port_map = dir / "ports.ini";
 
     auto dlg = Make();
     dlg->PageFor(keys::sysVirtualComdRecvId)->ShowValue(keys::sysVirtualComdRecvId, "COM5->COM6");
@@ -265,7 +265,6 @@ TEST_F(SettingsWindowTest, ListeningTestReleasesThePortsAndShowsTheDisplayForm) 
     EXPECT_FALSE(messages.empty());
     ASSERT_EQ(sink.sent.size(), 2u);
     EXPECT_EQ(sink.sent[1].second, "OpenAllSet");
-    unsetenv("TENDRIX_PORT_MAP");
 }
 
 TEST_F(SettingsWindowTest, PrinterPreviewAndTestPrint) {

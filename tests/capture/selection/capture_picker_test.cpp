@@ -11,6 +11,7 @@
 #include "store/settings.h"
 #include "store/settings_keys.h"
 #include "tests/capture/amount_pictures.h"
+#include "tests/capture/capture_test_support.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
@@ -121,7 +122,7 @@ TEST(RectangleWindow, PreviewsWhatRecognitionReadsWhileDrawing) {
     RecordingDesktop desk;
     desk.SetScreenImage(screen);
 
-    CCaptureDlg dlg(settings, &desk);
+    CCaptureDlg dlg(settings, &desk, nullptr, test::BinDir());
     ASSERT_TRUE(dlg.Build());
     dlg.show();
     ASSERT_EQ(dlg.mapToGlobal(QPoint(0, 0)), QPoint(0, 0));  // window coordinates = screen
