@@ -171,10 +171,12 @@ void CCahierJurisdictionSetDlg::SendRow(size_t index) {
         save->setText(QStringLiteral("正在保存（%1/%2）…").arg(index + 1).arg(sending_.size()));
     }
     const std::string api_base = config_ ? config_->api_base : std::string();
+    const auto timeout =
+        config_ ? config_->environment.platform_timeout : std::chrono::milliseconds(0);
     PlatformClient client = net_.UsesProxy()
                                 ? PlatformClient(net_.agent_ip, net_.agent_port, net_.agent_account,
-                                                 net_.agent_password, api_base)
-                                : PlatformClient("", "", "", "", api_base);
+                                                 net_.agent_password, api_base, timeout)
+                                : PlatformClient("", "", "", "", api_base, timeout);
     RunInBackground<std::string>(
         this,
         [client, row = sending_[index], merchant_id = net_.merchant_id, key = net_.merchant_api] {

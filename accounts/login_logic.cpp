@@ -107,6 +107,7 @@ bool LoginLogic::Prepare(const LoginForm& form, LoginRequest& request, std::stri
     request = LoginRequest{};
     request.name = form.name;
     request.api_base = config_.api_base;
+    request.timeout = config_.environment.platform_timeout;
     request.merchant_id = ReadLoginKey(dir, keys::merchantId);
     request.secret = DecryptIfSet(ReadLoginKey(dir, keys::merchantAPI));
     if (ReadLoginKey(dir, keys::isUseAgent) != keys::kNoProxy) {
@@ -175,7 +176,7 @@ PlatformResult<LoginGrant> LoginLogic::Exchange(const LoginRequest& request) {
     PlatformResult<LoginGrant> result;
     LoginGrant& ex = result.value;
     PlatformClient client(request.proxy_ip, request.proxy_port, request.proxy_user,
-                          request.proxy_password, request.api_base);
+                          request.proxy_password, request.api_base, request.timeout);
     auto fail = [&result](const auto& failure) {
         result.error = failure.error;
         result.message = failure.message;

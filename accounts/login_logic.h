@@ -5,6 +5,7 @@
 // log in, fetch the merchant names, fill AppConfig).
 //
 // Every failure is a message text for the login window to show; the window stays open.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,7 @@ struct LoginRequest {
     std::string secret;
     std::string proxy_ip, proxy_port, proxy_user, proxy_password;
     std::string api_base;
+    std::chrono::milliseconds timeout{0};  // one exchange's time-out (0: the client's default)
 };
 
 // What the platform granted (filled off the window thread).

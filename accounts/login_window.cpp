@@ -292,8 +292,9 @@ void CNetSetDlg::QueryManager() {
     if (lab_manager_msg_) lab_manager_msg_->setText(QString::fromUtf8(texts::kQuerying));
     RunInBackground<std::string>(
         this,
-        [fields = Fields(), api_base = config_.api_base] {
-            return ShopManagerText(QueryShopManager(fields, api_base));
+        [fields = Fields(), api_base = config_.api_base,
+         timeout = config_.environment.platform_timeout] {
+            return ShopManagerText(QueryShopManager(fields, api_base, timeout));
         },
         [this](const std::string& text) {
             querying_ = false;

@@ -60,7 +60,8 @@ std::string SaveNetSettings(const std::string& dir, const NetSettings& s) {
 }
 
 PlatformResult<ShopManagerFields> QueryShopManager(const NetSettings& s,
-                                                   const std::string& api_base) {
+                                                   const std::string& api_base,
+                                                   std::chrono::milliseconds timeout) {
     PlatformResult<ShopManagerFields> r;
     const char* missing = s.merchant_id.empty()    ? texts::kNeedMerchantId
                           : s.merchant_api.empty() ? texts::kNeedMerchantApi
@@ -71,10 +72,10 @@ PlatformResult<ShopManagerFields> QueryShopManager(const NetSettings& s,
         r.message = missing;
         return r;
     }
-    PlatformClient client =
-        s.UsesProxy()
-            ? PlatformClient(s.agent_ip, s.agent_port, s.agent_account, s.agent_password, api_base)
-            : PlatformClient("", "", "", "", api_base);
+    PlatformClient client = s.UsesProxy()
+                                ? PlatformClient(s.agent_ip, s.agent_port, s.agent_account,
+                                                 s.agent_password, api_base, timeout)
+                                : PlatformClient("", "", "", "", api_base, timeout);
     const PlatformResult<TextList> list =
         ParseGenericAnswer(client.QueryShopManager(s.merchant_id, s.merchant_api, s.shop_id));
     // A failure without a text of its own (an empty answer, a refusal without a message)

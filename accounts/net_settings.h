@@ -1,6 +1,7 @@
 #pragma once
 // The network and merchant settings page's data: proxy choice and fields, merchant id, shop id
 // and the merchant API key (stored enciphered), and the shop-manager query.
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,10 +45,12 @@ std::string SaveNetSettings(const std::string& data_dir, const NetSettings& s);
 // The shop manager's fields as name and value, in the platform's order.
 using ShopManagerFields = std::vector<std::pair<std::string, std::string>>;
 // Asks the platform for the shop's manager with the page's merchant id, API key, shop id and
-// proxy (api_base: the platform's address). A missing field sends nothing (kRefusedInput);
-// an answer without fields is kNothingFound (kNoManager).
-PlatformResult<ShopManagerFields> QueryShopManager(const NetSettings& s,
-                                                   const std::string& api_base);
+// proxy (api_base: the platform's address; timeout: one exchange's, 0 for the client's
+// default). A missing field sends nothing (kRefusedInput); an answer without fields is
+// kNothingFound (kNoManager).
+PlatformResult<ShopManagerFields> QueryShopManager(
+    const NetSettings& s, const std::string& api_base,
+    std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
 // What the page shows: the fields as "name：value" lines, or the failure's message.
 std::string ShopManagerText(const PlatformResult<ShopManagerFields>& answer);
 

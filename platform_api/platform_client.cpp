@@ -1,7 +1,6 @@
 #include "platform_api/platform_client.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "common/diag_log.h"
 #include "common/text_codec.h"
@@ -10,37 +9,21 @@
 #include "platform_api/signing.h"
 
 namespace tendrix {
-namespace {
-
-std::chrono::milliseconds DefaultTimeout() {
-    if (const char* env = std::getenv("TENDRIX_PLATFORM_TIMEOUT_MS")) {
-        char* end = nullptr;
-        const long long ms = std::strtoll(env, &end, 10);
-        if (end != env && *end == '\0' && ms > 0) return std::chrono::milliseconds(ms);
-    }
-    return PlatformClient::kDefaultTimeout;
-}
-
-}  // namespace
 
 PlatformClient::PlatformClient(const std::string& proxy_host, const std::string& proxy_port,
                                const std::string& proxy_user, const std::string& proxy_password,
-                               const std::string& api_base)
-    : timeout_(DefaultTimeout()) {
+                               const std::string& api_base, std::chrono::milliseconds timeout)
+    : timeout_(timeout.count() > 0 ? timeout : kDefaultTimeout) {
     // The port alone or the password alone is ignored; texts are kept whole whatever their
     // length.
     if (!proxy_host.empty()) proxy_address_ = proxy_host + ":" + proxy_port;
     if (!proxy_user.empty()) proxy_credentials_ = proxy_user + ":" + proxy_password;
-    std::string base = api_base;
-    if (base.empty()) {
-        if (const char* env = std::getenv("TENDRIX_API_BASE")) base = env;
-    }
-    set_api_base(std::move(base));
+    set_api_base(api_base);
 }
 
 PlatformClient::PlatformClient(const AppConfig& config)
     : PlatformClient(config.proxy_address, config.proxy_port, config.proxy_account,
-                     config.proxy_password, config.api_base) {
+                     config.proxy_password, config.api_base, config.environment.platform_timeout) {
     identity_.merchant_id = config.merchant_id;
     identity_.client_id = config.client_id;
     identity_.secret = config.secret;

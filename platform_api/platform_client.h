@@ -55,12 +55,14 @@ class PlatformClient {
     static constexpr std::chrono::milliseconds kDefaultTimeout{120000};
     static constexpr std::chrono::milliseconds kConnectTimeout{10000};
 
-    // From the four proxy texts (login page, network settings, permission window).
-    // The base address is api_base; when empty, the TENDRIX_API_BASE environment variable.
+    // From the four proxy texts (login page, network settings, permission window), the base
+    // address and the time-out of one exchange (0: kDefaultTimeout).
     PlatformClient(const std::string& proxy_host, const std::string& proxy_port,
                    const std::string& proxy_user, const std::string& proxy_password,
-                   const std::string& api_base = std::string());
-    // From the application context: its proxy settings, api_base and login identity.
+                   const std::string& api_base = std::string(),
+                   std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
+    // From the application context: its proxy settings, api_base, the environment's
+    // time-out and the login identity.
     explicit PlatformClient(const AppConfig& config);
 
     // Proxy address "host:port" (empty: none) and credentials "user:password" (empty: none).
@@ -72,7 +74,7 @@ class PlatformClient {
     const PlatformIdentity& identity() const { return identity_; }
     void set_identity(PlatformIdentity identity) { identity_ = std::move(identity); }
 
-    // Time-out of one exchange; 120 s unless TENDRIX_PLATFORM_TIMEOUT_MS says otherwise.
+    // Time-out of one exchange (120 s unless the constructor was given another).
     std::chrono::milliseconds timeout() const { return timeout_; }
     void set_timeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
 

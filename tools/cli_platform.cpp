@@ -167,7 +167,8 @@ PlatformClient MakeClient(const Args& a) {
             password = env;
         }
     }
-    return PlatformClient(host, port, user, password, ApiBase(a));
+    return PlatformClient(host, port, user, password, ApiBase(a),
+                          InstallationConfig().environment.platform_timeout);
 }
 
 // Reports a failed exchange or refusal (shown as `message`); returns the exit code.

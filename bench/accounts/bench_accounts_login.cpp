@@ -90,12 +90,12 @@ int main(int argc, char** argv) {
 
     // A platform that takes the connection and never answers; the client gives up after 3 s.
     tendrix::test::SilentPlatform silent;
-    setenv("TENDRIX_PLATFORM_TIMEOUT_MS", "3000", 1);
     std::vector<double> gap_ms;
     for (int i = 0; i < 3; ++i) {
         tendrix::AppConfig config;
         config.data_dir = dir / ("held" + std::to_string(i) + "/");
         config.api_base = silent.base_url();
+        config.environment.platform_timeout = std::chrono::milliseconds(3000);
         tendrix::accounts::CLandSetDlg dlg(config, nullptr);
         dlg.show();
         QApplication::processEvents();

@@ -91,7 +91,6 @@ class LoginWindowTest : public ::testing::Test {
     }
     void TearDown() override {
         unsetenv("XDG_CONFIG_HOME");
-        unsetenv("TENDRIX_PLATFORM_TIMEOUT_MS");
     }
 
     std::unique_ptr<CLandSetDlg> Open() {
@@ -354,7 +353,7 @@ TEST_F(LoginWindowTest, AdministratorModeChosenOnTheSettingsTab) {
 TEST_F(LoginWindowTest, WindowKeepsWorkingWhileThePlatformHoldsItsAnswer) {
     test::SilentPlatform silent;
     ASSERT_TRUE(silent.ok());
-    setenv("TENDRIX_PLATFORM_TIMEOUT_MS", "1500", 1);
+    config_.environment.platform_timeout = std::chrono::milliseconds(1500);
     config_.api_base = silent.base_url();
     auto d = Open();
     Type(*d, "demo", "demo");

@@ -146,7 +146,7 @@ TEST_F(PagesTest, TimedOutRefusedAndNetworkFailure) {
     test::SandboxProcess late(options);
     ASSERT_TRUE(late.ok()) << late.error();
     config_.api_base = late.base_url();
-    test::ScopedEnv timeout("TENDRIX_PLATFORM_TIMEOUT_MS", "500");
+    config_.environment.platform_timeout = std::chrono::milliseconds(500);
     PayAtTill("20.00", test::LateAnswerCode());
     ASSERT_TRUE(WaitUntil([&] { return answers_->Saw(QStringLiteral("当前网络故障，不能确定")); }));
     EXPECT_TRUE(ResultText().startsWith(QStringLiteral("设备创建的订单号：")));

@@ -278,7 +278,7 @@ TEST_F(ResultSessionTest, NetworkFailureOnCreationThenCheckByMerchantNumber) {
     test::SandboxProcess late(options);
     if (!late.ok()) GTEST_SKIP() << late.error();
     config_.api_base = late.base_url();
-    test::ScopedEnv timeout("TENDRIX_PLATFORM_TIMEOUT_MS", "500");
+    config_.environment.platform_timeout = std::chrono::milliseconds(500);
 
     ASSERT_TRUE(Pay("20.00", test::LateAnswerCode()));
     ASSERT_EQ(view_.messages.size(), 1u);
