@@ -89,9 +89,7 @@ class LoginWindowTest : public ::testing::Test {
         config_.api_base = sandbox_->base_url();
         config_.soft_name = "收银助手";
     }
-    void TearDown() override {
-        unsetenv("XDG_CONFIG_HOME");
-    }
+    void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
 
     std::unique_ptr<CLandSetDlg> Open() {
         auto dlg = std::make_unique<CLandSetDlg>(config_, nullptr);
