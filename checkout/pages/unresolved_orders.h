@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-struct sqlite3;
+#include "store/sqlite_file.h"
 
 namespace tendrix::checkout {
 
@@ -31,10 +31,7 @@ class UnresolvedOrderStore {
     static constexpr const char* kFileName = "unresolvedorders.db";
 
     // data_dir ends in '/'; created with its parents when missing.
-    explicit UnresolvedOrderStore(std::string data_dir);
-    ~UnresolvedOrderStore();
-    UnresolvedOrderStore(const UnresolvedOrderStore&) = delete;
-    UnresolvedOrderStore& operator=(const UnresolvedOrderStore&) = delete;
+    explicit UnresolvedOrderStore(const std::string& data_dir);
 
     bool Add(const UnresolvedOrder& order);
     // The creation was answered: the record of `predicted_id` now carries the number the
@@ -47,17 +44,11 @@ class UnresolvedOrderStore {
     std::vector<UnresolvedOrder> List();
     bool Empty() { return List().empty(); }
 
-    const std::string& path() const { return path_; }
-    const std::string& last_error() const { return last_error_; }
+    const std::string& path() const { return file_.path(); }
+    const std::string& last_error() const { return file_.last_error(); }
 
   private:
-    bool EnsureOpen();
-    bool Exec(const char* sql);
-
-    sqlite3* db_ = nullptr;
-
-    std::string path_;
-    std::string last_error_;
+    SqliteFile file_;
 };
 
 // The cashier's view of the list: one line per order.
