@@ -26,6 +26,7 @@
 #include "capture/capture_sources.h"
 #include "checkout/float_dlg.h"
 #include "checkout/inquiry/register_order_check.h"
+#include "checkout/main_logic.h"
 #include "checkout/pages/register_pages.h"
 #include "checkout/pay_popup_dlg.h"
 #include "common/diag_log.h"
@@ -33,23 +34,21 @@
 #include "context/app_config.h"
 #include "desktop/desktop_services.h"
 #include "input/payment_input.h"
-#include "printing/print_setup.h"
 #include "store/settings_keys.h"
 #include "ui/message_box.h"
 #include "ui/page_factory.h"
-#include "voice/voice_player.h"
 
 namespace tendrix {
 
 using namespace checkout;
 
-// The optional parts of the program, present when their libraries are built.
+// The parts the main window builds and owns itself.
 class ShellServices {
   public:
     std::unique_ptr<DesktopServices> own_desktop;
-    std::unique_ptr<voice::VoicePlayer> voice;
-    std::unique_ptr<printing::PrintLogWriter> print_writer;
-    std::unique_ptr<printing::CReadTxtSendPrint> print_service;
+    std::unique_ptr<VoiceSink> own_voice;
+    std::unique_ptr<ReceiptSink> own_receipts;
+    std::unique_ptr<FacePaySink> own_face_pay;
     std::unique_ptr<capture::CaptureSources> capture;
     std::unique_ptr<PaymentInput> input;
 };
@@ -76,6 +75,23 @@ CMainDlg::CMainDlg(AppConfig* config, Options options)
         services_->own_desktop = CreateX11Desktop();
         desktop_ = services_->own_desktop.get();
     }
+    receipts_ = options_.receipts;
+    if (!receipts_) {
+        services_->own_receipts = MakePrinterReceiptSink();
+        receipts_ = services_->own_receipts.get();
+    }
+    voice_ = options_.voice;
+    if (!voice_) {
+        services_->own_voice = MakePlayerVoiceSink();
+        voice_ = services_->own_voice.get();
+    }
+    face_pay_ = options_.face_pay;
+    if (!face_pay_) {
+        services_->own_face_pay = MakeFacePayPortSink([this]() -> SerialPort* {
+            return services_->capture ? services_->capture->FacePayPort() : nullptr;
+        });
+        face_pay_ = services_->own_face_pay.get();
+    }
     // The pages of `switch` are this window's own; registering them again is harmless.
     RegisterCheckoutPages();
     RegisterOrderCheckPage();
@@ -101,9 +117,8 @@ CMainDlg::~CMainDlg() {
     // Workers first: they post into this window.
     services_->input.reset();
     services_->capture.reset();
-    services_->print_service.reset();
-    services_->print_writer.reset();
-    services_->voice.reset();
+    services_->own_receipts.reset();
+    services_->own_voice.reset();
 }
 
 void CMainDlg::AttachPages() {
@@ -347,9 +362,7 @@ void CMainDlg::ShowTip(const QString& text) {
 }
 
 void CMainDlg::Print(const std::string& gbk) {
-    ++printed_;
-    last_printed_ = gbk;
-    if (services_->print_writer) services_->print_writer->Post(gbk);
+    receipts_->Print(gbk);
 }
 
 void CMainDlg::HandOffVoice(const std::string& payload) {
@@ -371,12 +384,8 @@ void CMainDlg::HandOffVoice(const std::string& payload) {
 }
 
 void CMainDlg::QueueVoices(const std::vector<std::string>& names) {
-    if (names.empty()) return;
-    if (!services_->voice) return;  // no player: ignored
-    voice_log_.insert(voice_log_.end(), names.begin(), names.end());
-    // Kept for inspection only: the last few dozen names, not one entry per sale for ever.
-    if (voice_log_.size() > 128) voice_log_.erase(voice_log_.begin(), voice_log_.end() - 64);
-    services_->voice->QueueNames(names);
+    if (names.empty() || !voice_on_) return;  // prompts switched off: ignored
+    voice_->Play(names);
 }
 
 void CMainDlg::PaymentSuccess(const std::string& receipt_gbk) {
@@ -501,11 +510,7 @@ void CMainDlg::Hide() {
 }
 
 bool CMainDlg::WriteFacePay(const std::string& bytes) {
-    SerialPort* port = services_->capture ? services_->capture->FacePayPort() : nullptr;
-    if (!port || !port->IsOpen()) return false;
-    face_pay_log_ += bytes;
-    if (face_pay_log_.size() > 4096) face_pay_log_.erase(0, face_pay_log_.size() - 4096);
-    return port->Write(bytes);
+    return face_pay_->Write(bytes);
 }
 
 bool CMainDlg::IsOwnWindow(uint64_t id) const {
@@ -581,11 +586,10 @@ void CMainDlg::ApplySettings() {
     } else if (options_ui_[1]) {
         KillTimer(options_ui_[1], kAfterPaymentTimer);
     }
-    voice::ApplyVoiceSwitch(services_->voice, s.Get(keys::sysIsOpenVoicePrompt), config_->voice_dir,
-                            options_.sound ? nullptr : std::make_unique<voice::NullOutput>());
+    voice_on_ = s.Get(keys::sysIsOpenVoicePrompt) == "TRUE";
+    voice_->Switch(voice_on_, config_->voice_dir);
     if (!options_.start_devices) return;
-    printing::ConfigurePrinting(printing::PrintConfigFromApp(*config_), this,
-                                services_->print_writer, services_->print_service);
+    receipts_->Configure(*config_, *this);
     if (!services_->capture) {
         services_->capture = std::make_unique<capture::CaptureSources>(*config_, *this, desktop_);
         services_->capture->StartAll();

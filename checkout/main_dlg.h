@@ -10,7 +10,7 @@
 #include <string>
 
 #include "checkout/checkout_pages.h"
-#include "checkout/main_logic.h"
+#include "checkout/output_sinks.h"
 #include "common/checkout_command.h"
 #include "input/payment_code_target.h"
 #include "ui/window.h"
@@ -48,8 +48,11 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
         // Desktop services (pointer, windows, hotkeys); null: the X11 desktop when available.
         DesktopServices* desktop = nullptr;
         bool use_x11_desktop = true;
-        // Voice output: true plays through out123, false uses a null output (tests).
-        bool sound = true;
+        // Where receipts, voice prompts and face-pay bytes go (not owned); null: the real
+        // ones (print log and print service, the voice player, the face-pay serial port).
+        ReceiptSink* receipts = nullptr;
+        VoiceSink* voice = nullptr;
+        FacePaySink* face_pay = nullptr;
         // Starts capture ports, hook and printing when the settings are applied.
         bool start_devices = true;
         // Opens windows and programs: "settings", "window-capture", "focus-capture",
@@ -105,13 +108,6 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     IRefundPage* RefundPage() const { return context_.refund_page; }
     DesktopServices* Desktop() const { return desktop_; }
     const CheckoutContext& Context() const { return context_; }
-    // Face-pay port bytes written (tests read what the port would have received).
-    const std::string& FacePayLog() const { return face_pay_log_; }
-    // How many receipts went to the print log writer (command 7 and payment success).
-    int PrintedCount() const { return printed_; }
-    const std::string& LastPrinted() const { return last_printed_; }
-    // Voice names handed to the player (in order).
-    const std::vector<std::string>& VoiceLog() const { return voice_log_; }
 
     // PaymentCodeTarget.
     void SetPayCode(const std::string& code) override;
@@ -158,8 +154,12 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
 
     AppConfig* config_;
     Options options_;
-    std::unique_ptr<ShellServices> services_;  // optional parts (voice, print, capture, input)
+    std::unique_ptr<ShellServices> services_;  // owned parts (desktop, outputs, capture, input)
     DesktopServices* desktop_ = nullptr;
+    ReceiptSink* receipts_ = nullptr;
+    VoiceSink* voice_ = nullptr;
+    FacePaySink* face_pay_ = nullptr;
+    bool voice_on_ = false;  // sysIsOpenVoicePrompt as last applied
     CheckoutContext context_;
     QStackedWidget* switch_ = nullptr;
     QAbstractButton* btn_close_ = nullptr;
@@ -169,7 +169,7 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     QMenu* tray_menu_ = nullptr;
     std::unique_ptr<CFloatDlg> float_;
     std::unique_ptr<CPayPopupDlg> popup_;
-    int pending_tray_action_ = checkout::kNoAction;
+    int pending_tray_action_ = 0;  // a checkout::PendingTrayAction; 0: none
     bool hidden_ = false;
     bool toggling_ = false;  // a show or hide is under way (it may run nested events)
     bool logged_in_ = false;
@@ -178,16 +178,11 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     int last_option_ = 1;
     std::deque<std::string> after_payment_;
     std::string keypad_window_;
-    std::string face_pay_log_;
-    std::string last_printed_;
-    int printed_ = 0;
-    std::vector<std::string> voice_log_;  // the last names only
-    std::string last_polled_;             // last amount read from the screen or a window
-    QString last_filled_;                 // last captured amount put into moneyinput
+    std::string last_polled_;  // last amount read from the screen or a window
+    QString last_filled_;      // last captured amount put into moneyinput
     std::vector<QShortcut*> alt_shortcuts_;
-    QString full_title_;
-    uint64_t previous_foreground_ = 0;  // the window active before this one was shown //
-                                        // lab_titles' whole text (shown elided in the middle)
+    QString full_title_;                // lab_titles' whole text (shown elided in the middle)
+    uint64_t previous_foreground_ = 0;  // the window active before this one was shown
 };
 
 }  // namespace tendrix

@@ -3,7 +3,7 @@
 // synthesis, windows under a point, global hotkeys, screen geometry and screen copies.
 // Key numbers are Windows virtual-key codes everywhere (settings store them); the X11
 // implementation maps them to keysyms. Implementations: X11 (desktop/x11_desktop.*) and a
-// recording fake for tests (desktop/recording_desktop.*).
+// recording fake for tests (tests/support/recording_desktop.*).
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -29,9 +29,9 @@
 #include "capture/ocr_plugin.h"
 #include "common/serial_device.h"
 #include "context/run_environment.h"
-#include "desktop/recording_desktop.h"
 #include "store/settings_keys.h"
 #include "tests/capture/amount_pictures.h"
+#include "tests/support/recording_desktop.h"
 
 // Xlib last: its macros collide with names of ours.
 // clang-format off

@@ -15,8 +15,9 @@
 #include "checkout/pages/pay_result_dlg.h"
 #include "checkout/pages/result_session.h"
 #include "checkout/pages/result_texts.h"
+#include "checkout/pay_popup_dlg.h"
 #include "tests/checkout/pages/checkout_fixture.h"
-#include "tests/checkout/pages/page_host.h"
+#include "tests/checkout/pages/main_window_fixture.h"
 
 using namespace tendrix;
 
@@ -35,22 +36,27 @@ int main(int argc, char** argv) {
     config.settings.Set(keys::sysIsOpenPaySuccessClose, "0");
     const char* src = std::getenv("TENDRIX_SOURCE_DIR");
     ui::SetSkinDir(std::string(src ? src : TENDRIX_SOURCE_DIR_FALLBACK) + "/UIskin/");
-    RegisterCheckoutPages();
-    test::PageHost host(&config);
+    RecordingDesktop desktop;
+    test::RecordingOutputs outputs;
+    auto main = test::OpenMainWindow(config, outputs, &desktop);
+    CMainDlg& host = *main;
     test::BoxAnswerer answers;
     auto* money = host.findChild<QLineEdit*>(QStringLiteral("moneyinput"));
     auto* code = host.findChild<QLineEdit*>(QStringLiteral("barcodeinput"));
+    // A paid result is shown when the popup comes up; it is hidden before each sale.
+    auto* popup = host.Popup();
+    auto paid = [&] { return popup->isVisible(); };
 
     std::vector<double> ms;
     for (int i = 0; i < runs + 1; ++i) {
         host.SelectTab(0);
         money->setText(QStringLiteral("36.00"));
         code->setText(QString::fromStdString(test::PaidCode()));
-        const size_t before = host.popups.size();
+        popup->hide();
         QElapsedTimer t;
         t.start();
         test::Enter(code);
-        if (!test::WaitUntil([&] { return host.popups.size() > before; }, 10000)) {
+        if (!test::WaitUntil(paid, 10000)) {
             std::fprintf(stderr, "run %d: no result\n", i);
             return 1;
         }
@@ -85,10 +91,10 @@ int main(int argc, char** argv) {
     host.SelectTab(0);
     money->setText(QStringLiteral("12.50"));
     code->setText(QString::fromStdString(test::PendingThenPaidCode()));
-    const size_t before = host.popups.size();
+    popup->hide();
     ticker.start(10);
     test::Enter(code);
-    test::WaitUntil([&] { return host.popups.size() > before; }, 20000);
+    test::WaitUntil(paid, 20000);
     ticker.stop();
     std::printf(
         "longest_event_loop_gap_while_polling_ms=%lld (ticker 10 ms, 4 queries; "
@@ -108,25 +114,26 @@ int main(int argc, char** argv) {
         host.SelectTab(0);
         money->setText(QStringLiteral("20.00"));
         code->setText(QString::fromStdString(test::LateAnswerCode()));
-        const size_t before_late = host.popups.size();
+        popup->hide();
         last = 0;
         longest = 0;
         QElapsedTimer held;
         held.start();
         ticker.start(10);
         test::Enter(code);
-        const bool paid = test::WaitUntil([&] { return host.popups.size() > before_late; }, 30000);
+        const bool was_paid = test::WaitUntil(paid, 30000);
         ticker.stop();
         std::printf(
             "longest_event_loop_gap_while_answer_held_ms=%lld (answer held 10 s, Enter to paid "
             "result %.1f s, %s)\n",
-            static_cast<long long>(longest), held.elapsed() / 1000.0, paid ? "paid" : "NO RESULT");
+            static_cast<long long>(longest), held.elapsed() / 1000.0,
+            was_paid ? "paid" : "NO RESULT");
         config.api_base = sandbox.base_url();
     }
 
     // The user interface thread's own share: how long one poll (timer 9's handler: query,
     // parse, result text, unresolved list) keeps it busy, for orders still waiting.
-    auto* page = dynamic_cast<checkout::CPayResultDlg*>(host.Result());
+    auto* page = dynamic_cast<checkout::CPayResultDlg*>(host.ResultPage());
     std::vector<double> poll_ms;
     for (int i = 0; i < runs; ++i) {
         host.SelectTab(0);

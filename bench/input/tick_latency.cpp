@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "desktop/recording_desktop.h"
 #include "input/scan_classifier.h"
+#include "tests/support/recording_desktop.h"
 
 using Clock = std::chrono::steady_clock;
 

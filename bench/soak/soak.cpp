@@ -15,14 +15,16 @@
 #include <string>
 
 #include "checkout/main_dlg.h"
+#include "checkout/output_sinks.h"
 #include "checkout/pages/pay_result_dlg.h"
 #include "checkout/pages/register_pages.h"
 #include "checkout/pages/result_session.h"
 #include "checkout/pay_popup_dlg.h"
 #include "store/settings_keys.h"
 #include "tests/checkout/pages/checkout_fixture.h"
-#include "tests/checkout/pages/page_host.h"
+#include "tests/checkout/pages/main_window_fixture.h"
 #include "tests/printing/printer_peers.h"
+#include "voice/wave.h"
 
 using namespace tendrix;
 
@@ -86,11 +88,14 @@ int main(int argc, char** argv) {
     config.settings.Set(keys::sysPrintBillPath, dir.path() + "printlog/");
     RegisterCheckoutPages();
 
+    // The real voice player, silent; the real receipts (print log writer and print service).
+    const auto voice_sink =
+        MakePlayerVoiceSink([] { return std::make_unique<voice::NullOutput>(); });
     CMainDlg::Options o;
     o.login = [](CMainDlg&) { return true; };
     o.use_x11_desktop = false;
-    o.sound = false;
-    o.start_devices = true;  // print log writer and print service
+    o.voice = voice_sink.get();
+    o.start_devices = true;
     o.launcher = [](const std::string&) { return true; };
     CMainDlg main(&config, o);
     if (!main.Initialise()) {

@@ -12,10 +12,10 @@
 #include "capture/capture_sources.h"
 #include "capture/ocr_plugin.h"
 #include "common/text_codec.h"
-#include "desktop/recording_desktop.h"
 #include "store/settings_keys.h"
 #include "tests/capture/amount_pictures.h"
 #include "tests/capture/capture_test_support.h"
+#include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;

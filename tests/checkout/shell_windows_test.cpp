@@ -10,8 +10,8 @@
 #include "checkout/float_dlg.h"
 #include "checkout/pay_popup_dlg.h"
 #include "context/app_config.h"
-#include "desktop/recording_desktop.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;

@@ -3,9 +3,9 @@
 // any other byte is a key (keyboard modes) or a data byte (serial mode).
 #include <string>
 
-#include "desktop/recording_desktop.h"
 #include "input/scan_classifier.h"
 #include "tests/fuzz/fuzz_target.h"
+#include "tests/support/recording_desktop.h"
 
 namespace {
 class Window : public tendrix::PaymentCodeTarget, public tendrix::HookSwitch {

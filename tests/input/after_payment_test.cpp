@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "desktop/recording_desktop.h"
+#include "tests/support/recording_desktop.h"
 
 namespace tendrix {
 namespace {

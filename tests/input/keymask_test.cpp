@@ -9,12 +9,12 @@
 #include <fstream>
 
 #include "common/checkout_command.h"
-#include "desktop/recording_desktop.h"
 #include "input/key_mask_hook.h"
 #include "input/scan_classifier.h"
 #include "plugins/KeyMask/key_translator.h"
 #include "plugins/KeyMask/scanner_reader.h"
 #include "tests/input/fakes.h"
+#include "tests/support/recording_desktop.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 

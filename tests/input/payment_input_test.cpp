@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include "capture/serial_port.h"
-#include "desktop/recording_desktop.h"
 #include "tests/input/fakes.h"
+#include "tests/support/recording_desktop.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/socat_pair.h"
 #include "tests/support/temp_dir.h"

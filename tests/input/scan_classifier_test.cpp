@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "desktop/recording_desktop.h"
 #include "tests/input/fakes.h"
+#include "tests/support/recording_desktop.h"
 
 namespace tendrix {
 namespace {

@@ -10,12 +10,12 @@
 
 #include "capture/selection/capture_dlg.h"
 #include "context/app_config.h"
-#include "desktop/recording_desktop.h"
 #include "settings/launch_windows.h"
 #include "settings/system_set_dlg.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 

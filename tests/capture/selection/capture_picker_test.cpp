@@ -7,12 +7,12 @@
 #include <filesystem>
 
 #include "capture/selection/capture_dlg.h"
-#include "desktop/recording_desktop.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
 #include "tests/capture/amount_pictures.h"
 #include "tests/capture/capture_test_support.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
 
 namespace tendrix {

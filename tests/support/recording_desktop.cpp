@@ -1,4 +1,4 @@
-#include "desktop/recording_desktop.h"
+#include "tests/support/recording_desktop.h"
 
 #include <algorithm>
 #include <cstring>
