@@ -24,6 +24,8 @@
 #include "tests/checkout/pages/checkout_fixture.h"
 #include "tests/checkout/pages/main_window_fixture.h"
 #include "tests/printing/printer_peers.h"
+#include "ui/skin.h"
+#include "ui/skin_colours.h"
 #include "voice/wave.h"
 
 using namespace tendrix;
@@ -73,7 +75,13 @@ int main(int argc, char** argv) {
     printer.KeepJobs(false);
     test::TempDir dir;
     const char* src = std::getenv("TENDRIX_SOURCE_DIR");
-    ui::SetSkinDir(std::string(src ? src : TENDRIX_SOURCE_DIR_FALLBACK) + "/UIskin/");
+    const std::string skin_dir = std::string(src ? src : TENDRIX_SOURCE_DIR_FALLBACK) + "/UIskin/";
+    ui::SetSkinDir(skin_dir);
+    // The program's theme over all its windows, as the program sets it at start. Without it
+    // Qt paints some buttons through another path, which fills its pixmap cache (up to its
+    // 10 MB limit) with a new image per paint: growth the program itself does not have.
+    const ui::SkinColours skin = ui::LoadSkinColours(skin_dir);
+    app.setStyleSheet(ui::ThemeStyleSheet(skin.main, skin.hot, skin.background));
 
     AppConfig config;
     test::LogInToSandbox(config, sandbox, dir.path() + "data/");
