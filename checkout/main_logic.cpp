@@ -64,7 +64,7 @@ std::string PaidAmountFromReceipt(std::string_view receipt) {
 }
 
 std::vector<std::string> PaymentSuccessVoices(std::string_view amount) {
-    std::vector<std::string> names{kPaySuccessVoice};
+    std::vector<std::string> names{kQrPaySuccessVoice};
     for (char c : amount) {
         if (std::isdigit(static_cast<unsigned char>(c)) || c == '.')
             names.push_back(std::string(1, c) + ".mp3");

@@ -25,7 +25,7 @@ inline constexpr const char* kNoRefundPermission = "权限不足，不可退款�
 inline constexpr const char* kTipTitle = "提示";
 inline constexpr const char* kWelcomeTitle = "欢迎您使用";
 inline constexpr const char* kPaySuccess = "支付成功！";
-inline constexpr const char* kPaySuccessVoice = "qrpaysuccess.mp3";
+inline constexpr const char* kQrPaySuccessVoice = "qrpaysuccess.mp3";  // then the amount
 inline constexpr const char* kLoginSuccessVoice = "landsuccess.mp3";
 
 // Tab of `switch` that a return button's text leads back to; nullopt for any other text.
