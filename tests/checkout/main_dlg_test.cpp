@@ -497,14 +497,17 @@ TEST_F(MainDlgTest, FacePayPortGetsShowAndHideAndDisplayDataReachesTheFloat) {
     const std::string greeting(reinterpret_cast<const char*>(capture::kFacePayGreeting), 10);
     EXPECT_EQ(ReadPty(face_device, 10), greeting);
     dlg.ToggleShowHide();
-    EXPECT_EQ(ReadPty(face_device, 11), checkout::FacePayHideCommand());
+    // The device's own bytes.
+    const std::string hide("\x02\x00\x06\x08\xa3\x00\x00\x01\x15\x03\xba", 11);
+    const std::string show("\x02\x00\x06\x00\xa3\x00\x00\x01\x17\x03", 10);
+    EXPECT_EQ(ReadPty(face_device, 11), hide);
     dlg.PayPage()->SetAmount(QStringLiteral("12.50"));
     dlg.ToggleShowHide();
-    EXPECT_EQ(ReadPty(face_device, 10), checkout::FacePayShowCommand());
+    EXPECT_EQ(ReadPty(face_device, 10), show);
     EXPECT_TRUE(dlg.PayPage()->AmountShown());
     // "0.0" is no amount: hiding and showing again sends only the hide command.
     dlg.ToggleShowHide();
-    EXPECT_EQ(ReadPty(face_device, 11), checkout::FacePayHideCommand());
+    EXPECT_EQ(ReadPty(face_device, 11), hide);
     dlg.PayPage()->SetAmount(QStringLiteral("0.0"));
     dlg.ToggleShowHide();
     EXPECT_EQ(ReadPty(face_device, 1, 300), "");

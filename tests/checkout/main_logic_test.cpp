@@ -14,20 +14,6 @@ TEST(MainLogic, ReturnButtonTextsLeadToTheirTabs) {
     EXPECT_EQ(TabForReturnText("撤销/退款"), std::nullopt);
 }
 
-TEST(MainLogic, TrayMenuItemsInOrderWithTheLoginRule) {
-    std::vector<std::string> texts;
-    std::vector<std::string> gated;
-    for (const TrayItemInfo& i : TrayItems()) {
-        texts.push_back(i.text);
-        if (i.needs_login) gated.push_back(i.text);
-    }
-    EXPECT_EQ(texts, (std::vector<std::string>{"设置", "窗口截取", "焦点截屏", "关于我们",
-                                               "后台查询", "调用软键盘", "退出", "重启系统"}));
-    EXPECT_EQ(gated, (std::vector<std::string>{"设置", "窗口截取"}));
-    EXPECT_EQ(TrayItemForText("退出"), TrayItem::Quit);
-    EXPECT_EQ(TrayItemForText("设置 "), std::nullopt);
-}
-
 TEST(MainLogic, PaidAmountOfAReceipt) {
     EXPECT_EQ(PaidAmountFromReceipt("订单号：123\r\n订单金额：40.00元\r\n实际金额：36.50元\r\n"),
               "36.50");
@@ -78,10 +64,7 @@ TEST(MainLogic, NumbersAndKeysFromSettings) {
     EXPECT_EQ(MainKeyFromSetting("F99"), 0);
 }
 
-TEST(MainLogic, FacePayCommandsAreTheDeviceBytes) {
-    EXPECT_EQ(FacePayShowCommand(), std::string("\x02\x00\x06\x00\xa3\x00\x00\x01\x17\x03", 10));
-    EXPECT_EQ(FacePayHideCommand(),
-              std::string("\x02\x00\x06\x08\xa3\x00\x00\x01\x15\x03\xba", 11));
+TEST(MainLogic, ShowableAmounts) {
     EXPECT_TRUE(IsShowableAmount("12"));
     EXPECT_FALSE(IsShowableAmount(""));
     EXPECT_FALSE(IsShowableAmount("0.0"));
