@@ -31,9 +31,9 @@ inline constexpr int kPay = 0, kPreAuth = 1, kProductVerification = 2, kFacePay 
 }  // namespace checkout_tab
 
 // The payment popup (CPayPopupDlg), bottom-right of the screen.
-class IPaymentPopup {
+class PaymentPopupView {
   public:
-    virtual ~IPaymentPopup() = default;
+    virtual ~PaymentPopupView() = default;
     // Result text ("支付成功！", "退款成功！", ...) and amount text: caption and picture by
     // the result text, shown without activation for four seconds.
     virtual void ShowResult(const QString& result, const QString& amount) = 0;
@@ -42,9 +42,9 @@ class IPaymentPopup {
     virtual bool IsPopupVisible() const = 0;
 };
 
-class IPayResultPage;
-class IPayPage;
-class IRefundPage;
+class PayResultPageView;
+class PayPageView;
+class RefundPageView;
 
 // Everything a page may use of the main window. Pointers are non-owning and live as long as
 // the main window; any of them may be null in a test that builds a page on its own.
@@ -52,22 +52,22 @@ struct CheckoutContext {
     AppConfig* config = nullptr;
     CommandSink* sink = nullptr;  // commands 1..15 (Send on the UI thread, Post elsewhere)
     QWidget* main_window = nullptr;
-    IPaymentPopup* popup = nullptr;
+    PaymentPopupView* popup = nullptr;
     DesktopServices* desktop = nullptr;  // null when no desktop is available
     // Selects a tab of `switch` (checkout_tab numbers).
     std::function<void(int tab)> select_tab;
     // Writes bytes to the face-pay device port; false when the port is not open.
     std::function<bool(const std::string& bytes)> write_face_pay_port;
     // The sibling pages (null when not built).
-    IPayPage* pay_page = nullptr;
-    IPayResultPage* result_page = nullptr;
-    IRefundPage* refund_page = nullptr;
+    PayPageView* pay_page = nullptr;
+    PayResultPageView* result_page = nullptr;
+    RefundPageView* refund_page = nullptr;
 };
 
 // Every checkout page.
-class ICheckoutPage {
+class CheckoutPageView {
   public:
-    virtual ~ICheckoutPage() = default;
+    virtual ~CheckoutPageView() = default;
     // Called once after the main layout is built (and again never).
     virtual void Attach(const CheckoutContext& context) = 0;
     // Called when the main window is shown (true) or hidden (false).
@@ -75,7 +75,7 @@ class ICheckoutPage {
 };
 
 // "PayDlg": amount `moneyinput`, payment code `barcodeinput`, receipt control.
-class IPayPage : public ICheckoutPage {
+class PayPageView : public CheckoutPageView {
   public:
     virtual QString Amount() const = 0;
     virtual void SetAmount(const QString& yuan) = 0;
@@ -93,7 +93,7 @@ class IPayPage : public ICheckoutPage {
 };
 
 // "PayResultDlg": carries one order from creation to its outcome.
-class IPayResultPage : public ICheckoutPage {
+class PayResultPageView : public CheckoutPageView {
   public:
     // Amount in yuan text, payment code, pay type code ("" = no orderType).
     virtual void StartPayment(const QString& amount, const QString& code,
@@ -109,7 +109,7 @@ class IPayResultPage : public ICheckoutPage {
     virtual void SetCancelOrRefundText(const QString& text) = 0;
     // Acts as a click on the page's close control (used when the main window hides).
     virtual void PressClose() = 0;
-    virtual void SetPopup(IPaymentPopup* popup) = 0;
+    virtual void SetPopup(PaymentPopupView* popup) = 0;
     // Order in hand: deposit or platform order number and its state number (-1 unknown).
     virtual void CurrentOrder(QString& order_no, int& state) const = 0;
     // An operation of the cashier awaits the platform's answer: nothing new may start.
@@ -117,7 +117,7 @@ class IPayResultPage : public ICheckoutPage {
 };
 
 // "RefundOrCloseDlg": collects the order number and reason; the main window submits them.
-class IRefundPage : public ICheckoutPage {
+class RefundPageView : public CheckoutPageView {
   public:
     // Refund permission text of the cashier: "当笔可退", "扫码可退" or "不可退款"; any other
     // text leaves the page unchanged.

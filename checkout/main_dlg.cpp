@@ -132,12 +132,12 @@ void CMainDlg::AttachPages() {
     if (switch_) {
         for (int i = 0; i < switch_->count(); ++i) {
             QWidget* w = switch_->widget(i);
-            if (auto* p = dynamic_cast<IPayPage*>(w)) context_.pay_page = p;
-            if (auto* p = dynamic_cast<IPayResultPage*>(w)) context_.result_page = p;
-            if (auto* p = dynamic_cast<IRefundPage*>(w)) context_.refund_page = p;
+            if (auto* p = dynamic_cast<PayPageView*>(w)) context_.pay_page = p;
+            if (auto* p = dynamic_cast<PayResultPageView*>(w)) context_.result_page = p;
+            if (auto* p = dynamic_cast<RefundPageView*>(w)) context_.refund_page = p;
         }
         for (int i = 0; i < switch_->count(); ++i) {
-            if (auto* page = dynamic_cast<ICheckoutPage*>(switch_->widget(i)))
+            if (auto* page = dynamic_cast<CheckoutPageView*>(switch_->widget(i)))
                 page->Attach(context_);
         }
     }
@@ -390,7 +390,7 @@ void CMainDlg::QueueVoices(const std::vector<std::string>& names) {
 
 void CMainDlg::PaymentSuccess(const std::string& receipt_gbk) {
     const bool auto_print = config_ && config_->settings.IsTrue(keys::sysAutoPrintBill);
-    IPayPage* pay = context_.pay_page;
+    PayPageView* pay = context_.pay_page;
     if (pay && pay->PrintBillMarked()) {
         // A reprint asked for on the pay page: print it, nothing else. Announcing and playing
         // the after-payment keys again would enter the sale into the POS program twice.
@@ -446,7 +446,7 @@ void CMainDlg::TakeCapturedAmount(const std::string& amount, bool polled) {
         last_polled_ = amount;
         if (!changed || !hidden_) return;
     }
-    IPayPage* pay = context_.pay_page;
+    PayPageView* pay = context_.pay_page;
     if (!pay) return;
     QLineEdit* money = PayField("moneyinput");
     const bool field_focused = !hidden_ && money && money->hasFocus();
@@ -488,7 +488,7 @@ void CMainDlg::Show() {
     }
     if (switch_)
         for (int i = 0; i < switch_->count(); ++i)
-            if (auto* page = dynamic_cast<ICheckoutPage*>(switch_->widget(i)))
+            if (auto* page = dynamic_cast<CheckoutPageView*>(switch_->widget(i)))
                 page->OnMainWindowShown(true);
 }
 
@@ -505,7 +505,7 @@ void CMainDlg::Hide() {
     WriteFacePay(FacePayHideCommand());
     if (switch_)
         for (int i = 0; i < switch_->count(); ++i)
-            if (auto* page = dynamic_cast<ICheckoutPage*>(switch_->widget(i)))
+            if (auto* page = dynamic_cast<CheckoutPageView*>(switch_->widget(i)))
                 page->OnMainWindowShown(false);
 }
 
@@ -613,8 +613,8 @@ int CMainDlg::CurrentTab() const {
 }
 
 bool CMainDlg::StartBarcodePayment() {
-    IPayPage* pay = context_.pay_page;
-    IPayResultPage* result = context_.result_page;
+    PayPageView* pay = context_.pay_page;
+    PayResultPageView* result = context_.result_page;
     // While an operation awaits its answer the scanned code stays where it is.
     if (!pay || !result || result->Busy()) return false;
     const QString code = pay->PaymentCode();
@@ -638,8 +638,8 @@ bool CMainDlg::StartBarcodePayment() {
 }
 
 void CMainDlg::SubmitCancel() {
-    IRefundPage* page = context_.refund_page;
-    IPayResultPage* result = context_.result_page;
+    RefundPageView* page = context_.refund_page;
+    PayResultPageView* result = context_.result_page;
     if (!page || !result || result->Busy()) return;
     const QString order = page->CancelOrderNo();
     const QString reason = page->CancelReason();
@@ -653,8 +653,8 @@ void CMainDlg::SubmitCancel() {
 }
 
 void CMainDlg::SubmitRefund() {
-    IRefundPage* page = context_.refund_page;
-    IPayResultPage* result = context_.result_page;
+    RefundPageView* page = context_.refund_page;
+    PayResultPageView* result = context_.result_page;
     if (!page || !result || result->Busy()) return;
     const QString order = page->RefundOrderNo();
     const QString reason = page->RefundReason();

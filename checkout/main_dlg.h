@@ -103,9 +103,9 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     QMenu* TrayMenu() const { return tray_menu_; }
     CFloatDlg* FloatWindow() const { return float_.get(); }
     CPayPopupDlg* Popup() const { return popup_.get(); }
-    IPayPage* PayPage() const { return context_.pay_page; }
-    IPayResultPage* ResultPage() const { return context_.result_page; }
-    IRefundPage* RefundPage() const { return context_.refund_page; }
+    PayPageView* PayPage() const { return context_.pay_page; }
+    PayResultPageView* ResultPage() const { return context_.result_page; }
+    RefundPageView* RefundPage() const { return context_.refund_page; }
     DesktopServices* Desktop() const { return desktop_; }
     const CheckoutContext& Context() const { return context_; }
 

@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace tendrix {
 
-class CPayPopupDlg : public ui::Window, public IPaymentPopup {
+class CPayPopupDlg : public ui::Window, public PaymentPopupView {
     Q_OBJECT
   public:
     static constexpr int kDisplayTimer = 27;

@@ -15,12 +15,12 @@ NotifyHub::~NotifyHub() {
     for (auto& [key, timer] : timers_) delete timer;
 }
 
-void NotifyHub::AddNotifier(INotify* listener) {
+void NotifyHub::AddNotifier(NotificationTarget* listener) {
     if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
         listeners_.push_back(listener);
 }
 
-void NotifyHub::RemoveNotifier(INotify* listener) {
+void NotifyHub::RemoveNotifier(NotificationTarget* listener) {
     auto it = std::find(listeners_.begin(), listeners_.end(), listener);
     if (it != listeners_.end()) {
         listeners_.erase(it);
@@ -32,8 +32,8 @@ void NotifyHub::Send(const Notification& msg) {
     QPointer<QWidget> guard(msg.sender);
     const bool had_sender = msg.sender != nullptr;
     const int generation = delivery_generation_;
-    const std::vector<INotify*> listeners = listeners_;
-    for (INotify* l : listeners) {
+    const std::vector<NotificationTarget*> listeners = listeners_;
+    for (NotificationTarget* l : listeners) {
         if (generation != delivery_generation_) return;  // a listener went away
         if (had_sender && guard.isNull()) return;        // the control was destroyed
         l->Notify(msg);

@@ -37,9 +37,9 @@ struct Notification {
     }
 };
 
-class INotify {
+class NotificationTarget {
   public:
-    virtual ~INotify() = default;
+    virtual ~NotificationTarget() = default;
     virtual void Notify(const Notification& msg) = 0;
 };
 
@@ -49,8 +49,8 @@ class NotifyHub : public QObject {
     explicit NotifyHub(QObject* parent = nullptr) : QObject(parent) {}
     ~NotifyHub() override;
 
-    void AddNotifier(INotify* listener);
-    void RemoveNotifier(INotify* listener);
+    void AddNotifier(NotificationTarget* listener);
+    void RemoveNotifier(NotificationTarget* listener);
 
     // Connects every control below `root` (root included). Subtrees whose widget carries the
     // property "tendrixPage" are left to that page's own hub.
@@ -73,7 +73,7 @@ class NotifyHub : public QObject {
 
   private:
     using Key = std::pair<QWidget*, int>;
-    std::vector<INotify*> listeners_;
+    std::vector<NotificationTarget*> listeners_;
     std::map<Key, QTimer*> timers_;
     int delivery_generation_ = 0;
 };

@@ -18,7 +18,7 @@ void Embed(QWidget* host, QWidget* root) {
 }
 
 // Pages below `root` send their notifications to `listener` as well.
-void ListenToPages(QWidget* root, INotify* listener) {
+void ListenToPages(QWidget* root, NotificationTarget* listener) {
     for (Page* page : root->findChildren<Page*>()) page->Hub().AddNotifier(listener);
 }
 

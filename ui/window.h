@@ -20,7 +20,7 @@ namespace tendrix::ui {
 
 class Page;
 
-class Window : public QWidget, public INotify {
+class Window : public QWidget, public NotificationTarget {
     Q_OBJECT
   public:
     Window(const QString& window_class, const QString& layout_file, QWidget* parent = nullptr,
@@ -64,7 +64,7 @@ class Window : public QWidget, public INotify {
     int caption_height_ = 0;
 };
 
-class Page : public QWidget, public INotify {
+class Page : public QWidget, public NotificationTarget {
     Q_OBJECT
   public:
     Page(const QString& page_name, const QString& layout_file, QWidget* parent = nullptr);

@@ -20,7 +20,7 @@ class QTabWidget;
 
 namespace tendrix {
 
-class COrderCheckDlg : public ui::Page, public ICheckoutPage {
+class COrderCheckDlg : public ui::Page, public CheckoutPageView {
     Q_OBJECT
   public:
     explicit COrderCheckDlg(QWidget* parent = nullptr);

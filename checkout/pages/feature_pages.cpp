@@ -69,7 +69,7 @@ bool CPrePayAuthorizationDlg::Submit() {
         ui::ShowMessage(owner, Q(kBadAmountText));
         return false;
     }
-    IPayResultPage* result = context_.result_page;
+    PayResultPageView* result = context_.result_page;
     if (!result) return false;
     // A payment still awaiting its answer: nothing new starts, and the fields stay filled.
     if (auto* page = dynamic_cast<CPayResultDlg*>(result); page && page->Busy()) return false;

@@ -18,7 +18,7 @@ class QLineEdit;
 
 namespace tendrix::checkout {
 
-class CPrePayAuthorizationDlg : public ui::Page, public ICheckoutPage {
+class CPrePayAuthorizationDlg : public ui::Page, public CheckoutPageView {
     Q_OBJECT
   public:
     explicit CPrePayAuthorizationDlg(QWidget* parent = nullptr);
@@ -40,7 +40,7 @@ class CPrePayAuthorizationDlg : public ui::Page, public ICheckoutPage {
 
 // A page that says what its feature does while the feature's switch is on, and that the
 // feature is not open while it is off.
-class CFeatureInfoPage : public ui::Page, public ICheckoutPage {
+class CFeatureInfoPage : public ui::Page, public CheckoutPageView {
     Q_OBJECT
   public:
     CFeatureInfoPage(const QString& name, const char* switch_key, std::string_view off_text,

@@ -218,7 +218,7 @@ bool CPayDlg::StartQrPayment() {
         ui::ShowMessage(owner, Q(kBadAmountText));
         return false;
     }
-    IPayResultPage* result = context_.result_page;
+    PayResultPageView* result = context_.result_page;
     if (!result) return false;
     if (auto* page = dynamic_cast<CPayResultDlg*>(result); page && page->Busy()) return false;
     if (context_.select_tab) context_.select_tab(checkout_tab::kResult);

@@ -18,7 +18,7 @@ class QLineEdit;
 
 namespace tendrix::checkout {
 
-class CPayDlg : public ui::Page, public IPayPage {
+class CPayDlg : public ui::Page, public PayPageView {
     Q_OBJECT
   public:
     explicit CPayDlg(QWidget* parent = nullptr);
@@ -27,7 +27,7 @@ class CPayDlg : public ui::Page, public IPayPage {
     void DoInit() override;
     void Notify(const ui::Notification& msg) override;
 
-    // IPayPage
+    // PayPageView
     void Attach(const CheckoutContext& context) override;
     void OnMainWindowShown(bool shown) override;
     QString Amount() const override;

@@ -20,7 +20,7 @@ namespace tendrix::checkout {
 class QrLabel;
 class UnresolvedOrderStore;
 
-class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageView {
+class CPayResultDlg : public ui::Page, public PayResultPageView, public ResultPageView {
     Q_OBJECT
   public:
     explicit CPayResultDlg(QWidget* parent = nullptr);
@@ -29,7 +29,7 @@ class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageV
     void DoInit() override;
     void Notify(const ui::Notification& msg) override;
 
-    // ICheckoutPage / IPayResultPage
+    // CheckoutPageView / PayResultPageView
     void Attach(const CheckoutContext& context) override;
     void StartPayment(const QString& amount, const QString& code, const QString& pay_type) override;
     void PreCreate(const QString& amount, const QString& pay_type_name) override;
@@ -39,7 +39,7 @@ class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageV
     void SetReturnText(const QString& text) override;
     void SetCancelOrRefundText(const QString& text) override;
     void PressClose() override;
-    void SetPopup(IPaymentPopup* popup) override { popup_ = popup; }
+    void SetPopup(PaymentPopupView* popup) override { popup_ = popup; }
     void CurrentOrder(QString& order_no, int& state) const override;
 
     // Shows the oldest unresolved order and queries it (the pay page's notice).
@@ -78,7 +78,7 @@ class CPayResultDlg : public ui::Page, public IPayResultPage, public ResultPageV
     QWidget* Owner() const;
 
     CheckoutContext context_;
-    IPaymentPopup* popup_ = nullptr;
+    PaymentPopupView* popup_ = nullptr;
     std::unique_ptr<UnresolvedOrderStore> store_;
     std::unique_ptr<PayResultSession> session_;
     QPlainTextEdit* result_ = nullptr;

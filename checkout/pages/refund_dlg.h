@@ -12,7 +12,7 @@ class QLineEdit;
 
 namespace tendrix::checkout {
 
-class CRefundOrCloseOrderDlg : public ui::Page, public IRefundPage {
+class CRefundOrCloseOrderDlg : public ui::Page, public RefundPageView {
     Q_OBJECT
   public:
     explicit CRefundOrCloseOrderDlg(QWidget* parent = nullptr);
@@ -20,7 +20,7 @@ class CRefundOrCloseOrderDlg : public ui::Page, public IRefundPage {
     void DoInit() override;
     void Notify(const ui::Notification& msg) override;
 
-    // IRefundPage
+    // RefundPageView
     void Attach(const CheckoutContext& context) override;
     void ApplyRefundPermission(const QString& permission) override;
     QString CancelOrderNo() const override;

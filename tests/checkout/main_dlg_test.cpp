@@ -237,7 +237,7 @@ TEST_F(MainDlgTest, ShowHideToggleFlipsTheFlagAndClosesMessageBoxes) {
 
 TEST_F(MainDlgTest, ReturnButtonTextsSwitchPages) {
     auto dlg = Make();
-    IPayResultPage* result = dlg->ResultPage();
+    PayResultPageView* result = dlg->ResultPage();
     if (!result) GTEST_SKIP() << "the result page is not built";
     auto* sw = dlg->FindControl<QStackedWidget>(QStringLiteral("switch"));
     auto* ret = sw->widget(6)->findChild<QAbstractButton*>(QStringLiteral("btn_return"));

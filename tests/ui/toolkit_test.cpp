@@ -19,7 +19,7 @@ namespace test = tendrix::test;
 
 namespace {
 
-struct Recorder : ui::INotify {
+struct Recorder : ui::NotificationTarget {
     std::string who;
     std::vector<std::string>* log;
     void Notify(const ui::Notification& m) override {
@@ -169,9 +169,9 @@ TEST_F(Toolkit, ListenerRemovedDuringDeliveryIsNotCalled) {
     Recorder second;
     second.who = "second";
     second.log = &log;
-    struct Remover : ui::INotify {
+    struct Remover : ui::NotificationTarget {
         ui::NotifyHub* hub;
-        ui::INotify* other;
+        ui::NotificationTarget* other;
         void Notify(const ui::Notification&) override { hub->RemoveNotifier(other); }
     } first;
     first.hub = &hub;
