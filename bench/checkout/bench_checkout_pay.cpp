@@ -18,6 +18,7 @@
 #include "checkout/pay_popup_dlg.h"
 #include "tests/checkout/pages/checkout_fixture.h"
 #include "tests/checkout/pages/main_window_fixture.h"
+#include "tests/support/qt_app.h"
 
 using namespace tendrix;
 
@@ -79,27 +80,19 @@ int main(int argc, char** argv) {
                 ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back(), ms.front());
 
     // Responsiveness while a pending order is polled.
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = 0, longest = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        if (last) longest = std::max(longest, now - last);
-        last = now;
-    });
+    test::LoopGapMeter gaps;
     host.SelectTab(0);
     money->setText(QStringLiteral("12.50"));
     code->setText(QString::fromStdString(test::PendingThenPaidCode()));
     popup->hide();
-    ticker.start(10);
+    gaps.Start();
     test::Enter(code);
     test::WaitUntil(paid, 20000);
-    ticker.stop();
+    gaps.Stop();
     std::printf(
         "longest_event_loop_gap_while_polling_ms=%lld (ticker 10 ms, 4 queries; "
         "includes time the machine gave to other processes)\n",
-        static_cast<long long>(longest));
+        static_cast<long long>(gaps.LongestMs()));
 
     // Responsiveness while the platform withholds its answer for 10 s.
     {
@@ -115,18 +108,16 @@ int main(int argc, char** argv) {
         money->setText(QStringLiteral("20.00"));
         code->setText(QString::fromStdString(test::LateAnswerCode()));
         popup->hide();
-        last = 0;
-        longest = 0;
         QElapsedTimer held;
         held.start();
-        ticker.start(10);
+        gaps.Start();
         test::Enter(code);
         const bool was_paid = test::WaitUntil(paid, 30000);
-        ticker.stop();
+        gaps.Stop();
         std::printf(
             "longest_event_loop_gap_while_answer_held_ms=%lld (answer held 10 s, Enter to paid "
             "result %.1f s, %s)\n",
-            static_cast<long long>(longest), held.elapsed() / 1000.0,
+            static_cast<long long>(gaps.LongestMs()), held.elapsed() / 1000.0,
             was_paid ? "paid" : "NO RESULT");
         config.api_base = sandbox.base_url();
     }
