@@ -63,7 +63,7 @@ def main():
         entries = json.load(f)
     seen = {}
 
-    def widget_use(path, stack):
+    def widget_use(path):
         if path in seen:
             return seen[path]
         seen[path] = None
@@ -76,7 +76,7 @@ def main():
             if kind == '"' and target.split("/")[0] in RANK:
                 header = os.path.join(src, target)
                 if os.path.isfile(header):
-                    below = widget_use(header, stack)
+                    below = widget_use(header)
                     if below:
                         found = [target] + below
                         break
@@ -94,7 +94,7 @@ def main():
         path = e["file"]
         if not path.startswith(src) or "/tests/" in path or "_autogen/" in path:
             continue
-        chain = widget_use(path, [])
+        chain = widget_use(path)
         if chain:
             problems.append(f"{os.path.relpath(path, src)} ({library}): Qt Widgets through "
                             + " -> ".join(chain))

@@ -163,10 +163,9 @@ int RunOcr(const std::vector<std::string>& args) {
         return kExitUsage;
     }
     capture::OcrPlugin plugin;
-    const std::string dir =
-        o.values.count("--plugin-dir")
-            ? o.values.at("--plugin-dir") + "/"
-            : capture::PluginDirectory(InstallationConfig().environment.plugin_dir);
+    const std::string dir = o.values.count("--plugin-dir")
+                                ? o.values.at("--plugin-dir") + "/"
+                                : capture::PluginDirectory(StartEnvironment().plugin_dir);
     if (plugin.Load(dir) != capture::OcrPlugin::Status::Ready) {
         std::fprintf(stderr, "%s\n", plugin.Error().c_str());
         return kExitDevice;

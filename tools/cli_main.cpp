@@ -38,6 +38,10 @@ namespace {
 RunEnvironment g_environment;  // read once at the start of main
 }  // namespace
 
+const RunEnvironment& StartEnvironment() {
+    return g_environment;
+}
+
 AppConfig InstallationConfig() {
     AppConfig config;
     config.environment = g_environment;

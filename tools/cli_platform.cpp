@@ -168,7 +168,7 @@ PlatformClient MakeClient(const Args& a) {
         }
     }
     return PlatformClient(host, port, user, password, ApiBase(a),
-                          InstallationConfig().environment.platform_timeout);
+                          StartEnvironment().platform_timeout);
 }
 
 // Reports a failed exchange or refusal (shown as `message`); returns the exit code.

@@ -25,6 +25,8 @@ std::map<std::string, CliCommand>& Registry();
 // argument after it, so main can tell an option's value from the command's name.
 std::set<std::string>& Switches();
 
+// The environment as read once when the program started.
+const RunEnvironment& StartEnvironment();
 // The installation beside this executable (directories, data, logs) with the environment as
 // read once when the program started.
 AppConfig InstallationConfig();
