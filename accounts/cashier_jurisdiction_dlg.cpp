@@ -30,7 +30,7 @@ int RowNumber(const QWidget* w) {
 
 }  // namespace
 
-CCahierJurisdictionSetDlg::CCahierJurisdictionSetDlg(const AppConfig* config,
+CCahierJurisdictionSetDlg::CCahierJurisdictionSetDlg(const context::AppConfig* config,
                                                      const NetSettings& net,
                                                      const std::vector<std::string>& names,
                                                      const std::vector<std::string>& permissions,
@@ -173,11 +173,12 @@ void CCahierJurisdictionSetDlg::SendRow(size_t index) {
     const std::string api_base = config_ ? config_->api_base : std::string();
     const auto timeout =
         config_ ? config_->environment.platform_timeout : std::chrono::milliseconds(0);
-    PlatformClient client = net_.UsesProxy()
-                                ? PlatformClient(net_.agent_ip, net_.agent_port, net_.agent_account,
-                                                 net_.agent_password, api_base, timeout)
-                                : PlatformClient("", "", "", "", api_base, timeout);
-    RunInBackground<std::string>(
+    platform_api::PlatformClient client =
+        net_.UsesProxy()
+            ? platform_api::PlatformClient(net_.agent_ip, net_.agent_port, net_.agent_account,
+                                           net_.agent_password, api_base, timeout)
+            : platform_api::PlatformClient("", "", "", "", api_base, timeout);
+    ui::RunInBackground<std::string>(
         this,
         [client, row = sending_[index], merchant_id = net_.merchant_id, key = net_.merchant_api] {
             return SavePermission(client, row, merchant_id, key);

@@ -30,7 +30,7 @@ class CCahierJurisdictionSetDlg : public ui::Window {
     // names: the cashiers to show, in order; permissions: their current texts (preselected;
     // missing or unknown entries preselect "扫码可退"). merchant id, API key and proxy come from
     // the settings page that opens the window.
-    CCahierJurisdictionSetDlg(const AppConfig* config, const NetSettings& net,
+    CCahierJurisdictionSetDlg(const context::AppConfig* config, const NetSettings& net,
                               const std::vector<std::string>& names,
                               const std::vector<std::string>& permissions, QWidget* owner);
     void Notify(const ui::Notification& msg) override;
@@ -55,7 +55,7 @@ class CCahierJurisdictionSetDlg : public ui::Window {
     void SendRow(size_t index);
     void SetSaving(bool saving);
 
-    const AppConfig* config_;
+    const context::AppConfig* config_;
     NetSettings net_;
     std::vector<Row> rows_;
     bool closed_ = false;

@@ -12,14 +12,15 @@ std::string PermissionWireValue(const std::string& text) {
     return "0";
 }
 
-std::string SavePermission(const PlatformClient& client, const PermissionRow& row,
+std::string SavePermission(const platform_api::PlatformClient& client, const PermissionRow& row,
                            const std::string& merchant_id, const std::string& key) {
-    const PlatformResult<std::string> r = ParsePermissionAnswer(client.GrantPermission(
-        row.cashier_name, merchant_id, PermissionWireValue(row.choice), key));
+    const platform_api::PlatformResult<std::string> r =
+        platform_api::ParsePermissionAnswer(client.GrantPermission(
+            row.cashier_name, merchant_id, PermissionWireValue(row.choice), key));
     return r.ok() ? r.value : r.message;
 }
 
-std::vector<std::string> SavePermissions(const PlatformClient& client,
+std::vector<std::string> SavePermissions(const platform_api::PlatformClient& client,
                                          const std::vector<PermissionRow>& rows,
                                          const std::string& merchant_id, const std::string& key) {
     std::vector<std::string> messages;

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
-namespace tendrix {
+namespace tendrix::platform_api {
 class PlatformClient;
-}
+}  // namespace tendrix::platform_api
+
+namespace tendrix::accounts {}
 
 namespace tendrix::accounts {
 
@@ -24,13 +26,13 @@ struct PermissionRow {
 };
 
 // Sends one row's request; the message to show for it.
-std::string SavePermission(const PlatformClient& client, const PermissionRow& row,
+std::string SavePermission(const platform_api::PlatformClient& client, const PermissionRow& row,
                            const std::string& merchant_id, const std::string& key);
 
 // Sends one request per row in order, stopping at the first row that is not visible, and
 // returns one message per request: the permission sentence on success, the platform's or the
 // transport's message on failure (a failed row does not stop the others).
-std::vector<std::string> SavePermissions(const PlatformClient& client,
+std::vector<std::string> SavePermissions(const platform_api::PlatformClient& client,
                                          const std::vector<PermissionRow>& rows,
                                          const std::string& merchant_id, const std::string& key);
 

@@ -32,7 +32,7 @@ std::vector<std::string> SliceToBlocks(std::u16string_view slice) {
             slice[i + 1] >= 0xDC00 && slice[i + 1] <= 0xDFFF) {
             n = 2;
         }
-        std::string bytes = Utf8ToGbk(Utf16ToUtf8(slice.substr(i, n)));
+        std::string bytes = common::Utf8ToGbk(common::Utf16ToUtf8(slice.substr(i, n)));
         if (blocks.back().size() + bytes.size() > 16) blocks.emplace_back();
         blocks.back() += bytes;
         i += n;
@@ -100,19 +100,19 @@ std::u16string DecryptCredential16(const std::u16string& text) {
         aes.ProcessBlock(in.data(), out.data());
         size_t len = 0;
         while (len < out.size() && out[len] != 0) ++len;
-        std::u16string part = Utf8ToUtf16(
-            GbkToUtf8(std::string_view(reinterpret_cast<const char*>(out.data()), len)));
+        std::u16string part = common::Utf8ToUtf16(
+            common::GbkToUtf8(std::string_view(reinterpret_cast<const char*>(out.data()), len)));
         result += part.substr(0, kSliceUnits);
     }
     return result;
 }
 
 std::string EncryptCredential(const std::string& plain) {
-    return Utf16ToUtf8(EncryptCredential16(Utf8ToUtf16(plain)));
+    return common::Utf16ToUtf8(EncryptCredential16(common::Utf8ToUtf16(plain)));
 }
 
 std::string DecryptCredential(const std::string& cipher_text) {
-    return Utf16ToUtf8(DecryptCredential16(Utf8ToUtf16(cipher_text)));
+    return common::Utf16ToUtf8(DecryptCredential16(common::Utf8ToUtf16(cipher_text)));
 }
 
 }  // namespace tendrix::accounts

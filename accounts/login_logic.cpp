@@ -30,7 +30,7 @@ LoginPageState LoginLogic::LoadPage() {
     LoginPageState st;
     const std::string& dir = config_.data_dir;
     {
-        Store store(dir);
+        store::Store store(dir);
         if (store.OpenCashiers()) {
             std::vector<std::string> passwords, device_ids;
             store.ListCashiers(st.cashier_names, passwords, device_ids);
@@ -38,13 +38,13 @@ LoginPageState LoginLogic::LoadPage() {
         }
     }
     // Reading the two keys writes their defaults when they are missing.
-    const std::string land_type = ReadLoginKey(dir, keys::landType);
-    ReadLoginKey(dir, keys::isUseAgent);
-    st.password_visible = land_type != keys::kLandTypeAdmin;
-    st.auto_land = ReadLoginKey(dir, keys::autoLand) == "true";
-    st.remember_password = ReadLoginKey(dir, keys::remberPassword) == "true";
-    st.auto_boot = ReadLoginKey(dir, keys::autoBoot) == "true";
-    st.chosen_cashier = ReadLoginKey(dir, keys::choicedCashier);
+    const std::string land_type = store::ReadLoginKey(dir, store::keys::landType);
+    store::ReadLoginKey(dir, store::keys::isUseAgent);
+    st.password_visible = land_type != store::keys::kLandTypeAdmin;
+    st.auto_land = store::ReadLoginKey(dir, store::keys::autoLand) == "true";
+    st.remember_password = store::ReadLoginKey(dir, store::keys::remberPassword) == "true";
+    st.auto_boot = store::ReadLoginKey(dir, store::keys::autoBoot) == "true";
+    st.chosen_cashier = store::ReadLoginKey(dir, store::keys::choicedCashier);
     for (size_t i = 0; i < st.cashier_names.size(); ++i) {
         if (st.cashier_names[i] == st.chosen_cashier) {
             st.chosen_index = static_cast<int>(i);
@@ -56,12 +56,12 @@ LoginPageState LoginLogic::LoadPage() {
 }
 
 bool LoginLogic::SaveSwitch(const char* key, bool on) {
-    return SaveLoginKey(config_.data_dir, key, on ? "true" : "false");
+    return store::SaveLoginKey(config_.data_dir, key, on ? "true" : "false");
 }
 
 std::string LoginLogic::RememberedPassword(const std::string& name) {
-    Store store(config_.data_dir);
-    CashierRecord rec;
+    store::Store store(config_.data_dir);
+    store::CashierRecord rec;
     if (!store.OpenCashiers() || !store.ReadCashier(name, rec)) return {};
     return DecryptIfSet(rec.password);
 }
@@ -101,19 +101,19 @@ bool LoginLogic::Prepare(const LoginForm& form, LoginRequest& request, std::stri
     const std::string& dir = config_.data_dir;
 
     // 1. Remember what was typed.
-    SaveLoginKey(dir, keys::choicedCashier, form.name);
+    store::SaveLoginKey(dir, store::keys::choicedCashier, form.name);
 
     // 2. Stored merchant identifiers and proxy.
     request = LoginRequest{};
     request.name = form.name;
     request.api_base = config_.api_base;
     request.timeout = config_.environment.platform_timeout;
-    request.merchant_id = ReadLoginKey(dir, keys::merchantId);
-    request.secret = DecryptIfSet(ReadLoginKey(dir, keys::merchantAPI));
-    if (ReadLoginKey(dir, keys::isUseAgent) != keys::kNoProxy) {
-        request.proxy_ip = ReadLoginKey(dir, keys::agentIp);
-        request.proxy_port = ReadLoginKey(dir, keys::agentPort);
-        request.proxy_user = ReadLoginKey(dir, keys::agentAccout);
+    request.merchant_id = store::ReadLoginKey(dir, store::keys::merchantId);
+    request.secret = DecryptIfSet(store::ReadLoginKey(dir, store::keys::merchantAPI));
+    if (store::ReadLoginKey(dir, store::keys::isUseAgent) != store::keys::kNoProxy) {
+        request.proxy_ip = store::ReadLoginKey(dir, store::keys::agentIp);
+        request.proxy_port = store::ReadLoginKey(dir, store::keys::agentPort);
+        request.proxy_user = store::ReadLoginKey(dir, store::keys::agentAccout);
         request.proxy_password = ReadProxyPassword(dir);
     }
 
@@ -124,10 +124,10 @@ bool LoginLogic::Prepare(const LoginForm& form, LoginRequest& request, std::stri
     }
 
     // 4. Password: typed, or from the stored record when the field is hidden.
-    CashierRecord stored;
+    store::CashierRecord stored;
     bool known = false;
     {
-        Store store(dir);
+        store::Store store(dir);
         known = store.OpenCashiers() && store.ReadCashier(form.name, stored);
     }
     request.device_id = known ? stored.device_id : std::string();
@@ -163,7 +163,7 @@ bool LoginLogic::Prepare(const LoginForm& form, LoginRequest& request, std::stri
     request.stored_password =
         form.remember_password ? EncryptCredential(request.password) : std::string();
     {
-        Store store(dir);
+        store::Store store(dir);
         if (store.OpenCashiers()) {
             store.SaveCashier(form.name, request.stored_password, request.device_id,
                               request.permission);
@@ -172,11 +172,11 @@ bool LoginLogic::Prepare(const LoginForm& form, LoginRequest& request, std::stri
     return true;
 }
 
-PlatformResult<LoginGrant> LoginLogic::Exchange(const LoginRequest& request) {
-    PlatformResult<LoginGrant> result;
+platform_api::PlatformResult<LoginGrant> LoginLogic::Exchange(const LoginRequest& request) {
+    platform_api::PlatformResult<LoginGrant> result;
     LoginGrant& ex = result.value;
-    PlatformClient client(request.proxy_ip, request.proxy_port, request.proxy_user,
-                          request.proxy_password, request.api_base, request.timeout);
+    platform_api::PlatformClient client(request.proxy_ip, request.proxy_port, request.proxy_user,
+                                        request.proxy_password, request.api_base, request.timeout);
     auto fail = [&result](const auto& failure) {
         result.error = failure.error;
         result.message = failure.message;
@@ -190,13 +190,13 @@ PlatformResult<LoginGrant> LoginLogic::Exchange(const LoginRequest& request) {
     ex.secret = request.secret;
     ex.client_id = request.device_id;
     if (!request.password.empty()) {
-        const PlatformResult<TextList> login =
-            ParseLoginAnswer(client.Login(request.name, request.password));
+        const platform_api::PlatformResult<platform_api::TextList> login =
+            platform_api::ParseLoginAnswer(client.Login(request.name, request.password));
         if (!login.ok()) return fail(login);
-        const TextList& list = login.value;
+        const platform_api::TextList& list = login.value;
         if (list.size() < 3 || list[2].empty()) {
-            PlatformResult<TextList> no_device;
-            no_device.error = PlatformError::kUnreadable;
+            platform_api::PlatformResult<platform_api::TextList> no_device;
+            no_device.error = platform_api::PlatformError::kUnreadable;
             no_device.message = texts::kNoClientId;
             return fail(no_device);
         }
@@ -216,11 +216,13 @@ PlatformResult<LoginGrant> LoginLogic::Exchange(const LoginRequest& request) {
     // so its failure stops the login.
     // An answer that cannot be read, or a refusal without a reason, leaves only the names
     // unknown.
-    const PlatformResult<TextList> names =
-        ParseMerchantInfoAnswer(client.QueryMerchantInfo(ex.merchant_id, ex.client_id, ex.secret));
+    const platform_api::PlatformResult<platform_api::TextList> names =
+        platform_api::ParseMerchantInfoAnswer(
+            client.QueryMerchantInfo(ex.merchant_id, ex.client_id, ex.secret));
     if (!names.ok() && !names.message.empty()) {
         if (!ex.logged_in) return fail(names);
-        diag::Write("login", "merchant information not received, login goes on: " + names.message);
+        common::diag::Write("login",
+                            "merchant information not received, login goes on: " + names.message);
     } else {
         ex.names = names.value;
     }
@@ -228,7 +230,7 @@ PlatformResult<LoginGrant> LoginLogic::Exchange(const LoginRequest& request) {
 }
 
 LoginResult LoginLogic::Finish(const LoginRequest& request,
-                               const PlatformResult<LoginGrant>& exchange) {
+                               const platform_api::PlatformResult<LoginGrant>& exchange) {
     LoginResult result;
     if (!exchange.ok()) {
         result.messages.push_back(exchange.message);
@@ -245,7 +247,7 @@ LoginResult LoginLogic::Finish(const LoginRequest& request,
     // The device the platform gave is remembered with the cashier, so that a later login
     // without a password (administrator mode) signs for the same device.
     if (ex.logged_in && ex.client_id != request.device_id) {
-        Store store(config_.data_dir);
+        store::Store store(config_.data_dir);
         if (store.OpenCashiers()) {
             store.SaveCashier(request.name, request.stored_password, ex.client_id,
                               request.permission);

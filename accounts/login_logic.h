@@ -97,7 +97,7 @@ class LoginLogic {
   public:
     // config: receives the login identity; its data_dir holds dataset.db and cashierdata.db and
     // its api_base is the platform's address.
-    explicit LoginLogic(AppConfig& config) : config_(config) {}
+    explicit LoginLogic(context::AppConfig& config) : config_(config) {}
 
     // Page initialisation: the remembered cashiers, the three switches (missing defaults of
     // landType and isUseAgent are written), the last chosen cashier and its password.
@@ -115,8 +115,9 @@ class LoginLogic {
     // or, on refusal, false and the message; Exchange (any thread, no stored state touched)
     // asks the platform; Finish (window thread) fills AppConfig on success.
     bool Prepare(const LoginForm& form, LoginRequest& request, std::string& refusal);
-    static PlatformResult<LoginGrant> Exchange(const LoginRequest& request);
-    LoginResult Finish(const LoginRequest& request, const PlatformResult<LoginGrant>& exchange);
+    static platform_api::PlatformResult<LoginGrant> Exchange(const LoginRequest& request);
+    LoginResult Finish(const LoginRequest& request,
+                       const platform_api::PlatformResult<LoginGrant>& exchange);
 
     // The name check: empty, blank, or a space after the first character.
     static bool NameIsAcceptable(const std::string& name);
@@ -124,7 +125,7 @@ class LoginLogic {
     static std::string MakeTitleSuffix(const LoginResult& r);
 
   private:
-    AppConfig& config_;
+    context::AppConfig& config_;
 };
 
 // Automatic login ten ticks (timer 52, 1000 ms) after the page opened. The count is one per

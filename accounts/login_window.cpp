@@ -24,8 +24,7 @@
 #include "ui/background_call.h"
 #include "ui/message_box.h"
 
-namespace tendrix {
-namespace accounts {
+namespace tendrix::accounts {
 namespace {
 
 QString Q(const std::string& s) {
@@ -53,7 +52,7 @@ void Centre(QWidget* w, QWidget* owner) {
 
 // ---------------------------------------------------------------- CLandDlg
 
-CLandDlg::CLandDlg(AppConfig& config, QWidget* parent)
+CLandDlg::CLandDlg(context::AppConfig& config, QWidget* parent)
     : ui::Page(QStringLiteral("LandDlg"), QStringLiteral("LandDlg.xml"), parent),
       config_(config),
       logic_(config) {}
@@ -132,7 +131,7 @@ void CLandDlg::Notify(const ui::Notification& msg) {
             Login();
         }
     } else if (msg.Is(ui::kClick, "btn_keyboard")) {
-        std::string command = config_.Setting(keys::sysSoftKeyboardCommand);
+        std::string command = config_.Setting(store::keys::sysSoftKeyboardCommand);
         if (command.empty()) command = "onboard";
         if (!StartOnScreenKeyboard(command)) ShowMessage(kKeyboardFailed + command);
     } else if (msg.Is(ui::kClick, "btn_land") ||
@@ -145,17 +144,17 @@ void CLandDlg::Notify(const ui::Notification& msg) {
 void CLandDlg::OnSwitch(QCheckBox* box) {
     const bool on = box->isChecked();
     if (box == chbo_auto_land_) {
-        logic_.SaveSwitch(keys::autoLand, on);
+        logic_.SaveSwitch(store::keys::autoLand, on);
     } else if (box == chbo_down_pswd_) {
-        logic_.SaveSwitch(keys::remberPassword, on);
+        logic_.SaveSwitch(store::keys::remberPassword, on);
     } else if (box == chbo_boot_lanch_) {
-        logic_.SaveSwitch(keys::autoBoot, on);
+        logic_.SaveSwitch(store::keys::autoBoot, on);
         SetSessionAutostart(on, S(QCoreApplication::applicationFilePath()), config_.soft_name);
     }
 }
 
 void CLandDlg::ApplyLandType(const std::string& land_type) {
-    if (edit_psw_) edit_psw_->setVisible(land_type != keys::kLandTypeAdmin);
+    if (edit_psw_) edit_psw_->setVisible(land_type != store::keys::kLandTypeAdmin);
 }
 
 void CLandDlg::SetBusy(bool busy) {
@@ -184,15 +183,15 @@ void CLandDlg::Login() {
         return;
     }
     SetBusy(true);
-    RunInBackground<PlatformResult<LoginGrant>>(
+    ui::RunInBackground<platform_api::PlatformResult<LoginGrant>>(
         this, [request] { return LoginLogic::Exchange(request); },
-        [this, request](const PlatformResult<LoginGrant>& exchange) {
+        [this, request](const platform_api::PlatformResult<LoginGrant>& exchange) {
             LoginAnswered(request, exchange);
         });
 }
 
 void CLandDlg::LoginAnswered(const LoginRequest& request,
-                             const PlatformResult<LoginGrant>& exchange) {
+                             const platform_api::PlatformResult<LoginGrant>& exchange) {
     SetBusy(false);
     // Closed (btn_close) while the platform was asked: the program is quitting.
     if (!window()->isVisible()) return;
@@ -205,7 +204,7 @@ void CLandDlg::LoginAnswered(const LoginRequest& request,
 
 // ---------------------------------------------------------------- CNetSetDlg
 
-CNetSetDlg::CNetSetDlg(AppConfig& config, QWidget* parent)
+CNetSetDlg::CNetSetDlg(context::AppConfig& config, QWidget* parent)
     : ui::Page(QStringLiteral("NetSetDlg"), QStringLiteral("NetSetDlg.xml"), parent),
       config_(config) {}
 
@@ -232,7 +231,7 @@ void CNetSetDlg::DoInit() {
     }
     if (comb_land_type_) {
         const QSignalBlocker b(comb_land_type_);
-        comb_land_type_->setCurrentIndex(s.land_type == keys::kLandTypeAdmin ? 1 : 0);
+        comb_land_type_->setCurrentIndex(s.land_type == store::keys::kLandTypeAdmin ? 1 : 0);
     }
     edit_agent_ip_->setText(Q(s.agent_ip));
     edit_agent_port_->setText(Q(s.agent_port));
@@ -257,7 +256,8 @@ NetSettings CNetSetDlg::Fields() const {
     // A layout without the mode choice keeps the stored mode.
     s.land_type = comb_land_type_ ? S(comb_land_type_->currentText())
                                   : LoadNetSettings(config_.data_dir).land_type;
-    s.use_agent = comb_agent_->currentIndex() == 1 ? keys::kHttpProxy : keys::kNoProxy;
+    s.use_agent =
+        comb_agent_->currentIndex() == 1 ? store::keys::kHttpProxy : store::keys::kNoProxy;
     s.agent_ip = S(edit_agent_ip_->text().trimmed());
     s.agent_port = S(edit_agent_port_->text().trimmed());
     s.agent_account = S(edit_agent_accout_->text());
@@ -290,7 +290,7 @@ void CNetSetDlg::QueryManager() {
     querying_ = true;
     if (btn_query_manager_) btn_query_manager_->setEnabled(false);
     if (lab_manager_msg_) lab_manager_msg_->setText(QString::fromUtf8(texts::kQuerying));
-    RunInBackground<std::string>(
+    ui::RunInBackground<std::string>(
         this,
         [fields = Fields(), api_base = config_.api_base,
          timeout = config_.environment.platform_timeout] {
@@ -313,11 +313,11 @@ void CNetSetDlg::OpenPermissions() {
     }
     std::vector<std::string> names, passwords, device_ids, permissions;
     {
-        Store store(config_.data_dir);
+        store::Store store(config_.data_dir);
         if (store.OpenCashiers()) {
             store.ListCashiers(names, passwords, device_ids);
             for (const auto& n : names) {
-                CashierRecord rec;
+                store::CashierRecord rec;
                 store.ReadCashier(n, rec);
                 permissions.push_back(rec.refund_permission);
             }
@@ -329,7 +329,7 @@ void CNetSetDlg::OpenPermissions() {
 
 // ---------------------------------------------------------------- CLandSetDlg
 
-CLandSetDlg::CLandSetDlg(AppConfig& config, QWidget* owner)
+CLandSetDlg::CLandSetDlg(context::AppConfig& config, QWidget* owner)
     : ui::Window(QStringLiteral("LandSetDlg"), QStringLiteral("LandSetDlg.xml"), owner),
       config_(config) {
     setWindowTitle(QString::fromLatin1(kWindowTitle));
@@ -411,9 +411,7 @@ int CLandSetDlg::RunModal() {
     return result_;
 }
 
-}  // namespace accounts
-
-bool RunLoginWindow(AppConfig& config, QWidget* owner) {
+bool RunLoginWindow(context::AppConfig& config, QWidget* owner) {
     accounts::CLandSetDlg dlg(config, owner);
     if (!dlg.built() || !dlg.LandPage()) {
         ui::ShowMessage(
@@ -423,4 +421,4 @@ bool RunLoginWindow(AppConfig& config, QWidget* owner) {
     return dlg.RunModal() == 1;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::accounts

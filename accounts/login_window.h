@@ -24,21 +24,19 @@ class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 
-namespace tendrix {
+namespace tendrix::accounts {
 
 // Runs the login window modally, owned by `owner` (may be null). True when a cashier logged in:
 // `config` then holds the login identity and title suffix. False when the window was closed
 // (btn_close): the program is to quit.
-bool RunLoginWindow(AppConfig& config, QWidget* owner);
-
-namespace accounts {
+bool RunLoginWindow(context::AppConfig& config, QWidget* owner);
 
 class CLandDlg : public ui::Page {
     Q_OBJECT
   public:
     static constexpr int kAutoLoginTimer = AutoLoginTicker::kTimerId;  // 52 on btn_land
 
-    CLandDlg(AppConfig& config, QWidget* parent);
+    CLandDlg(context::AppConfig& config, QWidget* parent);
     void DoInit() override;
     void Notify(const ui::Notification& msg) override;
 
@@ -56,9 +54,10 @@ class CLandDlg : public ui::Page {
     void ShowMessage(const std::string& text);
     void OnSwitch(QCheckBox* box);
     void SetBusy(bool busy);
-    void LoginAnswered(const LoginRequest& request, const PlatformResult<LoginGrant>& exchange);
+    void LoginAnswered(const LoginRequest& request,
+                       const platform_api::PlatformResult<LoginGrant>& exchange);
 
-    AppConfig& config_;
+    context::AppConfig& config_;
     LoginLogic logic_;
     std::vector<std::string> remembered_passwords_;
     std::function<void()> on_logged_in_;
@@ -78,7 +77,7 @@ class CLandDlg : public ui::Page {
 class CNetSetDlg : public ui::Page {
     Q_OBJECT
   public:
-    CNetSetDlg(AppConfig& config, QWidget* parent);
+    CNetSetDlg(context::AppConfig& config, QWidget* parent);
     void DoInit() override;
     void Notify(const ui::Notification& msg) override;
 
@@ -96,7 +95,7 @@ class CNetSetDlg : public ui::Page {
   private:
     void UpdateProxyFields();
 
-    AppConfig& config_;
+    context::AppConfig& config_;
     bool querying_ = false;
     QComboBox* comb_land_type_ = nullptr;
     QComboBox* comb_agent_ = nullptr;
@@ -116,7 +115,7 @@ class CLandSetDlg : public ui::Window {
   public:
     static constexpr const char* kWindowTitle = "land";
 
-    CLandSetDlg(AppConfig& config, QWidget* owner);
+    CLandSetDlg(context::AppConfig& config, QWidget* owner);
     void Notify(const ui::Notification& msg) override;
 
     // 1 after a login, 0 when closed; -1 while open.
@@ -135,7 +134,7 @@ class CLandSetDlg : public ui::Window {
   private:
     void Finish(int result);
 
-    AppConfig& config_;
+    context::AppConfig& config_;
     CLandDlg* land_ = nullptr;
     CNetSetDlg* net_ = nullptr;
     QStackedWidget* tabs_ = nullptr;
@@ -144,5 +143,4 @@ class CLandSetDlg : public ui::Window {
     std::function<void()> quit_loop_;
 };
 
-}  // namespace accounts
-}  // namespace tendrix
+}  // namespace tendrix::accounts

@@ -9,11 +9,11 @@
 namespace tendrix::accounts {
 
 bool NetSettings::UsesProxy() const {
-    return use_agent == keys::kHttpProxy;
+    return use_agent == store::keys::kHttpProxy;
 }
 
 std::string ReadProxyPassword(const std::string& dir) {
-    const std::string stored = ReadLoginKey(dir, keys::agentPassword);
+    const std::string stored = store::ReadLoginKey(dir, store::keys::agentPassword);
     // Enciphered values are lowercase hex, 32 digits a block; anything else was stored plain.
     const bool enciphered = !stored.empty() && stored.size() % 32 == 0 &&
                             stored.find_first_not_of("0123456789abcdef") == std::string::npos;
@@ -22,15 +22,15 @@ std::string ReadProxyPassword(const std::string& dir) {
 
 NetSettings LoadNetSettings(const std::string& dir) {
     NetSettings s;
-    s.land_type = ReadLoginKey(dir, keys::landType);
-    s.use_agent = ReadLoginKey(dir, keys::isUseAgent);
-    s.agent_ip = ReadLoginKey(dir, keys::agentIp);
-    s.agent_port = ReadLoginKey(dir, keys::agentPort);
-    s.agent_account = ReadLoginKey(dir, keys::agentAccout);
+    s.land_type = store::ReadLoginKey(dir, store::keys::landType);
+    s.use_agent = store::ReadLoginKey(dir, store::keys::isUseAgent);
+    s.agent_ip = store::ReadLoginKey(dir, store::keys::agentIp);
+    s.agent_port = store::ReadLoginKey(dir, store::keys::agentPort);
+    s.agent_account = store::ReadLoginKey(dir, store::keys::agentAccout);
     s.agent_password = ReadProxyPassword(dir);
-    s.merchant_id = ReadLoginKey(dir, keys::merchantId);
-    s.shop_id = ReadLoginKey(dir, keys::shopId);
-    std::string api = ReadLoginKey(dir, keys::merchantAPI);
+    s.merchant_id = store::ReadLoginKey(dir, store::keys::merchantId);
+    s.shop_id = store::ReadLoginKey(dir, store::keys::shopId);
+    std::string api = store::ReadLoginKey(dir, store::keys::merchantAPI);
     s.merchant_api = api.empty() ? std::string() : DecryptCredential(api);
     return s;
 }
@@ -39,45 +39,47 @@ std::string SaveNetSettings(const std::string& dir, const NetSettings& s) {
     if (s.UsesProxy() && (s.agent_ip.empty() || s.agent_port.empty())) {
         return texts::kNeedProxyAddress;
     }
-    const std::string use_agent = s.UsesProxy() ? keys::kHttpProxy : keys::kNoProxy;
-    const std::string land_type =
-        s.land_type == keys::kLandTypeAdmin ? keys::kLandTypeAdmin : keys::kLandTypeCashier;
-    bool ok = SaveLoginKey(dir, keys::landType, land_type);
-    ok = SaveLoginKey(dir, keys::isUseAgent, use_agent) && ok;
-    ok = SaveLoginKey(dir, keys::agentIp, s.agent_ip) && ok;
-    ok = SaveLoginKey(dir, keys::agentPort, s.agent_port) && ok;
-    ok = SaveLoginKey(dir, keys::agentAccout, s.agent_account) && ok;
-    ok = SaveLoginKey(
-             dir, keys::agentPassword,
+    const std::string use_agent = s.UsesProxy() ? store::keys::kHttpProxy : store::keys::kNoProxy;
+    const std::string land_type = s.land_type == store::keys::kLandTypeAdmin
+                                      ? store::keys::kLandTypeAdmin
+                                      : store::keys::kLandTypeCashier;
+    bool ok = store::SaveLoginKey(dir, store::keys::landType, land_type);
+    ok = store::SaveLoginKey(dir, store::keys::isUseAgent, use_agent) && ok;
+    ok = store::SaveLoginKey(dir, store::keys::agentIp, s.agent_ip) && ok;
+    ok = store::SaveLoginKey(dir, store::keys::agentPort, s.agent_port) && ok;
+    ok = store::SaveLoginKey(dir, store::keys::agentAccout, s.agent_account) && ok;
+    ok = store::SaveLoginKey(
+             dir, store::keys::agentPassword,
              s.agent_password.empty() ? std::string() : EncryptCredential(s.agent_password)) &&
          ok;
-    ok = SaveLoginKey(dir, keys::merchantId, s.merchant_id) && ok;
-    ok = SaveLoginKey(dir, keys::shopId, s.shop_id) && ok;
-    ok = SaveLoginKey(dir, keys::merchantAPI,
-                      s.merchant_api.empty() ? std::string() : EncryptCredential(s.merchant_api)) &&
+    ok = store::SaveLoginKey(dir, store::keys::merchantId, s.merchant_id) && ok;
+    ok = store::SaveLoginKey(dir, store::keys::shopId, s.shop_id) && ok;
+    ok = store::SaveLoginKey(
+             dir, store::keys::merchantAPI,
+             s.merchant_api.empty() ? std::string() : EncryptCredential(s.merchant_api)) &&
          ok;
     return ok ? std::string() : std::string(texts::kSaveFailed);
 }
 
-PlatformResult<ShopManagerFields> QueryShopManager(const NetSettings& s,
-                                                   const std::string& api_base,
-                                                   std::chrono::milliseconds timeout) {
-    PlatformResult<ShopManagerFields> r;
+platform_api::PlatformResult<ShopManagerFields> QueryShopManager(
+    const NetSettings& s, const std::string& api_base, std::chrono::milliseconds timeout) {
+    platform_api::PlatformResult<ShopManagerFields> r;
     const char* missing = s.merchant_id.empty()    ? texts::kNeedMerchantId
                           : s.merchant_api.empty() ? texts::kNeedMerchantApi
                           : s.shop_id.empty()      ? texts::kNeedShopId
                                                    : nullptr;
     if (missing) {
-        r.error = PlatformError::kRefusedInput;
+        r.error = platform_api::PlatformError::kRefusedInput;
         r.message = missing;
         return r;
     }
-    PlatformClient client = s.UsesProxy()
-                                ? PlatformClient(s.agent_ip, s.agent_port, s.agent_account,
-                                                 s.agent_password, api_base, timeout)
-                                : PlatformClient("", "", "", "", api_base, timeout);
-    const PlatformResult<TextList> list =
-        ParseGenericAnswer(client.QueryShopManager(s.merchant_id, s.merchant_api, s.shop_id));
+    platform_api::PlatformClient client =
+        s.UsesProxy() ? platform_api::PlatformClient(s.agent_ip, s.agent_port, s.agent_account,
+                                                     s.agent_password, api_base, timeout)
+                      : platform_api::PlatformClient("", "", "", "", api_base, timeout);
+    const platform_api::PlatformResult<platform_api::TextList> list =
+        platform_api::ParseGenericAnswer(
+            client.QueryShopManager(s.merchant_id, s.merchant_api, s.shop_id));
     // A failure without a text of its own (an empty answer, a refusal without a message)
     // is shown as no manager found.
     if (!list.ok() && !list.message.empty()) {
@@ -90,13 +92,13 @@ PlatformResult<ShopManagerFields> QueryShopManager(const NetSettings& s,
         r.value.emplace_back(list.value[i], list.value[i + 1]);
     }
     if (r.value.empty()) {
-        r.error = list.ok() ? PlatformError::kNothingFound : list.error;
+        r.error = list.ok() ? platform_api::PlatformError::kNothingFound : list.error;
         r.message = texts::kNoManager;
     }
     return r;
 }
 
-std::string ShopManagerText(const PlatformResult<ShopManagerFields>& answer) {
+std::string ShopManagerText(const platform_api::PlatformResult<ShopManagerFields>& answer) {
     if (!answer.ok()) return answer.message;
     std::string text;
     for (const auto& [name, value] : answer.value) text += name + "：" + value + "\n";

@@ -48,10 +48,10 @@ using ShopManagerFields = std::vector<std::pair<std::string, std::string>>;
 // proxy (api_base: the platform's address; timeout: one exchange's, 0 for the client's
 // default). A missing field sends nothing (kRefusedInput); an answer without fields is
 // kNothingFound (kNoManager).
-PlatformResult<ShopManagerFields> QueryShopManager(
+platform_api::PlatformResult<ShopManagerFields> QueryShopManager(
     const NetSettings& s, const std::string& api_base,
     std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
 // What the page shows: the fields as "name：value" lines, or the failure's message.
-std::string ShopManagerText(const PlatformResult<ShopManagerFields>& answer);
+std::string ShopManagerText(const platform_api::PlatformResult<ShopManagerFields>& answer);
 
 }  // namespace tendrix::accounts

@@ -82,7 +82,7 @@ bool AnsweredCommandLine(int argc, char** argv, int& exit_code) {
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("tendrix %s\n", tendrix::kVersion);
+            std::printf("tendrix %s\n", tendrix::context::kVersion);
             exit_code = 0;
             return true;
         }
@@ -96,9 +96,9 @@ int main(int argc, char** argv) {
     if (int rc = 0; AnsweredCommandLine(argc, argv, rc)) return rc;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    tendrix::Startup startup = tendrix::RunStartup(tendrix::ExecutableDir());
+    tendrix::app::Startup startup = tendrix::app::RunStartup(tendrix::context::ExecutableDir());
     if (!startup.instance->Acquired()) return 0;  // same title already running: leave silently
-    tendrix::AppConfig& config = *startup.config;
+    tendrix::context::AppConfig& config = *startup.config;
 
     QuitOnSignals(app);
     tendrix::ui::SetSkinDir(config.skin_dir);
@@ -116,20 +116,20 @@ int main(int argc, char** argv) {
                 QString::fromStdString(startup.settings_report.problem));
     }
     {
-        tendrix::CMainDlg::Options options;
-        tendrix::CMainDlg* main_window = nullptr;
+        tendrix::checkout::CMainDlg::Options options;
+        tendrix::checkout::CMainDlg* main_window = nullptr;
         // Tray actions: the settings window and the two selection windows.
         options.launcher = [&](const std::string& what) {
-            tendrix::SettingsContext context;
+            tendrix::settings::SettingsContext context;
             context.config = &config;
             context.sink = main_window;
             context.desktop = main_window ? main_window->Desktop() : nullptr;
             context.message = [&](const QString& text) {
                 tendrix::ui::CDuiMessageBox::Show(nullptr, text);
             };
-            return tendrix::LaunchSettingsWindow(what, context, nullptr);
+            return tendrix::settings::LaunchSettingsWindow(what, context, nullptr);
         };
-        tendrix::CMainDlg main_dlg(&config, std::move(options));
+        tendrix::checkout::CMainDlg main_dlg(&config, std::move(options));
         main_window = &main_dlg;
         main_dlg.Initialise();
         if (!main_dlg.LoginClosed()) {

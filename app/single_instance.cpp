@@ -3,7 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 
-namespace tendrix {
+namespace tendrix::app {
 
 std::string SingleInstance::LockPath(const std::string& soft_name) {
     // The session's runtime directory when there is one, else the temporary directory.
@@ -23,4 +23,4 @@ SingleInstance::SingleInstance(const std::string& soft_name)
     acquired_ = lock_->tryLock(0);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::app

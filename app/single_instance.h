@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::app {
 
 class SingleInstance {
   public:
@@ -19,4 +19,4 @@ class SingleInstance {
     bool acquired_ = false;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::app

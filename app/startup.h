@@ -10,13 +10,13 @@
 #include "context/app_config.h"
 #include "ui/skin_colours.h"
 
-namespace tendrix {
+namespace tendrix::app {
 
 struct Startup {
-    std::unique_ptr<AppConfig> config;
+    std::unique_ptr<context::AppConfig> config;
     std::unique_ptr<SingleInstance> instance;
     ui::SkinColours skin;
-    Settings::LoadReport settings_report;
+    store::Settings::LoadReport settings_report;
     bool font_loaded = false;
     bool company_info_loaded = false;
 };
@@ -28,4 +28,4 @@ bool LoadPrivateFont(const std::string& program_dir);
 // Runs steps 1 to 10 of start-up for the given program directory.
 Startup RunStartup(const std::string& program_dir);
 
-}  // namespace tendrix
+}  // namespace tendrix::app

@@ -52,7 +52,7 @@ std::string FilterRecognisedAmount(std::string_view text) {
 
 std::optional<std::string> BuildFilterPattern(std::string_view setting) {
     if (setting.empty() || setting == "无") return std::nullopt;
-    const std::u16string text = Utf8ToUtf16(setting);
+    const std::u16string text = common::Utf8ToUtf16(setting);
     std::string pattern;
     for (size_t i = 0; i < text.size() && pattern.size() < kMaxPatternBytes; ++i) {
         if (text[i] == u'\\' && i + 3 < text.size() && text[i + 1] == u'X') {
@@ -72,7 +72,8 @@ std::optional<std::string> BuildFilterPattern(std::string_view setting) {
 
 std::optional<std::string> ExtractDisplayAmount(std::string_view chunk,
                                                 const std::optional<std::string>& pattern) {
-    if (chunk.size() > SerialChunk::kMaxBytes) chunk = chunk.substr(0, SerialChunk::kMaxBytes);
+    if (chunk.size() > common::SerialChunk::kMaxBytes)
+        chunk = chunk.substr(0, common::SerialChunk::kMaxBytes);
 
     if (pattern && !pattern->empty()) {
         const size_t at = chunk.find(*pattern);

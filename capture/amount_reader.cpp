@@ -51,7 +51,7 @@ AmountReading ReadBinary(GreyImage binary, const OcrPlugin* plugin) {
 
 }  // namespace
 
-AmountReading ReadAmountPicture(const ScreenImage& image, const OcrPlugin* plugin) {
+AmountReading ReadAmountPicture(const desktop::ScreenImage& image, const OcrPlugin* plugin) {
     const GreyImage grey =
         ToGrey(image.bgra.data(), image.bgra.size(), image.width, image.height, 4);
     if (grey.empty()) return {};

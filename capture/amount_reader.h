@@ -28,6 +28,6 @@ struct AmountReading {
 // amount is cleanly made of segment strokes goes to the segment reader, any other to the
 // library; when that yields no amount the other reader is asked. When both yield nothing the
 // same is tried once more with an Otsu threshold.
-AmountReading ReadAmountPicture(const ScreenImage& image, const OcrPlugin* plugin);
+AmountReading ReadAmountPicture(const desktop::ScreenImage& image, const OcrPlugin* plugin);
 
 }  // namespace tendrix::capture

@@ -6,10 +6,10 @@ CaptureConfig ParseCaptureConfig(std::string_view text) {
     CaptureConfig config;
     if (text.find("top:") != std::string_view::npos) {
         config.mode = CaptureConfig::Mode::Rectangle;
-        config.rect = ParseRect(text).value_or(ScreenRect{});
+        config.rect = desktop::ParseRect(text).value_or(desktop::ScreenRect{});
     } else if (text.find("x:") != std::string_view::npos) {
         config.mode = CaptureConfig::Mode::Point;
-        config.point = ParsePoint(text).value_or(ScreenPoint{});
+        config.point = desktop::ParsePoint(text).value_or(desktop::ScreenPoint{});
     }
     return config;
 }

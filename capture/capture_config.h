@@ -12,15 +12,15 @@ namespace tendrix::capture {
 struct CaptureConfig {
     enum class Mode { None, Rectangle, Point };
     Mode mode = Mode::None;
-    ScreenRect rect;    // Rectangle mode
-    ScreenPoint point;  // Point mode
+    desktop::ScreenRect rect;    // Rectangle mode
+    desktop::ScreenPoint point;  // Point mode
 };
 
 // A value containing "top:" is a rectangle, else one containing "x:" a point, else nothing.
 // A damaged rectangle or point reads as all 0 (an empty rectangle captures nothing).
 CaptureConfig ParseCaptureConfig(std::string_view text);
 
-using ::tendrix::FormatPoint;
-using ::tendrix::FormatRect;
+using ::tendrix::desktop::FormatPoint;
+using ::tendrix::desktop::FormatRect;
 
 }  // namespace tendrix::capture

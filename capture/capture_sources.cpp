@@ -11,10 +11,10 @@
 
 namespace tendrix::capture {
 
-std::string ChooseCaptureConfig(const Settings& settings) {
-    const std::string& rect = settings.Get(keys::sysCutPicThemeMoney);
+std::string ChooseCaptureConfig(const store::Settings& settings) {
+    const std::string& rect = settings.Get(store::keys::sysCutPicThemeMoney);
     if (!rect.empty() && rect != "FALSE" && rect != "TRUE") return rect;
-    const std::string& point = settings.Get(keys::sysGetMoneyFromHwnd);
+    const std::string& point = settings.Get(store::keys::sysGetMoneyFromHwnd);
     if (!point.empty() && point != "无") return point;
     return {};
 }
@@ -28,16 +28,18 @@ std::optional<int> ComNumber(std::string_view setting) {
     return number;
 }
 
-CaptureSources::CaptureSources(const Settings& settings, const PortMap& ports, CommandSink& sink,
-                               DesktopServices* desktop, std::string plugin_dir)
+CaptureSources::CaptureSources(const store::Settings& settings, const common::PortMap& ports,
+                               common::CommandSink& sink, desktop::DesktopServices* desktop,
+                               std::string plugin_dir)
     : settings_(settings),
       ports_(ports),
       sink_(sink),
       desktop_(desktop),
       plugin_dir_(plugin_dir.empty() ? PluginDirectory() : std::move(plugin_dir)) {}
 
-CaptureSources::CaptureSources(const AppConfig& config, CommandSink& sink, DesktopServices* desktop)
-    : CaptureSources(config.settings, PortMap(config.PortMapFile()), sink, desktop,
+CaptureSources::CaptureSources(const context::AppConfig& config, common::CommandSink& sink,
+                               desktop::DesktopServices* desktop)
+    : CaptureSources(config.settings, common::PortMap(config.PortMapFile()), sink, desktop,
                      PluginDirectory(config.environment.plugin_dir)) {}
 
 CaptureSources::~CaptureSources() {
@@ -53,14 +55,14 @@ void CaptureSources::StartAll() {
 }
 
 void CaptureSources::Show(const std::string& utf8_text) {
-    sink_.SendCommand(CheckoutCommand::ShowMessage, Utf8ToGbk(utf8_text));
+    sink_.SendCommand(common::CheckoutCommand::ShowMessage, common::Utf8ToGbk(utf8_text));
 }
 
 std::unique_ptr<SerialPort> CaptureSources::OpenPort(SerialPort::Variant variant, int number,
                                                      int baud, const char* failure_text) {
     auto port = std::make_unique<SerialPort>(variant, ports_);
     if (number < 0 || !port->Open(number, baud, 'N', 8, 1)) {
-        diag::Write("capture", "COM" + std::to_string(number) + ": " + port->Error());
+        common::diag::Write("capture", "COM" + std::to_string(number) + ": " + port->Error());
         Show(failure_text);
         return nullptr;
     }
@@ -73,40 +75,41 @@ void CaptureSources::ApplyPortSettings() {
     scanner_.reset();
     forward_failing_ = false;
 
-    if (settings_.IsTrue(keys::sysCaptureComMoney)) {
-        if (auto n = ComNumber(settings_.Get(keys::sysComMachineSendID))) {
+    if (settings_.IsTrue(store::keys::sysCaptureComMoney)) {
+        if (auto n = ComNumber(settings_.Get(store::keys::sysComMachineSendID))) {
             int baud = 0;
-            std::sscanf(settings_.Get(keys::sysBaudRateSet).c_str(), "%d", &baud);
+            std::sscanf(settings_.Get(store::keys::sysBaudRateSet).c_str(), "%d", &baud);
             forward_ = OpenPort(SerialPort::Variant::Display, *n, baud, kForwardOpenFailed);
         }
         // "COM3->COM4": the first number is the port listened on.
-        if (auto n = ComNumber(settings_.Get(keys::sysVirtualComdRecvId))) {
+        if (auto n = ComNumber(settings_.Get(store::keys::sysVirtualComdRecvId))) {
             listen_ = OpenPort(SerialPort::Variant::Display, *n, 9600, kListenOpenFailed);
             if (listen_) {
-                listen_->SetTarget(&sink_, CheckoutCommand::DisplayData);
+                listen_->SetTarget(&sink_, common::CheckoutCommand::DisplayData);
                 listen_->StartReader();
             }
         }
     }
-    if (settings_.IsTrue(keys::sysIsDragonflyControl)) {
-        if (auto n = ComNumber(settings_.Get(keys::sysDragonflyControlComId))) {
+    if (settings_.IsTrue(store::keys::sysIsDragonflyControl)) {
+        if (auto n = ComNumber(settings_.Get(store::keys::sysDragonflyControlComId))) {
             face_pay_ = OpenPort(SerialPort::Variant::Display, *n, 9600, kFacePayOpenFailed);
             if (face_pay_) face_pay_->Write(kFacePayGreeting, sizeof kFacePayGreeting);
         }
     }
-    if (settings_.IsTrue(keys::sysIsBarcodeCapture) &&
-        settings_.Get(keys::sysCaptureWay) == "USB串口") {
-        if (auto n = ComNumber(settings_.Get(keys::sysCaptureComId))) {
+    if (settings_.IsTrue(store::keys::sysIsBarcodeCapture) &&
+        settings_.Get(store::keys::sysCaptureWay) == "USB串口") {
+        if (auto n = ComNumber(settings_.Get(store::keys::sysCaptureComId))) {
             scanner_ = OpenPort(SerialPort::Variant::Scanner, *n, 9600, kListenOpenFailed);
             if (scanner_) {
-                scanner_->SetTarget(&sink_, CheckoutCommand::ScannerData);
+                scanner_->SetTarget(&sink_, common::CheckoutCommand::ScannerData);
                 scanner_->StartReader();
             }
         }
     }
-    if (settings_.IsTrue(keys::sysIsLogFromMoney)) {
+    if (settings_.IsTrue(store::keys::sysIsLogFromMoney)) {
         log_tail_ = std::make_unique<LogTail>(log_clock_);
-        log_tail_->Start(&sink_, CheckoutCommand::DisplayData, settings_.Get(keys::sysLogFileSet));
+        log_tail_->Start(&sink_, common::CheckoutCommand::DisplayData,
+                         settings_.Get(store::keys::sysLogFileSet));
     }
 }
 
@@ -125,9 +128,9 @@ void CaptureSources::HandlePortControl(std::string_view payload) {
 }
 
 std::optional<std::string> CaptureSources::HandleDisplayData(std::string_view chunk) {
-    const auto pattern = BuildFilterPattern(settings_.Get(keys::sysFilterMoneyMsg));
+    const auto pattern = BuildFilterPattern(settings_.Get(store::keys::sysFilterMoneyMsg));
     std::optional<std::string> amount = ExtractDisplayAmount(chunk, pattern);
-    if (amount) amount = GbkToUtf8(*amount);
+    if (amount) amount = common::GbkToUtf8(*amount);
     if (forward_ && !chunk.empty()) {  // a port that went away is reopened by Write
         // One message while the port keeps failing, not one per chunk.
         const bool ok = forward_->Write(chunk);

@@ -23,9 +23,11 @@
 #include "desktop/desktop_services.h"
 #include "store/settings.h"
 
-namespace tendrix {
+namespace tendrix::context {
 class AppConfig;
-}
+}  // namespace tendrix::context
+
+namespace tendrix::capture {}
 
 namespace tendrix::capture {
 
@@ -46,7 +48,7 @@ inline constexpr int kPointTicks = 25;      // 25 x 30 ms = 0.75 s between windo
 // Which capture worker the settings ask for: a rectangle when sysCutPicThemeMoney is neither
 // "FALSE" nor "TRUE"; only otherwise a point when sysGetMoneyFromHwnd is not "无".
 // Empty when none.
-std::string ChooseCaptureConfig(const Settings& settings);
+std::string ChooseCaptureConfig(const store::Settings& settings);
 
 // The port number of a "COM%d" setting (read from its "COM"); nullopt without "COM".
 std::optional<int> ComNumber(std::string_view setting);
@@ -55,10 +57,12 @@ class CaptureSources {
   public:
     // `desktop` may be null (no screen source). `plugin_dir`: where libTesseractDLL.so lives
     // (default: PluginDirectory()). `sink`, `settings` and `desktop` must outlive this.
-    CaptureSources(const Settings& settings, const PortMap& ports, CommandSink& sink,
-                   DesktopServices* desktop, std::string plugin_dir = {});
+    CaptureSources(const store::Settings& settings, const common::PortMap& ports,
+                   common::CommandSink& sink, desktop::DesktopServices* desktop,
+                   std::string plugin_dir = {});
     // From the application context (settings, data/ports.ini).
-    CaptureSources(const AppConfig& config, CommandSink& sink, DesktopServices* desktop);
+    CaptureSources(const context::AppConfig& config, common::CommandSink& sink,
+                   desktop::DesktopServices* desktop);
     ~CaptureSources();
     CaptureSources(const CaptureSources&) = delete;
     CaptureSources& operator=(const CaptureSources&) = delete;
@@ -100,10 +104,10 @@ class CaptureSources {
     std::unique_ptr<SerialPort> OpenPort(SerialPort::Variant variant, int number, int baud,
                                          const char* failure_text);
 
-    const Settings& settings_;
-    PortMap ports_;
-    CommandSink& sink_;
-    DesktopServices* desktop_;
+    const store::Settings& settings_;
+    common::PortMap ports_;
+    common::CommandSink& sink_;
+    desktop::DesktopServices* desktop_;
     std::string plugin_dir_;
 
     std::unique_ptr<SerialPort> forward_;

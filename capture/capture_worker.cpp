@@ -8,8 +8,9 @@
 
 namespace tendrix::capture {
 
-std::string AmountFromPointText(const PointText& at) {
-    if (at.source != PointText::Source::WindowTitle) return FilterRecognisedAmount(at.text);
+std::string AmountFromPointText(const desktop::PointText& at) {
+    if (at.source != desktop::PointText::Source::WindowTitle)
+        return FilterRecognisedAmount(at.text);
     // A title counts only when it is an amount and nothing else: "¥ 1,234.50" or "36.50元",
     // never the digits of "收银 V2.3 店号 0017".
     std::string_view t = at.text;
@@ -36,12 +37,12 @@ std::string AmountFromPointText(const PointText& at) {
     return digit ? FilterRecognisedAmount(t) : std::string{};
 }
 
-std::string CaptureOnce(const CaptureConfig& config, DesktopServices* desktop,
+std::string CaptureOnce(const CaptureConfig& config, desktop::DesktopServices* desktop,
                         const OcrPlugin* plugin) {
     std::string text;
     if (config.mode == CaptureConfig::Mode::Point) {
         if (!desktop) return {};
-        PointText at = desktop->TextAt(config.point);
+        desktop::PointText at = desktop->TextAt(config.point);
         if (at.text.size() >= kWindowTextBytes) at.text.resize(kWindowTextBytes - 1);
         return AmountFromPointText(at);
     } else if (config.mode == CaptureConfig::Mode::Rectangle) {
@@ -51,7 +52,8 @@ std::string CaptureOnce(const CaptureConfig& config, DesktopServices* desktop,
     return FilterRecognisedAmount(text);
 }
 
-CaptureWorker::CaptureWorker(CommandSink& sink, DesktopServices* desktop, std::string plugin_dir)
+CaptureWorker::CaptureWorker(common::CommandSink& sink, desktop::DesktopServices* desktop,
+                             std::string plugin_dir)
     : sink_(sink), desktop_(desktop), plugin_dir_(std::move(plugin_dir)) {}
 
 CaptureWorker::~CaptureWorker() {
@@ -72,7 +74,7 @@ bool CaptureWorker::Start(const std::string& config) {
     try {
         thread_ = std::thread(&CaptureWorker::Run, this);
     } catch (const std::system_error& e) {
-        diag::Write("capture", std::string("worker not started: ") + e.what());
+        common::diag::Write("capture", std::string("worker not started: ") + e.what());
         ended_ = true;
         return false;
     }
@@ -109,12 +111,13 @@ void CaptureWorker::Run() {
             case OcrPlugin::Status::Ready:
                 break;
             case OcrPlugin::Status::MissingEnvironment:
-                sink_.PostCommand(CheckoutCommand::ShowMessage,
-                                  Utf8ToGbk(OcrPlugin::kMissingEnvironmentText));
+                sink_.PostCommand(common::CheckoutCommand::ShowMessage,
+                                  common::Utf8ToGbk(OcrPlugin::kMissingEnvironmentText));
                 failed = true;
                 break;
             default:  // not loadable: no amounts are recognised, silently
-                diag::Write("capture", "recognition library not loaded: " + plugin->Error());
+                common::diag::Write("capture",
+                                    "recognition library not loaded: " + plugin->Error());
                 failed = true;
                 break;
         }
@@ -128,11 +131,11 @@ void CaptureWorker::Run() {
     ready_cv_.notify_all();
     if (failed) return;
     for (;;) {
-        const ThreadMessage msg = queue_.Wait();
+        const common::ThreadMessage msg = queue_.Wait();
         if (msg.id == WM_CAPTURE_QUIT) break;
         if (msg.id != WM_CAPTURE_NOW || config.mode == CaptureConfig::Mode::None) continue;
         // The text travels in its own string: the next capture never overwrites it.
-        sink_.PostCommand(CheckoutCommand::FloatAmount,
+        sink_.PostCommand(common::CheckoutCommand::FloatAmount,
                           CaptureOnce(config, desktop_, plugin.get()));
     }
     ended_ = true;

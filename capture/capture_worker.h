@@ -25,7 +25,8 @@ class CaptureWorker {
     // `desktop` gives the screen copies and window texts (may be null: captures give empty
     // text). `plugin_dir` is where libTesseractDLL.so is loaded from (PluginDirectory()).
     // Both `sink` and `desktop` must outlive the worker.
-    CaptureWorker(CommandSink& sink, DesktopServices* desktop, std::string plugin_dir);
+    CaptureWorker(common::CommandSink& sink, desktop::DesktopServices* desktop,
+                  std::string plugin_dir);
     ~CaptureWorker();
     CaptureWorker(const CaptureWorker&) = delete;
     CaptureWorker& operator=(const CaptureWorker&) = delete;
@@ -50,11 +51,11 @@ class CaptureWorker {
   private:
     void Run();
 
-    CommandSink& sink_;
-    DesktopServices* desktop_;
+    common::CommandSink& sink_;
+    desktop::DesktopServices* desktop_;
     const std::string plugin_dir_;
     CaptureConfig config_;
-    ThreadMessageQueue queue_;
+    common::ThreadMessageQueue queue_;
     std::thread thread_;
     std::atomic<bool> ended_{false};
 
@@ -67,12 +68,12 @@ class CaptureWorker {
 // The amount in the text at a point: a control's text through the recognition filter; a
 // window title only when the whole title is an amount (an optional "¥"/"￥" before it, "元"
 // after it, thousands commas), so no version or store number in a title is taken as one.
-std::string AmountFromPointText(const PointText& at);
+std::string AmountFromPointText(const desktop::PointText& at);
 
 // One capture without a thread: the filtered amount text a capture in `config`'s mode
 // yields (empty when nothing is found). Rectangle mode needs a ready `plugin`.
 class OcrPlugin;
-std::string CaptureOnce(const CaptureConfig& config, DesktopServices* desktop,
+std::string CaptureOnce(const CaptureConfig& config, desktop::DesktopServices* desktop,
                         const OcrPlugin* plugin);
 
 }  // namespace tendrix::capture

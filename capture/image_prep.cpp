@@ -139,7 +139,7 @@ GreyImage ThresholdPixels(const uint8_t* pixels, size_t size, int width, int hei
     return Binarise(ToGrey(pixels, size, width, height, channels), upscale);
 }
 
-GreyImage ThresholdScreenImage(const ScreenImage& image) {
+GreyImage ThresholdScreenImage(const desktop::ScreenImage& image) {
     return ThresholdPixels(image.bgra.data(), image.bgra.size(), image.width, image.height, 4);
 }
 
@@ -149,12 +149,12 @@ GreyImage ThresholdImageFile(const std::string& path) {
     return Binarise(GreyOf(image), kAutoUpscale);
 }
 
-ScreenImage LoadImageFile(const std::string& path) {
+desktop::ScreenImage LoadImageFile(const std::string& path) {
     const cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
     if (image.empty()) return {};
     cv::Mat bgra;
     cv::cvtColor(image, bgra, cv::COLOR_BGR2BGRA);
-    ScreenImage out;
+    desktop::ScreenImage out;
     out.width = bgra.cols;
     out.height = bgra.rows;
     out.bgra.resize(static_cast<size_t>(out.width) * out.height * 4);

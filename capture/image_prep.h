@@ -38,7 +38,7 @@ int UpscaleFactor(int width, int height);
 // An inconsistent description gives an empty image.
 GreyImage ThresholdPixels(const uint8_t* pixels, size_t size, int width, int height, int channels,
                           int upscale = kAutoUpscale);
-GreyImage ThresholdScreenImage(const ScreenImage& image);
+GreyImage ThresholdScreenImage(const desktop::ScreenImage& image);
 
 // Reads an image file (PNG, JPEG, BMP, ...) and thresholds it; empty when unreadable.
 GreyImage ThresholdImageFile(const std::string& path);
@@ -60,6 +60,6 @@ double ChooseThreshold(const GreyImage& grey);
 // inverted, so ink is always dark on light. True when it was inverted.
 bool MakeInkDark(GreyImage& binary);
 // An image file as a screen copy (BGRA); empty when unreadable.
-ScreenImage LoadImageFile(const std::string& path);
+desktop::ScreenImage LoadImageFile(const std::string& path);
 
 }  // namespace tendrix::capture

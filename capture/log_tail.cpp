@@ -107,7 +107,8 @@ LogTail::~LogTail() {
     Stop();
 }
 
-void LogTail::Start(CommandSink* sink, CheckoutCommand command, std::string pattern) {
+void LogTail::Start(common::CommandSink* sink, common::CheckoutCommand command,
+                    std::string pattern) {
     Stop();
     sink_ = sink;
     command_ = command;

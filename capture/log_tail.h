@@ -80,7 +80,7 @@ class LogTail {
 
     // Stops an earlier worker, then follows `pattern` (a UTF-8 path with YYYY/MM/DD),
     // delivering lines as sink->PostCommand(command, line). `sink` must outlive the worker.
-    void Start(CommandSink* sink, CheckoutCommand command, std::string pattern);
+    void Start(common::CommandSink* sink, common::CheckoutCommand command, std::string pattern);
     // Ends the worker and waits for it.
     void Stop();
     bool Running() const { return thread_.joinable(); }
@@ -96,8 +96,8 @@ class LogTail {
     bool SleepMs(int ms);  // false when stopped meanwhile
 
     Clock clock_;
-    CommandSink* sink_ = nullptr;
-    CheckoutCommand command_ = CheckoutCommand::DisplayData;
+    common::CommandSink* sink_ = nullptr;
+    common::CheckoutCommand command_ = common::CheckoutCommand::DisplayData;
     std::string pattern_;
 
     mutable std::mutex mutex_;

@@ -31,7 +31,7 @@ OcrPlugin::Status OcrPlugin::Load(const std::string& dir) {
     char probe[kProbeBufferBytes] = {};
     entry_(nullptr, 0, 0, 0, 0, probe);
     probe[kProbeBufferBytes - 1] = '\0';
-    if (std::strstr(probe, Utf8ToGbk(kMissingEnvironmentText).c_str())) {
+    if (std::strstr(probe, common::Utf8ToGbk(kMissingEnvironmentText).c_str())) {
         error_ = kMissingEnvironmentText;
         Unload();
         return status_ = Status::MissingEnvironment;
@@ -56,7 +56,7 @@ std::string OcrPlugin::Recognise(const uint8_t* grey, int width, int height) con
 }
 
 std::string PluginDirectory(const std::string& fallback_dir) {
-    const std::string exe_dir = ExecutableDir();
+    const std::string exe_dir = context::ExecutableDir();
     if (access((exe_dir + OcrPlugin::kLibraryName).c_str(), F_OK) == 0) return exe_dir;
     if (fallback_dir.empty()) return exe_dir;
     return fallback_dir.back() == '/' ? fallback_dir : fallback_dir + '/';

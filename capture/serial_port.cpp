@@ -15,9 +15,10 @@
 #include "common/diag_log.h"
 #include "common/text_codec.h"
 
-namespace tendrix {
+namespace tendrix::capture {
 
-SerialPort::SerialPort(Variant variant, PortMap map) : variant_(variant), map_(std::move(map)) {}
+SerialPort::SerialPort(Variant variant, common::PortMap map)
+    : variant_(variant), map_(std::move(map)) {}
 
 SerialPort::~SerialPort() {
     Close();
@@ -123,11 +124,11 @@ bool SerialPort::ReopenLocked() {
     if (now - last_reopen_ < std::chrono::milliseconds(kReopenMs)) return false;
     last_reopen_ = now;
     if (!OpenLocked()) return false;
-    diag::Write("serial", path_ + " is back: reopened");
+    common::diag::Write("serial", path_ + " is back: reopened");
     return true;
 }
 
-void SerialPort::SetTarget(CommandSink* sink, CheckoutCommand command) {
+void SerialPort::SetTarget(common::CommandSink* sink, common::CheckoutCommand command) {
     std::lock_guard<std::mutex> guard(lock_);
     sink_ = sink;
     command_ = command;
@@ -197,8 +198,8 @@ void SerialPort::ReaderLoop() {
                 gone = true;
             }
         }
-        CommandSink* sink;
-        CheckoutCommand command;
+        common::CommandSink* sink;
+        common::CheckoutCommand command;
         {
             std::lock_guard<std::mutex> guard(lock_);
             sink = sink_;
@@ -206,8 +207,11 @@ void SerialPort::ReaderLoop() {
         }
         if (gone) {
             // One message per disappearance; the reader goes on waiting for the device.
-            diag::Write("serial", "device gone: " + path_ + "; waiting for it to come back");
-            if (sink) sink->PostCommand(CheckoutCommand::ShowMessage, Utf8ToGbk(kReadFailedText));
+            common::diag::Write("serial",
+                                "device gone: " + path_ + "; waiting for it to come back");
+            if (sink)
+                sink->PostCommand(common::CheckoutCommand::ShowMessage,
+                                  common::Utf8ToGbk(kReadFailedText));
             continue;
         }
         // Each chunk travels in its own string: the main window owns it from here on.
@@ -262,4 +266,4 @@ std::string SerialPort::Error() const {
     return error_;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::capture

@@ -20,7 +20,7 @@
 #include "common/port_map.h"
 #include "common/serial_device.h"
 
-namespace tendrix {
+namespace tendrix::capture {
 
 class SerialPort {
   public:
@@ -34,7 +34,8 @@ class SerialPort {
     // then opens the same path again as soon as it is back.
     static constexpr const char* kReadFailedText = "串口读取失败，该端口可能已断开或被删除！";
 
-    explicit SerialPort(Variant variant = Variant::Display, PortMap map = PortMap());
+    explicit SerialPort(Variant variant = Variant::Display,
+                        common::PortMap map = common::PortMap());
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
@@ -48,7 +49,7 @@ class SerialPort {
     bool Open(int port_number, int baud, char parity = 'N', int data_bits = 8, int stop_bits = 1);
 
     // Where the reader delivers: sink->PostCommand(command, chunk bytes). Set before StartReader.
-    void SetTarget(CommandSink* sink, CheckoutCommand command);
+    void SetTarget(common::CommandSink* sink, common::CheckoutCommand command);
 
     // Starts the reader thread. False when the port is closed or a reader already runs.
     bool StartReader();
@@ -77,9 +78,9 @@ class SerialPort {
     bool ReopenLocked();  // after the device went away: true when it is open again
 
     const Variant variant_;
-    const PortMap map_;
+    const common::PortMap map_;
     mutable std::mutex lock_;  // around open, configure, every read and every write
-    SerialDevice device_;
+    common::SerialDevice device_;
     std::string path_;
     std::string error_;
     int baud_ = 9600;
@@ -90,11 +91,11 @@ class SerialPort {
     bool stalled_ = false;  // the last write timed out
     std::chrono::steady_clock::time_point last_reopen_{};
 
-    CommandSink* sink_ = nullptr;
-    CheckoutCommand command_ = CheckoutCommand::DisplayData;
+    common::CommandSink* sink_ = nullptr;
+    common::CheckoutCommand command_ = common::CheckoutCommand::DisplayData;
     std::thread reader_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> reader_running_{false};
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::capture

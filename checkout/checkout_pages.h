@@ -20,10 +20,15 @@
 
 class QWidget;
 
-namespace tendrix {
-
+namespace tendrix::context {
 class AppConfig;
+}  // namespace tendrix::context
+
+namespace tendrix::desktop {
 class DesktopServices;
+}  // namespace tendrix::desktop
+
+namespace tendrix::checkout {
 
 namespace checkout_tab {
 inline constexpr int kPay = 0, kPreAuth = 1, kProductVerification = 2, kFacePay = 3, kRefund = 4,
@@ -49,11 +54,11 @@ class RefundPageView;
 // Everything a page may use of the main window. Pointers are non-owning and live as long as
 // the main window; any of them may be null in a test that builds a page on its own.
 struct CheckoutContext {
-    AppConfig* config = nullptr;
-    CommandSink* sink = nullptr;  // commands 1..15 (Send on the UI thread, Post elsewhere)
+    context::AppConfig* config = nullptr;
+    common::CommandSink* sink = nullptr;  // commands 1..15 (Send on the UI thread, Post elsewhere)
     QWidget* main_window = nullptr;
     PaymentPopupView* popup = nullptr;
-    DesktopServices* desktop = nullptr;  // null when no desktop is available
+    desktop::DesktopServices* desktop = nullptr;  // null when no desktop is available
     // Selects a tab of `switch` (checkout_tab numbers).
     std::function<void(int tab)> select_tab;
     // Writes bytes to the face-pay device port; false when the port is not open.
@@ -131,4 +136,4 @@ class RefundPageView : public CheckoutPageView {
     virtual void ClearRefundFields() = 0;       // the three refund fields
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

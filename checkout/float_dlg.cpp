@@ -8,10 +8,10 @@
 #include "context/app_config.h"
 #include "desktop/desktop_services.h"
 
-namespace tendrix {
+namespace tendrix::checkout {
 
-CFloatDlg::CFloatDlg(AppConfig* config, DesktopServices* desktop, std::function<void()> on_click,
-                     std::function<bool()> activate_main)
+CFloatDlg::CFloatDlg(context::AppConfig* config, desktop::DesktopServices* desktop,
+                     std::function<void()> on_click, std::function<bool()> activate_main)
     : ui::Window(QStringLiteral("MainFloatWindow"), QStringLiteral("floatwnd.xml"), nullptr,
                  Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       config_(config),
@@ -73,14 +73,14 @@ void CFloatDlg::Reassert() {
     ApplyOpacity(opacity_);
     if (!desktop_) return;
     const QPoint c = frameGeometry().center();
-    const WindowId under = desktop_->WindowAt({c.x(), c.y()});
-    if (under == static_cast<WindowId>(winId())) return;
+    const desktop::WindowId under = desktop_->WindowAt({c.x(), c.y()});
+    if (under == static_cast<desktop::WindowId>(winId())) return;
     const std::string text = desktop_->WindowText(under).substr(0, 200);
     if (text.find("MenuUIFloat") != std::string::npos) return;
     raise();
     if (activate_main_ && activate_main_()) return;
-    const WindowId behind = desktop_->WindowAt({x() - 2, y() - 2});
+    const desktop::WindowId behind = desktop_->WindowAt({x() - 2, y() - 2});
     if (behind != 0) desktop_->BringToForeground(behind);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

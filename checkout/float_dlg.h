@@ -8,10 +8,15 @@
 
 class QPushButton;
 
-namespace tendrix {
-
+namespace tendrix::context {
 class AppConfig;
+}  // namespace tendrix::context
+
+namespace tendrix::desktop {
 class DesktopServices;
+}  // namespace tendrix::desktop
+
+namespace tendrix::checkout {
 
 class CFloatDlg : public ui::Window {
     Q_OBJECT
@@ -22,8 +27,8 @@ class CFloatDlg : public ui::Window {
     // `on_click`: the tray left click of the main window. `is_own_window(id)` tells the
     // system's own windows apart; `activate_main`: activates the main window when visible and
     // returns false when it is hidden.
-    CFloatDlg(AppConfig* config, DesktopServices* desktop, std::function<void()> on_click,
-              std::function<bool()> activate_main = {});
+    CFloatDlg(context::AppConfig* config, desktop::DesktopServices* desktop,
+              std::function<void()> on_click, std::function<bool()> activate_main = {});
 
     // Command 2: opacity 0-255; places the window at the stored position or, when both are 0,
     // at the right edge a tenth of the work area's height from the top.
@@ -42,12 +47,12 @@ class CFloatDlg : public ui::Window {
   private:
     void Reassert();
 
-    AppConfig* config_;
-    DesktopServices* desktop_;
+    context::AppConfig* config_;
+    desktop::DesktopServices* desktop_;
     std::function<void()> on_click_;
     std::function<bool()> activate_main_;
     QPushButton* btn_openmain_ = nullptr;
     int opacity_ = 0;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

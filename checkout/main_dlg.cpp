@@ -38,32 +38,30 @@
 #include "ui/message_box.h"
 #include "ui/page_factory.h"
 
-namespace tendrix {
-
-using namespace checkout;
+namespace tendrix::checkout {
 
 // The parts the main window builds and owns itself.
 class ShellServices {
   public:
-    std::unique_ptr<DesktopServices> own_desktop;
+    std::unique_ptr<desktop::DesktopServices> own_desktop;
     std::unique_ptr<VoiceSink> own_voice;
     std::unique_ptr<ReceiptSink> own_receipts;
     std::unique_ptr<FacePaySink> own_face_pay;
     std::unique_ptr<capture::CaptureSources> capture;
-    std::unique_ptr<PaymentInput> input;
+    std::unique_ptr<input::PaymentInput> input;
 };
 
 namespace {
 
 QString FromGbk(const std::string& bytes) {
     // Texts between windows are GBK; a sender that already speaks UTF-8 is accepted too.
-    if (IsValidUtf8(bytes)) return QString::fromStdString(bytes);
-    return QString::fromStdString(GbkToUtf8(bytes));
+    if (common::IsValidUtf8(bytes)) return QString::fromStdString(bytes);
+    return QString::fromStdString(common::GbkToUtf8(bytes));
 }
 
 }  // namespace
 
-CMainDlg::CMainDlg(AppConfig* config, Options options)
+CMainDlg::CMainDlg(context::AppConfig* config, Options options)
     : ui::Window(QStringLiteral("DUIMainFram"), QStringLiteral("Maindlg.xml"), nullptr,
                  Qt::WindowStaysOnTopHint),
       config_(config),
@@ -72,7 +70,7 @@ CMainDlg::CMainDlg(AppConfig* config, Options options)
     setWindowTitle(config_ ? QString::fromStdString(config_->soft_name) : QString());
     desktop_ = options_.desktop;
     if (!desktop_ && options_.use_x11_desktop) {
-        services_->own_desktop = CreateX11Desktop();
+        services_->own_desktop = desktop::CreateX11Desktop();
         desktop_ = services_->own_desktop.get();
     }
     receipts_ = options_.receipts;
@@ -87,14 +85,14 @@ CMainDlg::CMainDlg(AppConfig* config, Options options)
     }
     face_pay_ = options_.face_pay;
     if (!face_pay_) {
-        services_->own_face_pay = MakeFacePayPortSink([this]() -> SerialPort* {
+        services_->own_face_pay = MakeFacePayPortSink([this]() -> capture::SerialPort* {
             return services_->capture ? services_->capture->FacePayPort() : nullptr;
         });
         face_pay_ = services_->own_face_pay.get();
     }
     // The pages of `switch` are this window's own; registering them again is harmless.
     RegisterCheckoutPages();
-    RegisterOrderCheckPage();
+    inquiry::RegisterOrderCheckPage();
     Build();
     switch_ = FindControl<QStackedWidget>(QStringLiteral("switch"));
     btn_close_ = FindControl<QAbstractButton>(QStringLiteral("btn_close"));
@@ -154,7 +152,7 @@ bool CMainDlg::Initialise() {
     if (options_.login) {
         ok = options_.login(*this);
     } else {
-        ok = config_ && RunLoginWindow(*config_, this);
+        ok = config_ && accounts::RunLoginWindow(*config_, this);
         login_closed_ = !ok;  // the login window was closed: the program quits
     }
     logged_in_ = ok && config_ && !config_->cashier_name.empty();
@@ -175,10 +173,10 @@ bool CMainDlg::Initialise() {
         ApplySettings();
         config_->message_buffer += kLoginSuccessVoice;
         config_->message_buffer += '\0';
-        SendCommand(CheckoutCommand::Voice, {});
+        SendCommand(common::CheckoutCommand::Voice, {});
     }
-    float_->ApplyOpacity(config_ ? IntSetting(config_->Setting(keys::sysFloatTransparency), 255)
-                                 : 255);
+    float_->ApplyOpacity(
+        config_ ? IntSetting(config_->Setting(store::keys::sysFloatTransparency), 255) : 255);
     float_->show();
     popup_->PlaceBottomRight();
     return logged_in_;
@@ -256,7 +254,7 @@ void CMainDlg::Launch(const std::string& what) {
         QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(what)});
     } else if (what == "softkeyboard") {
         std::string program =
-            config_ ? config_->Setting(keys::sysSoftKeyboardCommand) : std::string();
+            config_ ? config_->Setting(store::keys::sysSoftKeyboardCommand) : std::string();
         if (program.empty()) program = "onboard";
         // An argument list, no shell: the setting is split into words, never interpreted.
         accounts::StartOnScreenKeyboard(program);
@@ -277,63 +275,63 @@ void CMainDlg::Quit() {
     QCoreApplication::quit();
 }
 
-void CMainDlg::SendCommand(CheckoutCommand cmd, std::string payload) {
+void CMainDlg::SendCommand(common::CheckoutCommand cmd, std::string payload) {
     Command(cmd, payload);
 }
 
-void CMainDlg::PostCommand(CheckoutCommand cmd, std::string payload) {
+void CMainDlg::PostCommand(common::CheckoutCommand cmd, std::string payload) {
     QMetaObject::invokeMethod(
         this, [this, cmd, payload = std::move(payload)] { Command(cmd, payload); },
         Qt::QueuedConnection);
 }
 
-void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
+void CMainDlg::Command(common::CheckoutCommand cmd, const std::string& payload) {
     switch (cmd) {
-        case CheckoutCommand::PaymentSuccess:
+        case common::CheckoutCommand::PaymentSuccess:
             PaymentSuccess(payload);
             break;
-        case CheckoutCommand::FloatOpacity:
+        case common::CheckoutCommand::FloatOpacity:
             if (float_) float_->ApplyOpacity(IntSetting(payload, 255));
             break;
-        case CheckoutCommand::DisplayData: {
+        case common::CheckoutCommand::DisplayData: {
             if (services_->capture) {
                 if (auto amount = services_->capture->HandleDisplayData(payload))
                     TakeCapturedAmount(*amount, false);
             }
             break;
         }
-        case CheckoutCommand::PortControl:
+        case common::CheckoutCommand::PortControl:
             if (payload.find("CloseGetMoney") != std::string::npos) {
                 if (services_->capture) services_->capture->CloseGetMoney();
                 break;
             }
             if (payload.find("OpenAllSet") != std::string::npos) ApplySettings();
             break;
-        case CheckoutCommand::ScannerChar:
+        case common::CheckoutCommand::ScannerChar:
             if (services_->input && !payload.empty()) services_->input->OnScannerChar(payload);
             break;
-        case CheckoutCommand::ScannerData:
+        case common::CheckoutCommand::ScannerData:
             if (services_->input) services_->input->OnScannerData(payload);
             break;
-        case CheckoutCommand::Print:
+        case common::CheckoutCommand::Print:
             Print(payload);
             break;
-        case CheckoutCommand::ShowMessage:
+        case common::CheckoutCommand::ShowMessage:
             ShowTip(FromGbk(payload));
             break;
-        case CheckoutCommand::Voice:
+        case common::CheckoutCommand::Voice:
             HandOffVoice(payload);
             break;
-        case CheckoutCommand::ToggleShowHide:
+        case common::CheckoutCommand::ToggleShowHide:
             ToggleShowHide();
             break;
-        case CheckoutCommand::GiveFocusBack:
+        case common::CheckoutCommand::GiveFocusBack:
             GiveFocusBack();
             break;
-        case CheckoutCommand::FloatAmount:
+        case common::CheckoutCommand::FloatAmount:
             TakeCapturedAmount(FromGbk(payload).toStdString(), true);
             break;
-        case CheckoutCommand::AfterPayment: {
+        case common::CheckoutCommand::AfterPayment: {
             const std::string amount = payload.substr(0, payload.find('\0'));
             if (services_->input) {
                 services_->input->OnAfterPayment(amount);
@@ -347,11 +345,11 @@ void CMainDlg::Command(CheckoutCommand cmd, const std::string& payload) {
             }
             break;
         }
-        case CheckoutCommand::KeypadWindow:
+        case common::CheckoutCommand::KeypadWindow:
             keypad_window_ = payload;
             if (context_.pay_page) context_.pay_page->SetKeypadWindow(payload);
             break;
-        case CheckoutCommand::PopupText:
+        case common::CheckoutCommand::PopupText:
             if (popup_) popup_->ShowText(QString::fromUtf8(payload.data(), payload.size()));
             break;
     }
@@ -389,7 +387,7 @@ void CMainDlg::QueueVoices(const std::vector<std::string>& names) {
 }
 
 void CMainDlg::PaymentSuccess(const std::string& receipt_gbk) {
-    const bool auto_print = config_ && config_->settings.IsTrue(keys::sysAutoPrintBill);
+    const bool auto_print = config_ && config_->settings.IsTrue(store::keys::sysAutoPrintBill);
     PayPageView* pay = context_.pay_page;
     if (pay && pay->PrintBillMarked()) {
         // A reprint asked for on the pay page: print it, nothing else. Announcing and playing
@@ -403,7 +401,7 @@ void CMainDlg::PaymentSuccess(const std::string& receipt_gbk) {
     const std::string amount = PaidAmountFromReceipt(receipt);
     if (popup_) popup_->ShowResult(QString::fromUtf8(kPaySuccess), QString::fromStdString(amount));
     QueueVoices(PaymentSuccessVoices(amount));
-    if (!amount.empty()) SendCommand(CheckoutCommand::AfterPayment, amount);
+    if (!amount.empty()) SendCommand(common::CheckoutCommand::AfterPayment, amount);
 }
 
 void CMainDlg::ToggleShowHide() {
@@ -411,7 +409,7 @@ void CMainDlg::ToggleShowHide() {
     // for the toggle again from inside this one; acting on it would leave the flag saying
     // "shown" for a hidden window, and the after-payment keys would wait for a later hide.
     if (toggling_) {
-        diag::Write("shell", "show/hide asked again while one is under way: ignored");
+        common::diag::Write("shell", "show/hide asked again while one is under way: ignored");
         return;
     }
     toggling_ = true;
@@ -422,7 +420,7 @@ void CMainDlg::ToggleShowHide() {
     }
     hidden_ = !hidden_;
     toggling_ = false;
-    diag::Write("shell", hidden_ ? "main window hidden" : "main window shown");
+    common::diag::Write("shell", hidden_ ? "main window hidden" : "main window shown");
     if (!hidden_) FocusPayField();
 }
 
@@ -452,7 +450,8 @@ void CMainDlg::TakeCapturedAmount(const std::string& amount, bool polled) {
     const bool field_focused = !hidden_ && money && money->hasFocus();
     const QString current = pay->Amount();
     if (field_focused && !current.isEmpty() && current != last_filled_) {
-        diag::Write("capture", "amount " + amount + " on the float only: the cashier is typing");
+        common::diag::Write("capture",
+                            "amount " + amount + " on the float only: the cashier is typing");
         return;
     }
     if (!IsPayableAmount(amount)) {
@@ -460,13 +459,13 @@ void CMainDlg::TakeCapturedAmount(const std::string& amount, bool polled) {
         if (!polled && !last_filled_.isEmpty() && current == last_filled_) {
             pay->SetAmount(QString());
             last_filled_.clear();
-            diag::Write("capture", "amount " + amount + " cleared moneyinput");
+            common::diag::Write("capture", "amount " + amount + " cleared moneyinput");
         }
         return;
     }
     pay->SetAmount(QString::fromStdString(amount));
     last_filled_ = QString::fromStdString(amount);
-    diag::Write("capture", "amount " + amount + " into moneyinput");
+    common::diag::Write("capture", "amount " + amount + " into moneyinput");
     // The amount is in: what the cashier (or the scanner) types next is the code.
     if (field_focused)
         if (QLineEdit* code = PayField("barcodeinput")) code->setFocus(Qt::OtherFocusReason);
@@ -474,7 +473,7 @@ void CMainDlg::TakeCapturedAmount(const std::string& amount, bool polled) {
 
 void CMainDlg::Show() {
     if (desktop_) {
-        const WindowId active = desktop_->ForegroundWindow();
+        const desktop::WindowId active = desktop_->ForegroundWindow();
         if (!IsOwnWindow(active)) previous_foreground_ = active;
     }
     show();
@@ -501,7 +500,7 @@ void CMainDlg::Hide() {
     }
     ui::CDuiMessageBox::CloseAllByEscape();
     hide();
-    SendCommand(CheckoutCommand::GiveFocusBack, {});
+    SendCommand(common::CheckoutCommand::GiveFocusBack, {});
     WriteFacePay(FacePayHideCommand());
     if (switch_)
         for (int i = 0; i < switch_->count(); ++i)
@@ -521,8 +520,9 @@ bool CMainDlg::IsOwnWindow(uint64_t id) const {
 
 void CMainDlg::GiveFocusBack() {
     if (!desktop_) return;
-    const auto point =
-        config_ ? RectSettingCentre(config_->Setting(keys::sysReductionFoucus)) : std::nullopt;
+    const auto point = config_
+                           ? RectSettingCentre(config_->Setting(store::keys::sysReductionFoucus))
+                           : std::nullopt;
     if (point && services_->input && services_->input->runner().Running()) {
         // After-payment steps are waiting: the focus-restore click comes after the last of
         // them, not between the amount and the keys that confirm it.
@@ -535,11 +535,11 @@ void CMainDlg::GiveFocusBack() {
             return;
         }
         desktop_->MoveCursor({point->x, point->y});
-        desktop_->Click(MouseButton::Left);
+        desktop_->Click(desktop::MouseButton::Left);
         return;
     }
-    const ScreenPoint cursor = desktop_->CursorPos();
-    const WindowId under = desktop_->WindowAt(cursor);
+    const desktop::ScreenPoint cursor = desktop_->CursorPos();
+    const desktop::WindowId under = desktop_->WindowAt(cursor);
     if (under != 0 && !IsOwnWindow(under)) {
         desktop_->BringToForeground(under);
         return;
@@ -555,24 +555,24 @@ void CMainDlg::GiveFocusBack() {
         if (previous_foreground_ != 0) desktop_->BringToForeground(previous_foreground_);
         return;
     }
-    desktop_->Click(MouseButton::Left);
+    desktop_->Click(desktop::MouseButton::Left);
 }
 
 void CMainDlg::ApplySettings() {
     if (!config_) return;
-    const Settings& s = config_->settings;
-    if (options_ui_[1]) options_ui_[1]->setVisible(s.IsTrue(keys::sysIsOpenProAliPay));
-    if (options_ui_[2]) options_ui_[2]->setVisible(s.IsTrue(keys::sysIsOpenProductVerifi));
-    if (options_ui_[3]) options_ui_[3]->setVisible(s.IsTrue(keys::sysIsOpenFacePay));
+    const store::Settings& s = config_->settings;
+    if (options_ui_[1]) options_ui_[1]->setVisible(s.IsTrue(store::keys::sysIsOpenProAliPay));
+    if (options_ui_[2]) options_ui_[2]->setVisible(s.IsTrue(store::keys::sysIsOpenProductVerifi));
+    if (options_ui_[3]) options_ui_[3]->setVisible(s.IsTrue(store::keys::sysIsOpenFacePay));
     if (context_.refund_page)
         context_.refund_page->ApplyRefundPermission(
             QString::fromStdString(config_->refund_permission));
-    if (s.IsTrue(keys::sysIsAutoHideWhenLand) && lab_titles_)
+    if (s.IsTrue(store::keys::sysIsAutoHideWhenLand) && lab_titles_)
         SetTimer(lab_titles_, kAutoHideTimer, 1000);
-    int key_time = IntSetting(s.Get(keys::sysPrintKeytime));
+    int key_time = IntSetting(s.Get(store::keys::sysPrintKeytime));
     if (desktop_ && !services_->input)
-        services_->input = std::make_unique<PaymentInput>(
-            *desktop_, *this, *this, config_->program_dir + KeyMaskHook::kLibraryName);
+        services_->input = std::make_unique<input::PaymentInput>(
+            *desktop_, *this, *this, config_->program_dir + input::KeyMaskHook::kLibraryName);
     if (services_->input) {
         const std::vector<std::string> failures = services_->input->ApplySettings(
             s, [this] { ToggleShowHide(); },
@@ -586,7 +586,7 @@ void CMainDlg::ApplySettings() {
     } else if (options_ui_[1]) {
         KillTimer(options_ui_[1], kAfterPaymentTimer);
     }
-    voice_on_ = s.Get(keys::sysIsOpenVoicePrompt) == "TRUE";
+    voice_on_ = s.Get(store::keys::sysIsOpenVoicePrompt) == "TRUE";
     voice_->Switch(voice_on_, config_->voice_dir);
     if (!options_.start_devices) return;
     receipts_->Configure(*config_, *this);
@@ -624,8 +624,8 @@ bool CMainDlg::StartBarcodePayment() {
     // to a sale the POS program has moved on from.
     if (services_->input) {
         if (const size_t dropped = services_->input->runner().Clear())
-            diag::Write("afterpay", "a new payment dropped " + std::to_string(dropped) +
-                                        " steps of the previous one");
+            common::diag::Write("afterpay", "a new payment dropped " + std::to_string(dropped) +
+                                                " steps of the previous one");
     }
     SelectTab(checkout_tab::kResult);
     result->ClearResult();
@@ -668,13 +668,13 @@ void CMainDlg::SubmitRefund() {
 }
 
 void CMainDlg::OnOptionSelected(int option) {
-    const Settings* s = config_ ? &config_->settings : nullptr;
-    if (option == 3 && s && !s->IsTrue(keys::sysIsOpenProductVerifi)) {
+    const store::Settings* s = config_ ? &config_->settings : nullptr;
+    if (option == 3 && s && !s->IsTrue(store::keys::sysIsOpenProductVerifi)) {
         SelectTab(last_option_ - 1);
         ShowTip(QString::fromUtf8(kProductVerifyOff));
         return;
     }
-    if (option == 4 && s && !s->IsTrue(keys::sysIsOpenFacePay)) {
+    if (option == 4 && s && !s->IsTrue(store::keys::sysIsOpenFacePay)) {
         SelectTab(last_option_ - 1);
         ShowTip(QString::fromUtf8(kFacePayOff));
         return;
@@ -722,7 +722,7 @@ void CMainDlg::OnAfterPaymentTick() {
     if (after_payment_.empty() || !hidden || (popup_ && popup_->isVisible())) return;
     const std::string step = after_payment_.front();
     after_payment_.pop_front();
-    diag::Write("afterpay", step);
+    common::diag::Write("afterpay", step);
 }
 
 std::deque<std::string> CMainDlg::AfterPaymentList() const {
@@ -839,22 +839,24 @@ void CMainDlg::keyReleaseEvent(QKeyEvent* e) {
 }
 
 bool CMainDlg::HandleMainKey(int vk) {
-    const Settings& s = config_->settings;
+    const store::Settings& s = config_->settings;
     auto is = [&](const char* key, bool allow_tab = false) {
         if (services_->input) {
-            const auto& keys = MainKeyTable::SettingKeys();
+            const auto& keys = input::MainKeyTable::SettingKeys();
             const int f = services_->input->key_table().Match(vk);
             return f >= 0 && std::string(keys[static_cast<size_t>(f)]) == key;
         }
         return MainKeyFromSetting(s.Get(key), allow_tab) == vk;
     };
-    if (is(keys::sysSetOptionHotKey, true)) return RunMainKey(MainKeyTable::SetOption);
-    if (is(keys::sysPageDownHotKey)) return RunMainKey(MainKeyTable::PageDown);
-    if (is(keys::sysPageUpHotKey)) return RunMainKey(MainKeyTable::PageUp);
-    if (is(keys::sysRefundOrCancelHotKey)) return RunMainKey(MainKeyTable::RefundOrCancel);
-    if (is(keys::sysCheckHotKey)) return RunMainKey(MainKeyTable::Check);
-    if (is(keys::sysReturnBtnHotKey)) return RunMainKey(MainKeyTable::ReturnButton);
-    if (is(keys::sysPrintBillHotKey)) return RunMainKey(MainKeyTable::PrintBill);
+    if (is(store::keys::sysSetOptionHotKey, true))
+        return RunMainKey(input::MainKeyTable::SetOption);
+    if (is(store::keys::sysPageDownHotKey)) return RunMainKey(input::MainKeyTable::PageDown);
+    if (is(store::keys::sysPageUpHotKey)) return RunMainKey(input::MainKeyTable::PageUp);
+    if (is(store::keys::sysRefundOrCancelHotKey))
+        return RunMainKey(input::MainKeyTable::RefundOrCancel);
+    if (is(store::keys::sysCheckHotKey)) return RunMainKey(input::MainKeyTable::Check);
+    if (is(store::keys::sysReturnBtnHotKey)) return RunMainKey(input::MainKeyTable::ReturnButton);
+    if (is(store::keys::sysPrintBillHotKey)) return RunMainKey(input::MainKeyTable::PrintBill);
     return false;
 }
 
@@ -875,30 +877,30 @@ bool CMainDlg::RunMainKey(int function) {
             b->click();
     };
     switch (function) {
-        case MainKeyTable::SetOption:
-        case MainKeyTable::PageDown:
+        case input::MainKeyTable::SetOption:
+        case input::MainKeyTable::PageDown:
             step_option(1);
             break;
-        case MainKeyTable::PageUp:
+        case input::MainKeyTable::PageUp:
             step_option(-1);
             break;
-        case MainKeyTable::RefundOrCancel:
+        case input::MainKeyTable::RefundOrCancel:
             SelectTab(checkout_tab::kRefund);
             break;
-        case MainKeyTable::Check:
+        case input::MainKeyTable::Check:
             SelectTab(checkout_tab::kOrderCheck);
             break;
-        case MainKeyTable::ReturnButton:
+        case input::MainKeyTable::ReturnButton:
             click_on_page("btn_return");
             break;
-        case MainKeyTable::PrintBill:
+        case input::MainKeyTable::PrintBill:
             click_on_page("btn_print_bill");
             break;
         default:
             return false;
     }
     // Which key acted, so support can tell a key that never arrived from one that did.
-    diag::Write("shell", "main window key " + std::to_string(function) + " acted");
+    common::diag::Write("shell", "main window key " + std::to_string(function) + " acted");
     return true;
 }
 
@@ -908,9 +910,9 @@ void CMainDlg::ApplyAltShortcuts() {
     for (QShortcut* sc : alt_shortcuts_) delete sc;
     alt_shortcuts_.clear();
     if (!services_->input) return;
-    const MainKeyTable& table = services_->input->key_table();
-    for (int f = 0; f < MainKeyTable::kCount; ++f) {
-        const char c = table.alt_shortcut(static_cast<MainKeyTable::Function>(f));
+    const input::MainKeyTable& table = services_->input->key_table();
+    for (int f = 0; f < input::MainKeyTable::kCount; ++f) {
+        const char c = table.alt_shortcut(static_cast<input::MainKeyTable::Function>(f));
         if (c < 'A' || c > 'Z') continue;
         auto* sc = new QShortcut(
             QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_A + (c - 'A'))), this);
@@ -920,4 +922,4 @@ void CMainDlg::ApplyAltShortcuts() {
     }
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

@@ -23,15 +23,21 @@ class QShortcut;
 class QStackedWidget;
 class QSystemTrayIcon;
 
-namespace tendrix {
-
+namespace tendrix::context {
 class AppConfig;
+}  // namespace tendrix::context
+
+namespace tendrix::desktop {
+class DesktopServices;
+}  // namespace tendrix::desktop
+
+namespace tendrix::checkout {
+
 class CFloatDlg;
 class CPayPopupDlg;
-class DesktopServices;
 class ShellServices;
 
-class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget {
+class CMainDlg : public ui::Window, public common::CommandSink, public input::PaymentCodeTarget {
     Q_OBJECT
   public:
     // Timer ids and periods (toolkit timers on controls of this window).
@@ -46,7 +52,7 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
         // window of accounts/ when it is built, else nobody logs in.
         std::function<bool(CMainDlg&)> login;
         // Desktop services (pointer, windows, hotkeys); null: the X11 desktop when available.
-        DesktopServices* desktop = nullptr;
+        desktop::DesktopServices* desktop = nullptr;
         bool use_x11_desktop = true;
         // Where receipts, voice prompts and face-pay bytes go (not owned); null: the real
         // ones (print log and print service, the voice player, the face-pay serial port).
@@ -61,7 +67,7 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
         std::function<bool(const std::string& what)> launcher;
     };
 
-    CMainDlg(AppConfig* config, Options options);
+    CMainDlg(context::AppConfig* config, Options options);
     ~CMainDlg() override;
 
     // Initialisation: tray, pages, login, then (after a login) show, timers, settings, voice;
@@ -69,10 +75,10 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     bool Initialise();
 
     // CommandSink.
-    void SendCommand(CheckoutCommand cmd, std::string payload) override;
-    void PostCommand(CheckoutCommand cmd, std::string payload) override;
+    void SendCommand(common::CheckoutCommand cmd, std::string payload) override;
+    void PostCommand(common::CheckoutCommand cmd, std::string payload) override;
     // The command entry (UI thread).
-    void Command(CheckoutCommand cmd, const std::string& payload);
+    void Command(common::CheckoutCommand cmd, const std::string& payload);
 
     // Show/hide toggle (command 10) and the tray's left click.
     void ToggleShowHide() override;
@@ -106,7 +112,7 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     PayPageView* PayPage() const { return context_.pay_page; }
     PayResultPageView* ResultPage() const { return context_.result_page; }
     RefundPageView* RefundPage() const { return context_.refund_page; }
-    DesktopServices* Desktop() const { return desktop_; }
+    desktop::DesktopServices* Desktop() const { return desktop_; }
     const CheckoutContext& Context() const { return context_; }
 
     // PaymentCodeTarget.
@@ -152,10 +158,10 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     void ApplyAltShortcuts();
     void Quit();
 
-    AppConfig* config_;
+    context::AppConfig* config_;
     Options options_;
     std::unique_ptr<ShellServices> services_;  // owned parts (desktop, outputs, capture, input)
-    DesktopServices* desktop_ = nullptr;
+    desktop::DesktopServices* desktop_ = nullptr;
     ReceiptSink* receipts_ = nullptr;
     VoiceSink* voice_ = nullptr;
     FacePaySink* face_pay_ = nullptr;
@@ -185,4 +191,4 @@ class CMainDlg : public ui::Window, public CommandSink, public PaymentCodeTarget
     uint64_t previous_foreground_ = 0;  // the window active before this one was shown
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

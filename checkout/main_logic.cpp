@@ -73,7 +73,7 @@ std::vector<std::string> PaymentSuccessVoices(std::string_view amount) {
 }
 
 std::optional<Point> RectSettingCentre(std::string_view text) {
-    const auto r = ParseRect(text);
+    const auto r = desktop::ParseRect(text);
     if (!r) return std::nullopt;
     const Point p{(r->left + r->right) / 2, (r->top + r->bottom) / 2};
     if (p.x == 0 && p.y == 0) return std::nullopt;

@@ -5,7 +5,7 @@
 #include "printing/print_setup.h"
 #include "voice/voice_player.h"
 
-namespace tendrix {
+namespace tendrix::checkout {
 
 namespace {
 
@@ -16,7 +16,7 @@ class PrinterReceiptSink final : public ReceiptSink {
         service_.reset();
         writer_.reset();
     }
-    void Configure(const AppConfig& config, CommandSink& notify) override {
+    void Configure(const context::AppConfig& config, common::CommandSink& notify) override {
         printing::ConfigurePrinting(printing::PrintConfigFromApp(config), &notify, writer_,
                                     service_);
     }
@@ -48,14 +48,14 @@ class PlayerVoiceSink final : public VoiceSink {
 
 class FacePayPortSink final : public FacePaySink {
   public:
-    explicit FacePayPortSink(std::function<SerialPort*()> port) : port_(std::move(port)) {}
+    explicit FacePayPortSink(std::function<capture::SerialPort*()> port) : port_(std::move(port)) {}
     bool Write(const std::string& bytes) override {
-        SerialPort* port = port_ ? port_() : nullptr;
+        capture::SerialPort* port = port_ ? port_() : nullptr;
         return port && port->IsOpen() && port->Write(bytes);
     }
 
   private:
-    std::function<SerialPort*()> port_;
+    std::function<capture::SerialPort*()> port_;
 };
 
 }  // namespace
@@ -69,8 +69,8 @@ std::unique_ptr<VoiceSink> MakePlayerVoiceSink(
     return std::make_unique<PlayerVoiceSink>(std::move(make_output));
 }
 
-std::unique_ptr<FacePaySink> MakeFacePayPortSink(std::function<SerialPort*()> port) {
+std::unique_ptr<FacePaySink> MakeFacePayPortSink(std::function<capture::SerialPort*()> port) {
     return std::make_unique<FacePayPortSink>(std::move(port));
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

@@ -9,13 +9,19 @@
 
 #include "common/checkout_command.h"
 
-namespace tendrix {
-
-class AppConfig;
-class SerialPort;
-namespace voice {
+namespace tendrix::voice {
 class VoiceOutput;
-}
+}  // namespace tendrix::voice
+
+namespace tendrix::capture {
+class SerialPort;
+}  // namespace tendrix::capture
+
+namespace tendrix::context {
+class AppConfig;
+}  // namespace tendrix::context
+
+namespace tendrix::checkout {
 
 // Receipts: command 7 and payment success (command 1).
 class ReceiptSink {
@@ -23,7 +29,7 @@ class ReceiptSink {
     virtual ~ReceiptSink() = default;
     // The settings were applied with the devices on (start-up, "OpenAllSet"): the printer
     // set-up is taken up again. The print service's messages go to `notify`.
-    virtual void Configure(const AppConfig& config, CommandSink& notify) = 0;
+    virtual void Configure(const context::AppConfig& config, common::CommandSink& notify) = 0;
     // One receipt, GBK text as the pages send it.
     virtual void Print(const std::string& receipt_gbk) = 0;
 };
@@ -52,6 +58,6 @@ class FacePaySink {
 std::unique_ptr<ReceiptSink> MakePrinterReceiptSink();
 std::unique_ptr<VoiceSink> MakePlayerVoiceSink(
     std::function<std::unique_ptr<voice::VoiceOutput>()> make_output = {});
-std::unique_ptr<FacePaySink> MakeFacePayPortSink(std::function<SerialPort*()> port);
+std::unique_ptr<FacePaySink> MakeFacePayPortSink(std::function<capture::SerialPort*()> port);
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-namespace tendrix {
+namespace tendrix::checkout {
 namespace {
 
 int g_ticks = 0;  // one process-wide tick counter for the display timer
@@ -104,4 +104,4 @@ void CPayPopupDlg::Notify(const ui::Notification& msg) {
     }
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

@@ -8,7 +8,7 @@
 class QLabel;
 class QPushButton;
 
-namespace tendrix {
+namespace tendrix::checkout {
 
 class CPayPopupDlg : public ui::Window, public PaymentPopupView {
     Q_OBJECT
@@ -43,4 +43,4 @@ class CPayPopupDlg : public ui::Window, public PaymentPopupView {
     QString picture_;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

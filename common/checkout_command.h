@@ -3,7 +3,7 @@
 // The numbers are the command numbers of message 1224 (WM_USER + 200).
 #include <string>
 
-namespace tendrix {
+namespace tendrix::common {
 
 constexpr unsigned kCommandMessage = 1224;  // WM_USER + 200
 
@@ -35,4 +35,4 @@ class CommandSink {
     virtual void PostCommand(CheckoutCommand cmd, std::string payload) = 0;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::common

@@ -6,7 +6,7 @@
 
 #include "common/private_files.h"
 
-namespace tendrix::diag {
+namespace tendrix::common::diag {
 namespace {
 std::mutex g_mutex;
 std::string g_dir;
@@ -47,4 +47,4 @@ void Write(std::string_view category, std::string_view text) {
     }
 }
 
-}  // namespace tendrix::diag
+}  // namespace tendrix::common::diag

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-namespace tendrix::diag {
+namespace tendrix::common::diag {
 
 void SetDirectory(const std::string& dir);
 std::string Directory();
 void Write(std::string_view category, std::string_view text);
 
-}  // namespace tendrix::diag
+}  // namespace tendrix::common::diag

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
-namespace tendrix {
+namespace tendrix::common {
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -57,4 +57,4 @@ std::string PortMap::Resolve(const std::string& name) const {
     return trimmed;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::common

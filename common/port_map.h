@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::common {
 
 class PortMap {
   public:
@@ -21,4 +21,4 @@ class PortMap {
     std::map<std::string, std::string> entries_;  // upper-case name -> path
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::common

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-namespace tendrix {
+namespace tendrix::common {
 namespace {
 
 constexpr mode_t kGroupAndOthers = S_IRWXG | S_IRWXO;
@@ -80,4 +80,4 @@ void MakeDataAndLogPrivate(const std::string& data_dir, const std::string& log_d
     }
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::common

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::common {
 
 // Creates dir and any missing parents; dir itself becomes 0700 (the parents keep their
 // modes). False, with the reason in *error, when it cannot be created or narrowed.
@@ -26,4 +26,4 @@ int TightenDirectory(const std::string& dir);
 // Start of the program: data and log directories created private, their contents narrowed.
 void MakeDataAndLogPrivate(const std::string& data_dir, const std::string& log_dir);
 
-}  // namespace tendrix
+}  // namespace tendrix::common

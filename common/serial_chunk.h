@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tendrix {
+namespace tendrix::common {
 
 class SerialChunk {
   public:
@@ -29,4 +29,4 @@ class SerialChunk {
     std::string bytes_;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::common

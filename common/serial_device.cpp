@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace tendrix {
+namespace tendrix::common {
 
 unsigned SerialDevice::SpeedFor(int baud) {
     switch (baud) {
@@ -128,4 +128,4 @@ void SerialDevice::Purge() {
     if (fd_ >= 0) tcflush(fd_, TCIOFLUSH);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::common

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::common {
 
 class SerialDevice {
   public:
@@ -42,4 +42,4 @@ class SerialDevice {
     std::string error_;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::common

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-namespace tendrix {
+namespace tendrix::common {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -165,4 +165,4 @@ std::string GbkToUtf8(std::string_view gbk) {
     return Convert("UTF-8", "GBK", gbk, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; });
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::common

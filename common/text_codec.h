@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace tendrix {
+namespace tendrix::common {
 
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
@@ -20,4 +20,4 @@ std::string GbkToUtf8(std::string_view gbk);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 
-}  // namespace tendrix
+}  // namespace tendrix::common

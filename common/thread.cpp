@@ -1,6 +1,6 @@
 #include "common/thread.h"
 
-namespace tendrix {
+namespace tendrix::common {
 
 Thread::~Thread() {
     if (thread_.joinable()) {
@@ -37,4 +37,4 @@ void Thread::Entry(Thread* self) {
     self->finished_.store(true);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::common

@@ -13,7 +13,7 @@
 #include <atomic>
 #include <thread>
 
-namespace tendrix {
+namespace tendrix::common {
 
 class Thread {
   public:
@@ -44,4 +44,4 @@ class Thread {
     std::atomic<bool> finished_{false};
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::common

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::common {
 
 struct ThreadMessage {
     unsigned id = 0;      // message number (e.g. 1124, 1125, 1126)
@@ -69,4 +69,4 @@ class ThreadMessageQueue {
     std::deque<ThreadMessage> queue_;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::common

@@ -12,7 +12,7 @@
 #include "store/ini_file.h"
 #include "store/store.h"
 
-namespace tendrix {
+namespace tendrix::context {
 namespace {
 constexpr const char* kSection = "config";
 }  // namespace
@@ -93,7 +93,7 @@ void AppConfig::SetProgramDir(const std::string& dir) {
     if (program_dir.empty() || program_dir.back() != '/') program_dir += '/';
     voice_dir = program_dir + "Voice/";
     log_dir = LogDirForProgramDir(program_dir);
-    data_dir = Store::DataDirForProgramDir(program_dir);
+    data_dir = store::Store::DataDirForProgramDir(program_dir);
     per_user_dirs = !ProgramRootWritable(log_dir.substr(0, log_dir.size() - 4));
     if (per_user_dirs) {
         data_dir = XdgDir("XDG_DATA_HOME", ".local/share") + "tendrix/data/";
@@ -110,7 +110,7 @@ void AppConfig::SetProgramDir(const std::string& dir) {
 }
 
 bool AppConfig::LoadCompanyInfo() {
-    IniFile ini;
+    store::IniFile ini;
     const bool ok = ini.Load(company_info_path);
     pone_help = ini.Get(kSection, "pone_help");
     cmp_net = ini.Get(kSection, "cmp_net");
@@ -135,15 +135,15 @@ void AppConfig::LoadCodeTables() {
 }
 
 void AppConfig::LoadFloatPosition(int& x, int& y) const {
-    IniFile ini;
+    store::IniFile ini;
     ini.Load(company_info_path);
     x = std::atoi(ini.Get(kSection, "pos_x").c_str());
     y = std::atoi(ini.Get(kSection, "pos_y").c_str());
 }
 
 bool AppConfig::SaveFloatPosition(int x, int y) {
-    IniFile ini;
-    if (!ini.Load(company_info_path)) ini.set_encoding(IniFile::Encoding::Utf16LeBom);
+    store::IniFile ini;
+    if (!ini.Load(company_info_path)) ini.set_encoding(store::IniFile::Encoding::Utf16LeBom);
     ini.Set(kSection, "pos_x", std::to_string(x));
     ini.Set(kSection, "pos_y", std::to_string(y));
     if (ini.SaveAs(company_info_path)) return true;
@@ -155,4 +155,4 @@ bool AppConfig::SaveFloatPosition(int x, int y) {
     return true;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::context

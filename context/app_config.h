@@ -9,7 +9,7 @@
 #include "context/run_environment.h"
 #include "store/settings.h"
 
-namespace tendrix {
+namespace tendrix::context {
 
 class AppConfig {
   public:
@@ -57,7 +57,7 @@ class AppConfig {
 
     CodeTable pay_type_names;
     CodeTable order_status_names;
-    Settings settings;
+    store::Settings settings;
 
     // Voice file names collected for command 9 (at most kMessageBufferSize bytes).
     std::string message_buffer;
@@ -71,7 +71,7 @@ class AppConfig {
     // Reads the company keys and api_base; false when the file cannot be read.
     bool LoadCompanyInfo();
     void LoadCodeTables();
-    Settings::LoadReport LoadSettings() { return settings.Load(data_dir, company_name); }
+    store::Settings::LoadReport LoadSettings() { return settings.Load(data_dir, company_name); }
 
     // Floating window position in the company information file (absent keys give 0). When
     // that file cannot be written (an installed program), the position goes into a per-user
@@ -95,4 +95,4 @@ std::string UserConfigDir();
 // Creates dir and its missing parents, each new one private to the user (0700).
 bool MakePrivateDirs(const std::string& dir);
 
-}  // namespace tendrix
+}  // namespace tendrix::context

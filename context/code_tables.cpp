@@ -1,6 +1,6 @@
 #include "context/code_tables.h"
 
-namespace tendrix {
+namespace tendrix::context {
 
 const CodeTable& PayTypeNames() {
     // The table keeps its columns.
@@ -43,4 +43,4 @@ int CodeForName(const CodeTable& table, const std::string& name) {
     return -1;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::context

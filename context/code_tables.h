@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::context {
 
 using CodeTable = std::map<int, std::string>;
 
@@ -13,4 +13,4 @@ const CodeTable& OrderStatusNames();  // 12 rows: 0 "全部" ... 20 "提现中"
 // Code of a name in a table, or -1.
 int CodeForName(const CodeTable& table, const std::string& name);
 
-}  // namespace tendrix
+}  // namespace tendrix::context

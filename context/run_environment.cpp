@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace tendrix {
+namespace tendrix::context {
 namespace {
 
 std::string Text(const char* name) {
@@ -34,4 +34,4 @@ RunEnvironment RunEnvironment::FromProcess() {
     return e;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::context

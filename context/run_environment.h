@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::context {
 
 struct RunEnvironment {
     std::string api_base;      // TENDRIX_API_BASE: a platform other than the company file's
@@ -20,4 +20,4 @@ struct RunEnvironment {
     static RunEnvironment FromProcess();
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::context

@@ -13,7 +13,7 @@
 #include <optional>
 #include <thread>
 
-namespace tendrix {
+namespace tendrix::desktop {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -332,4 +332,4 @@ bool AccessibilityBusRunning(std::string* detail) {
     return !address.empty();
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::desktop

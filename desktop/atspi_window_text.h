@@ -13,7 +13,7 @@
 
 #include "desktop/desktop_services.h"
 
-namespace tendrix {
+namespace tendrix::desktop {
 
 struct AccessibleTextResult {
     enum class Outcome {
@@ -51,4 +51,4 @@ AccessibleTextResult ReadAccessibleText(const AccessibleQuery& query,
 // `detail` receives a short explanation for a diagnostic report.
 bool AccessibilityBusRunning(std::string* detail = nullptr);
 
-}  // namespace tendrix
+}  // namespace tendrix::desktop

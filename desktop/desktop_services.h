@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tendrix {
+namespace tendrix::desktop {
 
 struct ScreenPoint {
     int x = 0;
@@ -121,4 +121,4 @@ inline constexpr int kBack = 0x08, kTab = 0x09, kReturn = 0x0D, kShift = 0x10, k
 // The X11 desktop of $DISPLAY; nullptr when no display can be opened.
 std::unique_ptr<DesktopServices> CreateX11Desktop();
 
-}  // namespace tendrix
+}  // namespace tendrix::desktop

@@ -10,7 +10,7 @@
 
 #include "desktop/desktop_services.h"
 
-namespace tendrix {
+namespace tendrix::desktop {
 
 inline std::string FormatRect(const ScreenRect& r) {
     char buf[96];
@@ -49,4 +49,4 @@ inline std::optional<ScreenPoint> ParsePoint(std::string_view text) {
     return p;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::desktop

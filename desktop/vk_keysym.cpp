@@ -5,7 +5,7 @@
 #include <array>
 #include <utility>
 
-namespace tendrix {
+namespace tendrix::desktop {
 namespace {
 
 // Virtual keys that are not letters, digits or function keys.
@@ -65,4 +65,4 @@ uint32_t CharToKeysym(char32_t ch) {
     return 0x01000000u | static_cast<uint32_t>(ch);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::desktop

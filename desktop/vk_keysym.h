@@ -3,7 +3,7 @@
 // X11 keysyms. Kept free of Xlib headers: keysyms are plain unsigned numbers here.
 #include <cstdint>
 
-namespace tendrix {
+namespace tendrix::desktop {
 
 // X keysym for a virtual-key code; 0 when the code has no key on X11.
 uint32_t VkToKeysym(int vk);
@@ -14,4 +14,4 @@ int KeysymToVk(uint32_t keysym);
 // Enter for '\r' and '\n', Tab for '\t'; 0 for other control characters.
 uint32_t CharToKeysym(char32_t ch);
 
-}  // namespace tendrix
+}  // namespace tendrix::desktop

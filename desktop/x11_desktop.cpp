@@ -17,7 +17,7 @@
 #include "desktop/atspi_window_text.h"
 #include "desktop/vk_keysym.h"
 
-namespace tendrix {
+namespace tendrix::desktop {
 namespace {
 
 // Xlib reports protocol errors through one process-wide handler whose default ends the
@@ -570,4 +570,4 @@ std::unique_ptr<DesktopServices> CreateX11Desktop() {
     return CreateX11DesktopOn(name ? name : "");
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::desktop

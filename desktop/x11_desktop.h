@@ -16,9 +16,9 @@
 
 #include "desktop/desktop_services.h"
 
-namespace tendrix {
+namespace tendrix::desktop {
 
 // Opens the named display (e.g. ":97"); nullptr when it cannot be opened or has no XTest.
 std::unique_ptr<DesktopServices> CreateX11DesktopOn(const std::string& display_name);
 
-}  // namespace tendrix
+}  // namespace tendrix::desktop

@@ -8,7 +8,7 @@
 #include "common/diag_log.h"
 #include "desktop/screen_place_text.h"
 
-namespace tendrix {
+namespace tendrix::input {
 namespace {
 
 // Reads the leading decimal integer of a setting ("5" -> 5, "abc" -> 0).
@@ -28,11 +28,11 @@ int ComboKey(const std::string& step, const char* prefix) {
 
 }  // namespace
 
-std::optional<ScreenRect> ParseRectSetting(const std::string& value) {
-    return ParseRect(value);
+std::optional<desktop::ScreenRect> ParseRectSetting(const std::string& value) {
+    return desktop::ParseRect(value);
 }
 
-AfterPaymentTemplate BuildAfterPaymentTemplate(const Settings& settings) {
+AfterPaymentTemplate BuildAfterPaymentTemplate(const store::Settings& settings) {
     AfterPaymentTemplate t;
     if (auto r = ParseRectSetting(settings.Get("sysReductionFoucus"))) t.focus_point = r->centre();
     if (LeadingInt(settings.Get("sysIsOpenPaySuccessClose")) <= 0) return t;
@@ -59,28 +59,28 @@ AfterPaymentTemplate BuildAfterPaymentTemplate(const Settings& settings) {
     return t;
 }
 
-void ClickAmountPoint(DesktopServices& desktop, ScreenPoint amount_point) {
+void ClickAmountPoint(desktop::DesktopServices& desktop, desktop::ScreenPoint amount_point) {
     desktop.MoveCursor(amount_point);
     desktop.Click();
 }
 
-void TypePaidAmount(DesktopServices& desktop, const std::string& step) {
-    desktop.KeyDown(vk::kControl);
+void TypePaidAmount(desktop::DesktopServices& desktop, const std::string& step) {
+    desktop.KeyDown(desktop::vk::kControl);
     desktop.KeyDown('A');
-    desktop.KeyUp(vk::kControl);
+    desktop.KeyUp(desktop::vk::kControl);
     desktop.KeyUp('A');
-    desktop.KeyPress(vk::kBack);
+    desktop.KeyPress(desktop::vk::kBack);
     for (char c : step) {
         if (c >= '0' && c <= '9') {
-            desktop.KeyPress(vk::kNumpad0 + (c - '0'));
+            desktop.KeyPress(desktop::vk::kNumpad0 + (c - '0'));
         } else if (c == '.') {
-            desktop.KeyPress(vk::kDecimal);
+            desktop.KeyPress(desktop::vk::kDecimal);
         }
     }
 }
 
-void PlayAfterPaymentStep(DesktopServices& desktop, const std::string& step,
-                          ScreenPoint amount_point, ScreenPoint focus_point) {
+void PlayAfterPaymentStep(desktop::DesktopServices& desktop, const std::string& step,
+                          desktop::ScreenPoint amount_point, desktop::ScreenPoint focus_point) {
     if (step.find(kPrintMoneyStep) != std::string::npos) {
         ClickAmountPoint(desktop, amount_point);
         TypePaidAmount(desktop, step);
@@ -90,15 +90,15 @@ void PlayAfterPaymentStep(DesktopServices& desktop, const std::string& step,
         if (key > 0 && key < 256) desktop.KeyPress(key);
     } else if (step.find("ALT +") != std::string::npos) {
         const int key = ComboKey(step, "ALT +");
-        desktop.KeyDown(vk::kMenu);
+        desktop.KeyDown(desktop::vk::kMenu);
         if (key) desktop.KeyDown(key);
-        desktop.KeyUp(vk::kMenu);
+        desktop.KeyUp(desktop::vk::kMenu);
         if (key) desktop.KeyUp(key);
     } else if (step.find("CTRL +") != std::string::npos) {
         const int key = ComboKey(step, "CTRL +");
-        desktop.KeyDown(vk::kControl);
+        desktop.KeyDown(desktop::vk::kControl);
         if (key) desktop.KeyDown(key);
-        desktop.KeyUp(vk::kControl);
+        desktop.KeyUp(desktop::vk::kControl);
         if (key) desktop.KeyUp(key);
     } else if (step.find(kReductionFocusStep) != std::string::npos) {
         desktop.MoveCursor(focus_point);
@@ -110,11 +110,12 @@ void AfterPaymentRunner::Start(const std::string& amount) {
     for (const std::string& step : template_.steps) {
         run_list_.push_back(step.find(kPrintMoneyStep) != std::string::npos ? step + amount : step);
     }
-    diag::Write("afterpay", "run of " + std::to_string(template_.steps.size()) +
-                                " steps for the paid amount " + amount);
+    common::diag::Write("afterpay", "run of " + std::to_string(template_.steps.size()) +
+                                        " steps for the paid amount " + amount);
 }
 
-bool AfterPaymentRunner::Tick(DesktopServices& desktop, bool main_hidden, bool popup_visible) {
+bool AfterPaymentRunner::Tick(desktop::DesktopServices& desktop, bool main_hidden,
+                              bool popup_visible) {
     if (!main_hidden || popup_visible) return false;
     if (!typing_.empty()) {
         // Ticks to wait for the focus: about a second, at least five.
@@ -124,9 +125,10 @@ bool AfterPaymentRunner::Tick(DesktopServices& desktop, bool main_hidden, bool p
             ++typing_waits_ < max_waits)
             return false;
         if (typing_waits_ >= max_waits)
-            diag::Write("afterpay", "the amount point's window did not take the focus; typing");
+            common::diag::Write("afterpay",
+                                "the amount point's window did not take the focus; typing");
         TypePaidAmount(desktop, typing_);
-        diag::Write("afterpay", "typed " + typing_);
+        common::diag::Write("afterpay", "typed " + typing_);
         typing_.clear();
         return true;
     }
@@ -141,7 +143,7 @@ bool AfterPaymentRunner::Tick(DesktopServices& desktop, bool main_hidden, bool p
         return true;
     }
     PlayAfterPaymentStep(desktop, step, template_.amount_point, template_.focus_point);
-    diag::Write("afterpay", "played " + step);
+    common::diag::Write("afterpay", "played " + step);
     return true;
 }
 
@@ -153,9 +155,9 @@ size_t AfterPaymentRunner::Clear() {
 }
 
 void AfterPaymentRunner::AppendFocusRestore() {
-    if (template_.focus_point == ScreenPoint{}) return;
+    if (template_.focus_point == desktop::ScreenPoint{}) return;
     if (!run_list_.empty() && run_list_.back() == kReductionFocusStep) return;
     run_list_.push_back(kReductionFocusStep);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::input

@@ -13,32 +13,32 @@
 #include "desktop/desktop_services.h"
 #include "store/settings.h"
 
-namespace tendrix {
+namespace tendrix::input {
 
 inline constexpr const char* kPrintMoneyStep = "printmoney:";
 inline constexpr const char* kReductionFocusStep = "reduction_focus";
 inline constexpr int kStepTimerId = 17;
 
 // "top:%d, left:%d, right:%d, bottom:%d"; nullopt for any other text ("FALSE", "", "无").
-std::optional<ScreenRect> ParseRectSetting(const std::string& value);
+std::optional<desktop::ScreenRect> ParseRectSetting(const std::string& value);
 
 struct AfterPaymentTemplate {
     std::vector<std::string> steps;
-    ScreenPoint focus_point;   // centre of sysReductionFoucus; (0,0) = not set
-    ScreenPoint amount_point;  // centre of sysPrintMoneyFocusPos; (0,0) = not set
-    int step_interval_ms = 0;  // sysPrintKeytime; timer 17 runs only when positive
+    desktop::ScreenPoint focus_point;   // centre of sysReductionFoucus; (0,0) = not set
+    desktop::ScreenPoint amount_point;  // centre of sysPrintMoneyFocusPos; (0,0) = not set
+    int step_interval_ms = 0;           // sysPrintKeytime; timer 17 runs only when positive
 };
 
 // Built whenever the settings are applied.
-AfterPaymentTemplate BuildAfterPaymentTemplate(const Settings& settings);
+AfterPaymentTemplate BuildAfterPaymentTemplate(const store::Settings& settings);
 
 // Plays one step on the desktop at once.
-void PlayAfterPaymentStep(DesktopServices& desktop, const std::string& step,
-                          ScreenPoint amount_point, ScreenPoint focus_point);
+void PlayAfterPaymentStep(desktop::DesktopServices& desktop, const std::string& step,
+                          desktop::ScreenPoint amount_point, desktop::ScreenPoint focus_point);
 // The two halves of an amount step: the click on the amount point, and the clearing and
 // typing (Ctrl+A, Backspace, the amount's digits and points on the keypad).
-void ClickAmountPoint(DesktopServices& desktop, ScreenPoint amount_point);
-void TypePaidAmount(DesktopServices& desktop, const std::string& step);
+void ClickAmountPoint(desktop::DesktopServices& desktop, desktop::ScreenPoint amount_point);
+void TypePaidAmount(desktop::DesktopServices& desktop, const std::string& step);
 
 // The run list: filled by command 13, drained one step per tick of timer 17.
 //
@@ -56,7 +56,7 @@ class AfterPaymentRunner {
     void Start(const std::string& amount);
     // Timer 17: plays the next step while the main window is hidden and the payment popup
     // is not visible. Returns true when something was sent.
-    bool Tick(DesktopServices& desktop, bool main_hidden, bool popup_visible);
+    bool Tick(desktop::DesktopServices& desktop, bool main_hidden, bool popup_visible);
     // Drops what has not been played (a new payment started before the window was hidden).
     // Returns how many steps were dropped.
     size_t Clear();
@@ -71,8 +71,8 @@ class AfterPaymentRunner {
     AfterPaymentTemplate template_;
     std::deque<std::string> run_list_;
     std::string typing_;  // the amount step whose click was sent and whose keys wait
-    WindowId typing_target_ = 0;
+    desktop::WindowId typing_target_ = 0;
     int typing_waits_ = 0;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::input

@@ -6,7 +6,7 @@
 #include <opencv2/videoio.hpp>
 #include <thread>
 
-namespace tendrix {
+namespace tendrix::input {
 namespace {
 
 constexpr std::chrono::milliseconds kPause(100);
@@ -157,4 +157,4 @@ void CameraToggle::Reap() {
     });
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::input

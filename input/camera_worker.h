@@ -17,7 +17,7 @@
 
 #include "common/thread.h"
 
-namespace tendrix {
+namespace tendrix::input {
 
 inline constexpr unsigned kCameraCodeMessage = 1111;  // WM_CAMERA_CODE
 inline constexpr int kCameraCodeToCameraPage = 1;     // lParam: the camera page
@@ -61,7 +61,7 @@ class CameraSink {
 // Decodes one frame with ZBar; the symbols' data in the scanner's order.
 std::vector<std::string> DecodeFrame(const CameraFrame& frame);
 
-class CameraWorker final : public Thread {
+class CameraWorker final : public common::Thread {
   public:
     using Sleep = std::function<void(std::chrono::milliseconds)>;
 
@@ -106,4 +106,4 @@ class CameraToggle {
     std::list<std::unique_ptr<CameraWorker>> workers_;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::input

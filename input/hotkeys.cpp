@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-namespace tendrix {
+namespace tendrix::input {
 
 HotKeyValue ParseHotKeyValue(const std::string& value, bool allow_tab) {
     using Kind = HotKeyValue::Kind;
@@ -16,7 +16,7 @@ HotKeyValue ParseHotKeyValue(const std::string& value, bool allow_tab) {
         if (!std::isalnum(c)) return {};
         return {Kind::AltLetter, std::toupper(c)};
     }
-    if (allow_tab && value == "Tab") return {Kind::Tab, vk::kTab};
+    if (allow_tab && value == "Tab") return {Kind::Tab, desktop::vk::kTab};
     if (value.size() >= 2 && value[0] == 'F') {
         // "F%d": function keys F1..F24 are virtual keys 112..135.
         int n = 0;
@@ -30,7 +30,8 @@ HotKeyValue ParseHotKeyValue(const std::string& value, bool allow_tab) {
     return {};
 }
 
-std::vector<std::string> RegisterGlobalHotKeys(DesktopServices& desktop, const Settings& settings,
+std::vector<std::string> RegisterGlobalHotKeys(desktop::DesktopServices& desktop,
+                                               const store::Settings& settings,
                                                const HotKeyActions& actions) {
     const std::function<void()> handlers[3] = {actions.show_hide, actions.reboot,
                                                actions.hook_open_off};
@@ -55,7 +56,7 @@ const std::array<const char*, MainKeyTable::kCount>& MainKeyTable::SettingKeys()
     return keys;
 }
 
-void MainKeyTable::Load(const Settings& settings) {
+void MainKeyTable::Load(const store::Settings& settings) {
     keys_.fill(0);
     alt_.fill(0);
     for (int f = 0; f < kCount; ++f) {
@@ -76,4 +77,4 @@ int MainKeyTable::Match(int vk) const {
     return -1;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::input

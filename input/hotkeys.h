@@ -15,7 +15,7 @@
 #include "desktop/desktop_services.h"
 #include "store/settings.h"
 
-namespace tendrix {
+namespace tendrix::input {
 
 struct HotKeyValue {
     enum class Kind { None, FunctionKey, AltLetter, Letter, Tab };
@@ -54,7 +54,8 @@ struct HotKeyActions {
 // Registers the three global hotkeys from the settings (an earlier registration under the
 // same atom is removed first; a key set to no key stays unregistered). Returns the message
 // of every registration that failed, for message boxes owned by the main window.
-std::vector<std::string> RegisterGlobalHotKeys(DesktopServices& desktop, const Settings& settings,
+std::vector<std::string> RegisterGlobalHotKeys(desktop::DesktopServices& desktop,
+                                               const store::Settings& settings,
                                                const HotKeyActions& actions);
 
 // The main window's key table: the virtual key of each function's key, or 0; an
@@ -73,7 +74,7 @@ class MainKeyTable {
     };
     static const std::array<const char*, kCount>& SettingKeys();
 
-    void Load(const Settings& settings);
+    void Load(const store::Settings& settings);
     uint8_t key(Function f) const { return keys_[f]; }
     char alt_shortcut(Function f) const { return alt_[f]; }
     // The function whose key is `vk` (first in table order), or -1.
@@ -84,4 +85,4 @@ class MainKeyTable {
     std::array<char, kCount> alt_{};
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::input

@@ -5,9 +5,9 @@
 #include "common/diag_log.h"
 #include "input/key_mask_api.h"
 
-namespace tendrix {
+namespace tendrix::input {
 
-KeyMaskHook::KeyMaskHook(std::string library_path, CommandSink* main_window)
+KeyMaskHook::KeyMaskHook(std::string library_path, common::CommandSink* main_window)
     : library_path_(std::move(library_path)), main_window_(main_window) {}
 
 KeyMaskHook::~KeyMaskHook() {
@@ -19,14 +19,15 @@ bool KeyMaskHook::Load() {
     void* h = dlopen(library_path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!h) {
         const char* why = dlerror();
-        diag::Write("input", std::string("KeyMask not loaded: ") + (why ? why : library_path_));
+        common::diag::Write("input",
+                            std::string("KeyMask not loaded: ") + (why ? why : library_path_));
         return false;
     }
     start_ = dlsym(h, "StartKeyMask");
     release_ = dlsym(h, "ReleaseOrShield");
     stop_ = dlsym(h, "StopKeyMask");
     if (!start_ || !release_ || !stop_) {
-        diag::Write("input", "KeyMask entries missing in " + library_path_);
+        common::diag::Write("input", "KeyMask entries missing in " + library_path_);
         dlclose(h);
         start_ = release_ = stop_ = nullptr;
         return false;
@@ -34,8 +35,9 @@ bool KeyMaskHook::Load() {
     if (auto set_device = reinterpret_cast<KeyMaskSetDeviceFn>(dlsym(h, "KeyMaskSetDevice")))
         set_device(device_.c_str());
     handle_ = h;
-    reinterpret_cast<StartKeyMaskFn>(start_)(static_cast<void*>(main_window_), kCommandMessage,
-                                             static_cast<int>(CheckoutCommand::ScannerChar));
+    reinterpret_cast<StartKeyMaskFn>(start_)(
+        static_cast<void*>(main_window_), common::kCommandMessage,
+        static_cast<int>(common::CheckoutCommand::ScannerChar));
     return true;
 }
 
@@ -76,4 +78,4 @@ void KeyMaskHook::ToggleFromHotKey() {
     ReleaseOrShield(flag_);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::input

@@ -7,7 +7,7 @@
 #include "input/payment_code_target.h"
 #include "input/scan_classifier.h"
 
-namespace tendrix {
+namespace tendrix::input {
 
 class KeyMaskHook final : public HookSwitch {
   public:
@@ -15,7 +15,7 @@ class KeyMaskHook final : public HookSwitch {
 
     // `library_path`: full path of libKeyMask.so (the program directory's copy).
     // `main_window`: where characters are delivered (command 5 with the character).
-    KeyMaskHook(std::string library_path, CommandSink* main_window);
+    KeyMaskHook(std::string library_path, common::CommandSink* main_window);
     ~KeyMaskHook() override;
     KeyMaskHook(const KeyMaskHook&) = delete;
     KeyMaskHook& operator=(const KeyMaskHook&) = delete;
@@ -47,7 +47,7 @@ class KeyMaskHook final : public HookSwitch {
 
   private:
     std::string library_path_;
-    CommandSink* main_window_;
+    common::CommandSink* main_window_;
     std::string device_;
     void* handle_ = nullptr;
     bool load_failed_ = false;
@@ -57,4 +57,4 @@ class KeyMaskHook final : public HookSwitch {
     void* stop_ = nullptr;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::input

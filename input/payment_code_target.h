@@ -3,7 +3,7 @@
 // payment code and the replay of ordinary keystrokes through the keyboard hook.
 #include <string>
 
-namespace tendrix {
+namespace tendrix::input {
 
 // Implemented by the main window (CMainDlg).
 class PaymentCodeTarget {
@@ -30,4 +30,4 @@ class HookSwitch {
     virtual void ReleaseOrShield(int flag) = 0;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::input

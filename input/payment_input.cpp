@@ -1,8 +1,8 @@
 #include "input/payment_input.h"
 
-namespace tendrix {
+namespace tendrix::input {
 
-PaymentInput::PaymentInput(DesktopServices& desktop, CommandSink& main_window,
+PaymentInput::PaymentInput(desktop::DesktopServices& desktop, common::CommandSink& main_window,
                            PaymentCodeTarget& target, std::string keymask_library)
     : desktop_(desktop),
       hook_(std::move(keymask_library), &main_window),
@@ -12,7 +12,7 @@ PaymentInput::~PaymentInput() {
     for (const GlobalHotKey& hk : kGlobalHotKeys) desktop_.UnregisterHotKey(hk.atom);
 }
 
-std::vector<std::string> PaymentInput::ApplySettings(const Settings& settings,
+std::vector<std::string> PaymentInput::ApplySettings(const store::Settings& settings,
                                                      std::function<void()> show_hide,
                                                      std::function<void()> reboot) {
     capture_on_ = settings.IsTrue("sysIsBarcodeCapture");
@@ -58,4 +58,4 @@ void PaymentInput::HookOpenOff() {
     hook_.ToggleFromHotKey();
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::input

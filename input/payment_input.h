@@ -18,19 +18,19 @@
 #include "input/scan_classifier.h"
 #include "store/settings.h"
 
-namespace tendrix {
+namespace tendrix::input {
 
 class PaymentInput {
   public:
     // `keymask_library`: path of libKeyMask.so (program directory + KeyMaskHook::kLibraryName).
-    PaymentInput(DesktopServices& desktop, CommandSink& main_window, PaymentCodeTarget& target,
-                 std::string keymask_library);
+    PaymentInput(desktop::DesktopServices& desktop, common::CommandSink& main_window,
+                 PaymentCodeTarget& target, std::string keymask_library);
     ~PaymentInput();
 
     // Reads the capture way, sysWaitPay, the scanner device, the hotkeys, the key table and
     // the after-payment template. `show_hide` and `reboot` are the main window's actions for
     // the first two global hotkeys. Returns the hotkey failure messages to show.
-    std::vector<std::string> ApplySettings(const Settings& settings,
+    std::vector<std::string> ApplySettings(const store::Settings& settings,
                                            std::function<void()> show_hide,
                                            std::function<void()> reboot);
 
@@ -50,13 +50,13 @@ class PaymentInput {
     const MainKeyTable& key_table() const { return key_table_; }
     HotKeyValue camera_hotkey() const { return camera_hotkey_; }
     int step_interval_ms() const { return runner_.templ().step_interval_ms; }
-    ScreenPoint focus_point() const { return runner_.templ().focus_point; }
+    desktop::ScreenPoint focus_point() const { return runner_.templ().focus_point; }
     ScanClassifier& classifier() { return classifier_; }
     KeyMaskHook& hook() { return hook_; }
     AfterPaymentRunner& runner() { return runner_; }
 
   private:
-    DesktopServices& desktop_;
+    desktop::DesktopServices& desktop_;
     KeyMaskHook hook_;
     ScanClassifier classifier_;
     AfterPaymentRunner runner_;
@@ -65,4 +65,4 @@ class PaymentInput {
     bool capture_on_ = false;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::input

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace tendrix {
+namespace tendrix::input {
 namespace {
 
 // Serial bytes that never reach a terminator are dropped beyond this, so a babbling device
@@ -18,7 +18,7 @@ CaptureWay ParseCaptureWay(const std::string& value) {
     return CaptureWay::Off;
 }
 
-ScanClassifier::ScanClassifier(DesktopServices& desktop, HookSwitch& hook,
+ScanClassifier::ScanClassifier(desktop::DesktopServices& desktop, HookSwitch& hook,
                                PaymentCodeTarget& target)
     : desktop_(desktop), hook_(hook), target_(target) {}
 
@@ -108,10 +108,10 @@ void ScanClassifier::TypeBuffer() {
             desktop_.KeyPress(c);
         } else if (c == '\r' || (c == '\n' && prev != '\r')) {
             flush();
-            desktop_.KeyPress(vk::kReturn);
+            desktop_.KeyPress(desktop::vk::kReturn);
         } else if (c == '\t') {
             flush();
-            desktop_.KeyPress(vk::kTab);
+            desktop_.KeyPress(desktop::vk::kTab);
         } else if (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F) {
             text.push_back(c);
         }
@@ -142,4 +142,4 @@ void ScanClassifier::OnSerialData(const std::string& bytes) {
     Clear();
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::input

@@ -16,7 +16,7 @@
 #include "desktop/desktop_services.h"
 #include "input/payment_code_target.h"
 
-namespace tendrix {
+namespace tendrix::input {
 
 enum class CaptureWay { Off, Keyboard, KeyboardEnhanced, Serial };
 
@@ -34,7 +34,7 @@ class ScanClassifier {
     static constexpr size_t kEnhancedCodeLength = 15;  // characters incl. carriage return
     static constexpr size_t kSerialCodeLength = 17;    // bytes incl. terminator
 
-    ScanClassifier(DesktopServices& desktop, HookSwitch& hook, PaymentCodeTarget& target);
+    ScanClassifier(desktop::DesktopServices& desktop, HookSwitch& hook, PaymentCodeTarget& target);
 
     // From the settings: `sysCaptureWay` and `sysWaitPay`.
     void Configure(CaptureWay way, bool wait_pay);
@@ -58,7 +58,7 @@ class ScanClassifier {
     void ReplayThroughHook();
     void TypeBuffer();
 
-    DesktopServices& desktop_;
+    desktop::DesktopServices& desktop_;
     HookSwitch& hook_;
     PaymentCodeTarget& target_;
     CaptureWay way_ = CaptureWay::Off;
@@ -67,4 +67,4 @@ class ScanClassifier {
     size_t last_length_ = 0;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::input

@@ -8,7 +8,7 @@
 
 #include "platform_api/money_text.h"
 
-namespace tendrix {
+namespace tendrix::platform_api {
 namespace {
 
 // Parses one JSON object (comments allowed). Anything else, or a parse error, is false.
@@ -486,4 +486,4 @@ PlatformResult<StatisticsAnswer> ParseStatisticsAnswer(const PlatformAnswer& ans
     return out;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

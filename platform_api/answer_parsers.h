@@ -11,7 +11,7 @@
 
 #include "platform_api/platform_answer.h"
 
-namespace tendrix {
+namespace tendrix::platform_api {
 
 inline constexpr std::string_view kPaymentLinkLabel = "支付链接：";
 
@@ -62,4 +62,4 @@ struct StatisticsAnswer {
 };
 PlatformResult<StatisticsAnswer> ParseStatisticsAnswer(const PlatformAnswer& answer);
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -7,7 +7,7 @@
 #include "common/text_codec.h"
 #include "platform_api/signing.h"
 
-namespace tendrix {
+namespace tendrix::platform_api {
 namespace {
 
 constexpr std::string_view kLoginPathEnd = "/plugOrder/showLogin";
@@ -86,9 +86,9 @@ std::string PlainHttpWarning(std::string_view api_base) {
 
 std::string MaskKeepLastFour(std::string_view text) {
     // Characters, not bytes: a code is never cut inside a UTF-8 sequence.
-    const std::u16string units = Utf8ToUtf16(text);
+    const std::u16string units = common::Utf8ToUtf16(text);
     if (units.size() <= 4) return "***";
-    return "***" + Utf16ToUtf8(units.substr(units.size() - 4));
+    return "***" + common::Utf16ToUtf8(units.substr(units.size() - 4));
 }
 
 std::string FormItemsForLog(std::string_view body, std::string_view path) {
@@ -135,4 +135,4 @@ std::string AnswerForLog(std::string answer) {
     return answer;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

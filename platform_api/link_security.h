@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tendrix {
+namespace tendrix::platform_api {
 
 // The warning for a plain "http://" base address whose host is not this machine: anyone on
 // the shop's network can read the password and signing key or forge a "paid" answer.
@@ -32,4 +32,4 @@ std::string AnswerForLog(std::string answer);
 void SetPlatformCaFile(std::string file);
 std::string PlatformCaFile();
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace tendrix {
+namespace tendrix::platform_api {
 namespace {
 
 constexpr uint32_t kSine[64] = {
@@ -129,4 +129,4 @@ std::string Md5::HexOf(std::string_view bytes) {
     return DigestToHex(md5.Final());
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tendrix {
+namespace tendrix::platform_api {
 
 class Md5 {
   public:
@@ -36,4 +36,4 @@ class Md5 {
 // 16 digest bytes as 32 lower-case hex digits, most significant nibble first.
 std::string DigestToHex(const Md5::Digest& digest);
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -6,7 +6,7 @@
 #include "common/text_codec.h"
 #include "platform_api/signing.h"
 
-namespace tendrix {
+namespace tendrix::platform_api {
 namespace {
 
 bool IsDigit(char c) {
@@ -175,9 +175,9 @@ std::string DigitsToDateTimeText(std::string_view d) {
 
 std::string MakeOutOrderId(std::time_t when, std::string_view pay_code) {
     // Characters, not bytes: the code is cut by UTF-16 units.
-    const std::u16string code = Utf8ToUtf16(pay_code);
+    const std::u16string code = common::Utf8ToUtf16(pay_code);
     std::string number = LocalTimeDigits(when);
-    if (code.size() > 3) number += Utf16ToUtf8(code.substr(3, 10));
+    if (code.size() > 3) number += common::Utf16ToUtf8(code.substr(3, 10));
     return number;
 }
 
@@ -197,4 +197,4 @@ std::string MakePreCreateOutOrderId(std::time_t when, std::string_view client_id
     return Md5HexOf(text);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tendrix {
+namespace tendrix::platform_api {
 
 // Fen digits ("%ld" of an unsigned amount) to yuan: 5 -> "0.05", 1234 -> "12.34".
 // Non-digits give "", and a zero amount gives "" (callers show "0.00" where wanted).
@@ -34,4 +34,4 @@ std::string MakeOutOrderId(std::time_t when, std::string_view pay_code);
 std::string MakePreCreateOutOrderId(std::time_t when, std::string_view client_id,
                                     std::string_view cashier_name);
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tendrix {
+namespace tendrix::platform_api {
 
 // Texts the cashier sees for failures of the platform and of its answers.
 inline constexpr std::string_view kNetworkFailureText =
@@ -49,4 +49,4 @@ struct PlatformResult {
 // What an exchange gives back: value is the answer text (UTF-8) as received.
 using PlatformAnswer = PlatformResult<std::string>;
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

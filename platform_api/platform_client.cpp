@@ -8,7 +8,7 @@
 #include "platform_api/money_text.h"
 #include "platform_api/signing.h"
 
-namespace tendrix {
+namespace tendrix::platform_api {
 
 PlatformClient::PlatformClient(const std::string& proxy_host, const std::string& proxy_port,
                                const std::string& proxy_user, const std::string& proxy_password,
@@ -21,7 +21,7 @@ PlatformClient::PlatformClient(const std::string& proxy_host, const std::string&
     set_api_base(api_base);
 }
 
-PlatformClient::PlatformClient(const AppConfig& config)
+PlatformClient::PlatformClient(const context::AppConfig& config)
     : PlatformClient(config.proxy_address, config.proxy_port, config.proxy_account,
                      config.proxy_password, config.api_base, config.environment.platform_timeout) {
     identity_.merchant_id = config.merchant_id;
@@ -167,4 +167,4 @@ std::string PlatformClient::MakePreCreateOrderNumber(std::time_t when) const {
     return MakePreCreateOutOrderId(when, identity_.client_id, identity_.cashier_name);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -16,9 +16,11 @@
 
 #include "platform_api/platform_answer.h"
 
-namespace tendrix {
-
+namespace tendrix::context {
 class AppConfig;
+}  // namespace tendrix::context
+
+namespace tendrix::platform_api {
 
 namespace paths {
 inline constexpr std::string_view kCreate = "/plugOrder/create";
@@ -63,7 +65,7 @@ class PlatformClient {
                    std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
     // From the application context: its proxy settings, api_base, the environment's
     // time-out and the login identity.
-    explicit PlatformClient(const AppConfig& config);
+    explicit PlatformClient(const context::AppConfig& config);
 
     // Proxy address "host:port" (empty: none) and credentials "user:password" (empty: none).
     const std::string& proxy_address() const { return proxy_address_; }
@@ -133,4 +135,4 @@ class PlatformClient {
     std::chrono::milliseconds timeout_;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -12,7 +12,7 @@
 #include "platform_api/platform_client.h"
 #include "platform_api/signing.h"
 
-namespace tendrix {
+namespace tendrix::platform_api {
 namespace {
 
 constexpr std::string_view kLogCategory = "platform";
@@ -93,7 +93,7 @@ PlatformAnswer PlatformClient::PostForm(const std::string& form, const std::stri
     GlobalCurlInit();
     const auto started = std::chrono::steady_clock::now();
     // The body leaves the program in the ANSI code page, whole whatever its length.
-    const std::string body = IsAscii(form) ? form : Utf8ToGbk(form);
+    const std::string body = IsAscii(form) ? form : common::Utf8ToGbk(form);
     std::string received;  // this exchange's own receive buffer
     CURLcode result = CURLE_FAILED_INIT;
     char error[CURL_ERROR_SIZE] = {};
@@ -135,10 +135,11 @@ PlatformAnswer PlatformClient::PostForm(const std::string& form, const std::stri
     } else if (received.empty()) {
         answer.error = PlatformError::kEmpty;
         answer.message = std::string(kNoServerInfoText);
-    } else if (IsValidUtf8(received)) {
+    } else if (common::IsValidUtf8(received)) {
         answer.value = std::move(received);
     } else {
-        answer.value = Utf16ToUtf8(Utf8ToUtf16(received));  // bad bytes become U+FFFD
+        answer.value =
+            common::Utf16ToUtf8(common::Utf8ToUtf16(received));  // bad bytes become U+FFFD
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - started)
@@ -149,8 +150,8 @@ PlatformAnswer PlatformClient::PostForm(const std::string& form, const std::stri
     }
     line += " answer=" +
             AnswerForLog(answer.error == PlatformError::kNetwork ? answer.message : answer.value);
-    diag::Write(kLogCategory, line);
+    common::diag::Write(kLogCategory, line);
     return answer;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

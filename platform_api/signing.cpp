@@ -5,7 +5,7 @@
 #include "common/text_codec.h"
 #include "platform_api/md5.h"
 
-namespace tendrix {
+namespace tendrix::platform_api {
 
 bool IsAscii(std::string_view text) {
     for (unsigned char c : text) {
@@ -19,7 +19,7 @@ void SortParamList(ParamList& items) {
     // from it for characters beyond the BMP and U+E000..U+FFFF.
     std::vector<std::pair<std::u16string, size_t>> keyed;
     keyed.reserve(items.size());
-    for (size_t i = 0; i < items.size(); ++i) keyed.emplace_back(Utf8ToUtf16(items[i]), i);
+    for (size_t i = 0; i < items.size(); ++i) keyed.emplace_back(common::Utf8ToUtf16(items[i]), i);
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     ParamList sorted;
@@ -58,7 +58,7 @@ std::string BuildSignedBody(ParamList items, const std::string& key) {
 std::string Md5HexOf(std::string_view text) {
     // The whole text is hashed whatever its length (no 1023-byte cut). ASCII is the same in
     // GBK, so the common case needs no conversion.
-    return Md5::HexOf(IsAscii(text) ? std::string(text) : Utf8ToGbk(text));
+    return Md5::HexOf(IsAscii(text) ? std::string(text) : common::Utf8ToGbk(text));
 }
 
 void Md5Hex(std::string& text) {
@@ -76,4 +76,4 @@ std::string HexUtf8(std::string_view text) {
     return out;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

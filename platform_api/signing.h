@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tendrix {
+namespace tendrix::platform_api {
 
 // The fixed key of the login request ("/plugOrder/showLogin" only).
 inline constexpr std::string_view kLoginKey = "TORVELIAN";
@@ -44,4 +44,4 @@ std::string HexUtf8(std::string_view text);
 // descriptions may have; longer ones stop the request before anything is sent.
 inline constexpr size_t kHexUtf8MaxBytes = 199;
 
-}  // namespace tendrix
+}  // namespace tendrix::platform_api

@@ -21,10 +21,10 @@ struct GbkLabels {
     std::string order_labels[3];
     std::string statistics;
     GbkLabels() {
-        order_labels[0] = Utf8ToGbk("解冻、转支付操作订单号：");
-        order_labels[1] = Utf8ToGbk("订单号：");
-        order_labels[2] = Utf8ToGbk("订单号:");
-        statistics = Utf8ToGbk("订单统计");
+        order_labels[0] = common::Utf8ToGbk("解冻、转支付操作订单号：");
+        order_labels[1] = common::Utf8ToGbk("订单号：");
+        order_labels[2] = common::Utf8ToGbk("订单号:");
+        statistics = common::Utf8ToGbk("订单统计");
     }
 };
 
@@ -132,8 +132,8 @@ QrImage RasterQr(std::string_view content) {
         QRcode_encodeData(int(content.size()),
                           reinterpret_cast<const unsigned char*>(content.data()), 0, QR_ECLEVEL_H);
     if (!code) {
-        diag::Write("print", "QR code not encodable (" + std::to_string(content.size()) +
-                                 " bytes): printed without it");
+        common::diag::Write("print", "QR code not encodable (" + std::to_string(content.size()) +
+                                         " bytes): printed without it");
         return image;
     }
     image.modules = code->width;
@@ -214,7 +214,8 @@ void PrintReceipt(PrinterPort& port, std::string block, std::string_view qr_pref
                 if (data.size() <= 255) {
                     port.Barcode(data);
                 } else {
-                    diag::Write("print", "order number too long for a barcode: printed without it");
+                    common::diag::Write("print",
+                                        "order number too long for a barcode: printed without it");
                 }
             } else {
                 std::string content;

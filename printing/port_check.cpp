@@ -49,18 +49,18 @@ bool IsNetworkAddress(const std::string& text) {
 
 }  // namespace
 
-std::string PrinterPortProblem(const std::string& description, const PortMap& map) {
+std::string PrinterPortProblem(const std::string& description, const common::PortMap& map) {
     const PortDescription port = ParsePortDescription(description);
     const std::string quoted = "“" + description + "”";
     switch (port.type) {
         case Transport::kSerial:
         case Transport::kParallel: {
-            const std::string path = map.Resolve(GbkToUtf8(port.name));
+            const std::string path = map.Resolve(common::GbkToUtf8(port.name));
             if (IsDevicePath(path)) return {};
             return "打印机端口" + quoted + "对应 " + path + "，不是 /dev 下的设备，已拒绝";
         }
         case Transport::kDriver:
-            if (IsQueueName(GbkToUtf8(port.name))) return {};
+            if (IsQueueName(common::GbkToUtf8(port.name))) return {};
             return "打印机端口" + quoted + "不是有效的打印机队列名，已拒绝";
         case Transport::kNetwork: {
             // Everything after "网口" must be the address itself.

@@ -10,6 +10,6 @@ namespace tendrix::printing {
 
 // "" when the description is acceptable, else why it is refused (for the cashier and the
 // diagnostic log). A description of no known form is left to the caller ("no printer port").
-std::string PrinterPortProblem(const std::string& description, const PortMap& map);
+std::string PrinterPortProblem(const std::string& description, const common::PortMap& map);
 
 }  // namespace tendrix::printing

@@ -40,8 +40,8 @@ void PrintLogWriter::Run() {
             const std::string& record = pending.front();
             if (std::fwrite(record.data(), 1, record.size(), file) != record.size() ||
                 std::fflush(file) != 0) {
-                diag::Write("print",
-                            "print log " + path + ": write failed; receipt kept for the next try");
+                common::diag::Write(
+                    "print", "print log " + path + ": write failed; receipt kept for the next try");
                 std::fclose(file);
                 file = nullptr;
                 return;
@@ -51,7 +51,7 @@ void PrintLogWriter::Run() {
         }
     };
     for (;;) {
-        ThreadMessage msg = queue_.Wait();
+        common::ThreadMessage msg = queue_.Wait();
         if (msg.id == kQuitMessage) break;
         if (msg.id != kWriteMessage) continue;
         const std::tm now = clock_();
@@ -61,18 +61,18 @@ void PrintLogWriter::Run() {
             path = wanted;
             std::error_code ec;
             std::filesystem::create_directories(directory_, ec);
-            file = OpenPrivateForAppend(path);  // receipts: 0600 whatever the umask
+            file = common::OpenPrivateForAppend(path);  // receipts: 0600 whatever the umask
         }
         pending.push_back(PrintLogRecord(now, msg.payload));
         if (pending.size() > kMaxPending) {
             pending.pop_front();
             ++failed_;
-            diag::Write("print",
-                        "print log " + path + " unwritable: oldest waiting receipt dropped");
+            common::diag::Write(
+                "print", "print log " + path + " unwritable: oldest waiting receipt dropped");
         }
         if (!file) {
-            diag::Write("print",
-                        "print log " + path + " cannot be opened: receipt kept for the next try");
+            common::diag::Write(
+                "print", "print log " + path + " cannot be opened: receipt kept for the next try");
             continue;
         }
         write_pending();
@@ -80,8 +80,8 @@ void PrintLogWriter::Run() {
     if (file) std::fclose(file);
     if (!pending.empty()) {
         failed_ += pending.size();
-        diag::Write("print", std::to_string(pending.size()) +
-                                 " receipts could not be written to the print log");
+        common::diag::Write("print", std::to_string(pending.size()) +
+                                         " receipts could not be written to the print log");
     }
 }
 

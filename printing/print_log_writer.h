@@ -43,7 +43,7 @@ class PrintLogWriter {
 
     LocalClock clock_;
     std::string directory_;
-    ThreadMessageQueue queue_;
+    common::ThreadMessageQueue queue_;
     std::thread thread_;
     std::atomic<uint64_t> written_{0};
     std::atomic<uint64_t> failed_{0};

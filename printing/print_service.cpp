@@ -40,7 +40,7 @@ void CReadTxtSendPrint::SetQrPrefix(const std::string& invoice_url,
 
 void CReadTxtSendPrint::SetPrinter(const std::string& port, const std::string& copies,
                                    const std::string& blank_lines, const std::string& code_mode,
-                                   const std::string shop_sayings[2], CommandSink* notify) {
+                                   const std::string shop_sayings[2], common::CommandSink* notify) {
     std::lock_guard<std::mutex> g(lock_);
     setup_.port = port;
     setup_.copies = copies;
@@ -59,7 +59,7 @@ std::string CReadTxtSendPrint::QrPrefix() const {
 void CReadTxtSendPrint::PrintBlock(ReceiptPrinter& printer, const std::string& block) {
     PrinterSetup setup;
     std::string qr_prefix;
-    CommandSink* notify;
+    common::CommandSink* notify;
     {
         std::lock_guard<std::mutex> g(lock_);
         setup = setup_;
@@ -69,10 +69,11 @@ void CReadTxtSendPrint::PrintBlock(ReceiptPrinter& printer, const std::string& b
     printer.Configure(setup);
     if (!printer.PortOpen()) {
         ++failed_;
-        diag::Write("print",
-                    "printer port \"" + setup.port + "\" not opened: " + printer.OpenError());
+        common::diag::Write(
+            "print", "printer port \"" + setup.port + "\" not opened: " + printer.OpenError());
         if (notify)
-            notify->PostCommand(CheckoutCommand::ShowMessage, Utf8ToGbk(kPortOpenFailedText));
+            notify->PostCommand(common::CheckoutCommand::ShowMessage,
+                                common::Utf8ToGbk(kPortOpenFailedText));
         return;
     }
     printer.Print(block, qr_prefix);
@@ -81,9 +82,10 @@ void CReadTxtSendPrint::PrintBlock(ReceiptPrinter& printer, const std::string& b
         // The printer stopped taking data part-way: the cashier is told once for this
         // receipt; the receipt stays on the result page (and in the print log) for a reprint.
         ++failed_;
-        diag::Write("print", "printer \"" + setup.port + "\": " + printer.WriteError());
+        common::diag::Write("print", "printer \"" + setup.port + "\": " + printer.WriteError());
         if (notify && running_)
-            notify->PostCommand(CheckoutCommand::ShowMessage, Utf8ToGbk(kPrintStoppedText));
+            notify->PostCommand(common::CheckoutCommand::ShowMessage,
+                                common::Utf8ToGbk(kPrintStoppedText));
         return;
     }
     ++printed_;
@@ -120,7 +122,7 @@ void CReadTxtSendPrint::Run() {
         day = DayKey(now);
         if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
-            diag::Write("print", "print log " + path + " cannot be opened");
+            common::diag::Write("print", "print log " + path + " cannot be opened");
             for (int i = 0; i < 30 && running_; ++i) pause();
             continue;
         }
@@ -169,14 +171,15 @@ void CReadTxtSendPrint::Run() {
                     PrintBlock(printer, block);
                     block.clear();
                 } else if (block.size() > kMaxBlockBytes) {
-                    diag::Write("print", "print log: no separator line in " +
-                                             std::to_string(block.size()) + " bytes; text dropped");
+                    common::diag::Write("print", "print log: no separator line in " +
+                                                     std::to_string(block.size()) +
+                                                     " bytes; text dropped");
                     block.clear();
                 }
             }
             partial.erase(0, begin);
             if (partial.size() > kMaxBlockBytes) {
-                diag::Write("print", "print log: line without an end; text dropped");
+                common::diag::Write("print", "print log: line without an end; text dropped");
                 partial.clear();
             }
         }

@@ -26,7 +26,7 @@ inline constexpr const char* kPortOpenFailedText = "端口打开失败，请查�
 inline constexpr const char* kPrintStoppedText =
     "小票未打印完整，请检查打印机后点击“打印小票”重新打印！";
 
-class CReadTxtSendPrint : public Thread {
+class CReadTxtSendPrint : public common::Thread {
   public:
     static constexpr int kPollMs = 30;                 // follower poll period
     static constexpr size_t kMaxBlockBytes = 1 << 20;  // a block never completed is dropped here
@@ -40,7 +40,7 @@ class CReadTxtSendPrint : public Thread {
     void SetQrPrefix(const std::string& invoice_url, const std::string& merchant_id);
     void SetPrinter(const std::string& port, const std::string& copies,
                     const std::string& blank_lines, const std::string& code_mode,
-                    const std::string shop_sayings[2], CommandSink* notify);
+                    const std::string shop_sayings[2], common::CommandSink* notify);
 
     std::string QrPrefix() const;
     // Blocks printed whole, and blocks not printed whole (port not opened, printer failed).
@@ -58,7 +58,7 @@ class CReadTxtSendPrint : public Thread {
     const PrinterOptions printer_options_;
     const LocalClock clock_;
     mutable std::mutex lock_;  // over the configuration below
-    CommandSink* notify_ = nullptr;
+    common::CommandSink* notify_ = nullptr;
     std::string directory_;
     PrinterSetup setup_;  // port, copies, blank lines, code mode, sayings, title
     std::string qr_prefix_;

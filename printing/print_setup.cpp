@@ -18,50 +18,51 @@ PrinterSetup PrintConfig::Setup() const {
     return s;
 }
 
-std::string PortDescriptionFromSettings(const Settings& s) {
-    const std::string& way = s.Get(keys::sysPrinterPortWay);
+std::string PortDescriptionFromSettings(const store::Settings& s) {
+    const std::string& way = s.Get(store::keys::sysPrinterPortWay);
     if (way == "串口")
-        return s.Get(keys::sysPrinterComId) + "BoardRate" + s.Get(keys::sysPrinterComBaudRate);
-    if (way == "驱动打印机") return "驱动打印机" + s.Get(keys::sysPrinterDriverName);
+        return s.Get(store::keys::sysPrinterComId) + "BoardRate" +
+               s.Get(store::keys::sysPrinterComBaudRate);
+    if (way == "驱动打印机") return "驱动打印机" + s.Get(store::keys::sysPrinterDriverName);
     if (way == "免驱USB") return "免驱USB";
-    if (way == "并口") return s.Get(keys::sysPrinterParallerPortId);
-    if (way == "网口") return "网口" + s.Get(keys::sysPrinterNetIp);
+    if (way == "并口") return s.Get(store::keys::sysPrinterParallerPortId);
+    if (way == "网口") return "网口" + s.Get(store::keys::sysPrinterNetIp);
     return {};
 }
 
-std::string CodeModeFromSettings(const Settings& s) {
+std::string CodeModeFromSettings(const store::Settings& s) {
     const char* mode = "0";
-    if (s.IsTrue(keys::sysIsPrintBarCodeOrderId)) mode = "1";
-    if (s.IsTrue(keys::sysIsPrintQRBarCodeOrderId)) mode = "2";
-    if (s.IsTrue(keys::sysIsPrQRCodeOrderId)) mode = "3";
+    if (s.IsTrue(store::keys::sysIsPrintBarCodeOrderId)) mode = "1";
+    if (s.IsTrue(store::keys::sysIsPrintQRBarCodeOrderId)) mode = "2";
+    if (s.IsTrue(store::keys::sysIsPrQRCodeOrderId)) mode = "3";
     return mode;
 }
 
-PrintConfig PrintConfigFromSettings(const Settings& s, const std::string& default_log_dir,
+PrintConfig PrintConfigFromSettings(const store::Settings& s, const std::string& default_log_dir,
                                     const std::string& invoice_url,
                                     const std::string& merchant_id) {
     PrintConfig c;
-    const std::string& path = s.Get(keys::sysPrintBillPath);
+    const std::string& path = s.Get(store::keys::sysPrintBillPath);
     c.log_dir = AsDirectory(path.empty() || path == kNone ? default_log_dir : path);
-    c.title = s.Get(keys::sysBillFirstMsg);
-    c.port_way = s.Get(keys::sysPrinterPortWay);
+    c.title = s.Get(store::keys::sysBillFirstMsg);
+    c.port_way = s.Get(store::keys::sysPrinterPortWay);
     c.port = PortDescriptionFromSettings(s);
-    c.copies = s.Get(keys::sysPinterPapeNum);
-    c.blank_lines = s.Get(keys::sysPrinterLastLineNum);
+    c.copies = s.Get(store::keys::sysPinterPapeNum);
+    c.blank_lines = s.Get(store::keys::sysPrinterLastLineNum);
     c.code_mode = CodeModeFromSettings(s);
-    c.sayings[0] = s.Get(keys::sysOneShopSay);
-    c.sayings[1] = s.Get(keys::sysTwoShopSay);
+    c.sayings[0] = s.Get(store::keys::sysOneShopSay);
+    c.sayings[1] = s.Get(store::keys::sysTwoShopSay);
     c.invoice_url = invoice_url;
     c.merchant_id = merchant_id;
     return c;
 }
 
-PrintConfig PrintConfigFromApp(const AppConfig& config) {
+PrintConfig PrintConfigFromApp(const context::AppConfig& config) {
     return PrintConfigFromSettings(config.settings, config.log_dir, config.invoice_url,
                                    config.merchant_id);
 }
 
-void ConfigurePrinting(const PrintConfig& c, CommandSink* notify,
+void ConfigurePrinting(const PrintConfig& c, common::CommandSink* notify,
                        std::unique_ptr<PrintLogWriter>& writer,
                        std::unique_ptr<CReadTxtSendPrint>& service,
                        const PrintingOptions& options) {
@@ -77,7 +78,7 @@ void ConfigurePrinting(const PrintConfig& c, CommandSink* notify,
     service->Start();
 }
 
-void ConfigurePrinting(const AppConfig& config, CommandSink* notify,
+void ConfigurePrinting(const context::AppConfig& config, common::CommandSink* notify,
                        std::unique_ptr<PrintLogWriter>& writer,
                        std::unique_ptr<CReadTxtSendPrint>& service,
                        const PrintingOptions& options) {

@@ -10,10 +10,13 @@
 #include "printing/print_service.h"
 #include "printing/receipt_printer.h"
 
-namespace tendrix {
+namespace tendrix::context {
 class AppConfig;
+}  // namespace tendrix::context
+
+namespace tendrix::store {
 class Settings;
-}  // namespace tendrix
+}  // namespace tendrix::store
 
 namespace tendrix::printing {
 
@@ -38,13 +41,14 @@ struct PrintConfig {
 
 // Port description from sysPrinterPortWay: "串口" -> COM3BoardRate9600, "驱动打印机" + name,
 // "免驱USB", "并口" -> LPT1, "网口" + address; anything else -> "".
-std::string PortDescriptionFromSettings(const Settings& settings);
+std::string PortDescriptionFromSettings(const store::Settings& settings);
 // "0", or "1"/"2"/"3" for the barcode/QR switches, a later "TRUE" overriding an earlier one.
-std::string CodeModeFromSettings(const Settings& settings);
+std::string CodeModeFromSettings(const store::Settings& settings);
 // default_log_dir is used when sysPrintBillPath is "无" or empty.
-PrintConfig PrintConfigFromSettings(const Settings& settings, const std::string& default_log_dir,
+PrintConfig PrintConfigFromSettings(const store::Settings& settings,
+                                    const std::string& default_log_dir,
                                     const std::string& invoice_url, const std::string& merchant_id);
-PrintConfig PrintConfigFromApp(const AppConfig& config);
+PrintConfig PrintConfigFromApp(const context::AppConfig& config);
 
 struct PrintingOptions {
     PrinterOptions printer;
@@ -54,7 +58,7 @@ struct PrintingOptions {
 // Replaces the writer and the service: the old service is stopped first, then the old writer
 // (which writes what it still holds); a new writer starts on the log directory; the service
 // runs only when a port way other than "无" is set. Notifications go to `notify`.
-void ConfigurePrinting(const PrintConfig& config, CommandSink* notify,
+void ConfigurePrinting(const PrintConfig& config, common::CommandSink* notify,
                        std::unique_ptr<PrintLogWriter>& writer,
                        std::unique_ptr<CReadTxtSendPrint>& service,
                        const PrintingOptions& options = {});
@@ -63,7 +67,7 @@ void ConfigurePrinting(const PrintConfig& config, CommandSink* notify,
 // logged-in merchant id. The main window calls this at start-up and on "OpenAllSet"
 // (command 4), and posts every receipt of command 7 (and command 1 when printing on success)
 // with writer->Post(text).
-void ConfigurePrinting(const AppConfig& config, CommandSink* notify,
+void ConfigurePrinting(const context::AppConfig& config, common::CommandSink* notify,
                        std::unique_ptr<PrintLogWriter>& writer,
                        std::unique_ptr<CReadTxtSendPrint>& service,
                        const PrintingOptions& options = {});

@@ -60,12 +60,12 @@ PortDescription ParsePortDescription(const std::string& d) {
         p.name = "COM" + std::to_string(p.com_number);
     } else if (const size_t at = d.find("驱动打印机"); at != std::string::npos) {
         p.type = Transport::kDriver;
-        p.name = Utf8ToGbk(d.substr(at + std::string_view("驱动打印机").size()));
+        p.name = common::Utf8ToGbk(d.substr(at + std::string_view("驱动打印机").size()));
     } else if (d == "免驱USB") {
         p.type = Transport::kUsb;
     } else if (Has(d, "LPT")) {
         p.type = Transport::kParallel;
-        p.name = Utf8ToGbk(d);
+        p.name = common::Utf8ToGbk(d);
     } else if (Has(d, "网口")) {
         p.type = Transport::kNetwork;
         for (char c : d) {
@@ -98,9 +98,9 @@ void ReceiptPrinter::Configure(const PrinterSetup& setup) {
     receipt_.blank_lines = DecimalByte(setup.blank_lines);
     const uint8_t mode = DecimalByte(setup.code_mode);
     receipt_.code_mode = mode <= 3 ? mode : 0;
-    receipt_.sayings[0] = Utf8ToGbk(setup.sayings[0]);
-    receipt_.sayings[1] = Utf8ToGbk(setup.sayings[1]);
-    receipt_.title = Utf8ToGbk(setup.title);
+    receipt_.sayings[0] = common::Utf8ToGbk(setup.sayings[0]);
+    receipt_.sayings[1] = common::Utf8ToGbk(setup.sayings[1]);
+    receipt_.title = common::Utf8ToGbk(setup.title);
     driver_name_.clear();
 
     const PortDescription port = ParsePortDescription(setup.port);
@@ -116,7 +116,8 @@ void ReceiptPrinter::Configure(const PrinterSetup& setup) {
     const std::string sdk_dir = options_.sdk_path.substr(0, options_.sdk_path.rfind('/') + 1);
     const std::string map_file =
         options_.port_map_file.empty() ? sdk_dir + "../data/ports.ini" : options_.port_map_file;
-    if (std::string problem = PrinterPortProblem(setup.port, PortMap(map_file)); !problem.empty()) {
+    if (std::string problem = PrinterPortProblem(setup.port, common::PortMap(map_file));
+        !problem.empty()) {
         transport_ = Transport::kNone;
         open_error_ = std::move(problem);
         return;
@@ -210,8 +211,8 @@ void ReceiptPrinter::Write(std::string_view bytes) {
         }
     }
     if (done < bytes.size())
-        diag::Write("print", usb_path_ + ": write stopped, " + std::to_string(bytes.size() - done) +
-                                 " bytes not sent");
+        common::diag::Write("print", usb_path_ + ": write stopped, " +
+                                         std::to_string(bytes.size() - done) + " bytes not sent");
 }
 
 bool ReceiptPrinter::Cancelled() const {

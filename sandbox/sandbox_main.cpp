@@ -175,8 +175,8 @@ int main(int argc, char** argv) {
         Reply reply = platform.Handle(req.path, req.body);
         if (verbose) {
             std::fprintf(stderr, "%s %s -> %d %zu bytes\n", req.path.c_str(),
-                         tendrix::FormItemsForLog(req.body, req.path).c_str(), reply.status,
-                         reply.body.size());
+                         tendrix::platform_api::FormItemsForLog(req.body, req.path).c_str(),
+                         reply.status, reply.body.size());
         }
         if (reply.mode == Reply::Mode::kDelayed) {
             std::unique_lock<std::mutex> lock(g_stop_mutex);

@@ -43,13 +43,13 @@ constexpr int kStatePending = 1, kStateCancelled = 4, kStatePaid = 7, kStateRefu
 constexpr int kAlipay = 1, kWechat = 4, kAlipayDeposit = 31, kWechatDeposit = 109;
 
 std::string StateName(int state) {
-    const auto& table = OrderStatusNames();
+    const auto& table = context::OrderStatusNames();
     auto it = table.find(state);
     return it == table.end() ? std::string() : it->second;
 }
 
 std::string TypeName(int code) {
-    const auto& table = PayTypeNames();
+    const auto& table = context::PayTypeNames();
     auto it = table.find(code);
     return it == table.end() ? std::string() : it->second;
 }
@@ -93,7 +93,7 @@ bool FromHex(const std::string& hex, std::string& out) {
         if (hi < 0 || lo < 0) return false;
         out += static_cast<char>(hi * 16 + lo);
     }
-    return IsValidUtf8(out);
+    return common::IsValidUtf8(out);
 }
 
 std::string Get(const std::map<std::string, std::string>& items, const std::string& name) {
@@ -194,7 +194,7 @@ bool SandboxPlatform::LoadAccounts(const std::string& path, std::string& error) 
 
 Reply SandboxPlatform::Handle(const std::string& path, const std::string& raw_body) {
     // The body is GBK form text, not URL-encoded: items split at "&", names at the first "=".
-    const std::string body = GbkToUtf8(raw_body);
+    const std::string body = common::GbkToUtf8(raw_body);
     std::string signed_part, signature;
     const std::string marker = "&signature=";
     const size_t at = body.rfind(marker);
@@ -202,7 +202,7 @@ Reply SandboxPlatform::Handle(const std::string& path, const std::string& raw_bo
     signed_part = body.substr(0, at);
     signature = body.substr(at + marker.size());
 
-    ParamList list;
+    platform_api::ParamList list;
     Items items;
     size_t start = 0;
     while (start <= signed_part.size()) {
@@ -223,8 +223,8 @@ Reply SandboxPlatform::Handle(const std::string& path, const std::string& raw_bo
     const Merchant* merchant = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (path == paths::kShowLogin) {
-            key = std::string(kLoginKey);
+        if (path == platform_api::paths::kShowLogin) {
+            key = std::string(platform_api::kLoginKey);
         } else {
             auto it = merchants_.find(Get(items, "merchantId"));
             if (it == merchants_.end()) return Refuse("商户不存在");
@@ -232,26 +232,27 @@ Reply SandboxPlatform::Handle(const std::string& path, const std::string& raw_bo
             key = merchant->secret;
         }
     }
-    SortParamList(list);
-    if (Md5HexOf(JoinParams(list) + key) != signature) return Refuse("签名验证失败");
+    platform_api::SortParamList(list);
+    if (platform_api::Md5HexOf(platform_api::JoinParams(list) + key) != signature)
+        return Refuse("签名验证失败");
 
-    if (path == paths::kShowLogin) return Login(items);
+    if (path == platform_api::paths::kShowLogin) return Login(items);
     const Merchant& m = *merchant;
-    if (path == paths::kReturn) return MerchantInfo(m, items);
-    if (path == paths::kQueryManager) return ShopManager(m, items);
-    if (path == paths::kAddJtion) return Permission(m, items);
+    if (path == platform_api::paths::kReturn) return MerchantInfo(m, items);
+    if (path == platform_api::paths::kQueryManager) return ShopManager(m, items);
+    if (path == platform_api::paths::kAddJtion) return Permission(m, items);
     // Order calls also need a client id of this merchant.
     const std::string client = Get(items, "clientId");
     if (std::find(m.client_ids.begin(), m.client_ids.end(), client) == m.client_ids.end()) {
         return Refuse("设备号不存在");
     }
-    if (path == paths::kCreate) return Create(m, items);
-    if (path == paths::kQuery) return Query(m, items);
-    if (path == paths::kRefund) return Refund(m, items);
-    if (path == paths::kClose) return Close(m, items);
-    if (path == paths::kPreCreate) return PreCreate(m, items);
-    if (path == paths::kQueryOrderList) return OrderList(m, items);
-    if (path == paths::kQueryStatistics) return Statistics(m, items);
+    if (path == platform_api::paths::kCreate) return Create(m, items);
+    if (path == platform_api::paths::kQuery) return Query(m, items);
+    if (path == platform_api::paths::kRefund) return Refund(m, items);
+    if (path == platform_api::paths::kClose) return Close(m, items);
+    if (path == platform_api::paths::kPreCreate) return PreCreate(m, items);
+    if (path == platform_api::paths::kQueryOrderList) return OrderList(m, items);
+    if (path == platform_api::paths::kQueryStatistics) return Statistics(m, items);
     Reply r = Refuse("接口不存在");
     r.status = 404;
     return r;
@@ -259,7 +260,8 @@ Reply SandboxPlatform::Handle(const std::string& path, const std::string& raw_bo
 
 std::string SandboxPlatform::NewOrderId() {
     char text[64];
-    std::snprintf(text, sizeof text, "%s%06llu", LocalTimeDigits(std::time(nullptr)).c_str(),
+    std::snprintf(text, sizeof text, "%s%06llu",
+                  platform_api::LocalTimeDigits(std::time(nullptr)).c_str(),
                   static_cast<unsigned long long>(++sequence_));
     return text;
 }
@@ -510,7 +512,7 @@ Reply SandboxPlatform::OrderList(const Merchant& m, const Items& items) {
     long matched = 0;
     for (const Order& o : orders_) {
         if (o.merchant_id != m.id) continue;
-        const std::string created = LocalTimeDigits(o.created);
+        const std::string created = platform_api::LocalTimeDigits(o.created);
         if ((!start.empty() && created < start) || (!end.empty() && created > end)) continue;
         if (type != 0 && o.type_code != type) continue;
         if (state != 0 && o.state != state) continue;
@@ -523,7 +525,7 @@ Reply SandboxPlatform::OrderList(const Merchant& m, const Items& items) {
         row["type"] = TypeName(o.type_code);
         row["orderState"] = o.state;
         row["orderStateDes"] = StateName(o.state);
-        if (o.pay_time) row["payTime"] = PlatformTimeText(o.pay_time);
+        if (o.pay_time) row["payTime"] = platform_api::PlatformTimeText(o.pay_time);
         if (o.pay_time) row["buyerLoginId"] = "buyer***@example.com";
         if (!o.pay_code.empty()) row["payCode"] = o.pay_code;
         if (!o.description.empty()) row["description"] = o.description;
@@ -544,7 +546,7 @@ Reply SandboxPlatform::Statistics(const Merchant& m, const Items& items) {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const Order& o : orders_) {
             if (o.merchant_id != m.id || o.pay_time == 0) continue;
-            const std::string created = LocalTimeDigits(o.created);
+            const std::string created = platform_api::LocalTimeDigits(o.created);
             if ((!start.empty() && created < start) || (!end.empty() && created > end)) continue;
             if (type != 0 && o.type_code != type) continue;
             auto& [fen, count] = by_type[o.type_code];
@@ -572,7 +574,8 @@ Reply SandboxPlatform::Login(const Items& items) {
     if (!FromHex(Get(items, "userName"), user) || user.empty()) return Refuse("用户名格式错误");
     const std::string password = Get(items, "userPwd");
     if (Get(items, "deviceType") != "3") return Refuse("设备类型错误");
-    if (Get(items, "merchantId") != Md5HexOf(user + password)) return Refuse("登录参数校验失败");
+    if (Get(items, "merchantId") != platform_api::Md5HexOf(user + password))
+        return Refuse("登录参数校验失败");
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = cashiers_.find(user);
     if (it == cashiers_.end() || it->second.password != password) return Refuse("用户名或密码错误");

@@ -5,7 +5,7 @@
 #include "settings/system_set_dlg.h"
 #include "ui/message_box.h"
 
-namespace tendrix {
+namespace tendrix::settings {
 
 bool LaunchSettingsWindow(const std::string& what, const SettingsContext& context, QWidget* owner) {
     if (what == "settings") {
@@ -15,14 +15,14 @@ bool LaunchSettingsWindow(const std::string& what, const SettingsContext& contex
     if (what != "focus-capture" && what != "window-capture") return false;
     if (!context.config) return true;
     if (what == "focus-capture") {
-        RunCaptureDlg(context.config->settings, owner, context.desktop,
-                      context.config->environment.plugin_dir);
+        capture::selection::RunCaptureDlg(context.config->settings, owner, context.desktop,
+                                          context.config->environment.plugin_dir);
     } else if (context.desktop) {
-        RunCaptureDlgByHwnd(context.config->settings, *context.desktop, owner);
+        capture::selection::RunCaptureDlgByHwnd(context.config->settings, *context.desktop, owner);
     } else {
         ui::ShowMessage(owner, "无法访问桌面，不能选取窗口！");
     }
     return true;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::settings

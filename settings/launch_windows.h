@@ -8,10 +8,10 @@
 
 #include "settings/settings_context.h"
 
-namespace tendrix {
+namespace tendrix::settings {
 
 // True when `what` named one of these windows (whether or not it was already open).
 bool LaunchSettingsWindow(const std::string& what, const SettingsContext& context,
                           QWidget* owner = nullptr);
 
-}  // namespace tendrix
+}  // namespace tendrix::settings

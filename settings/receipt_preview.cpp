@@ -45,7 +45,7 @@ QImage RenderEscPos(std::string_view b, int paper_mm) {
         // A bit-image line advances by its own 24 dots only.
         if (had_raster && text.empty()) return;
         Item t;
-        t.text = GbkToUtf8(text);
+        t.text = common::GbkToUtf8(text);
         t.align = align;
         t.wide = wide;
         t.high = high;

@@ -9,15 +9,20 @@
 
 class QWidget;
 
-namespace tendrix {
-
+namespace tendrix::context {
 class AppConfig;
+}  // namespace tendrix::context
+
+namespace tendrix::desktop {
 class DesktopServices;
+}  // namespace tendrix::desktop
+
+namespace tendrix::settings {
 
 struct SettingsContext {
-    AppConfig* config = nullptr;
-    CommandSink* sink = nullptr;         // the main window: commands 4 and 7
-    DesktopServices* desktop = nullptr;  // for the pointer-following selection window
+    context::AppConfig* config = nullptr;
+    common::CommandSink* sink = nullptr;          // the main window: commands 4 and 7
+    desktop::DesktopServices* desktop = nullptr;  // for the pointer-following selection window
     // Shows a "提示" message owned by the settings window.
     std::function<void(const QString&)> message;
     // Opens the selection window for a rectangle or point key and returns when it closed.
@@ -26,4 +31,4 @@ struct SettingsContext {
     std::function<QString(const QString& title, const QString& start)> choose_file;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::settings

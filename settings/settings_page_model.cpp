@@ -48,7 +48,7 @@ ControlDescription Area(const char* key, P page, K kind, const char* label, bool
 }
 
 std::vector<ControlDescription> BuildControls() {
-    using namespace tendrix::keys;
+    using namespace tendrix::store::keys;
     std::vector<ControlDescription> c;
     // Basic page: where the amount comes from.
     c.push_back(Make(sysCaptureComMoney, P::Basic, K::Switch, "从客显串口获取金额"));
@@ -210,7 +210,7 @@ std::vector<std::string> OfferedTexts(const ControlDescription& description,
 }
 
 std::vector<std::string> HotkeyTexts(bool with_tab) {
-    std::vector<std::string> out = {keys::kNone};
+    std::vector<std::string> out = {store::keys::kNone};
     if (with_tab) out.push_back("Tab");
     for (int n = 1; n <= 12; ++n) out.push_back("F" + std::to_string(n));
     for (char ch = 'A'; ch <= 'Z'; ++ch) out.push_back(std::string(1, ch));
@@ -232,7 +232,7 @@ const std::map<int, const char*>& StepKeyNames() {
 }  // namespace
 
 std::vector<std::string> StepTexts() {
-    std::vector<std::string> out = {keys::kNone, "reduction_focus"};
+    std::vector<std::string> out = {store::keys::kNone, "reduction_focus"};
     for (const auto& [vk, name] : StepKeyNames()) out.push_back("KeyBody" + std::to_string(vk));
     for (int n = 1; n <= 12; ++n) out.push_back("KeyBody" + std::to_string(111 + n));
     for (char ch = 'A'; ch <= 'Z'; ++ch) out.push_back(std::string("CTRL + ") + ch);
@@ -241,7 +241,7 @@ std::vector<std::string> StepTexts() {
 }
 
 std::string KeyMeaning(const std::string& text) {
-    if (text == keys::kNone) return "不使用";
+    if (text == store::keys::kNone) return "不使用";
     if (text == "Tab") return "Tab键";
     if (text == "reduction_focus") return "点击焦点还原位置";
     if (text.rfind("KeyBody", 0) == 0) {
@@ -270,7 +270,8 @@ std::optional<std::string> CheckValue(const ControlDescription& description,
     auto bad = [&](const std::string& why) { return "“" + description.label + "”" + why; };
     switch (description.kind) {
         case K::Switch:
-            if (value != keys::kTrue && value != keys::kFalse) return bad("只能是开启或关闭");
+            if (value != store::keys::kTrue && value != store::keys::kFalse)
+                return bad("只能是开启或关闭");
             return std::nullopt;
         case K::Choice:
             if (std::find(description.choices.begin(), description.choices.end(), value) ==
@@ -292,10 +293,11 @@ std::optional<std::string> CheckValue(const ControlDescription& description,
             return std::nullopt;
         }
         case K::Port:
-            if (value != keys::kNone && ComNumber(value) <= 0) return bad("应为COM加端口号或“无”");
+            if (value != store::keys::kNone && ComNumber(value) <= 0)
+                return bad("应为COM加端口号或“无”");
             return std::nullopt;
         case K::PortPair: {
-            if (value == keys::kNone) return std::nullopt;
+            if (value == store::keys::kNone) return std::nullopt;
             auto arrow = value.find("->");
             if (arrow == std::string::npos || ComNumber(value.substr(0, arrow)) <= 0)
                 return bad("应为“COM3->COM4”的形式或“无”");
@@ -303,13 +305,14 @@ std::optional<std::string> CheckValue(const ControlDescription& description,
         }
         case K::Rect:
             if (value.empty() && !description.switchable) return std::nullopt;
-            if (description.switchable && (value == keys::kFalse || value == keys::kTrue))
+            if (description.switchable &&
+                (value == store::keys::kFalse || value == store::keys::kTrue))
                 return std::nullopt;
-            if (!selection::ParseRect(value)) return bad("不是有效的区域，请重新选取");
+            if (!capture::selection::ParseRect(value)) return bad("不是有效的区域，请重新选取");
             return std::nullopt;
         case K::Point:
-            if (value == keys::kNone) return std::nullopt;
-            if (!selection::ParsePoint(value)) return bad("不是有效的位置，请重新选取");
+            if (value == store::keys::kNone) return std::nullopt;
+            if (!capture::selection::ParsePoint(value)) return bad("不是有效的位置，请重新选取");
             return std::nullopt;
         case K::Hotkey: {
             if (std::find(description.choices.begin(), description.choices.end(), value) ==
@@ -318,7 +321,7 @@ std::optional<std::string> CheckValue(const ControlDescription& description,
             return std::nullopt;
         }
         case K::Step:
-            if (value == keys::kNone || value == "reduction_focus") return std::nullopt;
+            if (value == store::keys::kNone || value == "reduction_focus") return std::nullopt;
             if (KeyMeaning(value).empty()) return bad("不是可用的按键：" + value);
             return std::nullopt;
         case K::Parallel:
@@ -336,12 +339,12 @@ std::vector<std::string> SerialPortChoices(const std::string& port_map_file,
     for (int n = 1; n <= 64; ++n)
         if (std::filesystem::exists(dev_root + "/ttyS" + std::to_string(n - 1), ec))
             numbers.insert(n);
-    const PortMap map(port_map_file);
+    const common::PortMap map(port_map_file);
     for (const auto& [name, path] : map.Entries()) {
         int n = ComNumber(name);
         if (n > 0) numbers.insert(n);
     }
-    std::vector<std::string> out = {keys::kNone};
+    std::vector<std::string> out = {store::keys::kNone};
     for (int n : numbers) out.push_back("COM" + std::to_string(n));
     return out;
 }
@@ -350,7 +353,7 @@ std::vector<std::string> PortPairChoices(const std::vector<std::string>& ports) 
     // Virtual pairs are made of neighbouring numbers (COM3<->COM4); offering every ordered
     // pair of 32 serial ports would bury them, so only close neighbours are listed. Any other
     // pair can still be typed.
-    std::vector<std::string> out = {keys::kNone};
+    std::vector<std::string> out = {store::keys::kNone};
     for (const auto& a : ports) {
         const int na = ComNumber(a);
         if (na <= 0) continue;
@@ -364,7 +367,7 @@ std::vector<std::string> PortPairChoices(const std::vector<std::string>& ports) 
 
 std::vector<std::string> ParallelPortChoices(const std::string& port_map_file) {
     std::set<std::string> names = {"LPT1", "LPT2", "LPT3"};
-    const PortMap map(port_map_file);
+    const common::PortMap map(port_map_file);
     for (const auto& [name, path] : map.Entries())
         if (name.rfind("LPT", 0) == 0) names.insert(name);
     return {names.begin(), names.end()};

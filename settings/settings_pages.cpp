@@ -31,7 +31,7 @@
 #include "store/settings.h"
 #include "store/settings_keys.h"
 
-namespace tendrix {
+namespace tendrix::settings {
 
 using settings::ControlDescription;
 using settings::ControlKind;
@@ -77,7 +77,7 @@ std::vector<std::string> ComboTexts(const ControlDescription& description,
             break;
         case ControlKind::Printer:
             offered = settings::PrinterNames();
-            offered.insert(offered.begin(), keys::kNone);
+            offered.insert(offered.begin(), store::keys::kNone);
             break;
         default:
             offered = description.choices;
@@ -100,7 +100,7 @@ void CSysSettingsPage::Message(const QString& text) const {
     if (ctx_.message) ctx_.message(text);
 }
 
-void CSysSettingsPage::LoadValues(const Settings& s) {
+void CSysSettingsPage::LoadValues(const store::Settings& s) {
     for (const ControlDescription* description : settings::ControlsOf(id_))
         ShowValue(description->key, s.Get(description->key));
 }
@@ -111,7 +111,7 @@ void CSysSettingsPage::ShowValue(const std::string& key, const std::string& valu
     QWidget* w = FindControl<QWidget>(Q(key));
     if (!w) return;
     if (auto* c = qobject_cast<QCheckBox*>(w)) {
-        c->setChecked(value == keys::kTrue);
+        c->setChecked(value == store::keys::kTrue);
     } else if (auto* box = qobject_cast<QComboBox*>(w)) {
         box->clear();
         for (const auto& t : ComboTexts(*description, value, PortMapFile(ctx_))) {
@@ -129,8 +129,8 @@ void CSysSettingsPage::ShowValue(const std::string& key, const std::string& valu
         if (description->kind == ControlKind::Rect && description->switchable) {
             // The switch shows on/off; the field only a chosen rectangle.
             if (auto* on = FindControl<QCheckBox>(Q("chk_on_" + key)))
-                on->setChecked(value != keys::kFalse);
-            e->setText(selection::ParseRect(value) ? Q(value) : QString());
+                on->setChecked(value != store::keys::kFalse);
+            e->setText(capture::selection::ParseRect(value) ? Q(value) : QString());
             e->setPlaceholderText("未选取");
         } else {
             e->setText(Q(value));
@@ -143,17 +143,18 @@ std::string CSysSettingsPage::ValueOf(const std::string& key) const {
     if (!description || description->page != id_) return "";
     QWidget* w = FindControl<QWidget>(Q(key));
     if (!w) return "";
-    if (auto* c = qobject_cast<QCheckBox*>(w)) return c->isChecked() ? keys::kTrue : keys::kFalse;
+    if (auto* c = qobject_cast<QCheckBox*>(w))
+        return c->isChecked() ? store::keys::kTrue : store::keys::kFalse;
     if (auto* box = qobject_cast<QComboBox*>(w)) return S(box->currentText().trimmed());
     if (auto* e = qobject_cast<QPlainTextEdit*>(w)) return FromEditor(e->toPlainText());
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
         std::string text = S(e->text().trimmed());
         if (description->kind == ControlKind::Rect && description->switchable) {
             auto* on = FindControl<QCheckBox>(Q("chk_on_" + key));
-            if (on && !on->isChecked()) return keys::kFalse;
-            return text.empty() ? keys::kTrue : text;
+            if (on && !on->isChecked()) return store::keys::kFalse;
+            return text.empty() ? store::keys::kTrue : text;
         }
-        if (description->kind == ControlKind::Point && text.empty()) return keys::kNone;
+        if (description->kind == ControlKind::Point && text.empty()) return store::keys::kNone;
         return text;
     }
     return "";
@@ -173,20 +174,21 @@ void CSysSettingsPage::Notify(const ui::Notification& msg) {
     if (std::string key = suffix("btn_pick_"); !key.empty()) {
         if (!ctx_.pick || !ctx_.config) return Message("选取窗口不可用！");
         // The selection window stores through the settings map: give it the page's switch.
-        Settings& s = ctx_.config->settings;
+        store::Settings& s = ctx_.config->settings;
         const std::string before = ValueOf(key);
-        if (key == keys::sysPrintMoneyFocusPos) {
-            std::string program = ValueOf(keys::sysPrintMoneyProgram);
-            if (!program.empty()) s.Set(keys::sysPrintMoneyProgram, program);
-        } else if (before == keys::kFalse) {
+        if (key == store::keys::sysPrintMoneyFocusPos) {
+            std::string program = ValueOf(store::keys::sysPrintMoneyProgram);
+            if (!program.empty()) s.Set(store::keys::sysPrintMoneyProgram, program);
+        } else if (before == store::keys::kFalse) {
             return Message("请先勾选“开启”再选取！");
-        } else if (!selection::ParseRect(s.Get(key)) && !selection::ParsePoint(s.Get(key))) {
+        } else if (!capture::selection::ParseRect(s.Get(key)) &&
+                   !capture::selection::ParsePoint(s.Get(key))) {
             s.Set(key, before);
         }
         ctx_.pick(key);
         ShowValue(key, s.Get(key));
     } else if (std::string key = suffix("btn_clear_"); !key.empty()) {
-        ShowValue(key, keys::kNone);
+        ShowValue(key, store::keys::kNone);
     } else if (std::string key = suffix("btn_browse_"); !key.empty()) {
         if (!ctx_.choose_file) return;
         QString path = ctx_.choose_file("选择文件", Q(ValueOf(key)));
@@ -198,14 +200,14 @@ void CSysSettingsPage::Notify(const ui::Notification& msg) {
 
 namespace {
 // Receives the listening port's chunks on its reader thread and hands copies to the page.
-class ListenSink : public CommandSink {
+class ListenSink : public common::CommandSink {
   public:
     explicit ListenSink(CSysBasicSetDlg* page) : page_(page) {}
-    void SendCommand(CheckoutCommand cmd, std::string payload) override {
+    void SendCommand(common::CheckoutCommand cmd, std::string payload) override {
         PostCommand(cmd, std::move(payload));
     }
-    void PostCommand(CheckoutCommand cmd, std::string payload) override {
-        if (cmd != CheckoutCommand::DisplayData) return;
+    void PostCommand(common::CheckoutCommand cmd, std::string payload) override {
+        if (cmd != common::CheckoutCommand::DisplayData) return;
         QPointer<CSysBasicSetDlg> page = page_;
         QMetaObject::invokeMethod(
             page_,
@@ -237,9 +239,9 @@ void CSysBasicSetDlg::Notify(const ui::Notification& msg) {
             StartListening();
     } else if (msg.name() == "btn_log_sample") {
         if (!ctx_.choose_file) return;
-        QString path = ctx_.choose_file("选择日志样例", Q(ValueOf(keys::sysLogFileSet)));
+        QString path = ctx_.choose_file("选择日志样例", Q(ValueOf(store::keys::sysLogFileSet)));
         if (path.isEmpty()) return;
-        ShowValue(keys::sysLogFileSet, S(path));
+        ShowValue(store::keys::sysLogFileSet, S(path));
         Message(kLogSampleText);
     } else if (msg.name() == "btn_log_test") {
         TestLogFile();
@@ -247,22 +249,22 @@ void CSysBasicSetDlg::Notify(const ui::Notification& msg) {
 }
 
 void CSysBasicSetDlg::StartListening() {
-    const std::string value = ValueOf(keys::sysVirtualComdRecvId);
+    const std::string value = ValueOf(store::keys::sysVirtualComdRecvId);
     int number = 0;
     if (value.rfind("COM", 0) != 0 || std::sscanf(value.c_str(), "COM%d", &number) != 1 ||
         number <= 0)
         return Message("请先选择监听端口！");
     // The capture sources hold the ports: release them for the test.
-    if (ctx_.sink) ctx_.sink->SendCommand(CheckoutCommand::PortControl, "CloseGetMoney");
-    auto port =
-        std::make_unique<SerialPort>(SerialPort::Variant::Display, PortMap(PortMapFile(ctx_)));
+    if (ctx_.sink) ctx_.sink->SendCommand(common::CheckoutCommand::PortControl, "CloseGetMoney");
+    auto port = std::make_unique<capture::SerialPort>(capture::SerialPort::Variant::Display,
+                                                      common::PortMap(PortMapFile(ctx_)));
     if (!port->Open(number, 9600)) {
         const std::string error = port->Error();
-        if (ctx_.sink) ctx_.sink->SendCommand(CheckoutCommand::PortControl, "OpenAllSet");
+        if (ctx_.sink) ctx_.sink->SendCommand(common::CheckoutCommand::PortControl, "OpenAllSet");
         return Message(Q("监听端口打开失败：COM" + std::to_string(number) + " " + error));
     }
     listen_sink_ = std::make_unique<ListenSink>(this);
-    port->SetTarget(listen_sink_.get(), CheckoutCommand::DisplayData);
+    port->SetTarget(listen_sink_.get(), common::CheckoutCommand::DisplayData);
     port->StartReader();
     port_ = std::move(port);
     if (auto* b = FindControl<QPushButton>("btn_listen_test")) b->setText(kStopListenText);
@@ -274,7 +276,7 @@ void CSysBasicSetDlg::StopListening() {
     port_->Close();
     port_.reset();
     listen_sink_.reset();
-    if (ctx_.sink) ctx_.sink->SendCommand(CheckoutCommand::PortControl, "OpenAllSet");
+    if (ctx_.sink) ctx_.sink->SendCommand(common::CheckoutCommand::PortControl, "OpenAllSet");
     if (auto* b = FindControl<QPushButton>("btn_listen_test")) b->setText(kStartListenText);
 }
 
@@ -291,8 +293,8 @@ void CSysBasicSetDlg::OnListenBytes(const std::string& bytes) {
 }
 
 void CSysBasicSetDlg::TestLogFile() {
-    const std::string pattern = ValueOf(keys::sysLogFileSet);
-    if (pattern.empty() || pattern == keys::kNone) return Message("请先选择日志文件！");
+    const std::string pattern = ValueOf(store::keys::sysLogFileSet);
+    if (pattern.empty() || pattern == store::keys::kNone) return Message("请先选择日志文件！");
     const std::string path = capture::FillDatePattern(pattern, capture::TodayLocal());
     std::ifstream f(path, std::ios::binary);
     if (!f) return Message(Q("日志文件打开失败，请检查路径：" + path));
@@ -302,27 +304,27 @@ void CSysBasicSetDlg::TestLogFile() {
 // ---- CSysPrinterSetDlg ----
 
 namespace {
-const char* const kPrinterKeys[] = {keys::sysPrinterPortWay,
-                                    keys::sysPrinterComId,
-                                    keys::sysPrinterComBaudRate,
-                                    keys::sysPrinterParallerPortId,
-                                    keys::sysPrinterDriverName,
-                                    keys::sysPrinterNetIp,
-                                    keys::sysPinterPapeNum,
-                                    keys::sysPrinterLastLineNum,
-                                    keys::sysIsPrintBarCodeOrderId,
-                                    keys::sysIsPrintQRBarCodeOrderId,
-                                    keys::sysIsPrQRCodeOrderId,
-                                    keys::sysBillFirstMsg,
-                                    keys::sysOneShopSay,
-                                    keys::sysTwoShopSay,
-                                    keys::sysPrintBillPath};
+const char* const kPrinterKeys[] = {store::keys::sysPrinterPortWay,
+                                    store::keys::sysPrinterComId,
+                                    store::keys::sysPrinterComBaudRate,
+                                    store::keys::sysPrinterParallerPortId,
+                                    store::keys::sysPrinterDriverName,
+                                    store::keys::sysPrinterNetIp,
+                                    store::keys::sysPinterPapeNum,
+                                    store::keys::sysPrinterLastLineNum,
+                                    store::keys::sysIsPrintBarCodeOrderId,
+                                    store::keys::sysIsPrintQRBarCodeOrderId,
+                                    store::keys::sysIsPrQRCodeOrderId,
+                                    store::keys::sysBillFirstMsg,
+                                    store::keys::sysOneShopSay,
+                                    store::keys::sysTwoShopSay,
+                                    store::keys::sysPrintBillPath};
 }  // namespace
 
 CSysPrinterSetDlg::CSysPrinterSetDlg(QWidget* parent)
     : CSysSettingsPage(settings::PageId::Printer, parent) {}
 
-void CSysPrinterSetDlg::LoadValues(const Settings& s) {
+void CSysPrinterSetDlg::LoadValues(const store::Settings& s) {
     CSysSettingsPage::LoadValues(s);
     saved_.clear();
     for (const char* k : kPrinterKeys) saved_[k] = s.Get(k);
@@ -336,7 +338,7 @@ void CSysPrinterSetDlg::Notify(const ui::Notification& msg) {
 }
 
 std::string CSysPrinterSetDlg::TestReceipt() const {
-    std::string title = ValueOf(keys::sysBillFirstMsg);
+    std::string title = ValueOf(store::keys::sysBillFirstMsg);
     std::string r;
     r += title + "\r\n";
     r += "打印测试\r\n";
@@ -353,21 +355,22 @@ QImage CSysPrinterSetDlg::Preview() const {
     printing::MemoryPort port;
     printing::ReceiptOptions options;
     options.copies = 1;  // one copy is enough to see the layout
-    options.blank_lines = printing::DecimalByte(ValueOf(keys::sysPrinterLastLineNum));
+    options.blank_lines = printing::DecimalByte(ValueOf(store::keys::sysPrinterLastLineNum));
     // Same order as the print setup: a later switch overrides an earlier one.
-    Settings probe;
-    for (const char* k : {keys::sysIsPrintBarCodeOrderId, keys::sysIsPrintQRBarCodeOrderId,
-                          keys::sysIsPrQRCodeOrderId})
+    store::Settings probe;
+    for (const char* k :
+         {store::keys::sysIsPrintBarCodeOrderId, store::keys::sysIsPrintQRBarCodeOrderId,
+          store::keys::sysIsPrQRCodeOrderId})
         probe.Set(k, ValueOf(k));
     options.code_mode = std::atoi(printing::CodeModeFromSettings(probe).c_str());
-    options.sayings[0] = Utf8ToGbk(ValueOf(keys::sysOneShopSay));
-    options.sayings[1] = Utf8ToGbk(ValueOf(keys::sysTwoShopSay));
-    options.title = Utf8ToGbk(ValueOf(keys::sysBillFirstMsg));
+    options.sayings[0] = common::Utf8ToGbk(ValueOf(store::keys::sysOneShopSay));
+    options.sayings[1] = common::Utf8ToGbk(ValueOf(store::keys::sysTwoShopSay));
+    options.title = common::Utf8ToGbk(ValueOf(store::keys::sysBillFirstMsg));
     const std::string prefix =
         ctx_.config ? printing::MakeQrPrefix(ctx_.config->invoice_url, ctx_.config->merchant_id)
                     : "";
-    printing::PrintReceipt(port, Utf8ToGbk(TestReceipt()), prefix, options);
-    int paper = std::atoi(ValueOf(keys::sysPrinterPaperWide).c_str());
+    printing::PrintReceipt(port, common::Utf8ToGbk(TestReceipt()), prefix, options);
+    int paper = std::atoi(ValueOf(store::keys::sysPrinterPaperWide).c_str());
     return settings::RenderEscPos(port.bytes(), paper > 0 ? paper : 58);
 }
 
@@ -392,9 +395,10 @@ void CSysPrinterSetDlg::TestPrint() {
     for (const char* k : kPrinterKeys)
         if (ValueOf(k) != saved_[k] && !(ValueOf(k).empty()))
             return Message("打印设置已修改，请先保存并重启软件后再测试打印！");
-    if (ValueOf(keys::sysPrinterPortWay) == keys::kNone) return Message("未设置打印机连接方式！");
+    if (ValueOf(store::keys::sysPrinterPortWay) == store::keys::kNone)
+        return Message("未设置打印机连接方式！");
     if (!ctx_.sink) return Message("打印服务不可用！");
-    ctx_.sink->SendCommand(CheckoutCommand::Print, Utf8ToGbk(TestReceipt()));
+    ctx_.sink->SendCommand(common::CheckoutCommand::Print, common::Utf8ToGbk(TestReceipt()));
     Message("测试小票已交给打印服务！");
 }
 
@@ -403,9 +407,9 @@ void CSysPrinterSetDlg::TestPrint() {
 CSysHelpSetDlg::CSysHelpSetDlg(QWidget* parent)
     : CSysSettingsPage(settings::PageId::Help, parent) {}
 
-void CSysHelpSetDlg::LoadValues(const Settings&) {
+void CSysHelpSetDlg::LoadValues(const store::Settings&) {
     if (!ctx_.config) return;
-    const AppConfig& c = *ctx_.config;
+    const context::AppConfig& c = *ctx_.config;
     auto set = [this](const char* name, const std::string& text) {
         if (auto* l = FindControl<QLabel>(name)) l->setText(Q(text.empty() ? "—" : text));
     };
@@ -428,12 +432,13 @@ void CSysHelpSetDlg::LoadValues(const Settings&) {
 
 // ---- CSysCameraSetDlg ----
 
-class CSysCameraSetDlg::Sink : public CameraSink {
+class CSysCameraSetDlg::Sink : public input::CameraSink {
   public:
     explicit Sink(CSysCameraSetDlg* page) : page_(page) {}
     // Worker thread: hand copies to the page's thread.
     void OnCameraMessage(unsigned message, const std::string& code, int lparam) override {
-        if (message != kCameraCodeMessage || lparam != kCameraCodeToCameraPage) return;
+        if (message != input::kCameraCodeMessage || lparam != input::kCameraCodeToCameraPage)
+            return;
         QPointer<CSysCameraSetDlg> page = page_;
         QMetaObject::invokeMethod(
             page_,
@@ -442,7 +447,7 @@ class CSysCameraSetDlg::Sink : public CameraSink {
             },
             Qt::QueuedConnection);
     }
-    void OnPreviewFrame(CameraFrame frame) override {
+    void OnPreviewFrame(input::CameraFrame frame) override {
         if (frame.width <= 0 || frame.height <= 0) return;
         const size_t need = size_t(frame.width) * frame.height * frame.channels;
         if (frame.pixels.size() < need) return;
@@ -485,7 +490,7 @@ class CSysCameraSetDlg::Sink : public CameraSink {
 
 CSysCameraSetDlg::CSysCameraSetDlg(QWidget* parent)
     : CSysSettingsPage(settings::PageId::Camera, parent), sink_(std::make_unique<Sink>(this)) {
-    factory_ = [] { return CreateCameraSource(0); };
+    factory_ = [] { return input::CreateCameraSource(0); };
 }
 
 CSysCameraSetDlg::~CSysCameraSetDlg() {
@@ -506,14 +511,14 @@ void CSysCameraSetDlg::Notify(const ui::Notification& msg) {
     if (!msg.Is(ui::kClick, "btn_camera_test")) return;
     auto* b = FindControl<QPushButton>("btn_camera_test");
     if (!b) return;
-    if (!toggle_) toggle_ = std::make_unique<CameraToggle>(sink_.get(), factory_);
+    if (!toggle_) toggle_ = std::make_unique<input::CameraToggle>(sink_.get(), factory_);
     b->setText(Q(toggle_->Press(S(b->text()))));
 }
 
 void CSysCameraSetDlg::Stop() {
     if (!toggle_ || !toggle_->Running()) return;
     if (auto* b = FindControl<QPushButton>("btn_camera_test"))
-        b->setText(Q(toggle_->Press(kCameraStopText)));
+        b->setText(Q(toggle_->Press(input::kCameraStopText)));
 }
 
 void CSysCameraSetDlg::OnCameraCode(const std::string& code) {
@@ -541,4 +546,4 @@ CSysSettingsPage* CreateSettingsPage(const QString& class_name, QWidget* parent)
     return nullptr;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::settings

@@ -16,12 +16,20 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace tendrix {
-
-class Settings;
+namespace tendrix::capture {
 class SerialPort;
+}  // namespace tendrix::capture
+
+namespace tendrix::input {
 class CameraToggle;
 class FrameSource;
+}  // namespace tendrix::input
+
+namespace tendrix::store {
+class Settings;
+}  // namespace tendrix::store
+
+namespace tendrix::settings {
 
 class CSysSettingsPage : public ui::Page {
     Q_OBJECT
@@ -32,7 +40,7 @@ class CSysSettingsPage : public ui::Page {
     settings::PageId id() const { return id_; }
     virtual void Attach(const SettingsContext& context) { ctx_ = context; }
     // Fills the controls from the settings (and the port and printer lists).
-    virtual void LoadValues(const Settings& settings);
+    virtual void LoadValues(const store::Settings& settings);
     // The value text of every key of this page, as the controls hold it.
     virtual void CollectValues(std::map<std::string, std::string>& values) const;
     // The value a control holds for one key ("" when the key is not on this page).
@@ -71,15 +79,15 @@ class CSysBasicSetDlg : public CSysSettingsPage {
     void StartListening();
     void StopListening();
     void TestLogFile();
-    std::unique_ptr<SerialPort> port_;
-    std::unique_ptr<CommandSink> listen_sink_;
+    std::unique_ptr<capture::SerialPort> port_;
+    std::unique_ptr<common::CommandSink> listen_sink_;
 };
 
 class CSysPrinterSetDlg : public CSysSettingsPage {
     Q_OBJECT
   public:
     explicit CSysPrinterSetDlg(QWidget* parent = nullptr);
-    void LoadValues(const Settings& settings) override;
+    void LoadValues(const store::Settings& settings) override;
     void Notify(const ui::Notification& msg) override;
 
     // The test receipt (UTF-8) that both the preview and the test print use.
@@ -97,7 +105,7 @@ class CSysHelpSetDlg : public CSysSettingsPage {
     Q_OBJECT
   public:
     explicit CSysHelpSetDlg(QWidget* parent = nullptr);
-    void LoadValues(const Settings& settings) override;
+    void LoadValues(const store::Settings& settings) override;
 };
 
 // The camera page: the toggle "btn_camera_test", the live picture in "label_voide", decoded
@@ -109,7 +117,7 @@ class CSysCameraSetDlg : public CSysSettingsPage {
     ~CSysCameraSetDlg() override;
     void Notify(const ui::Notification& msg) override;
 
-    using SourceFactory = std::function<std::unique_ptr<FrameSource>()>;
+    using SourceFactory = std::function<std::unique_ptr<input::FrameSource>()>;
     // The frames' source (the first camera by default).
     void SetSourceFactory(SourceFactory factory);
     bool Running() const;
@@ -123,10 +131,10 @@ class CSysCameraSetDlg : public CSysSettingsPage {
     class Sink;
     std::unique_ptr<Sink> sink_;
     SourceFactory factory_;
-    std::unique_ptr<CameraToggle> toggle_;
+    std::unique_ptr<input::CameraToggle> toggle_;
 };
 
 // Creates the page for a layout class name ("SysBasicSetDlg"); nullptr for other names.
 CSysSettingsPage* CreateSettingsPage(const QString& class_name, QWidget* parent);
 
-}  // namespace tendrix
+}  // namespace tendrix::settings

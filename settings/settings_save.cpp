@@ -5,7 +5,8 @@
 
 namespace tendrix::settings {
 
-SaveOutcome SaveSettings(Settings& settings, const std::map<std::string, std::string>& values) {
+SaveOutcome SaveSettings(store::Settings& settings,
+                         const std::map<std::string, std::string>& values) {
     SaveOutcome out;
     for (const auto& [key, value] : values) {
         const ControlDescription* description = FindControl(key);

@@ -5,9 +5,11 @@
 #include <map>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::store {
 class Settings;
-}
+}  // namespace tendrix::store
+
+namespace tendrix::settings {}
 
 namespace tendrix::settings {
 
@@ -20,6 +22,7 @@ struct SaveOutcome {
     std::string bad_key;  // the refused key
 };
 
-SaveOutcome SaveSettings(Settings& settings, const std::map<std::string, std::string>& values);
+SaveOutcome SaveSettings(store::Settings& settings,
+                         const std::map<std::string, std::string>& values);
 
 }  // namespace tendrix::settings

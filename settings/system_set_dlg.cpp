@@ -19,7 +19,7 @@
 #include "store/settings_keys.h"
 #include "ui/message_box.h"
 
-namespace tendrix {
+namespace tendrix::settings {
 
 CSystemSetDlg::CSystemSetDlg(SettingsContext context, QWidget* parent)
     : ui::Window(kWindowName, "SystemSetDlg.xml", parent), ctx_(std::move(context)) {
@@ -106,7 +106,8 @@ void CSystemSetDlg::closeEvent(QCloseEvent* e) {
 void CSystemSetDlg::ShowLinkWarning() {
     // A platform reached over plain http from another machine: whoever shares the shop's
     // network can read the keys or forge a "paid" answer. Said above every page.
-    const std::string warning = ctx_.config ? PlainHttpWarning(ctx_.config->api_base) : "";
+    const std::string warning =
+        ctx_.config ? platform_api::PlainHttpWarning(ctx_.config->api_base) : "";
     auto* layout = qobject_cast<QBoxLayout*>(Root()->layout());
     if (warning.empty() || !layout) return;
     auto* label = new QLabel(QString::fromStdString(warning), Root());
@@ -122,14 +123,14 @@ void CSystemSetDlg::PickArea(const std::string& key) {
     // The settings window steps aside so the screen can be marked.
     setProperty("picking", true);
     hide();
-    if (key == keys::sysGetMoneyFromHwnd) {
+    if (key == store::keys::sysGetMoneyFromHwnd) {
         if (ctx_.desktop)
-            RunCaptureDlgByHwnd(ctx_.config->settings, *ctx_.desktop, this);
+            capture::selection::RunCaptureDlgByHwnd(ctx_.config->settings, *ctx_.desktop, this);
         else
             ctx_.message("无法访问桌面，不能选取窗口！");
     } else {
-        RunCaptureDlg(ctx_.config->settings, this, ctx_.desktop,
-                      ctx_.config->environment.plugin_dir);
+        capture::selection::RunCaptureDlg(ctx_.config->settings, this, ctx_.desktop,
+                                          ctx_.config->environment.plugin_dir);
     }
     show();
     setProperty("picking", false);
@@ -154,8 +155,8 @@ bool RunSystemSetDlg(const SettingsContext& context, QWidget* owner) {
         dlg.resize(dlg.size().boundedTo(area.size()));
         dlg.move(area.center() - QPoint(dlg.width() / 2, dlg.height() / 2));
     }
-    RunModalUntilHidden(dlg, "picking");
+    capture::selection::RunModalUntilHidden(dlg, "picking");
     return true;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::settings

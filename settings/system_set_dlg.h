@@ -9,7 +9,7 @@
 #include "settings/settings_save.h"
 #include "ui/window.h"
 
-namespace tendrix {
+namespace tendrix::settings {
 
 class CSysSettingsPage;
 
@@ -49,4 +49,4 @@ class CSystemSetDlg : public ui::Window {
 // Returns false when it was already open.
 bool RunSystemSetDlg(const SettingsContext& context, QWidget* owner = nullptr);
 
-}  // namespace tendrix
+}  // namespace tendrix::settings

@@ -7,7 +7,7 @@
 
 #include "common/text_codec.h"
 
-namespace tendrix {
+namespace tendrix::store {
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -59,15 +59,15 @@ bool IniFile::Load(const std::string& path) {
             u16 += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                          (static_cast<unsigned char>(bytes[i + 1]) << 8));
         }
-        text = Utf16ToUtf8(u16);
+        text = common::Utf16ToUtf8(u16);
     } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         encoding_ = Encoding::Utf8Bom;
         text = bytes.substr(3);
-    } else if (IsValidUtf8(bytes)) {
+    } else if (common::IsValidUtf8(bytes)) {
         text = bytes;
     } else {
         encoding_ = Encoding::Gbk;
-        text = GbkToUtf8(bytes);
+        text = common::GbkToUtf8(bytes);
     }
     line_end_ = text.find("\r\n") != std::string::npos || text.find('\n') == std::string::npos
                     ? "\r\n"
@@ -98,11 +98,11 @@ bool IniFile::SaveAs(const std::string& path) const {
             bytes = "\xEF\xBB\xBF" + text;
             break;
         case Encoding::Gbk:
-            bytes = Utf8ToGbk(text);
+            bytes = common::Utf8ToGbk(text);
             break;
         case Encoding::Utf16LeBom: {
             bytes = "\xFF\xFE";
-            for (char16_t u : Utf8ToUtf16(text)) {
+            for (char16_t u : common::Utf8ToUtf16(text)) {
                 bytes += static_cast<char>(u & 0xFF);
                 bytes += static_cast<char>(u >> 8);
             }
@@ -169,4 +169,4 @@ void IniFile::Set(const std::string& section, const std::string& key, const std:
     }
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::store

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tendrix {
+namespace tendrix::store {
 
 class IniFile {
   public:
@@ -36,4 +36,4 @@ class IniFile {
     std::vector<std::string> lines_;  // UTF-8
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::store

@@ -4,7 +4,7 @@
 #include "store/settings_keys.h"
 #include "store/store.h"
 
-namespace tendrix {
+namespace tendrix::store {
 namespace {
 
 // A stored value counts as missing when it is empty or starts with a line break.
@@ -28,14 +28,16 @@ Settings::LoadReport Settings::Load(const std::string& data_dir, const std::stri
     if (!store.OpenSettings()) {
         report.database_ok = false;
         report.problem = store.LastError();
-        diag::Write("settings", "database not usable, defaults for this run: " + report.problem);
+        common::diag::Write("settings",
+                            "database not usable, defaults for this run: " + report.problem);
         return report;
     }
     // Probe once: a damaged or locked file must not be written to (nor waited on per key).
     if (!store.CheckUsable()) {
         report.database_ok = false;
         report.problem = store.LastError();
-        diag::Write("settings", "database not usable, defaults for this run: " + report.problem);
+        common::diag::Write("settings",
+                            "database not usable, defaults for this run: " + report.problem);
         return report;
     }
     for (auto& [key, value] : map_) {
@@ -68,7 +70,7 @@ Settings::SaveOneResult Settings::StoreOne(const std::string& key, const std::st
     // program does not act on a value that the next start would not have.
     Store store(data_dir_);
     if (!store.OpenSettings() || !store.SaveName(key, value)) {
-        diag::Write("settings", "could not store " + key + ": " + store.LastError());
+        common::diag::Write("settings", "could not store " + key + ": " + store.LastError());
         return SaveOneResult::kNotWritten;
     }
     map_[key] = value;
@@ -101,4 +103,4 @@ bool SaveLoginKey(const std::string& data_dir, const std::string& key, const std
     return store.OpenSettings() && store.SaveName(key, value);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::store

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-namespace tendrix {
+namespace tendrix::store {
 
 class Settings {
   public:
@@ -47,4 +47,4 @@ class Settings {
 std::string ReadLoginKey(const std::string& data_dir, const std::string& key);
 bool SaveLoginKey(const std::string& data_dir, const std::string& key, const std::string& value);
 
-}  // namespace tendrix
+}  // namespace tendrix::store

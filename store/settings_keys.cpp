@@ -1,6 +1,6 @@
 #include "store/settings_keys.h"
 
-namespace tendrix::keys {
+namespace tendrix::store::keys {
 
 const std::vector<SettingDefault>& SettingDefaults() {
     static const std::vector<SettingDefault> table = {
@@ -83,4 +83,4 @@ std::string LoginKeyDefault(const std::string& key) {
     return {};
 }
 
-}  // namespace tendrix::keys
+}  // namespace tendrix::store::keys

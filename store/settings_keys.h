@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tendrix::keys {
+namespace tendrix::store::keys {
 
 // Switches and fixed values used across the program.
 inline constexpr const char* kTrue = "TRUE";
@@ -113,4 +113,4 @@ const std::vector<SettingDefault>& SettingDefaults();
 // Default of a login key written when it is missing (landType, isUseAgent); "" for the rest.
 std::string LoginKeyDefault(const std::string& key);
 
-}  // namespace tendrix::keys
+}  // namespace tendrix::store::keys

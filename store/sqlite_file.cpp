@@ -4,7 +4,7 @@
 
 #include "common/private_files.h"
 
-namespace tendrix {
+namespace tendrix::store {
 
 std::string SqliteFile::Row::Text(int col) const {
     const unsigned char* text = sqlite3_column_text(st_, col);
@@ -26,7 +26,7 @@ SqliteFile::~SqliteFile() {
 
 bool SqliteFile::EnsureOpen() {
     if (db_) return true;
-    MakePrivateFile(path_);  // 0600 before SQLite opens it; its journal gets the same mode
+    common::MakePrivateFile(path_);  // 0600 before SQLite opens it; its journal gets the same mode
     if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) {
         last_error_ = db_ ? sqlite3_errmsg(db_) : "sqlite3_open failed";
         sqlite3_close(db_);
@@ -84,4 +84,4 @@ bool SqliteFile::Query(const char* sql, const std::vector<Value>& params,
     return ok;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::store

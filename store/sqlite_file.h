@@ -13,7 +13,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace tendrix {
+namespace tendrix::store {
 
 class SqliteFile {
   public:
@@ -55,4 +55,4 @@ class SqliteFile {
     std::string last_error_;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::store

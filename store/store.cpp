@@ -5,7 +5,7 @@
 #include "common/diag_log.h"
 #include "common/private_files.h"
 
-namespace tendrix {
+namespace tendrix::store {
 namespace {
 
 constexpr const char* kCreateSettings =
@@ -67,7 +67,7 @@ Store::Store(const std::string& data_dir) {
     cashier_path_ = dir + "cashierdata.db";
     // Private to this user: the files hold login keys and cashiers' passwords.
     std::string error;
-    if (!MakePrivateDirectory(dir, &error) && !std::filesystem::is_directory(dir)) {
+    if (!common::MakePrivateDirectory(dir, &error) && !std::filesystem::is_directory(dir)) {
         last_error_ = error;
     }
 }
@@ -79,7 +79,7 @@ Store::~Store() {
 bool Store::Open(const std::string& path) {
     Close();
     // Created 0600 before SQLite opens it; SQLite gives its journal the same mode.
-    MakePrivateFile(path);
+    common::MakePrivateFile(path);
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
         Fail("open");
@@ -120,7 +120,7 @@ void Store::Close() {
 
 void Store::Fail(const char* what) {
     last_error_ = std::string(what) + ": " + (db_ ? sqlite3_errmsg(db_) : "no database open");
-    diag::Write("store", last_error_);
+    common::diag::Write("store", last_error_);
 }
 
 bool Store::Execute(const std::string& sql, const std::vector<std::string>& params) {
@@ -203,4 +203,4 @@ bool Store::DeleteAllCashiers() {
     return Execute("delete from tblCashiersMsg");
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::store

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace tendrix {
+namespace tendrix::store {
 
 struct CashierRecord {
     std::string password;
@@ -65,4 +65,4 @@ class Store {
     std::string last_error_;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::store

@@ -28,7 +28,7 @@
 #include "context/app_config.h"
 #include "tools/cli_registry.h"
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 namespace {
 
 constexpr int kExitOk = 0, kExitUsage = 1, kExitDevice = 2;
@@ -71,19 +71,20 @@ Options ParseOptions(const std::vector<std::string>& args, const std::string& co
 }
 
 // Collects what the readers post; the main thread drains it.
-class QueueSink : public CommandSink {
+class QueueSink : public common::CommandSink {
   public:
-    void SendCommand(CheckoutCommand cmd, std::string payload) override {
+    void SendCommand(common::CheckoutCommand cmd, std::string payload) override {
         PostCommand(cmd, std::move(payload));
     }
-    void PostCommand(CheckoutCommand cmd, std::string payload) override {
+    void PostCommand(common::CheckoutCommand cmd, std::string payload) override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             queue_.emplace_back(cmd, std::move(payload));
         }
         cv_.notify_one();
     }
-    std::optional<std::pair<CheckoutCommand, std::string>> Next(std::chrono::milliseconds wait) {
+    std::optional<std::pair<common::CheckoutCommand, std::string>> Next(
+        std::chrono::milliseconds wait) {
         std::unique_lock<std::mutex> lock(mutex_);
         if (!cv_.wait_for(lock, wait, [&] { return !queue_.empty(); })) return std::nullopt;
         auto item = std::move(queue_.front());
@@ -94,12 +95,12 @@ class QueueSink : public CommandSink {
   private:
     std::mutex mutex_;
     std::condition_variable cv_;
-    std::deque<std::pair<CheckoutCommand, std::string>> queue_;
+    std::deque<std::pair<common::CheckoutCommand, std::string>> queue_;
 };
 
-PortMap InstallationPorts() {
-    AppConfig config = InstallationConfig();
-    return PortMap(config.PortMapFile());
+common::PortMap InstallationPorts() {
+    context::AppConfig config = InstallationConfig();
+    return common::PortMap(config.PortMapFile());
 }
 
 void InstallSignals() {
@@ -115,37 +116,37 @@ int RunDisplay(const std::vector<std::string>& args) {
                      o.error.empty() ? "display needs --listen PORT" : o.error.c_str());
         return kExitUsage;
     }
-    const PortMap ports = InstallationPorts();
+    const common::PortMap ports = InstallationPorts();
     const auto pattern =
         capture::BuildFilterPattern(o.values.count("--filter") ? o.values.at("--filter") : "无");
     int baud = 2400;  // the default of sysBaudRateSet
     if (o.values.count("--baud")) baud = std::atoi(o.values.at("--baud").c_str());
 
     QueueSink sink;
-    SerialPort forward(SerialPort::Variant::Display, ports);
+    capture::SerialPort forward(capture::SerialPort::Variant::Display, ports);
     if (o.values.count("--forward") && !forward.Open(o.values.at("--forward"), baud)) {
         std::fprintf(stderr, "%s (%s)\n", capture::kForwardOpenFailed, forward.Error().c_str());
         return kExitDevice;
     }
-    SerialPort listen(SerialPort::Variant::Display, ports);
+    capture::SerialPort listen(capture::SerialPort::Variant::Display, ports);
     if (!listen.Open(o.values.at("--listen"), 9600)) {
         std::fprintf(stderr, "%s (%s)\n", capture::kListenOpenFailed, listen.Error().c_str());
         return kExitDevice;
     }
-    listen.SetTarget(&sink, CheckoutCommand::DisplayData);
+    listen.SetTarget(&sink, common::CheckoutCommand::DisplayData);
     listen.StartReader();
     InstallSignals();
     while (!g_stop) {
         auto item = sink.Next(std::chrono::milliseconds(100));
         if (!item) continue;
-        if (item->first == CheckoutCommand::ShowMessage) {
-            std::fprintf(stderr, "%s\n", GbkToUtf8(item->second).c_str());
+        if (item->first == common::CheckoutCommand::ShowMessage) {
+            std::fprintf(stderr, "%s\n", common::GbkToUtf8(item->second).c_str());
             return kExitDevice;
         }
         const std::string& chunk = item->second;
         if (o.raw) std::printf("# %s\n", capture::DisplayForm(chunk).c_str());
         if (auto amount = capture::ExtractDisplayAmount(chunk, pattern))
-            std::printf("%s\n", GbkToUtf8(*amount).c_str());
+            std::printf("%s\n", common::GbkToUtf8(*amount).c_str());
         std::fflush(stdout);
         if (forward.IsOpen() && !forward.Write(chunk))
             std::fprintf(stderr, "%s\n", capture::kForwardWriteFailed);
@@ -172,7 +173,7 @@ int RunOcr(const std::vector<std::string>& args) {
     }
     int exit_code = kExitOk;
     for (const std::string& path : o.positional) {
-        const ScreenImage picture = capture::LoadImageFile(path);
+        const desktop::ScreenImage picture = capture::LoadImageFile(path);
         if (picture.empty()) {
             std::fprintf(stderr, "cannot read image %s\n", path.c_str());
             std::printf("\n");
@@ -194,14 +195,14 @@ int RunLogTail(const std::vector<std::string>& args) {
         capture::BuildFilterPattern(o.values.count("--filter") ? o.values.at("--filter") : "无");
     QueueSink sink;
     capture::LogTail tail;
-    tail.Start(&sink, CheckoutCommand::DisplayData, o.positional[0]);
+    tail.Start(&sink, common::CheckoutCommand::DisplayData, o.positional[0]);
     std::fprintf(stderr, "following %s\n", tail.CurrentPath().c_str());
     InstallSignals();
     while (!g_stop) {
         auto item = sink.Next(std::chrono::milliseconds(100));
         if (!item) continue;
         if (auto amount = capture::ExtractDisplayAmount(item->second, pattern)) {
-            std::printf("%s\n", GbkToUtf8(*amount).c_str());
+            std::printf("%s\n", common::GbkToUtf8(*amount).c_str());
             std::fflush(stdout);
         }
     }
@@ -229,4 +230,4 @@ CliRegistrar logtail_cmd("logtail",
                          RunLogTail);
 
 }  // namespace
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools

@@ -29,7 +29,7 @@
 #include "tools/cli_doctor_x11.h"
 #include "tools/cli_registry.h"
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 namespace {
 
 constexpr const char* kUsage =
@@ -135,11 +135,11 @@ void CheckDisplayAndTray(Doctor& d) {
 }
 
 // The accessibility bus: needed only when the amount is read from a window's text.
-void CheckAccessibilityBus(Doctor& d, const Settings& s) {
+void CheckAccessibilityBus(Doctor& d, const store::Settings& s) {
     std::string detail;
-    const bool running = AccessibilityBusRunning(&detail);
-    const std::string point = s.Get(keys::sysGetMoneyFromHwnd);
-    const bool needed = !point.empty() && point != keys::kNone;
+    const bool running = desktop::AccessibilityBusRunning(&detail);
+    const std::string point = s.Get(store::keys::sysGetMoneyFromHwnd);
+    const bool needed = !point.empty() && point != store::keys::kNone;
     if (running) {
         d.Pass("accessibility bus: " + detail);
     } else if (needed) {
@@ -176,24 +176,25 @@ void CheckTesseract(Doctor& d, const std::string& program_dir) {
 
 // The serial ports the settings open: customer display (listen and forward), face-pay device,
 // serial scanner.
-std::vector<std::string> ConfiguredSerialPorts(const Settings& s) {
+std::vector<std::string> ConfiguredSerialPorts(const store::Settings& s) {
     std::vector<std::string> ports;
     auto add = [&](std::string name) {
-        if (!name.empty() && name != keys::kNone) ports.push_back(std::move(name));
+        if (!name.empty() && name != store::keys::kNone) ports.push_back(std::move(name));
     };
-    if (s.Get(keys::sysCaptureComMoney) == keys::kTrue) {
-        const std::string recv = s.Get(keys::sysVirtualComdRecvId);  // "COMn->COMm"
+    if (s.Get(store::keys::sysCaptureComMoney) == store::keys::kTrue) {
+        const std::string recv = s.Get(store::keys::sysVirtualComdRecvId);  // "COMn->COMm"
         add(recv.substr(0, recv.find("->")));
-        add(s.Get(keys::sysComMachineSendID));
+        add(s.Get(store::keys::sysComMachineSendID));
     }
-    if (s.Get(keys::sysIsDragonflyControl) == keys::kTrue)
-        add(s.Get(keys::sysDragonflyControlComId));
-    if (s.Get(keys::sysIsBarcodeCapture) == keys::kTrue && s.Get(keys::sysCaptureWay) == "USB串口")
-        add(s.Get(keys::sysCaptureComId));
+    if (s.Get(store::keys::sysIsDragonflyControl) == store::keys::kTrue)
+        add(s.Get(store::keys::sysDragonflyControlComId));
+    if (s.Get(store::keys::sysIsBarcodeCapture) == store::keys::kTrue &&
+        s.Get(store::keys::sysCaptureWay) == "USB串口")
+        add(s.Get(store::keys::sysCaptureComId));
     return ports;
 }
 
-void CheckSerialPorts(Doctor& d, const std::vector<std::string>& ports, const PortMap& map,
+void CheckSerialPorts(Doctor& d, const std::vector<std::string>& ports, const common::PortMap& map,
                       const std::string& data_dir) {
     if (ports.empty()) {
         d.Skip("serial ports: none configured");
@@ -219,15 +220,15 @@ void CheckSerialPorts(Doctor& d, const std::vector<std::string>& ports, const Po
     }
 }
 
-void CheckScanner(Doctor& d, const Settings& s, std::string device) {
-    const bool keyboard_capture =
-        s.Get(keys::sysIsBarcodeCapture) == keys::kTrue && s.Get(keys::sysCaptureWay) != "USB串口";
-    if (device.empty()) device = s.Get(keys::sysScannerInputDevice);
+void CheckScanner(Doctor& d, const store::Settings& s, std::string device) {
+    const bool keyboard_capture = s.Get(store::keys::sysIsBarcodeCapture) == store::keys::kTrue &&
+                                  s.Get(store::keys::sysCaptureWay) != "USB串口";
+    if (device.empty()) device = s.Get(store::keys::sysScannerInputDevice);
     if (device.empty() && !keyboard_capture) {
         d.Skip("scanner input device: keyboard capture is off");
         return;
     }
-    if (device.empty()) device = keymask::FindScannerDevice();
+    if (device.empty()) device = plugins::keymask::FindScannerDevice();
     if (device.empty()) {
         d.Fail("scanner input device: none whose name says scanner or barcode",
                "plug the scanner in, or set sysScannerInputDevice to its /dev/input/by-id/... "
@@ -248,7 +249,7 @@ void CheckScanner(Doctor& d, const Settings& s, std::string device) {
     }
 }
 
-void CheckPrinter(Doctor& d, const AppConfig& config, const std::string& given) {
+void CheckPrinter(Doctor& d, const context::AppConfig& config, const std::string& given) {
     printing::PrintConfig pc = printing::PrintConfigFromApp(config);
     if (!given.empty()) pc.port = given;
     if (pc.port.empty()) {
@@ -295,29 +296,31 @@ void CheckPrinter(Doctor& d, const AppConfig& config, const std::string& given) 
 }
 
 // A signed call with the given merchant, a login's merchant, or the stored one.
-void CheckPlatform(Doctor& d, const AppConfig& config, const Options& o) {
+void CheckPlatform(Doctor& d, const context::AppConfig& config, const Options& o) {
     std::string base = o.api_base.empty() ? config.api_base : o.api_base;
     if (base.empty()) {
         d.Fail("platform: no address", "set api_base in " + config.company_info_path);
         return;
     }
-    PlatformClient client("", "", "", "", base);
-    if (ReadLoginKey(config.data_dir, keys::isUseAgent) == keys::kHttpProxy) {
-        client = PlatformClient(ReadLoginKey(config.data_dir, keys::agentIp),
-                                ReadLoginKey(config.data_dir, keys::agentPort),
-                                ReadLoginKey(config.data_dir, keys::agentAccout),
-                                ReadLoginKey(config.data_dir, keys::agentPassword), base);
+    platform_api::PlatformClient client("", "", "", "", base);
+    if (store::ReadLoginKey(config.data_dir, store::keys::isUseAgent) == store::keys::kHttpProxy) {
+        client = platform_api::PlatformClient(
+            store::ReadLoginKey(config.data_dir, store::keys::agentIp),
+            store::ReadLoginKey(config.data_dir, store::keys::agentPort),
+            store::ReadLoginKey(config.data_dir, store::keys::agentAccout),
+            store::ReadLoginKey(config.data_dir, store::keys::agentPassword), base);
     }
     client.set_timeout(std::chrono::seconds(10));
     std::string merchant = o.merchant, client_id = o.client, secret = o.secret, how = "given";
     if (merchant.empty() && !o.user.empty()) {
-        const PlatformResult<TextList> login = ParseLoginAnswer(client.Login(o.user, o.password));
-        if (login.error == PlatformError::kNetwork) {
+        const platform_api::PlatformResult<platform_api::TextList> login =
+            platform_api::ParseLoginAnswer(client.Login(o.user, o.password));
+        if (login.error == platform_api::PlatformError::kNetwork) {
             d.Fail("platform " + base + ": no answer",
                    "check the network, the proxy and api_base in " + config.company_info_path);
             return;
         }
-        const TextList& list = login.value;
+        const platform_api::TextList& list = login.value;
         if (list.size() < 3) {
             d.Fail("platform " + base + ": login of " + o.user + " refused: " + login.message,
                    "check the cashier's name and password");
@@ -326,8 +329,8 @@ void CheckPlatform(Doctor& d, const AppConfig& config, const Options& o) {
         merchant = list[0], secret = list[1], client_id = list[2], how = "login of " + o.user;
     }
     if (merchant.empty()) {
-        merchant = ReadLoginKey(config.data_dir, keys::merchantId);
-        const std::string stored = ReadLoginKey(config.data_dir, keys::merchantAPI);
+        merchant = store::ReadLoginKey(config.data_dir, store::keys::merchantId);
+        const std::string stored = store::ReadLoginKey(config.data_dir, store::keys::merchantAPI);
         secret = stored.empty() ? std::string() : accounts::DecryptCredential(stored);
         how = "stored";
     }
@@ -336,14 +339,16 @@ void CheckPlatform(Doctor& d, const AppConfig& config, const Options& o) {
                "give --user USER --password PASS (or --merchant ID --client ID --secret KEY)");
         return;
     }
-    const PlatformAnswer reply = client.QueryMerchantInfo(merchant, client_id, secret);
-    if (reply.error == PlatformError::kNetwork) {
+    const platform_api::PlatformAnswer reply =
+        client.QueryMerchantInfo(merchant, client_id, secret);
+    if (reply.error == platform_api::PlatformError::kNetwork) {
         d.Fail("platform " + base + ": no answer",
                "check the network, the proxy and api_base in " + config.company_info_path);
         return;
     }
     const std::string& received = reply.value;
-    const PlatformResult<TextList> info = ParseMerchantInfoAnswer(reply);
+    const platform_api::PlatformResult<platform_api::TextList> info =
+        platform_api::ParseMerchantInfoAnswer(reply);
     if (info.ok() && !info.value.empty()) {
         d.Pass("platform " + base + ": answers a signed call (merchant " + merchant + " \"" +
                info.value[0] + "\", " + how + ")");
@@ -366,7 +371,7 @@ void CheckPlatform(Doctor& d, const AppConfig& config, const Options& o) {
 }
 
 void CheckWritable(Doctor& d, const std::string& what, const std::string& dir) {
-    if (!MakePrivateDirs(dir)) {
+    if (!context::MakePrivateDirs(dir)) {
         d.Fail(what + " folder " + dir + ": cannot be created or written",
                "give the cashier's account write access to it (chown), or remove it so the "
                "user's own folder is used");
@@ -390,20 +395,20 @@ int RunDoctor(const std::vector<std::string>& args) {
         std::fprintf(stderr, "tendrix-cli doctor: %s\n%s\n", o.error.c_str(), kUsage);
         return 1;
     }
-    AppConfig config = InstallationConfig();
+    context::AppConfig config = InstallationConfig();
     config.LoadCompanyInfo();
     Doctor d;
     // Writable folders first: loading the settings creates the database.
     CheckWritable(d, "data", config.data_dir);
     CheckWritable(d, "log", config.log_dir);
-    if (diag::Directory().empty()) diag::SetDirectory(config.log_dir);
+    if (common::diag::Directory().empty()) common::diag::SetDirectory(config.log_dir);
     config.LoadSettings();
 
     CheckDisplayAndTray(d);
     CheckAccessibilityBus(d, config.settings);
     CheckTesseract(d, config.program_dir);
     CheckSerialPorts(d, o.ports.empty() ? ConfiguredSerialPorts(config.settings) : o.ports,
-                     PortMap(config.PortMapFile()), config.data_dir);
+                     common::PortMap(config.PortMapFile()), config.data_dir);
     CheckScanner(d, config.settings, o.scanner);
     CheckPrinter(d, config, o.printer);
     CheckPlatform(d, config, o);
@@ -414,4 +419,4 @@ int RunDoctor(const std::vector<std::string>& args) {
 const CliRegistrar kDoctor("doctor", kUsage, RunDoctor);
 
 }  // namespace
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools

@@ -2,7 +2,7 @@
 
 #include <X11/Xlib.h>
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 
 DisplayProbe ProbeDisplay(const std::string& name) {
     DisplayProbe probe;
@@ -16,4 +16,4 @@ DisplayProbe ProbeDisplay(const std::string& name) {
     return probe;
 }
 
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools

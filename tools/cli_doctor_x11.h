@@ -3,7 +3,7 @@
 // program's own headers.
 #include <string>
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 
 struct DisplayProbe {
     bool opened = false;  // the display accepted a connection
@@ -12,4 +12,4 @@ struct DisplayProbe {
 
 DisplayProbe ProbeDisplay(const std::string& name);
 
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools

@@ -9,7 +9,7 @@
 #include "context/version.h"
 #include "tools/cli_registry.h"
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 std::map<std::string, CliCommand>& Registry() {
     static std::map<std::string, CliCommand> registry;
     return registry;
@@ -18,14 +18,14 @@ std::set<std::string>& Switches() {
     static std::set<std::string> switches;
     return switches;
 }
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools
 
 namespace {
 
 constexpr int kExitOk = 0, kExitUsage = 1;
 
 int PrintUsage(FILE* to) {
-    using namespace tendrix::cli;
+    using namespace tendrix::tools;
     std::fprintf(to, "usage: tendrix-cli [global options] COMMAND ...\n\ncommands:\n");
     for (const auto& [name, cmd] : Registry()) std::fprintf(to, "%s\n", cmd.usage.c_str());
     return to == stdout ? kExitOk : kExitUsage;
@@ -33,33 +33,33 @@ int PrintUsage(FILE* to) {
 
 }  // namespace
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 namespace {
-RunEnvironment g_environment;  // read once at the start of main
+context::RunEnvironment g_environment;  // read once at the start of main
 }  // namespace
 
-const RunEnvironment& StartEnvironment() {
+const context::RunEnvironment& StartEnvironment() {
     return g_environment;
 }
 
-AppConfig InstallationConfig() {
-    AppConfig config;
+context::AppConfig InstallationConfig() {
+    context::AppConfig config;
     config.environment = g_environment;
-    config.SetProgramDir(ExecutableDir());
+    config.SetProgramDir(context::ExecutableDir());
     return config;
 }
 
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools
 
 int main(int argc, char** argv) {
-    using namespace tendrix::cli;
-    g_environment = tendrix::RunEnvironment::FromProcess();
+    using namespace tendrix::tools;
+    g_environment = tendrix::context::RunEnvironment::FromProcess();
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") return PrintUsage(stdout);
         if (a == "--version") {
-            std::printf("tendrix-cli %s\n", tendrix::kVersion);
+            std::printf("tendrix-cli %s\n", tendrix::context::kVersion);
             return kExitOk;
         }
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) {

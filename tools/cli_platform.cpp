@@ -28,7 +28,7 @@
 #include "store/settings_keys.h"
 #include "tools/cli_registry.h"
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 namespace {
 
 constexpr int kExitOk = 0, kExitRefused = 1, kExitNetwork = 2;
@@ -129,13 +129,13 @@ std::optional<std::string> SecretValue(const Args& a, const std::string& option,
 // installation's setting. Also sends the diagnostic log of the exchanges to the
 // installation's log directory, and warns when the address travels in clear.
 std::string ApiBase(const Args& a) {
-    AppConfig config = InstallationConfig();
-    if (diag::Directory().empty()) diag::SetDirectory(config.log_dir);
+    context::AppConfig config = InstallationConfig();
+    if (common::diag::Directory().empty()) common::diag::SetDirectory(config.log_dir);
     if (auto ca = a.Get("--ca-file")) {
-        SetPlatformCaFile(*ca);
+        platform_api::SetPlatformCaFile(*ca);
     } else {
         config.LoadSettings();
-        SetPlatformCaFile(config.Setting(keys::sysPlatformCaFile));
+        platform_api::SetPlatformCaFile(config.Setting(store::keys::sysPlatformCaFile));
     }
     std::string base;
     if (auto given = a.Get("--api-base")) {
@@ -144,13 +144,13 @@ std::string ApiBase(const Args& a) {
         config.LoadCompanyInfo();
         base = config.api_base;
     }
-    if (const std::string warning = PlainHttpWarning(base); !warning.empty()) {
+    if (const std::string warning = platform_api::PlainHttpWarning(base); !warning.empty()) {
         std::fprintf(stderr, "tendrix-cli: warning: %s\n", warning.c_str());
     }
     return base;
 }
 
-PlatformClient MakeClient(const Args& a) {
+platform_api::PlatformClient MakeClient(const Args& a) {
     std::string host, port, user, password;
     if (auto proxy = a.Get("--proxy")) {
         const size_t colon = proxy->rfind(':');
@@ -167,26 +167,26 @@ PlatformClient MakeClient(const Args& a) {
             password = env;
         }
     }
-    return PlatformClient(host, port, user, password, ApiBase(a),
-                          StartEnvironment().platform_timeout);
+    return platform_api::PlatformClient(host, port, user, password, ApiBase(a),
+                                        StartEnvironment().platform_timeout);
 }
 
 // Reports a failed exchange or refusal (shown as `message`); returns the exit code.
 template <typename T>
-int Fail(const PlatformResult<T>& failure, const std::string& message) {
+int Fail(const platform_api::PlatformResult<T>& failure, const std::string& message) {
     std::fprintf(stderr, "%s\n", message.c_str());
-    if (failure.error != PlatformError::kNetwork) return kExitRefused;
+    if (failure.error != platform_api::PlatformError::kNetwork) return kExitRefused;
     // What an installer needs to mend it: a refused port, an unverified certificate, ...
     if (!failure.detail.empty()) std::fprintf(stderr, "tendrix-cli: %s\n", failure.detail.c_str());
     return kExitNetwork;
 }
 
 template <typename T>
-int Fail(const PlatformResult<T>& failure) {
+int Fail(const platform_api::PlatformResult<T>& failure) {
     return Fail(failure, failure.message);
 }
 
-void PrintLines(const TextList& lines) {
+void PrintLines(const platform_api::TextList& lines) {
     std::string out;
     for (const std::string& line : lines) out += line;
     std::string clean;
@@ -200,12 +200,13 @@ void PrintLines(const TextList& lines) {
 }
 
 // Logs in; fills list with merchant id, secret, client ids. Returns an exit code.
-int DoLogin(const PlatformClient& client, const std::string& user, const std::string& password,
-            TextList& list) {
-    const PlatformAnswer answer = client.Login(user, password);
-    const PlatformResult<TextList> login = ParseLoginAnswer(answer);
+int DoLogin(const platform_api::PlatformClient& client, const std::string& user,
+            const std::string& password, platform_api::TextList& list) {
+    const platform_api::PlatformAnswer answer = client.Login(user, password);
+    const platform_api::PlatformResult<platform_api::TextList> login =
+        platform_api::ParseLoginAnswer(answer);
     // An answer that cannot be read is shown as it came: it tells an installer most.
-    if (login.error == PlatformError::kUnreadable) return Fail(login, answer.value);
+    if (login.error == platform_api::PlatformError::kUnreadable) return Fail(login, answer.value);
     if (!login.ok()) return Fail(login);
     list = login.value;
     return kExitOk;
@@ -213,7 +214,7 @@ int DoLogin(const PlatformClient& client, const std::string& user, const std::st
 
 // Sets the client's identity from --merchant/--client and the secret, or by logging in with
 // --user and the password. Returns an exit code.
-int Identify(PlatformClient& client, const Args& a) {
+int Identify(platform_api::PlatformClient& client, const Args& a) {
     std::string error;
     auto merchant = a.Get("--merchant"), id = a.Get("--client");
     if (merchant && id) {
@@ -233,7 +234,7 @@ int Identify(PlatformClient& client, const Args& a) {
             "--password PASS to log in (secrets from TENDRIX_SECRET / TENDRIX_PASSWORD or "
             "--secret-file / --password-file)");
     }
-    TextList list;
+    platform_api::TextList list;
     if (int rc = DoLogin(client, *user, *password, list); rc != kExitOk) return rc;
     if (list.size() < 3) return Usage("the login answer names no client id");
     client.set_identity({list[0], list[2], list[1], *user});
@@ -241,7 +242,7 @@ int Identify(PlatformClient& client, const Args& a) {
 }
 
 // Prepares the client (base address, identity) for an order command.
-int Prepare(PlatformClient& client, const Args& a) {
+int Prepare(platform_api::PlatformClient& client, const Args& a) {
     if (client.api_base().empty()) {
         return Usage(
             "no platform address: give --api-base URL or set api_base in "
@@ -251,7 +252,7 @@ int Prepare(PlatformClient& client, const Args& a) {
 }
 
 // The number in the state line "支付状态：...（N）", or -1.
-int StateOf(const TextList& lines) {
+int StateOf(const platform_api::TextList& lines) {
     for (const std::string& line : lines) {
         if (line.rfind("支付状态：", 0) != 0) continue;
         const size_t open = line.rfind("（");
@@ -261,7 +262,7 @@ int StateOf(const TextList& lines) {
     return -1;
 }
 
-std::string OrderIdOf(const TextList& lines) {
+std::string OrderIdOf(const platform_api::TextList& lines) {
     const std::string label = "订单号：";
     for (const std::string& line : lines) {
         if (line.rfind(label, 0) == 0) {
@@ -273,8 +274,9 @@ std::string OrderIdOf(const TextList& lines) {
     return {};
 }
 
-int OrderAnswer(const PlatformAnswer& answer, TextList& lines) {
-    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+int OrderAnswer(const platform_api::PlatformAnswer& answer, platform_api::TextList& lines) {
+    const platform_api::PlatformResult<platform_api::TextList> order =
+        platform_api::ParseOrderAnswer(answer);
     if (!order.ok()) return Fail(order);
     lines = order.value;
     return kExitOk;
@@ -299,9 +301,9 @@ int RunLogin(const std::vector<std::string>& raw) {
         if (!value) return Usage("login USER: no password (TENDRIX_PASSWORD or --password-file)");
         password = *value;
     }
-    PlatformClient client = MakeClient(a);
+    platform_api::PlatformClient client = MakeClient(a);
     if (client.api_base().empty()) return Usage("no platform address: give --api-base URL");
-    TextList list;
+    platform_api::TextList list;
     if (int rc = DoLogin(client, a.positional[0], password, list); rc != kExitOk) return rc;
     // The signing key is printed only on request: terminals are logged and looked over.
     std::printf("商户号：%s\n", list[0].c_str());
@@ -318,19 +320,20 @@ int RunPay(const std::vector<std::string>& raw) {
     Args a = Parse(raw);
     if (!a.error.empty()) return Usage(a.error);
     if (a.positional.size() != 2) return Usage("pay AMOUNT_YUAN PAYCODE [--type CODE] [--wait]");
-    if (!IsPaymentCodeText(a.positional[1])) {
+    if (!platform_api::IsPaymentCodeText(a.positional[1])) {
         return Usage("payment code " + a.positional[1] + " may hold letters and digits only");
     }
-    const std::string fen = YuanToFenText(a.positional[0]);
+    const std::string fen = platform_api::YuanToFenText(a.positional[0]);
     if (fen.empty() || fen.find_first_not_of('0') == std::string::npos) {
         return Usage("amount " + a.positional[0] + " is not a yuan amount above zero");
     }
-    PlatformClient client = MakeClient(a);
+    platform_api::PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    const std::string out_order_id = MakeOutOrderId(std::time(nullptr), a.positional[1]);
+    const std::string out_order_id =
+        platform_api::MakeOutOrderId(std::time(nullptr), a.positional[1]);
     std::printf("%s\n", out_order_id.c_str());
     std::fflush(stdout);
-    TextList lines;
+    platform_api::TextList lines;
     if (int rc = OrderAnswer(
             client.CreateOrder(out_order_id, fen, a.positional[1], a.Or("--type", "")), lines);
         rc != kExitOk)
@@ -351,7 +354,7 @@ int RunPay(const std::vector<std::string>& raw) {
             return kExitRefused;
         }
         std::this_thread::sleep_for(std::chrono::seconds(2));
-        const PlatformAnswer answer =
+        const platform_api::PlatformAnswer answer =
             client.QueryOrder(order_id, order_id.empty() ? out_order_id : "");
         if (int rc = OrderAnswer(answer, lines); rc != kExitOk) return rc;
         state = StateOf(lines);
@@ -367,9 +370,9 @@ int RunQuery(const std::vector<std::string>& raw) {
     if (!a.positional.empty() || (!order && !out) || (order && out)) {
         return Usage("query (--order ID | --out-order ID)");
     }
-    PlatformClient client = MakeClient(a);
+    platform_api::PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    TextList lines;
+    platform_api::TextList lines;
     if (int rc = OrderAnswer(client.QueryOrder(order.value_or(""), out.value_or("")), lines);
         rc != kExitOk)
         return rc;
@@ -382,14 +385,15 @@ int RunRefund(const std::vector<std::string>& raw) {
     if (!a.error.empty()) return Usage(a.error);
     if (a.positional.size() != 2) return Usage("refund ORDER_ID AMOUNT_YUAN [--reason TEXT]");
     // An amount of zero ("0", "0.0", "0.00") refunds the whole remaining amount ("00").
-    std::string fen = YuanToFenText(a.positional[1]);
+    std::string fen = platform_api::YuanToFenText(a.positional[1]);
     if (fen.empty()) return Usage("amount " + a.positional[1] + " is not a yuan amount");
     if (fen.find_first_not_of('0') == std::string::npos) fen = "00";
     const std::string reason = a.Or("--reason", "");
-    if (reason.size() > kHexUtf8MaxBytes) return Usage("--reason is longer than 199 bytes");
-    PlatformClient client = MakeClient(a);
+    if (reason.size() > platform_api::kHexUtf8MaxBytes)
+        return Usage("--reason is longer than 199 bytes");
+    platform_api::PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    TextList lines;
+    platform_api::TextList lines;
     if (int rc = OrderAnswer(client.RefundOrder(fen, a.positional[0], reason), lines);
         rc != kExitOk)
         return rc;
@@ -402,10 +406,11 @@ int RunClose(const std::vector<std::string>& raw) {
     if (!a.error.empty()) return Usage(a.error);
     if (a.positional.size() != 1) return Usage("close ORDER_ID [--reason TEXT]");
     const std::string reason = a.Or("--reason", "");
-    if (reason.size() > kHexUtf8MaxBytes) return Usage("--reason is longer than 199 bytes");
-    PlatformClient client = MakeClient(a);
+    if (reason.size() > platform_api::kHexUtf8MaxBytes)
+        return Usage("--reason is longer than 199 bytes");
+    platform_api::PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    TextList lines;
+    platform_api::TextList lines;
     if (int rc = OrderAnswer(client.CloseOrder(a.positional[0], reason), lines); rc != kExitOk)
         return rc;
     PrintLines(lines);
@@ -416,25 +421,27 @@ int RunPreCreate(const std::vector<std::string>& raw) {
     Args a = Parse(raw);
     if (!a.error.empty()) return Usage(a.error);
     if (a.positional.size() != 2) return Usage("precreate AMOUNT_YUAN PAY_TYPE_NAME");
-    const std::string fen = YuanToFenText(a.positional[0]);
+    const std::string fen = platform_api::YuanToFenText(a.positional[0]);
     if (fen.empty() || fen.find_first_not_of('0') == std::string::npos) {
         return Usage("amount " + a.positional[0] + " is not a yuan amount above zero");
     }
-    const int code = CodeForName(PayTypeNames(), a.positional[1]);
+    const int code = context::CodeForName(context::PayTypeNames(), a.positional[1]);
     if (code <= 0) return Usage("unknown pay type name " + a.positional[1]);
-    PlatformClient client = MakeClient(a);
+    platform_api::PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
-    QueryFields fields{{"outOrderId", client.MakePreCreateOrderNumber(std::time(nullptr))},
-                       {"orderType", std::to_string(code)},
-                       {"totalFee", fen},
-                       {"tradeType", "NATIVE"}};
-    const PlatformResult<TextList> items = ParsePreCreateAnswer(client.PreCreateOrder(fields));
+    platform_api::QueryFields fields{
+        {"outOrderId", client.MakePreCreateOrderNumber(std::time(nullptr))},
+        {"orderType", std::to_string(code)},
+        {"totalFee", fen},
+        {"tradeType", "NATIVE"}};
+    const platform_api::PlatformResult<platform_api::TextList> items =
+        platform_api::ParsePreCreateAnswer(client.PreCreateOrder(fields));
     if (!items.ok()) return Fail(items);
     PrintLines(items.value);
     return kExitOk;
 }
 
-void PrintRows(const TextList& rows) {
+void PrintRows(const platform_api::TextList& rows) {
     for (const std::string& row : rows) {
         std::string line = row;
         if (!line.empty() && line.back() == '\n') line.pop_back();
@@ -455,23 +462,24 @@ int RunListQuery(const std::vector<std::string>& raw, bool statistics) {
                                   "[--type CODE] [--state CODE]");
     }
     if (!IsStamp(*start) || !IsStamp(*end)) return Usage("--start and --end take 14 digits");
-    QueryFields fields{
+    platform_api::QueryFields fields{
         {"startTime", *start}, {"endTime", *end}, {"orderType", a.Or("--type", "0")}};
     if (!statistics) {
         fields["pageNum"] = a.Or("--page", "1");
         fields["pageSize"] = "15";
         fields["orderState"] = a.Or("--state", "0");
     }
-    PlatformClient client = MakeClient(a);
+    platform_api::PlatformClient client = MakeClient(a);
     if (int rc = Prepare(client, a); rc != kExitOk) return rc;
     if (statistics) {
-        const PlatformResult<StatisticsAnswer> stats =
-            ParseStatisticsAnswer(client.QueryStatistics(fields));
+        const platform_api::PlatformResult<platform_api::StatisticsAnswer> stats =
+            platform_api::ParseStatisticsAnswer(client.QueryStatistics(fields));
         if (!stats.ok()) return Fail(stats);
         std::printf("%s\n", stats.value.period.c_str());
         PrintRows(stats.value.rows);
     } else {
-        const PlatformResult<TextList> rows = ParseOrderListAnswer(client.QueryOrderList(fields));
+        const platform_api::PlatformResult<platform_api::TextList> rows =
+            platform_api::ParseOrderListAnswer(client.QueryOrderList(fields));
         if (!rows.ok()) return Fail(rows);
         PrintRows(rows.value);
     }
@@ -508,4 +516,4 @@ const CliRegistrar kStats("stats",
                           [](const std::vector<std::string>& a) { return RunListQuery(a, true); });
 
 }  // namespace
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools

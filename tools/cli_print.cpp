@@ -17,7 +17,7 @@
 #include "store/settings_keys.h"
 #include "tools/cli_registry.h"
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 namespace {
 
 constexpr int kExitOk = 0, kExitNotPrinted = 1, kExitUsage = 2;
@@ -67,17 +67,17 @@ int RunPrint(const std::vector<std::string>& args) {
     std::ifstream in(*file, std::ios::binary);
     if (!in) return Usage("cannot read " + *file);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!IsValidUtf8(text))
+    if (!common::IsValidUtf8(text))
         std::fprintf(stderr, "tendrix-cli print: %s is not UTF-8; bad bytes print as '?'\n",
                      file->c_str());
     if (!text.empty() && text.back() != '\n') text += "\r\n";
 
     // The installation's settings, as the program itself configures the print service.
-    AppConfig config = InstallationConfig();
-    if (diag::Directory().empty()) diag::SetDirectory(config.log_dir);
+    context::AppConfig config = InstallationConfig();
+    if (common::diag::Directory().empty()) common::diag::SetDirectory(config.log_dir);
     config.LoadCompanyInfo();
     config.LoadSettings();
-    config.merchant_id = ReadLoginKey(config.data_dir, keys::merchantId);
+    config.merchant_id = store::ReadLoginKey(config.data_dir, store::keys::merchantId);
     printing::PrintConfig pc = printing::PrintConfigFromApp(config);
     auto take = [&](const char* option, std::string& field) {
         if (auto it = given.find(option); it != given.end()) field = it->second;
@@ -102,7 +102,7 @@ int RunPrint(const std::vector<std::string>& args) {
                      printer.OpenError().c_str());
         return kExitNotPrinted;
     }
-    const std::string gbk = Utf8ToGbk(text);
+    const std::string gbk = common::Utf8ToGbk(text);
     printer.Print(gbk, printing::MakeQrPrefix(pc.invoice_url, pc.merchant_id));
     printer.ClosePort();
     if (!printer.WriteError().empty()) {
@@ -118,4 +118,4 @@ int RunPrint(const std::vector<std::string>& args) {
 const CliRegistrar kPrint("print", kUsage, RunPrint);
 
 }  // namespace
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools

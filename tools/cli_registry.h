@@ -9,7 +9,7 @@
 
 #include "context/app_config.h"
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 
 // args: everything after the program name, global options included, in order.
 using CliHandler = std::function<int(const std::vector<std::string>& args)>;
@@ -26,10 +26,10 @@ std::map<std::string, CliCommand>& Registry();
 std::set<std::string>& Switches();
 
 // The environment as read once when the program started.
-const RunEnvironment& StartEnvironment();
+const context::RunEnvironment& StartEnvironment();
 // The installation beside this executable (directories, data, logs) with the environment as
 // read once when the program started.
-AppConfig InstallationConfig();
+context::AppConfig InstallationConfig();
 
 struct CliRegistrar {
     CliRegistrar(const std::string& name, std::string usage, CliHandler run,
@@ -39,4 +39,4 @@ struct CliRegistrar {
     }
 };
 
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools

@@ -14,7 +14,7 @@
 #include "desktop/desktop_services.h"
 #include "tools/cli_registry.h"
 
-namespace tendrix::cli {
+namespace tendrix::tools {
 namespace {
 
 constexpr int kExitOk = 0, kExitUsage = 1, kExitNoDisplay = 2;
@@ -38,21 +38,21 @@ int RunWindowText(const std::vector<std::string>& args) {
         }
         positional.push_back(a);
     }
-    ScreenPoint p;
+    desktop::ScreenPoint p;
     if (positional.size() != 2 || !ParseInt(positional[0], &p.x) ||
         !ParseInt(positional[1], &p.y)) {
         std::fprintf(stderr, "usage: tendrix-cli window-text X Y (screen coordinates)\n");
         return kExitUsage;
     }
-    auto desktop = CreateX11Desktop();
+    auto desktop = desktop::CreateX11Desktop();
     if (!desktop) {
         std::fprintf(stderr, "window-text: no X display (is DISPLAY set?)\n");
         return kExitNoDisplay;
     }
-    const PointText t = desktop->TextAt(p);
-    const char* source = t.source == PointText::Source::Control       ? "control"
-                         : t.source == PointText::Source::WindowTitle ? "window title"
-                                                                      : "none";
+    const desktop::PointText t = desktop->TextAt(p);
+    const char* source = t.source == desktop::PointText::Source::Control       ? "control"
+                         : t.source == desktop::PointText::Source::WindowTitle ? "window title"
+                                                                               : "none";
     std::printf("text: %s\n", t.text.c_str());
     if (t.role.empty()) {
         std::printf("source: %s\n", source);
@@ -62,10 +62,10 @@ int RunWindowText(const std::vector<std::string>& args) {
     std::printf("amount: %s\n", capture::AmountFromPointText(t).c_str());
     if (t.timed_out)
         std::printf("note: the program under the point did not answer within %lld ms\n",
-                    static_cast<long long>(kAccessibleTextTimeout.count()));
-    if (t.source != PointText::Source::Control && !t.timed_out) {
+                    static_cast<long long>(desktop::kAccessibleTextTimeout.count()));
+    if (t.source != desktop::PointText::Source::Control && !t.timed_out) {
         std::string detail;
-        if (!AccessibilityBusRunning(&detail))
+        if (!desktop::AccessibilityBusRunning(&detail))
             std::printf("note: %s\n", detail.c_str());
         else
             std::printf(
@@ -83,4 +83,4 @@ const CliRegistrar kWindowText("window-text",
                                RunWindowText);
 
 }  // namespace
-}  // namespace tendrix::cli
+}  // namespace tendrix::tools

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-namespace tendrix {
+namespace tendrix::ui {
 namespace {
 
 // A handful of threads so that one exchange held for minutes by a slow platform does not
@@ -72,4 +72,4 @@ int BackgroundJobsPending() {
     return Pool().pending();
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::ui

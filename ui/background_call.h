@@ -13,7 +13,7 @@
 #include <memory>
 #include <utility>
 
-namespace tendrix {
+namespace tendrix::ui {
 
 // Queues `work` on the background workers. Used by RunInBackground; callable from any thread.
 void PostBackgroundWork(std::function<void()> work);
@@ -40,4 +40,4 @@ void RunInBackground(QObject* context, std::function<Result()> job,
     });
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::ui

@@ -54,15 +54,15 @@ QString SkinPath(const QString& relative) {
 QWidget* LoadLayout(const QString& file, QWidget* parent, const BuilderCallback& builder) {
     QFile f(SkinPath(file));
     if (!f.open(QIODevice::ReadOnly)) {
-        diag::Write("ui", "layout missing: " + f.fileName().toStdString());
+        common::diag::Write("ui", "layout missing: " + f.fileName().toStdString());
         return nullptr;
     }
     SkinLoader loader(builder);
     loader.setWorkingDirectory(QDir(QString::fromStdString(SkinDir())));
     QWidget* root = loader.load(&f, parent);
     if (!root) {
-        diag::Write("ui", "layout unreadable: " + f.fileName().toStdString() + ": " +
-                              loader.errorString().toStdString());
+        common::diag::Write("ui", "layout unreadable: " + f.fileName().toStdString() + ": " +
+                                      loader.errorString().toStdString());
     }
     return root;
 }

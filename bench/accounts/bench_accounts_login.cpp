@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> open_ms, login_ms;
     for (int i = 0; i < 20; ++i) {
-        tendrix::AppConfig config;
+        tendrix::context::AppConfig config;
         config.data_dir = dir / ("data" + std::to_string(i) + "/");
         config.api_base = sandbox.base_url();
         config.soft_name = "Tendrix";
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     tendrix::test::SilentPlatform silent;
     std::vector<double> gap_ms;
     for (int i = 0; i < 3; ++i) {
-        tendrix::AppConfig config;
+        tendrix::context::AppConfig config;
         config.data_dir = dir / ("held" + std::to_string(i) + "/");
         config.api_base = silent.base_url();
         config.environment.platform_timeout = std::chrono::milliseconds(3000);

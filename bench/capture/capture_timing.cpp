@@ -57,11 +57,11 @@ void Report(const char* what, std::vector<double> ms) {
 }
 
 // Forwards the main window's share of the work: command 3 -> HandleDisplayData.
-class PumpSink : public CommandSink {
+class PumpSink : public common::CommandSink {
   public:
-    void SendCommand(CheckoutCommand, std::string) override {}
-    void PostCommand(CheckoutCommand cmd, std::string payload) override {
-        if (cmd != CheckoutCommand::DisplayData) return;
+    void SendCommand(common::CheckoutCommand, std::string) override {}
+    void PostCommand(common::CheckoutCommand cmd, std::string payload) override {
+        if (cmd != common::CheckoutCommand::DisplayData) return;
         std::lock_guard<std::mutex> lock(mutex_);
         chunks_.push_back(std::move(payload));
         cv_.notify_one();
@@ -99,16 +99,16 @@ void SerialPassThrough(int rounds) {
     const pid_t p1 = StartSocat(dir + "pos-a", dir + "pos-b");
     const pid_t p2 = StartSocat(dir + "disp-a", dir + "disp-b");
     std::ofstream(dir + "ports.ini") << "COM5=" << dir << "pos-b\nCOM6=" << dir << "disp-a\n";
-    Settings settings;
-    settings.Set(keys::sysCaptureComMoney, "TRUE");
-    settings.Set(keys::sysVirtualComdRecvId, "COM5->COM7");
-    settings.Set(keys::sysComMachineSendID, "COM6");
-    settings.Set(keys::sysBaudRateSet, "9600");
-    settings.Set(keys::sysFilterMoneyMsg, "无");
+    store::Settings settings;
+    settings.Set(store::keys::sysCaptureComMoney, "TRUE");
+    settings.Set(store::keys::sysVirtualComdRecvId, "COM5->COM7");
+    settings.Set(store::keys::sysComMachineSendID, "COM6");
+    settings.Set(store::keys::sysBaudRateSet, "9600");
+    settings.Set(store::keys::sysFilterMoneyMsg, "无");
     PumpSink sink;
     std::vector<double> ms;
     {
-        capture::CaptureSources sources(settings, PortMap(dir + "ports.ini"), sink, nullptr,
+        capture::CaptureSources sources(settings, common::PortMap(dir + "ports.ini"), sink, nullptr,
                                         "/nonexistent/");
         sources.ApplyPortSettings();
         std::atomic<bool> stop{false};
@@ -117,7 +117,7 @@ void SerialPassThrough(int rounds) {
             while (!stop)
                 if (sink.Take(chunk)) sources.HandleDisplayData(chunk);
         });
-        SerialDevice pos, display;
+        common::SerialDevice pos, display;
         if (sources.ListeningPort() && sources.ForwardingPort() && pos.Open(dir + "pos-a", 9600) &&
             display.Open(dir + "disp-b", 9600)) {
             const std::string line = "\x1BQA  TOTAL 36.00 CASH 50.00\r\n";
@@ -156,9 +156,9 @@ void RectangleCapture(int rounds) {
     style.pixel_size = 22;
     style.pad_x = 0;
     style.pad_y = 0;
-    ScreenImage picture = test::RenderAmountPicture("合计: ¥1,236.50", style);
+    desktop::ScreenImage picture = test::RenderAmountPicture("合计: ¥1,236.50", style);
     // A 200 x 40 rectangle with the amount in it.
-    ScreenImage rect;
+    desktop::ScreenImage rect;
     rect.width = 200;
     rect.height = 40;
     rect.bgra.assign(200 * 40 * 4, 255);
@@ -167,7 +167,7 @@ void RectangleCapture(int rounds) {
                     &picture.bgra[static_cast<size_t>(y) * picture.width * 4],
                     static_cast<size_t>(std::min(picture.width, 190)) * 4);
 
-    std::unique_ptr<DesktopServices> desktop;
+    std::unique_ptr<desktop::DesktopServices> desktop;
     const char* where = "scripted screen";
     Display* dpy = std::getenv("DISPLAY") ? XOpenDisplay(nullptr) : nullptr;
     if (dpy) {
@@ -179,12 +179,12 @@ void RectangleCapture(int rounds) {
         image->data = nullptr;
         XDestroyImage(image);
         XSync(dpy, False);
-        desktop = CreateX11Desktop();
+        desktop = desktop::CreateX11Desktop();
         if (desktop) where = "X server";
     }
     if (!desktop) {
         auto scripted = std::make_unique<RecordingDesktop>();
-        ScreenImage screen;
+        desktop::ScreenImage screen;
         screen.width = 400;
         screen.height = 200;
         screen.bgra.assign(400 * 200 * 4, 255);
@@ -195,7 +195,7 @@ void RectangleCapture(int rounds) {
         desktop = std::move(scripted);
     }
     capture::OcrPlugin plugin;
-    if (plugin.Load(capture::PluginDirectory(RunEnvironment::FromProcess().plugin_dir)) !=
+    if (plugin.Load(capture::PluginDirectory(context::RunEnvironment::FromProcess().plugin_dir)) !=
         capture::OcrPlugin::Status::Ready) {
         std::fprintf(stderr, "rectangle: recognition library not ready: %s\n",
                      plugin.Error().c_str());
@@ -203,7 +203,7 @@ void RectangleCapture(int rounds) {
     }
     capture::CaptureConfig config;
     config.mode = capture::CaptureConfig::Mode::Rectangle;
-    config.rect = ScreenRect{100, 100, 300, 140};
+    config.rect = desktop::ScreenRect{100, 100, 300, 140};
     std::vector<double> ms, cpu_ms;
     std::string last;
     capture::CaptureOnce(config, desktop.get(), &plugin);  // engine warm-up (start-up cost)

@@ -28,7 +28,8 @@ namespace {
 // --plain: only the first path (threshold 145, library, filter), as a baseline.
 bool g_plain = false;
 
-capture::AmountReading ReadPicture(const capture::OcrPlugin& plugin, const ScreenImage& picture) {
+capture::AmountReading ReadPicture(const capture::OcrPlugin& plugin,
+                                   const desktop::ScreenImage& picture) {
     if (!g_plain) return capture::ReadAmountPicture(picture, &plugin);
     const capture::GreyImage grey = capture::ThresholdScreenImage(picture);
     capture::AmountReading r;
@@ -49,7 +50,7 @@ const char* PathName(const capture::AmountReading& r) {
     }
 }
 
-QImage ToQImage(const ScreenImage& s) {
+QImage ToQImage(const desktop::ScreenImage& s) {
     QImage img(s.bgra.data(), s.width, s.height, s.width * 4, QImage::Format_ARGB32);
     return img.copy();
 }
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
             count = std::atoi(argv[i]);
     }
     capture::OcrPlugin plugin;
-    if (plugin.Load(capture::PluginDirectory(RunEnvironment::FromProcess().plugin_dir)) !=
+    if (plugin.Load(capture::PluginDirectory(context::RunEnvironment::FromProcess().plugin_dir)) !=
         capture::OcrPlugin::Status::Ready) {
         std::fprintf(stderr, "recognition library not ready: %s\n", plugin.Error().c_str());
         return 1;
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
     double total_ms = 0;
     for (size_t n = 0; n < set.size(); ++n) {
         const auto& s = set[n];
-        const ScreenImage picture = test::RenderAmountPicture(s.text, s.style);
+        const desktop::ScreenImage picture = test::RenderAmountPicture(s.text, s.style);
         if (!save_dir.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "%04zu.png", n);

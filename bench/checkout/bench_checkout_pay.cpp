@@ -32,15 +32,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     test::TempDir dir;
-    AppConfig config;
+    context::AppConfig config;
     test::LogInToSandbox(config, sandbox, dir.path() + "data/");
-    config.settings.Set(keys::sysIsOpenPaySuccessClose, "0");
+    config.settings.Set(store::keys::sysIsOpenPaySuccessClose, "0");
     const char* src = std::getenv("TENDRIX_SOURCE_DIR");
     ui::SetSkinDir(std::string(src ? src : TENDRIX_SOURCE_DIR_FALLBACK) + "/UIskin/");
     RecordingDesktop desktop;
     test::RecordingOutputs outputs;
     auto main = test::OpenMainWindow(config, outputs, &desktop);
-    CMainDlg& host = *main;
+    checkout::CMainDlg& host = *main;
     test::BoxAnswerer answers;
     auto* money = host.findChild<QLineEdit*>(QStringLiteral("moneyinput"));
     auto* code = host.findChild<QLineEdit*>(QStringLiteral("barcodeinput"));

@@ -17,22 +17,23 @@ using namespace tendrix;
 
 namespace {
 
-void Measure(const char* name, DesktopServices& desktop, ScreenPoint at, int n) {
+void Measure(const char* name, desktop::DesktopServices& desktop, desktop::ScreenPoint at, int n) {
     // The first read connects to the bus and fills libatspi's caches; it is reported apart.
-    PointText t;
+    desktop::PointText t;
     auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 100 && t.source != PointText::Source::Control; ++i) t = desktop.TextAt(at);
+    for (int i = 0; i < 100 && t.source != desktop::PointText::Source::Control; ++i)
+        t = desktop.TextAt(at);
     const double first =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     std::vector<double> ms;
     int wrong = 0;
     for (int i = 0; i < n; ++i) {
         start = std::chrono::steady_clock::now();
-        const PointText r = desktop.TextAt(at);
+        const desktop::PointText r = desktop.TextAt(at);
         ms.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
-        if (r.text != t.text || r.source != PointText::Source::Control) ++wrong;
+        if (r.text != t.text || r.source != desktop::PointText::Source::Control) ++wrong;
     }
     std::sort(ms.begin(), ms.end());
     std::printf(
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no accessibility session: %s\n", session.error().c_str());
         return 1;
     }
-    auto desktop = CreateX11DesktopOn(session.display());
+    auto desktop = desktop::CreateX11DesktopOn(session.display());
     if (!desktop) return 1;
     {
         test::ControlsProgram gtk(

@@ -18,7 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-class Target : public tendrix::PaymentCodeTarget, public tendrix::HookSwitch {
+class Target : public tendrix::input::PaymentCodeTarget, public tendrix::input::HookSwitch {
   public:
     void SetPayCode(const std::string&) override {}
     void ToggleShowHide() override {}
@@ -45,12 +45,12 @@ int main(int argc, char** argv) {
         std::printf("skipped: %s\n", xvfb.error().c_str());
         return 0;
     }
-    auto desktop = tendrix::CreateX11DesktopOn(xvfb.display());
+    auto desktop = tendrix::desktop::CreateX11DesktopOn(xvfb.display());
     tendrix::test::XTestWindow pos(xvfb.display(), 0, 0, 400, 300, "POS");
     if (!desktop || !pos.ok()) return 1;
     Target target;
-    tendrix::ScanClassifier classifier(*desktop, target, target);
-    classifier.Configure(tendrix::CaptureWay::Keyboard, true);
+    tendrix::input::ScanClassifier classifier(*desktop, target, target);
+    classifier.Configure(tendrix::input::CaptureWay::Keyboard, true);
     const std::string barcode = "6901234567892\r";
     std::vector<double> send_ms, arrive_ms;
     size_t expected = 0;

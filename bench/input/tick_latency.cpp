@@ -20,7 +20,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-class Target : public tendrix::PaymentCodeTarget, public tendrix::HookSwitch {
+class Target : public tendrix::input::PaymentCodeTarget, public tendrix::input::HookSwitch {
   public:
     std::vector<double> latencies_ms;
     std::vector<Clock::time_point> cr_times;  // set by the UI thread when the CR is queued
@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     tendrix::RecordingDesktop desktop;
     Target target;
     target.cr_times.reserve(static_cast<size_t>(codes));
-    tendrix::ScanClassifier classifier(desktop, target, target);
-    classifier.Configure(tendrix::CaptureWay::Keyboard, true);
+    tendrix::input::ScanClassifier classifier(desktop, target, target);
+    classifier.Configure(tendrix::input::CaptureWay::Keyboard, true);
 
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);

@@ -29,13 +29,15 @@ std::string Code(int worker, int n) {
 }
 
 // One create + query; false on any failure.
-bool RoundTrip(const PlatformClient& client, int worker, int n) {
+bool RoundTrip(const platform_api::PlatformClient& client, int worker, int n) {
     const std::string code = Code(worker, n);
-    const PlatformResult<TextList> created = ParseOrderAnswer(
-        client.CreateOrder(MakeOutOrderId(std::time(nullptr), code), "3600", code, ""));
+    const platform_api::PlatformResult<platform_api::TextList> created =
+        platform_api::ParseOrderAnswer(client.CreateOrder(
+            platform_api::MakeOutOrderId(std::time(nullptr), code), "3600", code, ""));
     if (!created.ok()) return false;
     const std::string order = created.value[2].substr(std::string("订单号：").size());
-    return ParseOrderAnswer(client.QueryOrder(order.substr(0, order.size() - 2), "")).ok();
+    return platform_api::ParseOrderAnswer(client.QueryOrder(order.substr(0, order.size() - 2), ""))
+        .ok();
 }
 
 }  // namespace
@@ -52,7 +54,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", sandbox.error().c_str());
         return 1;
     }
-    PlatformClient client("", "", "", "", sandbox.base_url());
+    platform_api::PlatformClient client("", "", "", "", sandbox.base_url());
     client.set_identity({"M100001", "C1001", "sandbox-demo-secret", "demo"});
 
     std::vector<double> ms;
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     for (int w = 0; w < 4; ++w) {
         workers.emplace_back([&, w] {
-            PlatformClient c("", "", "", "", sandbox.base_url());
+            platform_api::PlatformClient c("", "", "", "", sandbox.base_url());
             c.set_identity({"M100002", w % 2 ? "C2001" : "C2002", "sandbox-multi-secret", "multi"});
             const auto period = std::chrono::milliseconds(40);  // one round trip = 2 requests
             for (int n = 0; Clock::now() - start < std::chrono::seconds(seconds); ++n) {

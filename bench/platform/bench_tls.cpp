@@ -23,16 +23,19 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // One create + query in milliseconds; negative on failure.
-double RoundTrip(const PlatformClient& client, int n) {
+double RoundTrip(const platform_api::PlatformClient& client, int n) {
     char code[32];
     // Characters 4 to 13 make the merchant order number: unique per trip.
     std::snprintf(code, sizeof code, "289%010d0000%d", n, n % 5);
     const auto t0 = Clock::now();
-    const PlatformResult<TextList> created = ParseOrderAnswer(
-        client.CreateOrder(MakeOutOrderId(std::time(nullptr), code), "3600", code, ""));
+    const platform_api::PlatformResult<platform_api::TextList> created =
+        platform_api::ParseOrderAnswer(client.CreateOrder(
+            platform_api::MakeOutOrderId(std::time(nullptr), code), "3600", code, ""));
     if (!created.ok()) return -1;
     const std::string order = created.value[2].substr(std::string("订单号：").size());
-    if (!ParseOrderAnswer(client.QueryOrder(order.substr(0, order.size() - 2), "")).ok()) return -1;
+    if (!platform_api::ParseOrderAnswer(client.QueryOrder(order.substr(0, order.size() - 2), ""))
+             .ok())
+        return -1;
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
@@ -64,11 +67,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     test::TempDir log_dir;
-    diag::SetDirectory(log_dir.path());
-    SetPlatformCaFile(certs.ca_file());
-    const PlatformIdentity demo{"M100001", "C1001", "sandbox-demo-secret", "demo"};
-    PlatformClient http("", "", "", "", plain.base_url());
-    PlatformClient https("", "", "", "", "https://localhost:" + std::to_string(tls.port()));
+    common::diag::SetDirectory(log_dir.path());
+    platform_api::SetPlatformCaFile(certs.ca_file());
+    const platform_api::PlatformIdentity demo{"M100001", "C1001", "sandbox-demo-secret", "demo"};
+    platform_api::PlatformClient http("", "", "", "", plain.base_url());
+    platform_api::PlatformClient https("", "", "", "",
+                                       "https://localhost:" + std::to_string(tls.port()));
     http.set_identity(demo);
     https.set_identity(demo);
 

@@ -13,7 +13,7 @@ inline std::string ThirtyLineReceipt(const std::string& order) {
         "10:00:00\r\n";
     for (int i = 1; i <= 22; ++i) t += "商品" + std::to_string(i) + "  x1  9.99\r\n";
     t += "合计：219.78\r\n支付方式：微信支付\r\n订单号：" + order + "\r\n-------------\r\n";
-    return Utf8ToGbk(t);
+    return common::Utf8ToGbk(t);
 }
 
 inline std::string Record(const std::string& gbk) {

@@ -14,9 +14,9 @@ void BM_ReceiptToBytes(benchmark::State& state) {
     o.copies = 1;
     o.blank_lines = 3;
     o.code_mode = int(state.range(0));
-    o.sayings[0] = Utf8ToGbk("谢谢惠顾，欢迎下次光临！");
-    o.sayings[1] = Utf8ToGbk("客户存根，请妥善保存，谢谢惠顾，欢迎下次光临！");
-    o.title = Utf8ToGbk("测试便利店");
+    o.sayings[0] = common::Utf8ToGbk("谢谢惠顾，欢迎下次光临！");
+    o.sayings[1] = common::Utf8ToGbk("客户存根，请妥善保存，谢谢惠顾，欢迎下次光临！");
+    o.title = common::Utf8ToGbk("测试便利店");
     const std::string prefix = "https://invoice.example.com/inv?merchantId=100200300&transCode=";
     size_t bytes = 0;
     for (auto _ : state) {

@@ -67,18 +67,18 @@ int main(int argc, char** argv) {
     const double at_main = MsSinceProcessStart();
     QApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "startup";
-    Startup startup = RunStartup(ExecutableDir());
+    app::Startup startup = app::RunStartup(context::ExecutableDir());
     const double after_startup = MsSinceProcessStart();
-    AppConfig& config = *startup.config;
+    context::AppConfig& config = *startup.config;
     ui::SetSkinDir(config.skin_dir);
     ui::SetSkinColours(startup.skin);
     app.setStyleSheet(
         ui::ThemeStyleSheet(startup.skin.main, startup.skin.hot, startup.skin.background));
 
-    CMainDlg::Options options;
+    checkout::CMainDlg::Options options;
     if (mode == "startup") {
         double shown_ms = -1;
-        options.login = [&](CMainDlg& main) {
+        options.login = [&](checkout::CMainDlg& main) {
             QTimer poll;
             QObject::connect(&poll, &QTimer::timeout, [&] {
                 if (QWidget* land = TopLevelTitled(QStringLiteral("land"))) {
@@ -87,10 +87,10 @@ int main(int argc, char** argv) {
                 }
             });
             poll.start(1);
-            RunLoginWindow(config, &main);
+            accounts::RunLoginWindow(config, &main);
             return false;
         };
-        CMainDlg dlg(&config, options);
+        checkout::CMainDlg dlg(&config, options);
         const double after_main = MsSinceProcessStart();
         dlg.Initialise();
         std::printf(
@@ -100,12 +100,12 @@ int main(int argc, char** argv) {
         return shown_ms >= 0 ? 0 : 1;
     }
 
-    options.login = [&](CMainDlg&) {
+    options.login = [&](checkout::CMainDlg&) {
         config.cashier_name = "demo";
         config.title_suffix = " - 演示商户 (demo)";
         return true;
     };
-    CMainDlg dlg(&config, options);
+    checkout::CMainDlg dlg(&config, options);
     dlg.Initialise();
 
     if (mode == "idle") {
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
 
     if (mode == "shots" && argc > 2) {
         const QString dir = QString::fromLocal8Bit(argv[2]);
-        dlg.SendCommand(CheckoutCommand::FloatAmount, "36.00");
+        dlg.SendCommand(common::CheckoutCommand::FloatAmount, "36.00");
         QTimer::singleShot(500, [&] {
             dlg.grab().save(dir + "/main.png");
             for (int tab : {4, 5, 6}) {

@@ -83,29 +83,29 @@ int main(int argc, char** argv) {
     const ui::SkinColours skin = ui::LoadSkinColours(skin_dir);
     app.setStyleSheet(ui::ThemeStyleSheet(skin.main, skin.hot, skin.background));
 
-    AppConfig config;
+    context::AppConfig config;
     test::LogInToSandbox(config, sandbox, dir.path() + "data/");
     config.soft_name = "TendrixSoak";
     config.log_dir = dir.path() + "log/";
     config.voice_dir = dir.path() + "Voice/";
-    config.settings.Set(keys::sysIsOpenVoicePrompt, "TRUE");
-    config.settings.Set(keys::sysIsOpenPaySuccessClose, "0");
-    config.settings.Set(keys::sysAutoPrintBill, "TRUE");
-    config.settings.Set(keys::sysPrinterPortWay, "网口");
-    config.settings.Set(keys::sysPrinterNetIp, printer.address());
-    config.settings.Set(keys::sysPrintBillPath, dir.path() + "printlog/");
-    RegisterCheckoutPages();
+    config.settings.Set(store::keys::sysIsOpenVoicePrompt, "TRUE");
+    config.settings.Set(store::keys::sysIsOpenPaySuccessClose, "0");
+    config.settings.Set(store::keys::sysAutoPrintBill, "TRUE");
+    config.settings.Set(store::keys::sysPrinterPortWay, "网口");
+    config.settings.Set(store::keys::sysPrinterNetIp, printer.address());
+    config.settings.Set(store::keys::sysPrintBillPath, dir.path() + "printlog/");
+    checkout::RegisterCheckoutPages();
 
     // The real voice player, silent; the real receipts (print log writer and print service).
     const auto voice_sink =
-        MakePlayerVoiceSink([] { return std::make_unique<voice::NullOutput>(); });
-    CMainDlg::Options o;
-    o.login = [](CMainDlg&) { return true; };
+        checkout::MakePlayerVoiceSink([] { return std::make_unique<voice::NullOutput>(); });
+    checkout::CMainDlg::Options o;
+    o.login = [](checkout::CMainDlg&) { return true; };
     o.use_x11_desktop = false;
     o.voice = voice_sink.get();
     o.start_devices = true;
     o.launcher = [](const std::string&) { return true; };
-    CMainDlg main(&config, o);
+    checkout::CMainDlg main(&config, o);
     if (!main.Initialise()) {
         std::fprintf(stderr, "main window did not start\n");
         return 1;

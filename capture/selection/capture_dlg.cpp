@@ -22,7 +22,7 @@
 #include "ui/background_call.h"
 #include "ui/message_box.h"
 
-namespace tendrix {
+namespace tendrix::capture::selection {
 namespace {
 
 using selection::CaptureSelection;
@@ -32,11 +32,11 @@ constexpr Qt::WindowFlags kOverlayFlags =
     Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
 constexpr double kDimOpacity = 155.0 / 255.0;
 
-QRect ToQt(const ScreenRect& r) {
+QRect ToQt(const desktop::ScreenRect& r) {
     return QRect(r.left, r.top, r.width(), r.height());
 }
 
-ScreenRect ScreenGeometry() {
+desktop::ScreenRect ScreenGeometry() {
     QScreen* s = QGuiApplication::primaryScreen();
     QRect g = s ? s->geometry() : QRect(0, 0, 1366, 768);
     return {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
@@ -44,14 +44,15 @@ ScreenRect ScreenGeometry() {
 
 // The screen as it was before the dimmed window covered it, for the recognition preview: the
 // capture reads its rectangle from this picture; nothing else is answered.
-class FrozenScreen final : public DesktopServices {
+class FrozenScreen final : public desktop::DesktopServices {
   public:
-    explicit FrozenScreen(std::shared_ptr<const ScreenImage> image) : image_(std::move(image)) {}
-    ScreenImage CaptureRect(const ScreenRect& r) override {
-        const ScreenImage& src = *image_;
-        const ScreenRect c{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, src.width),
-                           std::min(r.bottom, src.height)};
-        ScreenImage out;
+    explicit FrozenScreen(std::shared_ptr<const desktop::ScreenImage> image)
+        : image_(std::move(image)) {}
+    desktop::ScreenImage CaptureRect(const desktop::ScreenRect& r) override {
+        const desktop::ScreenImage& src = *image_;
+        const desktop::ScreenRect c{std::max(r.left, 0), std::max(r.top, 0),
+                                    std::min(r.right, src.width), std::min(r.bottom, src.height)};
+        desktop::ScreenImage out;
         if (c.empty()) return out;
         out.width = c.width();
         out.height = c.height();
@@ -62,28 +63,28 @@ class FrozenScreen final : public DesktopServices {
                         &out.bgra[static_cast<size_t>(y) * out.width * 4]);
         return out;
     }
-    ScreenPoint CursorPos() override { return {}; }
-    void MoveCursor(ScreenPoint) override {}
-    void MouseDown(MouseButton) override {}
-    void MouseUp(MouseButton) override {}
+    desktop::ScreenPoint CursorPos() override { return {}; }
+    void MoveCursor(desktop::ScreenPoint) override {}
+    void MouseDown(desktop::MouseButton) override {}
+    void MouseUp(desktop::MouseButton) override {}
     void KeyDown(int) override {}
     void KeyUp(int) override {}
     void TypeText(const std::string&) override {}
-    WindowId WindowAt(ScreenPoint) override { return 0; }
-    std::string WindowText(WindowId) override { return {}; }
-    ScreenRect WindowRect(WindowId) override { return {}; }
-    WindowId ForegroundWindow() override { return 0; }
-    void BringToForeground(WindowId) override {}
+    desktop::WindowId WindowAt(desktop::ScreenPoint) override { return 0; }
+    std::string WindowText(desktop::WindowId) override { return {}; }
+    desktop::ScreenRect WindowRect(desktop::WindowId) override { return {}; }
+    desktop::WindowId ForegroundWindow() override { return 0; }
+    void BringToForeground(desktop::WindowId) override {}
     bool RegisterHotKey(const std::string&, unsigned, int, std::function<void()>) override {
         return false;
     }
     void UnregisterHotKey(const std::string&) override {}
     void ProcessEvents() override {}
-    ScreenRect ScreenSize() override { return {0, 0, image_->width, image_->height}; }
-    ScreenRect WorkArea() override { return ScreenSize(); }
+    desktop::ScreenRect ScreenSize() override { return {0, 0, image_->width, image_->height}; }
+    desktop::ScreenRect WorkArea() override { return ScreenSize(); }
 
   private:
-    std::shared_ptr<const ScreenImage> image_;
+    std::shared_ptr<const desktop::ScreenImage> image_;
 };
 
 // What the preview shows for a recognised amount text.
@@ -105,8 +106,8 @@ void PassMouseThrough(QWidget* root) {
 
 // The rectangle window takes the keyboard focus (Enter and Escape reach it); the pointer
 // picker never does, so the program it frames keeps its focus.
-CCaptureDlg::CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent,
-                         const std::string& plugin_dir)
+CCaptureDlg::CCaptureDlg(store::Settings& settings, desktop::DesktopServices* desktop,
+                         QWidget* parent, const std::string& plugin_dir)
     : ui::Window(kWindowName, "CaptureDesktopDlg.xml", parent,
                  kOverlayFlags & ~Qt::WindowDoesNotAcceptFocus),
       settings_(settings),
@@ -124,7 +125,7 @@ CCaptureDlg::~CCaptureDlg() {
 
 bool CCaptureDlg::Build() {
     if (!ui::Window::Build()) return false;
-    ScreenRect screen = ScreenGeometry();
+    desktop::ScreenRect screen = ScreenGeometry();
     setGeometry(ToQt(screen));
     logic_ = std::make_unique<CaptureSelection>(settings_, screen);
     for (int b = 0; b < CaptureSelection::kButtonCount; ++b) {
@@ -139,11 +140,12 @@ bool CCaptureDlg::Build() {
     setMouseTracking(true);
     // The picture the preview reads, taken before this window dims the screen.
     if (desktop_) {
-        auto shot = std::make_shared<ScreenImage>(desktop_->CaptureRect(screen));
+        auto shot = std::make_shared<desktop::ScreenImage>(desktop_->CaptureRect(screen));
         if (!shot->empty()) snapshot_ = std::move(shot);
     }
     if (desktop_) {
-        hotkey_ = desktop_->RegisterHotKey(kEscapeAtom, 0, vk::kEscape, [this] { hide(); });
+        hotkey_ =
+            desktop_->RegisterHotKey(kEscapeAtom, 0, desktop::vk::kEscape, [this] { hide(); });
         // Hotkey presses are delivered when the desktop's events are processed.
         auto* pump = new QTimer(this);
         connect(pump, &QTimer::timeout, this, [this] { desktop_->ProcessEvents(); });
@@ -185,7 +187,7 @@ void CCaptureDlg::ReleaseLeft(QPoint p) {
 }
 
 void CCaptureDlg::RequestPreview() {
-    const ScreenRect rect = logic_->caption();
+    const desktop::ScreenRect rect = logic_->caption();
     if (!snapshot_ || preview_pending_ || rect == preview_rect_ || rect.width() < 4 ||
         rect.height() < 4)
         return;
@@ -201,7 +203,7 @@ void CCaptureDlg::RequestPreview() {
         std::string amount;
         bool ready = false;
     };
-    RunInBackground<Preview>(
+    ui::RunInBackground<Preview>(
         this,
         [plugin, snapshot, rect, plugin_dir] {
             Preview out;
@@ -268,7 +270,8 @@ void CCaptureDlg::keyPressEvent(QKeyEvent* e) {
 
 // ---- CCaptureDlgByHwnd ----
 
-CCaptureDlgByHwnd::CCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* parent)
+CCaptureDlgByHwnd::CCaptureDlgByHwnd(store::Settings& settings, desktop::DesktopServices& desktop,
+                                     QWidget* parent)
     : ui::Window(kWindowName, "CaptureByHwndDlg.xml", parent,
                  kOverlayFlags | Qt::X11BypassWindowManagerHint),
       settings_(settings),
@@ -291,7 +294,7 @@ bool CCaptureDlgByHwnd::Build() {
     if (!ui::Window::Build()) return false;
     logic_ = std::make_unique<HwndPointPicker>(settings_, desktop_);
     PassMouseThrough(Root());
-    hotkey_ = desktop_.RegisterHotKey(CCaptureDlg::kEscapeAtom, 0, vk::kEscape, [this] {
+    hotkey_ = desktop_.RegisterHotKey(CCaptureDlg::kEscapeAtom, 0, desktop::vk::kEscape, [this] {
         setProperty("waiting", false);
         hide();
     });
@@ -300,7 +303,7 @@ bool CCaptureDlgByHwnd::Build() {
 
 void CCaptureDlgByHwnd::Notify(const ui::Notification& msg) {
     if (msg.type == ui::kWindowInit) {
-        logic_->SetSelfWindow(static_cast<WindowId>(winId()));
+        logic_->SetSelfWindow(static_cast<desktop::WindowId>(winId()));
         if (auto* b = FindControl<QWidget>("btn_save_catch"))
             SetTimer(b, HwndPointPicker::kTimerId, HwndPointPicker::kTimerMs);
         if (auto* l = FindControl<QWidget>("lab_capture")) l->hide();
@@ -324,25 +327,25 @@ void CCaptureDlgByHwnd::Tick() {
 
 void CCaptureDlgByHwnd::RequestText() {
     if (!logic_->visible() || text_pending_) return;
-    const ScreenPoint point = logic_->ChosenPoint();
-    const WindowId window = logic_->target_window();
+    const desktop::ScreenPoint point = logic_->ChosenPoint();
+    const desktop::WindowId window = logic_->target_window();
     if (point == text_point_ && window == text_window_) return;
     // The program under the point may take up to the read's time-out to answer: ask away from
     // the window thread, one question at a time; the next tick asks for the newest place.
     text_pending_ = true;
     text_point_ = point;
     text_window_ = window;
-    DesktopServices* desktop = &desktop_;
+    desktop::DesktopServices* desktop = &desktop_;
     auto running = text_job_running_;
     *running = true;
-    RunInBackground<PointText>(
+    ui::RunInBackground<desktop::PointText>(
         this,
         [desktop, window, point, running] {
-            PointText text = desktop->TextIn(window, point);
+            desktop::PointText text = desktop->TextIn(window, point);
             *running = false;
             return text;
         },
-        [this](PointText text) {
+        [this](desktop::PointText text) {
             text_pending_ = false;
             point_text_ = QString::fromStdString(
                 selection::DescribePointText(text, capture::AmountFromPointText(text)));
@@ -361,7 +364,7 @@ void CCaptureDlgByHwnd::Sync() {
     if (!logic_->visible()) return;
     const QRect win = ToQt(logic_->window());
     setGeometry(win);
-    auto local = [&](const ScreenRect& r) { return ToQt(r).translated(-win.topLeft()); };
+    auto local = [&](const desktop::ScreenRect& r) { return ToQt(r).translated(-win.topLeft()); };
     if (auto* f = FindControl<QWidget>("frame_target")) f->setGeometry(local(logic_->target()));
     if (auto* l = FindControl<QWidget>("lab_capture")) {
         l->setGeometry(
@@ -369,7 +372,7 @@ void CCaptureDlgByHwnd::Sync() {
         l->show();
         l->raise();
     }
-    ScreenRect bar = logic_->ButtonRect(HwndPointPicker::SaveCatch);
+    desktop::ScreenRect bar = logic_->ButtonRect(HwndPointPicker::SaveCatch);
     bar.left -= 4, bar.top -= 4, bar.bottom += 4;
     bar.right = logic_->ButtonRect(HwndPointPicker::Cancel).right + 4;
     bar.bottom = logic_->TextRect().bottom + 2;
@@ -422,7 +425,7 @@ void CCaptureDlgByHwnd::keyPressEvent(QKeyEvent* e) {
 
 // ---- running ----
 
-bool RunCaptureDlg(Settings& settings, QWidget* owner, DesktopServices* desktop,
+bool RunCaptureDlg(store::Settings& settings, QWidget* owner, desktop::DesktopServices* desktop,
                    const std::string& plugin_dir) {
     static QPointer<QWidget> open;
     if (open) {
@@ -436,7 +439,8 @@ bool RunCaptureDlg(Settings& settings, QWidget* owner, DesktopServices* desktop,
     return true;
 }
 
-bool RunCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* owner) {
+bool RunCaptureDlgByHwnd(store::Settings& settings, desktop::DesktopServices& desktop,
+                         QWidget* owner) {
     static QPointer<QWidget> open;
     if (open) {
         open->raise();
@@ -449,4 +453,4 @@ bool RunCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* 
     return true;
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::capture::selection

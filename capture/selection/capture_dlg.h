@@ -13,13 +13,19 @@
 #include "desktop/desktop_services.h"
 #include "ui/window.h"
 
-namespace tendrix {
-namespace capture {
+namespace tendrix::capture {
 class OcrPlugin;
-}
+}  // namespace tendrix::capture
 
-class Settings;
+namespace tendrix::desktop {
 class DesktopServices;
+}  // namespace tendrix::desktop
+
+namespace tendrix::store {
+class Settings;
+}  // namespace tendrix::store
+
+namespace tendrix::capture::selection {
 
 class CCaptureDlg : public ui::Window {
     Q_OBJECT
@@ -29,8 +35,8 @@ class CCaptureDlg : public ui::Window {
 
     // desktop may be null (no global Escape hotkey then; the key still works when focused).
     // plugin_dir: where the recognition library is when it is not beside the program.
-    CCaptureDlg(Settings& settings, DesktopServices* desktop, QWidget* parent = nullptr,
-                const std::string& plugin_dir = {});
+    CCaptureDlg(store::Settings& settings, desktop::DesktopServices* desktop,
+                QWidget* parent = nullptr, const std::string& plugin_dir = {});
     ~CCaptureDlg() override;
     bool Build();
 
@@ -58,16 +64,16 @@ class CCaptureDlg : public ui::Window {
     void Sync();
     void RequestPreview();
 
-    Settings& settings_;
-    DesktopServices* desktop_;
+    store::Settings& settings_;
+    desktop::DesktopServices* desktop_;
     std::unique_ptr<selection::CaptureSelection> logic_;
     std::function<void(const QString&)> message_;
     bool hotkey_ = false;
-    std::shared_ptr<const ScreenImage> snapshot_;
+    std::shared_ptr<const desktop::ScreenImage> snapshot_;
     std::shared_ptr<capture::OcrPlugin> plugin_;
     std::string plugin_dir_;
     bool preview_pending_ = false;
-    ScreenRect preview_rect_;
+    desktop::ScreenRect preview_rect_;
     QString preview_;
 };
 
@@ -76,7 +82,8 @@ class CCaptureDlgByHwnd : public ui::Window {
   public:
     static constexpr const char* kWindowName = "MainCaptureByHwndWindow";
 
-    CCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* parent = nullptr);
+    CCaptureDlgByHwnd(store::Settings& settings, desktop::DesktopServices& desktop,
+                      QWidget* parent = nullptr);
     ~CCaptureDlgByHwnd() override;
     bool Build();
 
@@ -99,22 +106,23 @@ class CCaptureDlgByHwnd : public ui::Window {
     void RequestText();
     void ShowText();
 
-    Settings& settings_;
-    DesktopServices& desktop_;
+    store::Settings& settings_;
+    desktop::DesktopServices& desktop_;
     std::unique_ptr<selection::HwndPointPicker> logic_;
     std::function<void(const QString&)> message_;
     bool hotkey_ = false;
     bool text_pending_ = false;
     std::shared_ptr<std::atomic<bool>> text_job_running_ = std::make_shared<std::atomic<bool>>();
-    ScreenPoint text_point_{-1, -1};
-    WindowId text_window_ = 0;
+    desktop::ScreenPoint text_point_{-1, -1};
+    desktop::WindowId text_window_ = 0;
     QString point_text_;
     QString saved_note_;
 };
 
 // Run the windows modally, each at most once at a time (a second call returns false).
-bool RunCaptureDlg(Settings& settings, QWidget* owner = nullptr, DesktopServices* desktop = nullptr,
-                   const std::string& plugin_dir = {});
-bool RunCaptureDlgByHwnd(Settings& settings, DesktopServices& desktop, QWidget* owner = nullptr);
+bool RunCaptureDlg(store::Settings& settings, QWidget* owner = nullptr,
+                   desktop::DesktopServices* desktop = nullptr, const std::string& plugin_dir = {});
+bool RunCaptureDlgByHwnd(store::Settings& settings, desktop::DesktopServices& desktop,
+                         QWidget* owner = nullptr);
 
-}  // namespace tendrix
+}  // namespace tendrix::capture::selection

@@ -6,7 +6,7 @@
 #include "store/settings.h"
 #include "store/settings_keys.h"
 
-namespace tendrix::selection {
+namespace tendrix::capture::selection {
 
 const char* StateName(SelectionState s) {
     switch (s) {
@@ -33,7 +33,7 @@ const char* CaptureSelection::ButtonText(Button b) {
     return texts[b];
 }
 
-CaptureSelection::CaptureSelection(Settings& settings, ScreenRect screen)
+CaptureSelection::CaptureSelection(store::Settings& settings, desktop::ScreenRect screen)
     : settings_(settings), screen_(screen) {
     for (auto& s : sizes_) s = {150, 32};
     sizes_[Cancel] = {80, 32};
@@ -50,12 +50,12 @@ SelectionEffect CaptureSelection::Store(const char* key, const char* gate_key,
         e.message = off_text;
         return e;
     }
-    std::string value = FormatRect(caption_);
+    std::string value = desktop::FormatRect(caption_);
     // A failed write keeps the window open with the reason; nothing counts as saved.
     switch (settings_.StoreOne(key, value)) {
-        case Settings::SaveOneResult::kSaved:
+        case store::Settings::SaveOneResult::kSaved:
             break;
-        case Settings::SaveOneResult::kSwitchedOff:
+        case store::Settings::SaveOneResult::kSwitchedOff:
             e.message = off_text;
             return e;
         default:
@@ -67,7 +67,7 @@ SelectionEffect CaptureSelection::Store(const char* key, const char* gate_key,
     return e;
 }
 
-std::vector<SelectionEffect> CaptureSelection::LeftDown(ScreenPoint p) {
+std::vector<SelectionEffect> CaptureSelection::LeftDown(desktop::ScreenPoint p) {
     std::vector<SelectionEffect> effects;
     bool any_button = false;
     auto hit = [&](Button b) { return buttons_visible_ && StrictlyInside(buttons_[b], p); };
@@ -77,18 +77,19 @@ std::vector<SelectionEffect> CaptureSelection::LeftDown(ScreenPoint p) {
     }
     if (hit(SavePrint)) {
         any_button = true;
-        effects.push_back(Store(keys::sysPrintMoneyFocusPos, keys::sysPrintMoneyProgram,
-                                keys::kNone, kPrintOffText));
+        effects.push_back(Store(store::keys::sysPrintMoneyFocusPos,
+                                store::keys::sysPrintMoneyProgram, store::keys::kNone,
+                                kPrintOffText));
     }
     if (hit(SaveDistinguish)) {
         any_button = true;
-        effects.push_back(Store(keys::sysCutPicThemeMoney, keys::sysCutPicThemeMoney, keys::kFalse,
-                                kDistinguishOffText));
+        effects.push_back(Store(store::keys::sysCutPicThemeMoney, store::keys::sysCutPicThemeMoney,
+                                store::keys::kFalse, kDistinguishOffText));
     }
     if (hit(Reduction)) {
         any_button = true;
-        effects.push_back(Store(keys::sysReductionFoucus, keys::sysReductionFoucus, keys::kFalse,
-                                kReductionOffText));
+        effects.push_back(Store(store::keys::sysReductionFoucus, store::keys::sysReductionFoucus,
+                                store::keys::kFalse, kReductionOffText));
     }
     if (!any_button && StrictlyInside(caption_, p)) {
         state_ = SelectionState::MoveLabel;
@@ -103,7 +104,7 @@ std::vector<SelectionEffect> CaptureSelection::LeftDown(ScreenPoint p) {
     return effects;
 }
 
-void CaptureSelection::MouseMove(ScreenPoint p) {
+void CaptureSelection::MouseMove(desktop::ScreenPoint p) {
     // Keep the pointer on the screen so a drag past the edge gives a rectangle that exists.
     p.x = std::clamp(p.x, screen_.left, std::max(screen_.left, screen_.right - 1));
     p.y = std::clamp(p.y, screen_.top, std::max(screen_.top, screen_.bottom - 1));
@@ -117,7 +118,7 @@ void CaptureSelection::MouseMove(ScreenPoint p) {
     }
 }
 
-void CaptureSelection::LeftUp(ScreenPoint p) {
+void CaptureSelection::LeftUp(desktop::ScreenPoint p) {
     if (state_ == SelectionState::MouseUp) return;
     MouseMove(p);
     state_ = SelectionState::MouseUp;
@@ -166,12 +167,12 @@ const char* HwndPointPicker::ButtonText(Button b) {
     return texts[b];
 }
 
-HwndPointPicker::HwndPointPicker(Settings& settings, DesktopServices& desktop)
+HwndPointPicker::HwndPointPicker(store::Settings& settings, desktop::DesktopServices& desktop)
     : settings_(settings), desktop_(desktop) {}
 
 bool HwndPointPicker::Tick() {
-    ScreenPoint p = desktop_.CursorPos();
-    ScreenRect marker{p.x - 1, p.y - 1, p.x + 1, p.y + 1};
+    desktop::ScreenPoint p = desktop_.CursorPos();
+    desktop::ScreenRect marker{p.x - 1, p.y - 1, p.x + 1, p.y + 1};
     if (visible_ && p.x >= window_.left && p.x < window_.right && p.y >= window_.top &&
         p.y < window_.bottom) {
         // Over our own window: the framed window stays; the marker follows inside it, and
@@ -180,9 +181,9 @@ bool HwndPointPicker::Tick() {
         marker_ = marker;
         return true;
     }
-    WindowId w = desktop_.WindowAt({p.x - 2, p.y - 2});
+    desktop::WindowId w = desktop_.WindowAt({p.x - 2, p.y - 2});
     if (w == 0 || w == self_) return false;
-    ScreenRect r = desktop_.WindowRect(w);
+    desktop::ScreenRect r = desktop_.WindowRect(w);
     if (r.empty()) return false;
     bool changed = !visible_ || !(r == target_) || !(marker == marker_) || w != target_window_;
     target_window_ = w;
@@ -196,8 +197,8 @@ bool HwndPointPicker::Tick() {
 void HwndPointPicker::Layout() {
     constexpr int kButtonWidth = 120, kGap = 4;
     const int bar_width = kButtonCount * (kButtonWidth + kGap) + kGap;
-    ScreenRect screen = desktop_.ScreenSize();
-    ScreenRect bar;
+    desktop::ScreenRect screen = desktop_.ScreenSize();
+    desktop::ScreenRect bar;
     bar.left =
         std::clamp(target_.left, screen.left, std::max(screen.left, screen.right - bar_width));
     bar.right = bar.left + bar_width;
@@ -219,7 +220,7 @@ void HwndPointPicker::Layout() {
     text_ = {bar.left + kGap, bar.top + kButtonRowHeight, bar.right - kGap, bar.bottom - 2};
 }
 
-std::string DescribePointText(const PointText& text, const std::string& amount) {
+std::string DescribePointText(const desktop::PointText& text, const std::string& amount) {
     std::string shown = text.text;
     // Cut after 40 characters (UTF-8 lead bytes), so a long text cannot push the amount away.
     size_t chars = 0;
@@ -231,10 +232,10 @@ std::string DescribePointText(const PointText& text, const std::string& amount) 
     }
     std::string out;
     switch (text.source) {
-        case PointText::Source::Control:
+        case desktop::PointText::Source::Control:
             out = "控件文字：" + shown;
             break;
-        case PointText::Source::WindowTitle:
+        case desktop::PointText::Source::WindowTitle:
             out = "窗口标题：" + shown;
             break;
         default:
@@ -246,22 +247,22 @@ std::string DescribePointText(const PointText& text, const std::string& amount) 
     return out;
 }
 
-SelectionEffect HwndPointPicker::LeftDown(ScreenPoint p) {
+SelectionEffect HwndPointPicker::LeftDown(desktop::ScreenPoint p) {
     SelectionEffect e;
     if (!visible_) return e;
     auto store = [&](const std::string& value) {
-        if (settings_.StoreOne(keys::sysGetMoneyFromHwnd, value) ==
-            Settings::SaveOneResult::kSaved) {
-            e.saved_key = keys::sysGetMoneyFromHwnd;
+        if (settings_.StoreOne(store::keys::sysGetMoneyFromHwnd, value) ==
+            store::Settings::SaveOneResult::kSaved) {
+            e.saved_key = store::keys::sysGetMoneyFromHwnd;
             e.saved_value = value;
         } else {
             e.message = kSaveFailedText;
         }
     };
-    if (StrictlyInside(buttons_[SaveCatch], p)) store(FormatPoint(ChosenPoint()));
-    if (StrictlyInside(buttons_[CloseCatch], p)) store(keys::kNone);
+    if (StrictlyInside(buttons_[SaveCatch], p)) store(desktop::FormatPoint(ChosenPoint()));
+    if (StrictlyInside(buttons_[CloseCatch], p)) store(store::keys::kNone);
     if (StrictlyInside(buttons_[Cancel], p)) e.close = true;
     return e;
 }
 
-}  // namespace tendrix::selection
+}  // namespace tendrix::capture::selection

@@ -17,11 +17,13 @@
 
 #include "desktop/desktop_services.h"
 
-namespace tendrix {
+namespace tendrix::store {
 class Settings;
-}
+}  // namespace tendrix::store
 
-namespace tendrix::selection {
+namespace tendrix::capture::selection {}
+
+namespace tendrix::capture::selection {
 
 // What one input did, for the window to carry out.
 struct SelectionEffect {
@@ -48,24 +50,24 @@ class CaptureSelection {
         "您在设置选项里焦点还原未开启，请按下鼠标右键或按下ESC按键退出截屏！";
     static constexpr const char* kSaveFailedText = "保存失败，无法写入设置数据库！";
 
-    CaptureSelection(Settings& settings, ScreenRect screen);
+    CaptureSelection(store::Settings& settings, desktop::ScreenRect screen);
 
     // Button sizes as the window draws them (default 150 x 32).
     void SetButtonSize(Button b, int width, int height);
 
     // Left button pressed at p: the button tests in order, then the rectangle test.
-    std::vector<SelectionEffect> LeftDown(ScreenPoint p);
-    void MouseMove(ScreenPoint p);
-    void LeftUp(ScreenPoint p);
+    std::vector<SelectionEffect> LeftDown(desktop::ScreenPoint p);
+    void MouseMove(desktop::ScreenPoint p);
+    void LeftUp(desktop::ScreenPoint p);
     // Enter activates btn_cancel; the right button and Escape close.
     SelectionEffect Enter();
     SelectionEffect RightDown();
     SelectionEffect Escape();
 
     SelectionState state() const { return state_; }
-    const ScreenRect& caption() const { return caption_; }
+    const desktop::ScreenRect& caption() const { return caption_; }
     bool buttons_visible() const { return buttons_visible_; }
-    const ScreenRect& ButtonRect(Button b) const { return buttons_[b]; }
+    const desktop::ScreenRect& ButtonRect(Button b) const { return buttons_[b]; }
 
   private:
     // Stores the rectangle under key unless gate_key holds off_value (then off_text is shown).
@@ -73,15 +75,15 @@ class CaptureSelection {
                           const char* off_text);
     void PlaceButtons();
 
-    Settings& settings_;
-    ScreenRect screen_;
+    store::Settings& settings_;
+    desktop::ScreenRect screen_;
     SelectionState state_ = SelectionState::MouseUp;
-    ScreenRect caption_;
-    ScreenPoint anchor_;       // press point (mouse_down)
-    ScreenPoint grab_offset_;  // press point minus caption's top-left (move_label)
+    desktop::ScreenRect caption_;
+    desktop::ScreenPoint anchor_;       // press point (mouse_down)
+    desktop::ScreenPoint grab_offset_;  // press point minus caption's top-left (move_label)
     bool buttons_visible_ = false;
-    std::array<ScreenRect, kButtonCount> buttons_{};
-    std::array<ScreenPoint, kButtonCount> sizes_{};
+    std::array<desktop::ScreenRect, kButtonCount> buttons_{};
+    std::array<desktop::ScreenPoint, kButtonCount> sizes_{};
 };
 
 class HwndPointPicker {
@@ -96,51 +98,51 @@ class HwndPointPicker {
     static constexpr int kBarHeight = kButtonRowHeight + kTextRowHeight;
     static constexpr const char* kSaveFailedText = "保存失败，无法写入设置数据库！";
 
-    HwndPointPicker(Settings& settings, DesktopServices& desktop);
+    HwndPointPicker(store::Settings& settings, desktop::DesktopServices& desktop);
     // The picker's own window, skipped when it lies under the pointer.
-    void SetSelfWindow(WindowId self) { self_ = self; }
+    void SetSelfWindow(desktop::WindowId self) { self_ = self; }
 
     // One tick of timer 76. Returns true when the frame or the marker moved.
     bool Tick();
     // Left button at a screen point.
-    SelectionEffect LeftDown(ScreenPoint p);
+    SelectionEffect LeftDown(desktop::ScreenPoint p);
     SelectionEffect RightDown() { return {true, {}, {}, {}}; }
 
     bool visible() const { return visible_; }
     // The framed window's rectangle (screen coordinates).
-    const ScreenRect& target() const { return target_; }
+    const desktop::ScreenRect& target() const { return target_; }
     // The whole picker window: the framed rectangle and the button bar.
-    const ScreenRect& window() const { return window_; }
+    const desktop::ScreenRect& window() const { return window_; }
     // "lab_capture": 2 x 2 box around the pointed place (screen coordinates).
-    const ScreenRect& marker() const { return marker_; }
-    const ScreenRect& ButtonRect(Button b) const { return buttons_[b]; }
+    const desktop::ScreenRect& marker() const { return marker_; }
+    const desktop::ScreenRect& ButtonRect(Button b) const { return buttons_[b]; }
     // The point btn_save_catch stores: the centre of the marker.
-    ScreenPoint ChosenPoint() const { return marker_.centre(); }
+    desktop::ScreenPoint ChosenPoint() const { return marker_.centre(); }
     // The framed top-level window (0 before the first frame).
-    WindowId target_window() const { return target_window_; }
+    desktop::WindowId target_window() const { return target_window_; }
     // "lab_text": the row under the buttons that shows what the point capture would read at
     // the marker.
-    const ScreenRect& TextRect() const { return text_; }
+    const desktop::ScreenRect& TextRect() const { return text_; }
 
   private:
     void Layout();
 
-    Settings& settings_;
-    DesktopServices& desktop_;
-    WindowId self_ = 0;
+    store::Settings& settings_;
+    desktop::DesktopServices& desktop_;
+    desktop::WindowId self_ = 0;
     bool visible_ = false;
-    ScreenRect target_;
-    ScreenRect window_;
-    ScreenRect marker_;
-    WindowId target_window_ = 0;
-    std::array<ScreenRect, kButtonCount> buttons_{};
-    ScreenRect text_;
+    desktop::ScreenRect target_;
+    desktop::ScreenRect window_;
+    desktop::ScreenRect marker_;
+    desktop::WindowId target_window_ = 0;
+    std::array<desktop::ScreenRect, kButtonCount> buttons_{};
+    desktop::ScreenRect text_;
 };
 
 // What the pointer picker shows about the text at the marker: where the text comes from, the
 // text and the amount the point capture takes from it, e.g.
 // "控件文字：合计 36.50 → 金额 36.50" or "窗口标题：收银 V2.3 店号 0017 → 无金额".
 // Long texts are cut to 40 characters.
-std::string DescribePointText(const PointText& text, const std::string& amount);
+std::string DescribePointText(const desktop::PointText& text, const std::string& amount);
 
-}  // namespace tendrix::selection
+}  // namespace tendrix::capture::selection

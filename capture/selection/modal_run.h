@@ -5,7 +5,7 @@
 #include <QEventLoop>
 #include <QWidget>
 
-namespace tendrix {
+namespace tendrix::capture::selection {
 
 class HideWatcher : public QObject {
   public:
@@ -35,4 +35,4 @@ inline void RunModalUntilHidden(QWidget& w, const char* keep = nullptr) {
     w.removeEventFilter(&watcher);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::capture::selection

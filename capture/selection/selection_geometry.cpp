@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-namespace tendrix::selection {
+namespace tendrix::capture::selection {
 
-ScreenRect Normalised(ScreenPoint a, ScreenPoint b) {
+desktop::ScreenRect Normalised(desktop::ScreenPoint a, desktop::ScreenPoint b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
-}  // namespace tendrix::selection
+}  // namespace tendrix::capture::selection

@@ -2,17 +2,17 @@
 
 #include "platform_api/platform_client.h"
 
-namespace tendrix::inquiry {
+namespace tendrix::checkout::inquiry {
 
-Backend PlatformBackend(const PlatformClient& client) {
+Backend PlatformBackend(const platform_api::PlatformClient& client) {
     Backend b;
     b.order_list = [&client](const QueryFields& fields) {
-        return ParseOrderListAnswer(client.QueryOrderList(fields));
+        return platform_api::ParseOrderListAnswer(client.QueryOrderList(fields));
     };
     b.statistics = [&client](const QueryFields& fields) {
-        return ParseStatisticsAnswer(client.QueryStatistics(fields));
+        return platform_api::ParseStatisticsAnswer(client.QueryStatistics(fields));
     };
     return b;
 }
 
-}  // namespace tendrix::inquiry
+}  // namespace tendrix::checkout::inquiry

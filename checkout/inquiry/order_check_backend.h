@@ -2,13 +2,15 @@
 // The order inquiry page's platform calls through PlatformClient and the answer parsers.
 #include "checkout/inquiry/order_check_logic.h"
 
-namespace tendrix {
+namespace tendrix::platform_api {
 class PlatformClient;
-}
+}  // namespace tendrix::platform_api
 
-namespace tendrix::inquiry {
+namespace tendrix::checkout::inquiry {}
+
+namespace tendrix::checkout::inquiry {
 
 // The client must outlive the backend.
-Backend PlatformBackend(const PlatformClient& client);
+Backend PlatformBackend(const platform_api::PlatformClient& client);
 
-}  // namespace tendrix::inquiry
+}  // namespace tendrix::checkout::inquiry

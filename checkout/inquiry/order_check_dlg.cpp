@@ -15,7 +15,7 @@
 #include "ui/background_call.h"
 #include "ui/message_box.h"
 
-namespace tendrix {
+namespace tendrix::checkout::inquiry {
 namespace {
 
 QString Q(const std::string& s) {
@@ -29,8 +29,8 @@ inquiry::DateTime FromQt(const QDateTime& t) {
 
 // A backend over its own copy of a client made on the window thread from the configuration
 // of the moment (a login in between is seen), so the worker never reads the configuration.
-inquiry::Backend ClientBackend(const PlatformClient& made) {
-    auto client = std::make_shared<const PlatformClient>(made);
+inquiry::Backend ClientBackend(const platform_api::PlatformClient& made) {
+    auto client = std::make_shared<const platform_api::PlatformClient>(made);
     inquiry::Backend b;
     b.order_list = [client](const inquiry::QueryFields& f) {
         return inquiry::PlatformBackend(*client).order_list(f);
@@ -96,15 +96,16 @@ void COrderCheckDlg::DoInit() {
 }
 
 void COrderCheckDlg::FillCodeTables() {
-    auto fill = [](QComboBox* box, const CodeTable& table) {
+    auto fill = [](QComboBox* box, const context::CodeTable& table) {
         if (!box) return;
         box->clear();
         for (const auto& [code, name] : table) box->addItem(Q(name), code);
         box->setCurrentIndex(box->findData(0));
     };
-    const AppConfig* c = ctx_.config;
-    fill(pay_type_, c && !c->pay_type_names.empty() ? c->pay_type_names : PayTypeNames());
-    fill(state_, c && !c->order_status_names.empty() ? c->order_status_names : OrderStatusNames());
+    const context::AppConfig* c = ctx_.config;
+    fill(pay_type_, c && !c->pay_type_names.empty() ? c->pay_type_names : context::PayTypeNames());
+    fill(state_,
+         c && !c->order_status_names.empty() ? c->order_status_names : context::OrderStatusNames());
 }
 
 void COrderCheckDlg::SetToday() {
@@ -152,9 +153,9 @@ void COrderCheckDlg::RunStep(std::function<std::string(inquiry::OrderInquiry&)> 
     if (busy_) return;  // one search at a time
     auto copy = std::make_shared<inquiry::OrderInquiry>(*inquiry_);
     if (!own_backend_ && ctx_.config)
-        copy->set_backend(ClientBackend(PlatformClient(*ctx_.config)));
+        copy->set_backend(ClientBackend(platform_api::PlatformClient(*ctx_.config)));
     SetBusy(true);
-    RunInBackground<std::string>(
+    ui::RunInBackground<std::string>(
         this, [copy, step = std::move(step)] { return step(*copy); },
         [this, copy, then = std::move(then)](std::string result) {
             *inquiry_ = std::move(*copy);
@@ -237,7 +238,8 @@ void COrderCheckDlg::ShowStatistics() {
 void COrderCheckDlg::Print(const std::vector<std::string>& receipts) {
     if (receipts.empty()) return Message("没有可打印的内容，请先查询！");
     if (!ctx_.sink) return Message("打印服务不可用！");
-    for (const auto& r : receipts) ctx_.sink->SendCommand(CheckoutCommand::Print, Utf8ToGbk(r));
+    for (const auto& r : receipts)
+        ctx_.sink->SendCommand(common::CheckoutCommand::Print, common::Utf8ToGbk(r));
 }
 
 void COrderCheckDlg::Message(const std::string& text) {
@@ -245,7 +247,8 @@ void COrderCheckDlg::Message(const std::string& text) {
 }
 
 void COrderCheckDlg::Voice() {
-    if (ctx_.sink) ctx_.sink->SendCommand(CheckoutCommand::Voice, inquiry::kCheckSuccessVoice);
+    if (ctx_.sink)
+        ctx_.sink->SendCommand(common::CheckoutCommand::Voice, inquiry::kCheckSuccessVoice);
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout::inquiry

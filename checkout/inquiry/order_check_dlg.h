@@ -18,7 +18,7 @@ class QLineEdit;
 class QTableWidget;
 class QTabWidget;
 
-namespace tendrix {
+namespace tendrix::checkout::inquiry {
 
 class COrderCheckDlg : public ui::Page, public CheckoutPageView {
     Q_OBJECT
@@ -78,4 +78,4 @@ class COrderCheckDlg : public ui::Page, public CheckoutPageView {
     QTabWidget* tabs_ = nullptr;
 };
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout::inquiry

@@ -6,7 +6,7 @@
 #include "common/text_codec.h"
 #include "platform_api/money_text.h"
 
-namespace tendrix::inquiry {
+namespace tendrix::checkout::inquiry {
 
 const std::array<const char*, 10> kOrderColumns = {"订单号",   "金额", "实收金额", "退款金额",
                                                    "支付方式", "状态", "支付时间", "买家",
@@ -50,7 +50,7 @@ std::vector<std::string> SplitFields(const std::string& row) {
 
 // Fen as a number; -1 when the text is not an amount or too large to add safely.
 long long Fen(const std::string& yuan) {
-    std::string fen = YuanToFenText(yuan);
+    std::string fen = platform_api::YuanToFenText(yuan);
     if (fen.empty() || fen.size() > 15) return -1;
     long long v = 0;
     for (char c : fen) {
@@ -62,7 +62,7 @@ long long Fen(const std::string& yuan) {
 
 // The longest prefix of a UTF-8 text whose GBK form has at most `limit` bytes.
 std::string FitGbk(const std::string& line, size_t limit) {
-    if (Utf8ToGbk(line).size() <= limit) return line;
+    if (common::Utf8ToGbk(line).size() <= limit) return line;
     std::string out;
     size_t bytes = 0;
     for (size_t i = 0; i < line.size();) {
@@ -75,7 +75,7 @@ std::string FitGbk(const std::string& line, size_t limit) {
         else if (c >= 0xC0)
             len = 2;
         std::string ch = line.substr(i, len);
-        size_t w = Utf8ToGbk(ch).size();
+        size_t w = common::Utf8ToGbk(ch).size();
         if (w == 0) w = 2;  // not representable: counted as a replacement
         if (bytes + w > limit) break;
         out += ch;
@@ -86,7 +86,7 @@ std::string FitGbk(const std::string& line, size_t limit) {
 }
 
 std::string PadRight(const std::string& text, size_t columns) {
-    size_t w = Utf8ToGbk(text).size();  // GBK bytes = printed columns
+    size_t w = common::Utf8ToGbk(text).size();  // GBK bytes = printed columns
     return w >= columns ? text + " " : text + std::string(columns - w, ' ');
 }
 
@@ -153,8 +153,9 @@ bool RowMatches(const OrderRow& row, const OrderFilter& f) {
 }
 
 std::string OrderInquiry::Fetch(int page) {
-    if (!backend_.order_list) return std::string(kLastPageText);
-    const PlatformResult<TextList> raw = backend_.order_list(ListQuery(filter_, page));
+    if (!backend_.order_list) return std::string(platform_api::kLastPageText);
+    const platform_api::PlatformResult<platform_api::TextList> raw =
+        backend_.order_list(ListQuery(filter_, page));
     if (!raw.ok()) return raw.message;
     std::vector<OrderRow> rows;
     for (const auto& r : raw.value) {
@@ -182,7 +183,7 @@ std::string OrderInquiry::Search(const OrderFilter& f) {
 }
 
 std::string OrderInquiry::NextPage() {
-    if (!searched_) return std::string(kLastPageText);
+    if (!searched_) return std::string(platform_api::kLastPageText);
     return Fetch(page_ + 1);
 }
 
@@ -193,8 +194,9 @@ std::string OrderInquiry::PreviousPage() {
 
 std::string OrderInquiry::Statistics(const OrderFilter& f) {
     if (auto bad = CheckFilter(f)) return *bad;
-    if (!backend_.statistics) return std::string(kLastPageText);
-    const PlatformResult<StatisticsAnswer> raw = backend_.statistics(StatisticsQuery(f));
+    if (!backend_.statistics) return std::string(platform_api::kLastPageText);
+    const platform_api::PlatformResult<platform_api::StatisticsAnswer> raw =
+        backend_.statistics(StatisticsQuery(f));
     if (!raw.ok()) {
         stats_.clear();
         period_.clear();
@@ -213,7 +215,7 @@ std::string OrderInquiry::TotalTakings() const {
         long long v = Fen(s.takings);
         if (v > 0) sum += v;
     }
-    return FenToYuanText(std::to_string(sum));
+    return platform_api::FenToYuanText(std::to_string(sum));
 }
 
 long long OrderInquiry::TotalCount() const {
@@ -229,9 +231,9 @@ long long OrderInquiry::TotalCount() const {
 std::vector<std::string> PackReceipts(const std::vector<std::string>& header,
                                       const std::vector<std::string>& lines,
                                       const std::string& separator_line) {
-    const size_t sep = Utf8ToGbk(separator_line).size() + 2;
+    const size_t sep = common::Utf8ToGbk(separator_line).size() + 2;
     size_t head = 0;
-    for (const auto& h : header) head += Utf8ToGbk(h).size() + 2;
+    for (const auto& h : header) head += common::Utf8ToGbk(h).size() + 2;
     // A header too long for any row to fit is dropped rather than looping forever.
     const bool use_header = head + sep + 64 <= kMaxReceiptBytes;
     std::vector<std::string> out;
@@ -243,7 +245,7 @@ std::vector<std::string> PackReceipts(const std::vector<std::string>& header,
         if (use_header)
             for (const auto& h : header) {
                 cur += h + "\r\n";
-                used += Utf8ToGbk(h).size() + 2;
+                used += common::Utf8ToGbk(h).size() + 2;
             }
     };
     auto finish = [&] {
@@ -254,7 +256,7 @@ std::vector<std::string> PackReceipts(const std::vector<std::string>& header,
     bool has_lines = false;
     for (const auto& raw : lines) {
         std::string line = FitGbk(raw, kMaxReceiptBytes - sep - 2 - (use_header ? head : 0));
-        size_t w = Utf8ToGbk(line).size() + 2;
+        size_t w = common::Utf8ToGbk(line).size() + 2;
         if (used + w + sep > kMaxReceiptBytes && has_lines) {
             finish();
             start();
@@ -308,4 +310,4 @@ std::vector<std::string> OrderInquiry::StatisticsReceipts(const std::string& tit
     return PackReceipts(header, lines, std::string(kSeparator) + kStatisticsTitle + "------");
 }
 
-}  // namespace tendrix::inquiry
+}  // namespace tendrix::checkout::inquiry

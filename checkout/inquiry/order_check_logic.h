@@ -11,7 +11,7 @@
 
 #include "platform_api/answer_parsers.h"
 
-namespace tendrix::inquiry {
+namespace tendrix::checkout::inquiry {
 
 using QueryFields = std::map<std::string, std::string>;
 
@@ -62,8 +62,10 @@ bool RowMatches(const OrderRow& row, const OrderFilter& f);
 // The platform calls the page makes: they take the query fields and return the parsed rows,
 // or the failure with the text to show.
 struct Backend {
-    std::function<PlatformResult<TextList>(const QueryFields&)> order_list;
-    std::function<PlatformResult<StatisticsAnswer>(const QueryFields&)> statistics;
+    std::function<platform_api::PlatformResult<platform_api::TextList>(const QueryFields&)>
+        order_list;
+    std::function<platform_api::PlatformResult<platform_api::StatisticsAnswer>(const QueryFields&)>
+        statistics;
 };
 
 class OrderInquiry {
@@ -116,4 +118,4 @@ std::vector<std::string> PackReceipts(const std::vector<std::string>& header,
                                       const std::vector<std::string>& lines,
                                       const std::string& separator_line);
 
-}  // namespace tendrix::inquiry
+}  // namespace tendrix::checkout::inquiry

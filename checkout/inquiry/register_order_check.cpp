@@ -3,11 +3,11 @@
 #include "checkout/inquiry/order_check_dlg.h"
 #include "ui/page_factory.h"
 
-namespace tendrix {
+namespace tendrix::checkout::inquiry {
 
 void RegisterOrderCheckPage() {
     ui::PageFactory::Register("OrderCheckDlg",
                               [](QWidget* parent) { return new COrderCheckDlg(parent); });
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout::inquiry

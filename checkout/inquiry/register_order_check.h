@@ -1,5 +1,5 @@
 #pragma once
 // Registers the order inquiry page "OrderCheckDlg" with the page factory.
-namespace tendrix {
+namespace tendrix::checkout::inquiry {
 void RegisterOrderCheckPage();
 }

@@ -20,7 +20,7 @@ QString Q(std::string_view s) {
 }
 
 bool FeatureOn(const CheckoutContext& c, const char* key) {
-    const AppConfig* config = c.config;
+    const context::AppConfig* config = c.config;
     return config && config->settings.IsTrue(key);
 }
 
@@ -57,7 +57,7 @@ const char* CPrePayAuthorizationDlg::DepositTypeFor(const std::string& code, boo
 bool CPrePayAuthorizationDlg::Submit() {
     if (!money_ || !code_) return false;
     QWidget* owner = context_.main_window ? context_.main_window : window();
-    if (!FeatureOn(context_, keys::sysIsOpenProAliPay)) {
+    if (!FeatureOn(context_, store::keys::sysIsOpenProAliPay)) {
         ui::ShowMessage(owner, Q(kPreAuthOffText));
         return false;
     }
@@ -123,13 +123,13 @@ void CFeatureInfoPage::Refresh() {
 
 CFacePayDlg::CFacePayDlg(QWidget* parent)
     : CFeatureInfoPage(
-          QStringLiteral("FacePayDlg"), keys::sysIsOpenFacePay, kFacePayOffText,
+          QStringLiteral("FacePayDlg"), store::keys::sysIsOpenFacePay, kFacePayOffText,
           QStringLiteral("刷脸支付已开通：收款金额会显示在刷脸设备上，顾客在设备上完成支付。"),
           parent) {}
 
 CSingleProductVerificationDlg::CSingleProductVerificationDlg(QWidget* parent)
-    : CFeatureInfoPage(QStringLiteral("SingleProductVerificationDlg"), keys::sysIsOpenProductVerifi,
-                       kProductVerifyOffText,
+    : CFeatureInfoPage(QStringLiteral("SingleProductVerificationDlg"),
+                       store::keys::sysIsOpenProductVerifi, kProductVerifyOffText,
                        QStringLiteral("单品核销已开通：请在平台后台查看可核销的商品券。"), parent) {
 }
 

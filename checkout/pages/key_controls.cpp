@@ -16,7 +16,7 @@ void KeepFocusAway(QWidget* root) {
     for (auto* b : root->findChildren<QAbstractButton*>()) b->setFocusPolicy(Qt::NoFocus);
 }
 
-void Press(const ui::Notification& msg, KeypadKind kind, DesktopServices* desktop) {
+void Press(const ui::Notification& msg, KeypadKind kind, desktop::DesktopServices* desktop) {
     if (msg.type != QLatin1String(ui::kClick)) return;
     const QString name = msg.name();
     if (!name.startsWith(QLatin1String("btnnum"))) return;
@@ -38,7 +38,8 @@ void CKeyControls::Notify(const ui::Notification& msg) {
     Press(msg, KeypadKind::Controls, desktop_);
 }
 
-CKeyWindow::CKeyWindow(AppConfig* config, QWidget* main_window, DesktopServices* desktop)
+CKeyWindow::CKeyWindow(context::AppConfig* config, QWidget* main_window,
+                       desktop::DesktopServices* desktop)
     : ui::Window(QStringLiteral("KeyWindow"), QStringLiteral("keycontrol.xml"), main_window,
                  Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       config_(config),
@@ -62,14 +63,14 @@ void CKeyWindow::Notify(const ui::Notification& msg) {
                                                        QString::fromStdString(config_->soft_name));
             if (!found.isEmpty()) main = found.first();
         }
-        if (auto* sink = dynamic_cast<CommandSink*>(main))
-            sink->SendCommand(CheckoutCommand::KeypadWindow, std::to_string(winId()));
+        if (auto* sink = dynamic_cast<common::CommandSink*>(main))
+            sink->SendCommand(common::CheckoutCommand::KeypadWindow, std::to_string(winId()));
         return;
     }
     Press(msg, KeypadKind::Window, desktop_);
 }
 
-void BuildNestedPages(QWidget* root, DesktopServices* desktop) {
+void BuildNestedPages(QWidget* root, desktop::DesktopServices* desktop) {
     for (auto* keypad : root->findChildren<CKeyControls*>()) {
         if (!keypad->property("tendrixBuilt").toBool()) {
             keypad->setProperty("tendrixBuilt", true);

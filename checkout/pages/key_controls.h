@@ -5,10 +5,13 @@
 // so every click is acted upon (no shared click counter is needed).
 #include "ui/window.h"
 
-namespace tendrix {
-class DesktopServices;
+namespace tendrix::context {
 class AppConfig;
-}  // namespace tendrix
+}  // namespace tendrix::context
+
+namespace tendrix::desktop {
+class DesktopServices;
+}  // namespace tendrix::desktop
 
 namespace tendrix::checkout {
 
@@ -18,29 +21,29 @@ class CKeyControls : public ui::Page {
     explicit CKeyControls(QWidget* parent = nullptr);
     void DoInit() override;
     void Notify(const ui::Notification& msg) override;
-    void SetDesktop(DesktopServices* desktop) { desktop_ = desktop; }
+    void SetDesktop(desktop::DesktopServices* desktop) { desktop_ = desktop; }
 
   private:
-    DesktopServices* desktop_ = nullptr;
+    desktop::DesktopServices* desktop_ = nullptr;
 };
 
 class CKeyWindow : public ui::Window {
     Q_OBJECT
   public:
     // main_window: the window that receives command 14 (it implements CommandSink).
-    CKeyWindow(AppConfig* config, QWidget* main_window, DesktopServices* desktop);
+    CKeyWindow(context::AppConfig* config, QWidget* main_window, desktop::DesktopServices* desktop);
     void Notify(const ui::Notification& msg) override;
 
     static constexpr int kX = 400, kY = 150, kSize = 309;
 
   private:
-    AppConfig* config_;
+    context::AppConfig* config_;
     QWidget* main_window_;
-    DesktopServices* desktop_;
+    desktop::DesktopServices* desktop_;
 };
 
 // Builds and initialises the keypad controls below `root` that are not built yet (pages
 // inside pages are not reached by the window that hosts the outer page).
-void BuildNestedPages(QWidget* root, DesktopServices* desktop);
+void BuildNestedPages(QWidget* root, desktop::DesktopServices* desktop);
 
 }  // namespace tendrix::checkout

@@ -46,7 +46,8 @@ QtKey ToQt(const KeyStroke& s) {
 
 }  // namespace
 
-QWidget* InjectKeyStrokes(const std::vector<KeyStroke>& strokes, DesktopServices* desktop) {
+QWidget* InjectKeyStrokes(const std::vector<KeyStroke>& strokes,
+                          desktop::DesktopServices* desktop) {
     QPointer<QWidget> target = QApplication::focusWidget();
     if (!target) {
         if (!desktop) return nullptr;

@@ -8,14 +8,16 @@
 
 class QWidget;
 
-namespace tendrix {
+namespace tendrix::desktop {
 class DesktopServices;
-}
+}  // namespace tendrix::desktop
+
+namespace tendrix::checkout {}
 
 namespace tendrix::checkout {
 
 // Returns the widget that received the strokes (nullptr when they went to the desktop or
 // nowhere).
-QWidget* InjectKeyStrokes(const std::vector<KeyStroke>& strokes, DesktopServices* desktop);
+QWidget* InjectKeyStrokes(const std::vector<KeyStroke>& strokes, desktop::DesktopServices* desktop);
 
 }  // namespace tendrix::checkout

@@ -23,7 +23,7 @@ double Jitter() {
     return std::uniform_real_distribution<double>(-1.0, 1.0)(rng);
 }
 
-std::string Join(const TextList& lines) {
+std::string Join(const platform_api::TextList& lines) {
     std::string text;
     for (const auto& l : lines) text += l;
     return text;
@@ -31,8 +31,8 @@ std::string Join(const TextList& lines) {
 
 }  // namespace
 
-OrderReconciler::OrderReconciler(AppConfig& config, UnresolvedOrderStore& store, CommandSink* sink,
-                                 Hooks hooks, QObject* parent)
+OrderReconciler::OrderReconciler(context::AppConfig& config, UnresolvedOrderStore& store,
+                                 common::CommandSink* sink, Hooks hooks, QObject* parent)
     : QObject(parent), config_(config), store_(store), sink_(sink), hooks_(std::move(hooks)) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &OrderReconciler::OnTimer);
@@ -84,7 +84,7 @@ void OrderReconciler::OnPlatformReach(bool reached) {
     if (!platform_down_) return;
     platform_down_ = false;
     failures_ = 0;
-    diag::Write("reconcile", "platform answers again: checking unresolved orders");
+    common::diag::Write("reconcile", "platform answers again: checking unresolved orders");
     RunNow();
 }
 
@@ -109,9 +109,11 @@ void OrderReconciler::QueryNext() {
     }
     const UnresolvedOrder order = queue_.front();
     queue_.erase(queue_.begin());
-    const PlatformClient client(config_);
+    const platform_api::PlatformClient client(config_);
     auto job = [client, order] { return client.QueryOrder(order.order_id, order.out_order_id); };
-    auto done = [this, order](const PlatformAnswer& answer) { OnAnswer(order, answer); };
+    auto done = [this, order](const platform_api::PlatformAnswer& answer) {
+        OnAnswer(order, answer);
+    };
     if (hooks_.runner) {
         hooks_.runner(std::move(job), std::move(done));
     } else {
@@ -129,22 +131,24 @@ void OrderReconciler::EndRound(bool failed) {
     Schedule(base > 0 ? base : NextDelayMs(failures_, Jitter()));
 }
 
-void OrderReconciler::OnAnswer(const UnresolvedOrder& order, const PlatformAnswer& answer) {
-    if (answer.error == PlatformError::kNetwork) {
+void OrderReconciler::OnAnswer(const UnresolvedOrder& order,
+                               const platform_api::PlatformAnswer& answer) {
+    if (answer.error == platform_api::PlatformError::kNetwork) {
         EndRound(true);
         return;
     }
     platform_down_ = false;
-    const PlatformResult<TextList> parsed = ParseOrderAnswer(answer);
+    const platform_api::PlatformResult<platform_api::TextList> parsed =
+        platform_api::ParseOrderAnswer(answer);
     bool changed = false;
-    if (parsed.error == PlatformError::kNoSuchOrder) {
+    if (parsed.error == platform_api::PlatformError::kNoSuchOrder) {
         if (!order.confirmed && !order.alternate_id.empty()) {
             // Written down by an earlier version with the number of the next second too.
             changed = store_.Confirm(order.out_order_id, order.alternate_id, "");
         } else {
             changed = store_.Resolve(order.out_order_id, order.order_id);
-            diag::Write("reconcile", "order " + order.out_order_id +
-                                         " unknown to the platform: nothing was charged");
+            common::diag::Write("reconcile", "order " + order.out_order_id +
+                                                 " unknown to the platform: nothing was charged");
         }
     } else if (parsed.ok()) {
         const std::string text = Join(parsed.value);
@@ -163,8 +167,8 @@ void OrderReconciler::OnAnswer(const UnresolvedOrder& order, const PlatformAnswe
             changed = store_.Resolve(order.out_order_id, order_id);
         } else if (state == 4 || state == 10 || state == 11) {
             changed = store_.Resolve(order.out_order_id, order_id);
-            diag::Write("reconcile", "order " + order.out_order_id + " is final (state " +
-                                         std::to_string(state) + "): record dropped");
+            common::diag::Write("reconcile", "order " + order.out_order_id + " is final (state " +
+                                                 std::to_string(state) + "): record dropped");
         } else if (!order_id.empty() && order.order_id.empty()) {
             changed = store_.Confirm(order.out_order_id, order.out_order_id, order_id);
         }
@@ -175,21 +179,22 @@ void OrderReconciler::OnAnswer(const UnresolvedOrder& order, const PlatformAnswe
 }
 
 void OrderReconciler::Announce(const UnresolvedOrder& order, const std::string& text) {
-    const std::string receipt =
-        config_.Setting(keys::sysBillFirstMsg) + "\r\n" + text + std::string(kSignatureBlock);
+    const std::string receipt = config_.Setting(store::keys::sysBillFirstMsg) + "\r\n" + text +
+                                std::string(kSignatureBlock);
     const std::string amount = PayResultSession::AmountAfter(text, kActualAmountLabel);
     const bool deposit = PayResultSession::IsDepositFreeze(text);
     if (sink_) {
-        sink_->SendCommand(CheckoutCommand::Print, Utf8ToGbk(receipt));
-        sink_->SendCommand(CheckoutCommand::Voice,
+        sink_->SendCommand(common::CheckoutCommand::Print, common::Utf8ToGbk(receipt));
+        sink_->SendCommand(common::CheckoutCommand::Voice,
                            std::string(deposit ? kFrozenVoice : kPaySuccessVoice));
     }
     if (hooks_.popup) hooks_.popup(std::string(deposit ? kFrozenTitle : kPaySuccessTitle), amount);
     if (hooks_.finished) hooks_.finished(receipt);
-    diag::Write("reconcile", "order " + order.out_order_id + " (" +
-                                 PayResultSession::PlatformOrderOf(text) + ", " + amount +
-                                 " yuan) found paid by the background check: announced, receipt "
-                                 "printed; no keys sent to the POS program");
+    common::diag::Write("reconcile",
+                        "order " + order.out_order_id + " (" +
+                            PayResultSession::PlatformOrderOf(text) + ", " + amount +
+                            " yuan) found paid by the background check: announced, receipt "
+                            "printed; no keys sent to the POS program");
 }
 
 }  // namespace tendrix::checkout

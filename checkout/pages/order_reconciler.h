@@ -18,10 +18,13 @@
 #include "checkout/pages/result_session.h"
 #include "checkout/pages/unresolved_orders.h"
 
-namespace tendrix {
-class AppConfig;
+namespace tendrix::common {
 class CommandSink;
-}  // namespace tendrix
+}  // namespace tendrix::common
+
+namespace tendrix::context {
+class AppConfig;
+}  // namespace tendrix::context
 
 namespace tendrix::checkout {
 
@@ -42,8 +45,8 @@ class OrderReconciler : public QObject {
         std::function<void()> changed;  // the list of unresolved orders changed
     };
 
-    OrderReconciler(AppConfig& config, UnresolvedOrderStore& store, CommandSink* sink, Hooks hooks,
-                    QObject* parent = nullptr);
+    OrderReconciler(context::AppConfig& config, UnresolvedOrderStore& store,
+                    common::CommandSink* sink, Hooks hooks, QObject* parent = nullptr);
 
     // Arms the checks: the first round runs as soon as a cashier is logged in.
     void Start();
@@ -68,14 +71,14 @@ class OrderReconciler : public QObject {
     void Schedule(int ms);
     void OnTimer();
     void QueryNext();
-    void OnAnswer(const UnresolvedOrder& order, const PlatformAnswer& answer);
+    void OnAnswer(const UnresolvedOrder& order, const platform_api::PlatformAnswer& answer);
     void Announce(const UnresolvedOrder& order, const std::string& text);
     void EndRound(bool failed);
     int BasePeriodMs() const;
 
-    AppConfig& config_;
+    context::AppConfig& config_;
     UnresolvedOrderStore& store_;
-    CommandSink* sink_;
+    common::CommandSink* sink_;
     Hooks hooks_;
     QTimer timer_;
     int scheduled_ms_ = 0;

@@ -62,7 +62,7 @@ void CPayDlg::DoInit() {
         // The pay types a customer can scan: the code table without "全部" and the
         // statistics-only rows.
         qr_type_->clear();
-        for (const auto& [code, name] : PayTypeNames()) {
+        for (const auto& [code, name] : context::PayTypeNames()) {
             if (code == 0 || name.find("统计") != std::string::npos) continue;
             qr_type_->addItem(QString::fromStdString(name), code);
         }
@@ -123,7 +123,7 @@ void CPayDlg::RefreshUnresolved() {
     auto* result = dynamic_cast<CPayResultDlg*>(context_.result_page);
     if (result && result->unresolved_store()) {
         n = static_cast<int>(result->unresolved_store()->List().size());
-    } else if (AppConfig* config = context_.config) {
+    } else if (context::AppConfig* config = context_.config) {
         n = static_cast<int>(UnresolvedOrderStore(config->data_dir).List().size());
     }
     if (unresolved_label_) {
@@ -236,8 +236,8 @@ void CPayDlg::PrintAgain() {
     if (!receipt_ || receipt_->text().isEmpty()) return;
     receipt_->setProperty(kPrintBillProperty, Q(kPrintBillMark));
     if (context_.sink)
-        context_.sink->SendCommand(CheckoutCommand::PaymentSuccess,
-                                   Utf8ToGbk(receipt_->text().toStdString()));
+        context_.sink->SendCommand(common::CheckoutCommand::PaymentSuccess,
+                                   common::Utf8ToGbk(receipt_->text().toStdString()));
 }
 
 void CPayDlg::ToggleKeyWindow() {

@@ -13,7 +13,7 @@ bool IsValidAmount(std::string_view amount) {
 }
 
 size_t CharCount(std::string_view utf8) {
-    return Utf8ToUtf16(utf8).size();
+    return common::Utf8ToUtf16(utf8).size();
 }
 
 bool IsSubmittableOrder(std::string_view order_number, std::string_view reason) {

@@ -46,17 +46,18 @@ void CPayResultDlg::Attach(const CheckoutContext& context) {
 }
 
 ExchangeRunner CPayResultDlg::Runner() {
-    return [this](std::function<PlatformAnswer()> job, std::function<void(PlatformAnswer)> done) {
+    return [this](std::function<platform_api::PlatformAnswer()> job,
+                  std::function<void(platform_api::PlatformAnswer)> done) {
         if (inline_exchanges_) {
             done(job());
             return;
         }
-        RunInBackground<PlatformAnswer>(this, std::move(job), std::move(done));
+        ui::RunInBackground<platform_api::PlatformAnswer>(this, std::move(job), std::move(done));
     };
 }
 
 void CPayResultDlg::EnsureSession() {
-    AppConfig* config = context_.config;
+    context::AppConfig* config = context_.config;
     if (session_ || !config) return;
     store_ = std::make_unique<UnresolvedOrderStore>(config->data_dir);
     session_ = std::make_unique<PayResultSession>(*config, *this, context_.sink, store_.get());
@@ -197,7 +198,7 @@ void CPayResultDlg::OpenRefundPage() {
     auto* page = dynamic_cast<CRefundOrCloseOrderDlg*>(context_.refund_page);
     if (!page) return;
     const bool cancel = info.state == 1 || info.state == 12 || info.state == 13;
-    const AppConfig* config = context_.config;
+    const context::AppConfig* config = context_.config;
     if (!cancel && config && config->refund_permission == kNoRefundPermissionName) {
         ShowMessage(std::string(kNoRefundPermissionText));
         return;

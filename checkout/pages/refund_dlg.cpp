@@ -45,9 +45,9 @@ void CRefundOrCloseOrderDlg::Attach(const CheckoutContext& context) {
 }
 
 void CRefundOrCloseOrderDlg::LoadReasons() {
-    AppConfig* config = context_.config;
-    const auto reasons =
-        ParseReasonList(config ? config->Setting(keys::sysCancelRefundPayReason) : std::string());
+    context::AppConfig* config = context_.config;
+    const auto reasons = ParseReasonList(
+        config ? config->Setting(store::keys::sysCancelRefundPayReason) : std::string());
     for (QComboBox* box : {cancel_reasons_, refund_reasons_}) {
         if (!box) continue;
         const QSignalBlocker block(box);  // filling the list is not a choice

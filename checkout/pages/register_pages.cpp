@@ -8,11 +8,10 @@
 #include "checkout/pages/refund_dlg.h"
 #include "ui/page_factory.h"
 
-namespace tendrix {
+namespace tendrix::checkout {
 
 void RegisterCheckoutPages() {
     using ui::PageFactory;
-    using namespace checkout;
     PageFactory::Register(QStringLiteral("PayDlg"), [](QWidget* p) { return new CPayDlg(p); });
     PageFactory::Register(QStringLiteral("PayResultDlg"),
                           [](QWidget* p) { return new CPayResultDlg(p); });
@@ -29,4 +28,4 @@ void RegisterCheckoutPages() {
     PageFactory::Register(QStringLiteral("QRLabel"), [](QWidget* p) { return new QrLabel(p); });
 }
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

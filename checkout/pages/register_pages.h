@@ -2,8 +2,8 @@
 // Registers the checkout pages and their controls in the page factory: "PayDlg",
 // "PayResultDlg", "RefundOrCloseDlg", "PrePayAuthorizationDlg", "FacePayDlg",
 // "SingleProductVerificationDlg", and the controls "KeyControls" and "QRLabel".
-namespace tendrix {
+namespace tendrix::checkout {
 
 void RegisterCheckoutPages();
 
-}  // namespace tendrix
+}  // namespace tendrix::checkout

@@ -20,7 +20,7 @@ int PayResultSession::qr_picture_counter_ = 0;
 
 namespace {
 
-std::string Join(const TextList& lines) {
+std::string Join(const platform_api::TextList& lines) {
     std::string text;
     for (const auto& l : lines) text += l;
     return text;
@@ -51,8 +51,8 @@ int ParseInt(const std::string& text) {
 
 }  // namespace
 
-PayResultSession::PayResultSession(AppConfig& config, ResultPageView& view, CommandSink* sink,
-                                   UnresolvedOrderStore* unresolved)
+PayResultSession::PayResultSession(context::AppConfig& config, ResultPageView& view,
+                                   common::CommandSink* sink, UnresolvedOrderStore* unresolved)
     : config_(config), view_(view), sink_(sink), unresolved_(unresolved) {}
 
 // ---- reading the result text ----
@@ -113,8 +113,8 @@ std::string PayResultSession::AmountAfter(std::string_view text, std::string_vie
 }
 
 bool PayResultSession::IsDepositFreeze(std::string_view text) {
-    const bool deposit = text.find(kAlipayDepositName) != std::string_view::npos ||
-                         text.find(kWechatDepositName) != std::string_view::npos;
+    const bool deposit = text.find(platform_api::kAlipayDepositName) != std::string_view::npos ||
+                         text.find(platform_api::kWechatDepositName) != std::string_view::npos;
     const bool converted = text.find("支付宝预付款(转支付)") != std::string_view::npos ||
                            text.find("微信预付款(转支付)") != std::string_view::npos;
     return deposit && !converted;
@@ -129,7 +129,7 @@ CurrentOrderInfo PayResultSession::CurrentOrder() const {
 }
 
 std::string PayResultSession::ReceiptText() const {
-    return config_.Setting(keys::sysBillFirstMsg) + "\r\n" + result_text_ +
+    return config_.Setting(store::keys::sysBillFirstMsg) + "\r\n" + result_text_ +
            std::string(kSignatureBlock);
 }
 
@@ -166,7 +166,7 @@ void PayResultSession::StopQueryTimer() {
     view_.KillTimer(kQueryTimerId);
 }
 
-void PayResultSession::Send(CheckoutCommand cmd, std::string payload) {
+void PayResultSession::Send(common::CheckoutCommand cmd, std::string payload) {
     if (sink_) sink_->SendCommand(cmd, std::move(payload));
 }
 
@@ -181,10 +181,10 @@ void PayResultSession::BeginOperation() {
     query_in_flight_ = false;
 }
 
-void PayResultSession::Run(std::function<PlatformAnswer()> job,
-                           std::function<void(PlatformAnswer)> done) {
-    auto report = [this, done = std::move(done)](PlatformAnswer answer) {
-        if (reach_observer_) reach_observer_(answer.error != PlatformError::kNetwork);
+void PayResultSession::Run(std::function<platform_api::PlatformAnswer()> job,
+                           std::function<void(platform_api::PlatformAnswer)> done) {
+    auto report = [this, done = std::move(done)](platform_api::PlatformAnswer answer) {
+        if (reach_observer_) reach_observer_(answer.error != platform_api::PlatformError::kNetwork);
         done(std::move(answer));
     };
     if (runner_) {
@@ -240,13 +240,13 @@ bool PayResultSession::StartPayment(const std::string& amount_yuan, const std::s
                                     const std::string& pay_type_code) {
     if (busy()) return false;  // one payment at a time: Enter again starts nothing
     view_.HideQrCode();
-    const std::string fen = YuanToFenText(amount_yuan);
+    const std::string fen = platform_api::YuanToFenText(amount_yuan);
     if (fen.find_first_not_of('0') == std::string::npos) {
         // An amount the platform cannot take (malformed, or nothing to charge) is never sent.
         view_.ShowMessage(std::string(kBadAmountText));
         return false;
     }
-    if (!IsPaymentCodeText(pay_code)) {
+    if (!platform_api::IsPaymentCodeText(pay_code)) {
         view_.ShowMessage(std::string(kBadPayCodeText));
         return false;
     }
@@ -257,31 +257,33 @@ bool PayResultSession::StartPayment(const std::string& amount_yuan, const std::s
     // cannot be done nothing is sent.
     const std::time_t now = std::time(nullptr);
     UnresolvedOrder record;
-    record.out_order_id = MakeOutOrderId(now, pay_code);
+    record.out_order_id = platform_api::MakeOutOrderId(now, pay_code);
     record.amount = amount_yuan;
     record.pay_code = pay_code;
     record.created_at = now;
     if (!WriteRecord(record)) return false;
 
     SetBusy(std::string(kPayingText));
-    const PlatformClient client(config_);
+    const platform_api::PlatformClient client(config_);
     const std::string out = record.out_order_id;
     Run([client, out, fen, pay_code,
          pay_type_code] { return client.CreateOrder(out, fen, pay_code, pay_type_code); },
-        [this, out](const PlatformAnswer& answer) { OnCreated(out, answer); });
+        [this, out](const platform_api::PlatformAnswer& answer) { OnCreated(out, answer); });
     return true;
 }
 
-void PayResultSession::OnCreated(const std::string& out, const PlatformAnswer& answer) {
+void PayResultSession::OnCreated(const std::string& out,
+                                 const platform_api::PlatformAnswer& answer) {
     SetBusy(std::string());
-    if (answer.error == PlatformError::kNetwork) {
+    if (answer.error == platform_api::PlatformError::kNetwork) {
         if (unresolved_) unresolved_->Confirm(out, out, "");
         view_.ShowMessage(std::string(kCreateNetworkFailureText));
         SetResult(std::string(kDeviceOrderLabel) + out);
         return;
     }
 
-    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+    const platform_api::PlatformResult<platform_api::TextList> order =
+        platform_api::ParseOrderAnswer(answer);
     if (order.ok()) {
         std::string text = Join(order.value);
         for (const auto& l : order.value) {
@@ -294,7 +296,8 @@ void PayResultSession::OnCreated(const std::string& out, const PlatformAnswer& a
         SetResult(std::move(text));
     } else {
         if (unresolved_) unresolved_->Confirm(out, out, "");
-        if (order.error == PlatformError::kRefused || order.error == PlatformError::kNoSuchOrder) {
+        if (order.error == platform_api::PlatformError::kRefused ||
+            order.error == platform_api::PlatformError::kNoSuchOrder) {
             // Most refusals mean no order was made, but only the platform's "no such order"
             // proves it ("系统繁忙" may come after the order was taken).
             VerifyRefusedCreation(out);
@@ -310,10 +313,12 @@ void PayResultSession::OnCreated(const std::string& out, const PlatformAnswer& a
 
 void PayResultSession::VerifyRefusedCreation(const std::string& out) {
     if (!unresolved_) return;
-    const PlatformClient client(config_);
+    const platform_api::PlatformClient client(config_);
     Run([client, out] { return client.QueryOrder("", out); },
-        [this, out](const PlatformAnswer& answer) {
-            if (ParseOrderAnswer(answer).error == PlatformError::kNoSuchOrder) Resolve(out, "");
+        [this, out](const platform_api::PlatformAnswer& answer) {
+            if (platform_api::ParseOrderAnswer(answer).error ==
+                platform_api::PlatformError::kNoSuchOrder)
+                Resolve(out, "");
         });
 }
 
@@ -336,28 +341,30 @@ void PayResultSession::Query(bool by_cashier) {
     }
     query_in_flight_ = true;
     if (by_cashier) SetBusy(std::string(kQueryingText));
-    const PlatformClient client(config_);
+    const platform_api::PlatformClient client(config_);
     const uint64_t op = op_;
     Run([client, order_id, out_order_id] { return client.QueryOrder(order_id, out_order_id); },
-        [this, op, by_cashier, order_id, out_order_id](const PlatformAnswer& answer) {
+        [this, op, by_cashier, order_id, out_order_id](const platform_api::PlatformAnswer& answer) {
             OnQueried(op, by_cashier, order_id, out_order_id, answer);
         });
 }
 
 void PayResultSession::OnQueried(uint64_t op, bool by_cashier, const std::string& order_id,
-                                 const std::string& out_order_id, const PlatformAnswer& answer) {
+                                 const std::string& out_order_id,
+                                 const platform_api::PlatformAnswer& answer) {
     if (by_cashier) SetBusy(std::string());
     if (op != op_) return;  // about an order the page has moved on from
     query_in_flight_ = false;
-    if (answer.error == PlatformError::kNetwork) {
+    if (answer.error == platform_api::PlatformError::kNetwork) {
         view_.ShowMessage(std::string(kQueryNetworkFailureText));
         StopQueryTimer();
         return;
     }
 
-    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+    const platform_api::PlatformResult<platform_api::TextList> order =
+        platform_api::ParseOrderAnswer(answer);
     if (!order.ok()) {
-        if (order.error == PlatformError::kNoSuchOrder && unresolved_) {
+        if (order.error == platform_api::PlatformError::kNoSuchOrder && unresolved_) {
             if (TryAlternateNumber(out_order_id)) return;
             Resolve(out_order_id, order_id);
         }
@@ -404,7 +411,7 @@ void PayResultSession::OnQueried(uint64_t op, bool by_cashier, const std::string
                 digits += c;
         }
         after_payment_amount_.clear();
-        Send(CheckoutCommand::AfterPayment, digits);
+        Send(common::CheckoutCommand::AfterPayment, digits);
     }
 }
 
@@ -427,19 +434,19 @@ bool PayResultSession::TryAlternateNumber(const std::string& out_order_id) {
 void PayResultSession::FinishOrder(int state, const std::string& out_order_id) {
     print_data_ = ReceiptText();
     view_.OnOrderFinished(print_data_);
-    if (config_.settings.IsTrue(keys::sysAutoPrintBill)) OnPrintClick();
+    if (config_.settings.IsTrue(store::keys::sysAutoPrintBill)) OnPrintClick();
 
     const bool deposit = IsDepositFreeze(result_text_);
     if (state == 7) {
         const std::string amount = AmountAfter(result_text_, kActualAmountLabel);
         if (deposit) {
-            Send(CheckoutCommand::Voice, std::string(kFrozenVoice));
+            Send(common::CheckoutCommand::Voice, std::string(kFrozenVoice));
             view_.ShowPopup(std::string(kFrozenTitle), amount);
         } else {
-            Send(CheckoutCommand::Voice, std::string(kPaySuccessVoice));
+            Send(common::CheckoutCommand::Voice, std::string(kPaySuccessVoice));
             view_.ShowPopup(std::string(kPaySuccessTitle), amount);
         }
-        const int seconds = ParseInt(config_.Setting(keys::sysIsOpenPaySuccessClose));
+        const int seconds = ParseInt(config_.Setting(store::keys::sysIsOpenPaySuccessClose));
         if (seconds > 0) {
             return_mark_ = std::string(kTimerReturnMark);
             timer45_ms_ = seconds * 1000;
@@ -456,13 +463,13 @@ void PayResultSession::FinishOrder(int state, const std::string& out_order_id) {
         std::string amount = AmountAfter(result_text_, kRefundAmountLabel);
         if (amount.empty()) amount = AmountAfter(result_text_, kThawAmountLabel);
         if (state == 10 && deposit) {
-            Send(CheckoutCommand::Voice, std::string(kThawVoice));
+            Send(common::CheckoutCommand::Voice, std::string(kThawVoice));
             view_.ShowPopup(std::string(kThawTitle), amount);
         } else if (state == 10) {
-            Send(CheckoutCommand::Voice, std::string(kRefundVoice));
+            Send(common::CheckoutCommand::Voice, std::string(kRefundVoice));
             view_.ShowPopup(std::string(kRefundTitle), amount);
         } else {
-            Send(CheckoutCommand::Voice, std::string(kPartRefundVoice));
+            Send(common::CheckoutCommand::Voice, std::string(kPartRefundVoice));
             view_.ShowPopup(std::string(kPartRefundTitle), amount);
         }
     }
@@ -477,9 +484,9 @@ void PayResultSession::OnPrintClick() {
         return;
     }
     // A receipt prints once per query.
-    std::string gbk = Utf8ToGbk(print_data_);
+    std::string gbk = common::Utf8ToGbk(print_data_);
     print_data_.clear();
-    Send(CheckoutCommand::Print, std::move(gbk));
+    Send(common::CheckoutCommand::Print, std::move(gbk));
 }
 
 void PayResultSession::OnReturnClick() {
@@ -498,11 +505,12 @@ void PayResultSession::OnReturnClick() {
     timer45_ms_ = 0;
     view_.KillTimer(kReturnTimerId);
     return_mark_.clear();
-    if (timed_return && state == 7) Send(CheckoutCommand::ToggleShowHide, std::string());
+    if (timed_return && state == 7) Send(common::CheckoutCommand::ToggleShowHide, std::string());
 }
 
-bool PayResultSession::TakeOrderAnswer(const PlatformAnswer& answer) {
-    const PlatformResult<TextList> order = ParseOrderAnswer(answer);
+bool PayResultSession::TakeOrderAnswer(const platform_api::PlatformAnswer& answer) {
+    const platform_api::PlatformResult<platform_api::TextList> order =
+        platform_api::ParseOrderAnswer(answer);
     if (!order.ok()) {
         view_.ShowMessage(order.message);
         return false;
@@ -519,22 +527,25 @@ bool PayResultSession::Refund(const std::string& amount_yuan, const std::string&
         view_.ShowMessage(std::string(kNoRefundPermissionText));
         return false;
     }
-    const std::string fen = YuanToFenText(amount_yuan);
+    const std::string fen = platform_api::YuanToFenText(amount_yuan);
     if (fen.empty()) {
         view_.ShowMessage(std::string(kBadRefundAmountText));
         return false;
     }
     BeginOperation();
     SetBusy(std::string(kRefundingText));
-    const PlatformClient client(config_);
+    const platform_api::PlatformClient client(config_);
     Run([client, fen, order_id, reason] { return client.RefundOrder(fen, order_id, reason); },
-        [this, order_id](const PlatformAnswer& answer) { OnRefunded(order_id, answer); });
+        [this, order_id](const platform_api::PlatformAnswer& answer) {
+            OnRefunded(order_id, answer);
+        });
     return true;
 }
 
-void PayResultSession::OnRefunded(const std::string& order_id, const PlatformAnswer& answer) {
+void PayResultSession::OnRefunded(const std::string& order_id,
+                                  const platform_api::PlatformAnswer& answer) {
     SetBusy(std::string());
-    if (answer.error == PlatformError::kNetwork) {
+    if (answer.error == platform_api::PlatformError::kNetwork) {
         view_.ShowMessage(std::string(kRefundNetworkFailureText));
         // The order the refund was for stays in the text so that btn_check can ask later.
         SetResult(std::string(kRefundUnknownHeading) + std::string(kOrderNumberKey) + order_id +
@@ -552,15 +563,15 @@ bool PayResultSession::Cancel(const std::string& order_id, const std::string& re
     if (busy()) return false;
     BeginOperation();
     SetBusy(std::string(kCancellingText));
-    const PlatformClient client(config_);
+    const platform_api::PlatformClient client(config_);
     Run([client, order_id, reason] { return client.CloseOrder(order_id, reason); },
-        [this](const PlatformAnswer& answer) { OnCancelled(answer); });
+        [this](const platform_api::PlatformAnswer& answer) { OnCancelled(answer); });
     return true;
 }
 
-void PayResultSession::OnCancelled(const PlatformAnswer& answer) {
+void PayResultSession::OnCancelled(const platform_api::PlatformAnswer& answer) {
     SetBusy(std::string());
-    if (answer.error == PlatformError::kNetwork) {
+    if (answer.error == platform_api::PlatformError::kNetwork) {
         view_.ShowMessage(answer.message);
         return;
     }
@@ -572,12 +583,12 @@ void PayResultSession::OnCancelled(const PlatformAnswer& answer) {
 
 bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::string& pay_type_name) {
     if (busy()) return false;
-    const std::string fen = YuanToFenText(amount_yuan);
+    const std::string fen = platform_api::YuanToFenText(amount_yuan);
     if (fen.find_first_not_of('0') == std::string::npos) {
         view_.ShowMessage(std::string(kBadAmountText));
         return false;
     }
-    const int type = CodeForName(PayTypeNames(), pay_type_name);
+    const int type = context::CodeForName(context::PayTypeNames(), pay_type_name);
     if (type <= 0) {
         view_.ShowMessage("请选择支付方式！");
         return false;
@@ -585,8 +596,8 @@ bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::stri
     // A customer who scans pays as surely as one who is scanned: the same question first.
     if (!GuardUnresolved()) return false;
     BeginOperation();
-    const PlatformClient client(config_);
-    QueryFields fields;
+    const platform_api::PlatformClient client(config_);
+    platform_api::QueryFields fields;
     fields["outOrderId"] = client.MakePreCreateOrderNumber(std::time(nullptr));
     fields["orderType"] = std::to_string(type);
     fields["totalFee"] = fen;
@@ -601,32 +612,35 @@ bool PayResultSession::PreCreate(const std::string& amount_yuan, const std::stri
     SetBusy(std::string(kPreCreatingText));
     const std::string out = record.out_order_id;
     Run([client, fields] { return client.PreCreateOrder(fields); },
-        [this, out](const PlatformAnswer& answer) { OnPreCreated(out, answer); });
+        [this, out](const platform_api::PlatformAnswer& answer) { OnPreCreated(out, answer); });
     return true;
 }
 
-void PayResultSession::OnPreCreated(const std::string& out, const PlatformAnswer& answer) {
+void PayResultSession::OnPreCreated(const std::string& out,
+                                    const platform_api::PlatformAnswer& answer) {
     SetBusy(std::string());
     if (unresolved_) unresolved_->Confirm(out, out, "");
-    if (answer.error == PlatformError::kNetwork) {
+    if (answer.error == platform_api::PlatformError::kNetwork) {
         view_.ShowMessage(answer.message);
         // Whether the platform made the order is unknown: its number stays for btn_check.
         SetResult(std::string(kDeviceOrderLabel) + out);
         return;
     }
-    const PlatformResult<TextList> order = ParsePreCreateAnswer(answer);
+    const platform_api::PlatformResult<platform_api::TextList> order =
+        platform_api::ParsePreCreateAnswer(answer);
     if (!order.ok()) {
-        if (order.error == PlatformError::kRefused || order.error == PlatformError::kNoSuchOrder)
+        if (order.error == platform_api::PlatformError::kRefused ||
+            order.error == platform_api::PlatformError::kNoSuchOrder)
             VerifyRefusedCreation(out);
         else
             SetResult(std::string(kDeviceOrderLabel) + out);
         view_.ShowMessage(order.message);
         return;
     }
-    const TextList& items = order.value;
+    const platform_api::TextList& items = order.value;
     std::string link;
     for (size_t i = 0; i + 1 < items.size(); ++i) {
-        if (items[i] == kPaymentLinkLabel) {
+        if (items[i] == platform_api::kPaymentLinkLabel) {
             link = items[i + 1];
             break;
         }

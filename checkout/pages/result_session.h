@@ -19,9 +19,11 @@
 #include "common/checkout_command.h"
 #include "platform_api/platform_answer.h"
 
-namespace tendrix {
+namespace tendrix::context {
 class AppConfig;
-}
+}  // namespace tendrix::context
+
+namespace tendrix::checkout {}
 
 namespace tendrix::checkout {
 
@@ -57,8 +59,9 @@ class ResultPageView {
 
 // Runs `job` (a platform exchange returning its answer) and later calls `done` with the
 // answer on the window thread.
-using ExchangeRunner = std::function<void(std::function<PlatformAnswer()> job,
-                                          std::function<void(PlatformAnswer answer)> done)>;
+using ExchangeRunner =
+    std::function<void(std::function<platform_api::PlatformAnswer()> job,
+                       std::function<void(platform_api::PlatformAnswer answer)> done)>;
 
 // What Current order reads back out of the result text.
 struct CurrentOrderInfo {
@@ -68,10 +71,10 @@ struct CurrentOrderInfo {
 
 class PayResultSession {
   public:
-    PayResultSession(AppConfig& config, ResultPageView& view, CommandSink* sink,
+    PayResultSession(context::AppConfig& config, ResultPageView& view, common::CommandSink* sink,
                      UnresolvedOrderStore* unresolved);
 
-    void set_command_sink(CommandSink* sink) { sink_ = sink; }
+    void set_command_sink(common::CommandSink* sink) { sink_ = sink; }
     void set_unresolved_store(UnresolvedOrderStore* store) { unresolved_ = store; }
     void set_exchange_runner(ExchangeRunner runner) { runner_ = std::move(runner); }
     // Told after every exchange whether the platform was reached (false: network failure).
@@ -130,14 +133,14 @@ class PayResultSession {
   private:
     // Parses a refund or close answer: on success it becomes the result text (true); otherwise
     // the platform's message (or the malformed-answer text) is shown (false).
-    bool TakeOrderAnswer(const PlatformAnswer& answer);
+    bool TakeOrderAnswer(const platform_api::PlatformAnswer& answer);
     void Query(bool by_cashier = false);
-    void OnCreated(const std::string& out_order_id, const PlatformAnswer& answer);
+    void OnCreated(const std::string& out_order_id, const platform_api::PlatformAnswer& answer);
     void OnQueried(uint64_t op, bool by_cashier, const std::string& order_id,
-                   const std::string& out_order_id, const PlatformAnswer& answer);
-    void OnRefunded(const std::string& order_id, const PlatformAnswer& answer);
-    void OnCancelled(const PlatformAnswer& answer);
-    void OnPreCreated(const std::string& out_order_id, const PlatformAnswer& answer);
+                   const std::string& out_order_id, const platform_api::PlatformAnswer& answer);
+    void OnRefunded(const std::string& order_id, const platform_api::PlatformAnswer& answer);
+    void OnCancelled(const platform_api::PlatformAnswer& answer);
+    void OnPreCreated(const std::string& out_order_id, const platform_api::PlatformAnswer& answer);
     // After a refusal of a creation: asks whether the platform has the order at all, and
     // drops the record only on its explicit "no such order".
     void VerifyRefusedCreation(const std::string& out_order_id);
@@ -145,18 +148,19 @@ class PayResultSession {
     bool TryAlternateNumber(const std::string& out_order_id);
     // A new operation: earlier polling stops and answers about earlier orders are dropped.
     void BeginOperation();
-    void Run(std::function<PlatformAnswer()> job, std::function<void(PlatformAnswer)> done);
+    void Run(std::function<platform_api::PlatformAnswer()> job,
+             std::function<void(platform_api::PlatformAnswer)> done);
     void SetBusy(std::string text);
     bool WriteRecord(const UnresolvedOrder& record);
     void Resolve(const std::string& out_order_id, const std::string& order_id);
     void SetResult(std::string text);
     void StartQueryTimer(int ms);
     void StopQueryTimer();
-    void Send(CheckoutCommand cmd, std::string payload);
+    void Send(common::CheckoutCommand cmd, std::string payload);
 
-    AppConfig& config_;
+    context::AppConfig& config_;
     ResultPageView& view_;
-    CommandSink* sink_;
+    common::CommandSink* sink_;
     UnresolvedOrderStore* unresolved_;
 
     std::string result_text_;

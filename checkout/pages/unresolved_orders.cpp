@@ -63,7 +63,7 @@ std::vector<UnresolvedOrder> UnresolvedOrderStore::List() {
     file_.Query(
         "SELECT outOrderId, orderId, amount, payCode, createdAt, confirmed, alternateId"
         " FROM tblUnresolvedOrders ORDER BY createdAt, rowid",
-        {}, [&](const SqliteFile::Row& row) {
+        {}, [&](const store::SqliteFile::Row& row) {
             UnresolvedOrder o;
             o.out_order_id = row.Text(0);
             o.order_id = row.Text(1);

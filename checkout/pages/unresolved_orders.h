@@ -48,7 +48,7 @@ class UnresolvedOrderStore {
     const std::string& last_error() const { return file_.last_error(); }
 
   private:
-    SqliteFile file_;
+    store::SqliteFile file_;
 };
 
 // The cashier's view of the list: one line per order.

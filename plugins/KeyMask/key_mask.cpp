@@ -11,17 +11,18 @@
 namespace {
 
 std::mutex g_mu;  // entries
-std::unique_ptr<tendrix::keymask::ScannerReader> g_reader;
+std::unique_ptr<tendrix::plugins::keymask::ScannerReader> g_reader;
 std::string g_device;
 
 std::mutex g_target_mu;  // delivery target, read by the reader thread
-tendrix::CommandSink* g_sink = nullptr;
+tendrix::common::CommandSink* g_sink = nullptr;
 int g_command = 5;
 
 void DeliverChar(char ch) {
     std::lock_guard<std::mutex> lock(g_target_mu);
     if (g_sink)
-        g_sink->PostCommand(static_cast<tendrix::CheckoutCommand>(g_command), std::string(1, ch));
+        g_sink->PostCommand(static_cast<tendrix::common::CheckoutCommand>(g_command),
+                            std::string(1, ch));
 }
 
 }  // namespace
@@ -38,11 +39,12 @@ extern "C" __attribute__((visibility("default"))) int StartKeyMask(void* window,
     std::lock_guard<std::mutex> lock(g_mu);
     {
         std::lock_guard<std::mutex> target(g_target_mu);
-        g_sink = static_cast<tendrix::CommandSink*>(window);
+        g_sink = static_cast<tendrix::common::CommandSink*>(window);
         g_command = command;
     }
     if (!g_reader) {
-        g_reader = std::make_unique<tendrix::keymask::ScannerReader>(g_device, DeliverChar);
+        g_reader =
+            std::make_unique<tendrix::plugins::keymask::ScannerReader>(g_device, DeliverChar);
         g_reader->SetShield(true);
         g_reader->Start();
     }
@@ -57,7 +59,7 @@ extern "C" __attribute__((visibility("default"))) int ReleaseOrShield(int flag) 
 }
 
 extern "C" __attribute__((visibility("default"))) int StopKeyMask() {
-    std::unique_ptr<tendrix::keymask::ScannerReader> reader;
+    std::unique_ptr<tendrix::plugins::keymask::ScannerReader> reader;
     {
         std::lock_guard<std::mutex> lock(g_mu);
         reader = std::move(g_reader);

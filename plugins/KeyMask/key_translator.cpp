@@ -2,7 +2,7 @@
 
 #include <linux/input-event-codes.h>
 
-namespace tendrix::keymask {
+namespace tendrix::plugins::keymask {
 namespace {
 
 struct KeyChars {
@@ -61,4 +61,4 @@ char KeyTranslator::Feed(uint16_t type, uint16_t code, int32_t value) {
     return 0;
 }
 
-}  // namespace tendrix::keymask
+}  // namespace tendrix::plugins::keymask

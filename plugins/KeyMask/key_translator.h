@@ -4,7 +4,7 @@
 // punctuation, keypad digits, and Enter as a carriage return (13).
 #include <cstdint>
 
-namespace tendrix::keymask {
+namespace tendrix::plugins::keymask {
 
 class KeyTranslator {
   public:
@@ -18,4 +18,4 @@ class KeyTranslator {
     bool caps_ = false;
 };
 
-}  // namespace tendrix::keymask
+}  // namespace tendrix::plugins::keymask

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <vector>
 
-namespace tendrix::keymask {
+namespace tendrix::plugins::keymask {
 namespace {
 
 bool NameLooksLikeScanner(std::string name) {
@@ -205,4 +205,4 @@ void ScannerReader::Run() {
     CloseDevice();
 }
 
-}  // namespace tendrix::keymask
+}  // namespace tendrix::plugins::keymask

@@ -17,7 +17,7 @@
 
 #include "plugins/KeyMask/key_translator.h"
 
-namespace tendrix::keymask {
+namespace tendrix::plugins::keymask {
 
 // The first event device under `sysfs_input` (e.g. /sys/class/input) whose name contains
 // "barcode" or "scanner", as a path under `dev_input` (e.g. /dev/input); "" if none.
@@ -72,4 +72,4 @@ class ScannerReader {
     std::string open_path_;
 };
 
-}  // namespace tendrix::keymask
+}  // namespace tendrix::plugins::keymask

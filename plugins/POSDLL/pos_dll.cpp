@@ -20,7 +20,7 @@
 
 namespace {
 
-using tendrix::posdll::Transport;
+using tendrix::plugins::posdll::Transport;
 
 constexpr int kSuccess = 1001;
 constexpr int kFailure = 1002;
@@ -53,13 +53,14 @@ std::string DataDir() {
 
 // The port map: $TENDRIX_PORT_MAP (the library reads its environment when it is loaded; its
 // entry points carry no context), else data/ports.ini beside the program directory.
-tendrix::PortMap LibraryPortMap() {
-    if (const char* env = getenv("TENDRIX_PORT_MAP"); env && *env) return tendrix::PortMap(env);
-    return tendrix::PortMap(DataDir() + "ports.ini");
+tendrix::common::PortMap LibraryPortMap() {
+    if (const char* env = getenv("TENDRIX_PORT_MAP"); env && *env)
+        return tendrix::common::PortMap(env);
+    return tendrix::common::PortMap(DataDir() + "ports.ini");
 }
 
-tendrix::posdll::Timeouts TimeoutsFromEnv() {
-    tendrix::posdll::Timeouts t;
+tendrix::plugins::posdll::Timeouts TimeoutsFromEnv() {
+    tendrix::plugins::posdll::Timeouts t;
     if (const char* v = getenv("TENDRIX_PRINTER_CONNECT_MS"); v && atoi(v) > 0)
         t.connect_ms = atoi(v);
     if (const char* v = getenv("TENDRIX_PRINTER_WRITE_MS"); v && atoi(v) > 0) t.write_ms = atoi(v);
@@ -94,19 +95,21 @@ POS_EXPORT void* POS_Open(const char* name, int baud, int /*data_bits*/, int /*s
     g.handle = -1;
     g.error.clear();
     const std::string text = name ? name : "";
-    const tendrix::posdll::Timeouts t = TimeoutsFromEnv();
+    const tendrix::plugins::posdll::Timeouts t = TimeoutsFromEnv();
     switch (port_kind) {
         case kSerial:
-            g.port = tendrix::posdll::OpenSerial(LibraryPortMap().Resolve(text), baud, t, g.error);
+            g.port = tendrix::plugins::posdll::OpenSerial(LibraryPortMap().Resolve(text), baud, t,
+                                                          g.error);
             break;
         case kParallel:
-            g.port = tendrix::posdll::OpenParallel(LibraryPortMap().Resolve(text), t, g.error);
+            g.port =
+                tendrix::plugins::posdll::OpenParallel(LibraryPortMap().Resolve(text), t, g.error);
             break;
         case kDriver:
-            g.port = tendrix::posdll::OpenCups(tendrix::GbkToUtf8(text), g.error);
+            g.port = tendrix::plugins::posdll::OpenCups(tendrix::common::GbkToUtf8(text), g.error);
             break;
         case kNetwork:
-            g.port = tendrix::posdll::OpenNetwork(text, t, g.error);
+            g.port = tendrix::plugins::posdll::OpenNetwork(text, t, g.error);
             break;
         default:
             g.error = "unknown port kind " + std::to_string(port_kind);

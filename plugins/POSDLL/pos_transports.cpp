@@ -14,7 +14,7 @@
 
 #include "common/serial_device.h"
 
-namespace tendrix::posdll {
+namespace tendrix::plugins::posdll {
 namespace {
 
 // Writes everything to a non-blocking descriptor, waiting at most `timeout_ms` for it to
@@ -55,7 +55,7 @@ bool WriteAll(int fd, std::string_view bytes, int timeout_ms, bool socket, std::
 class SerialTransport : public Transport {
   public:
     SerialTransport(int baud, Timeouts t) : baud_(baud > 0 ? baud : 9600), t_(t) {}
-    SerialDevice device;
+    common::SerialDevice device;
     bool Write(std::string_view bytes, std::string& error) override {
         // The time the bytes take on the line (10 bits a byte) plus the stall allowance.
         const long long line_ms = (long long)bytes.size() * 10 * 1000 / baud_;
@@ -230,4 +230,4 @@ std::unique_ptr<Transport> OpenCups(const std::string& queue, std::string& error
     return std::make_unique<CupsTransport>(queue);
 }
 
-}  // namespace tendrix::posdll
+}  // namespace tendrix::plugins::posdll

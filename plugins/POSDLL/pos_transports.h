@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tendrix::posdll {
+namespace tendrix::plugins::posdll {
 
 struct Timeouts {
     int connect_ms = 3000;  // network printer connect
@@ -31,4 +31,4 @@ std::unique_ptr<Transport> OpenNetwork(const std::string& address, const Timeout
                                        std::string& error);
 std::unique_ptr<Transport> OpenCups(const std::string& queue, std::string& error);
 
-}  // namespace tendrix::posdll
+}  // namespace tendrix::plugins::posdll

@@ -500,7 +500,8 @@ extern "C" __attribute__((visibility("default"))) int themePictureByMem(const un
     std::lock_guard<std::mutex> lock(g_mutex);
     const bool ready = EnsureEngine();
     if (!pixels || width <= 0 || height <= 0) {  // the probe call
-        WriteOut(out, kProbeBytes, ready ? std::string() : tendrix::Utf8ToGbk(kMissingEnvironment));
+        WriteOut(out, kProbeBytes,
+                 ready ? std::string() : tendrix::common::Utf8ToGbk(kMissingEnvironment));
         return ready ? 0 : -1;
     }
     out[0] = '\0';
@@ -514,6 +515,6 @@ extern "C" __attribute__((visibility("default"))) int themePictureByMem(const un
     if (bytes_per_line < width * bytes_per_pixel) return -1;
     const std::vector<uint8_t> grey =
         ToGrey(pixels, width, height, bytes_per_pixel, bytes_per_line);
-    WriteOut(out, kOutBytes, tendrix::Utf8ToGbk(Recognise(grey, width, height)));
+    WriteOut(out, kOutBytes, tendrix::common::Utf8ToGbk(Recognise(grey, width, height)));
     return 0;
 }

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     font.setPixelSize(14);
     QApplication::setFont(font);
 
-    AppConfig config;
+    context::AppConfig config;
     config.data_dir = QDir::tempPath().toStdString() + "/tendrix-shots/";
     QDir().mkpath(QString::fromStdString(config.data_dir));
     config.company_name = "Tendrix 演示商户";
@@ -43,10 +43,10 @@ int main(int argc, char** argv) {
     config.LoadCodeTables();
     config.LoadSettings();
 
-    SettingsContext ctx;
+    settings::SettingsContext ctx;
     ctx.config = &config;
     ctx.message = [](const QString&) {};
-    CSystemSetDlg dlg(ctx);
+    settings::CSystemSetDlg dlg(ctx);
     if (!dlg.Build()) return 1;
     dlg.show();
     auto* tabs = dlg.FindControl<QTabWidget>("tab_pages");
@@ -56,14 +56,14 @@ int main(int argc, char** argv) {
         dlg.grab().save(
             QString("%1/settings-%2-%3.png").arg(out).arg(i).arg(tabs->widget(i)->objectName()));
     }
-    auto* printer = dlg.findChild<CSysPrinterSetDlg*>();
-    printer->ShowValue(keys::sysIsPrQRCodeOrderId, "TRUE");
+    auto* printer = dlg.findChild<settings::CSysPrinterSetDlg*>();
+    printer->ShowValue(store::keys::sysIsPrQRCodeOrderId, "TRUE");
     printer->Preview().save(out + "/printer-preview.png");
 
-    COrderCheckDlg page;
+    checkout::inquiry::COrderCheckDlg page;
     page.Build();
     page.DoInit();
-    CheckoutContext cc;
+    checkout::CheckoutContext cc;
     cc.config = &config;
     page.Attach(cc);
     page.resize(860, 520);
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     app.processEvents();
     page.grab().save(out + "/order-check.png");
 
-    CCaptureDlg cap(config.settings, nullptr);
+    capture::selection::CCaptureDlg cap(config.settings, nullptr);
     cap.Build();
     cap.show();
     const QPoint o = cap.mapToGlobal(QPoint(0, 0));

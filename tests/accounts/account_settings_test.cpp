@@ -19,6 +19,9 @@
 #include "store/store.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::context;
+using namespace tendrix::store;
+
 namespace tendrix::accounts {
 namespace {
 

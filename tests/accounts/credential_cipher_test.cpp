@@ -10,6 +10,8 @@
 #include "common/text_codec.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::common;
+
 namespace tendrix::accounts {
 namespace {
 

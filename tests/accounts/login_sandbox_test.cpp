@@ -15,6 +15,10 @@
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::context;
+using namespace tendrix::platform_api;
+using namespace tendrix::store;
+
 namespace tendrix::accounts {
 namespace {
 

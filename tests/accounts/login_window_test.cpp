@@ -29,6 +29,11 @@
 #include "ui/background_call.h"
 #include "ui/message_box.h"
 
+using namespace tendrix::context;
+using namespace tendrix::platform_api;
+using namespace tendrix::store;
+using namespace tendrix::ui;
+
 namespace tendrix::accounts {
 namespace {
 

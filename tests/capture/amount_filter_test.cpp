@@ -8,6 +8,8 @@
 #include "capture/capture_sources.h"
 
 using namespace tendrix;
+using namespace tendrix::desktop;
+using namespace tendrix::store;
 using namespace tendrix::capture;
 
 TEST(RecognisedFilter, KeepsDigitsAndTheLastPoint) {

@@ -14,6 +14,8 @@
 
 #include "desktop/desktop_services.h"
 
+using namespace tendrix::desktop;
+
 namespace tendrix::test {
 
 // A QGuiApplication for font rendering (QT_QPA_PLATFORM=offscreen in tests).

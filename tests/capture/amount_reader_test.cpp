@@ -16,6 +16,7 @@
 #include "tests/capture/capture_test_support.h"
 
 using namespace tendrix;
+using namespace tendrix::desktop;
 using namespace tendrix::capture;
 using tendrix::test::BinDir;
 

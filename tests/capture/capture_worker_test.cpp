@@ -19,6 +19,9 @@
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;
+using namespace tendrix::common;
+using namespace tendrix::desktop;
+using namespace tendrix::store;
 using namespace tendrix::capture;
 using tendrix::test::BinDir;
 using tendrix::test::RecordingSink;

@@ -12,6 +12,8 @@
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;
+using namespace tendrix::common;
+using namespace tendrix::store;
 using namespace tendrix::capture;
 using tendrix::test::RecordingSink;
 

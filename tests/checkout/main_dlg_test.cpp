@@ -30,6 +30,10 @@
 #include "ui/message_box.h"
 
 using namespace tendrix;
+using namespace tendrix::checkout;
+using namespace tendrix::common;
+using namespace tendrix::context;
+using namespace tendrix::store;
 namespace test = tendrix::test;
 using ui::CDuiMessageBox;
 

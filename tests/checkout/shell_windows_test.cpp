@@ -15,6 +15,8 @@
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;
+using namespace tendrix::checkout;
+using namespace tendrix::context;
 namespace test = tendrix::test;
 
 namespace {

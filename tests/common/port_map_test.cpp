@@ -7,6 +7,7 @@
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;
+using namespace tendrix::common;
 
 TEST(PortMap, MapFileWinsThenWindowsNumbering) {
     test::TempDir dir;

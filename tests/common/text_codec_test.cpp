@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 using namespace tendrix;
+using namespace tendrix::common;
 
 TEST(TextCodec, RoundTripsChineseThroughUtf16AndGbk) {
     const std::string s = "实际金额：12.30元 ABC";

@@ -9,6 +9,7 @@
 #include "common/thread_message_queue.h"
 
 using namespace tendrix;
+using namespace tendrix::common;
 using namespace std::chrono_literals;
 
 namespace {

@@ -14,6 +14,7 @@
 #include "ui/skin_colours.h"
 
 using namespace tendrix;
+using namespace tendrix::context;
 
 TEST(AppConfig, DirectoriesFollowTheProgramDirectory) {
     EXPECT_EQ(LogDirForProgramDir("/opt/root/bin/"), "/opt/root/log/");

@@ -20,6 +20,8 @@
 #include "desktop/desktop_services.h"
 #include "tests/desktop/xvfb_server.h"
 
+using namespace tendrix::desktop;
+
 namespace tendrix::test {
 
 // Reads from `fd` until `text` was seen or `ms` passed; returns everything read.

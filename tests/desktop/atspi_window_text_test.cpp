@@ -15,6 +15,9 @@
 #include "tests/desktop/accessible_session.h"
 #include "tests/desktop/x_test_window.h"
 
+using namespace tendrix::common;
+using namespace tendrix::desktop;
+
 namespace tendrix {
 namespace {
 

@@ -9,6 +9,8 @@
 #include "tests/desktop/x_test_window.h"
 #include "tests/desktop/xvfb_server.h"
 
+using namespace tendrix::desktop;
+
 namespace tendrix {
 namespace {
 

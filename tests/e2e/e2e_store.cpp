@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: e2e_store DATA_DIR NAME=VALUE...\n");
         return 2;
     }
-    tendrix::Store store(argv[1]);
+    tendrix::store::Store store(argv[1]);
     if (!store.OpenSettings()) {
         std::fprintf(stderr, "e2e_store: %s\n", store.LastError().c_str());
         return 1;

@@ -6,35 +6,35 @@
 
 FUZZ_TARGET(answer_parsers) {
     if (size == 0) return 0;
-    tendrix::PlatformAnswer answer;
+    tendrix::platform_api::PlatformAnswer answer;
     answer.value.assign(reinterpret_cast<const char*>(data) + 1, size - 1);
     switch (data[0] % 9) {
         case 0:
-            tendrix::ParseOrderAnswer(answer);
+            tendrix::platform_api::ParseOrderAnswer(answer);
             break;
         case 1:
-            tendrix::ParseOrderRecord(answer);
+            tendrix::platform_api::ParseOrderRecord(answer);
             break;
         case 2:
-            tendrix::ParsePreCreateAnswer(answer);
+            tendrix::platform_api::ParsePreCreateAnswer(answer);
             break;
         case 3:
-            tendrix::ParseLoginAnswer(answer);
+            tendrix::platform_api::ParseLoginAnswer(answer);
             break;
         case 4:
-            tendrix::ParseMerchantInfoAnswer(answer);
+            tendrix::platform_api::ParseMerchantInfoAnswer(answer);
             break;
         case 5:
-            tendrix::ParsePermissionAnswer(answer);
+            tendrix::platform_api::ParsePermissionAnswer(answer);
             break;
         case 6:
-            tendrix::ParseGenericAnswer(answer);
+            tendrix::platform_api::ParseGenericAnswer(answer);
             break;
         case 7:
-            tendrix::ParseOrderListAnswer(answer);
+            tendrix::platform_api::ParseOrderListAnswer(answer);
             break;
         default:
-            tendrix::ParseStatisticsAnswer(answer);
+            tendrix::platform_api::ParseStatisticsAnswer(answer);
             break;
     }
     return 0;

@@ -9,9 +9,9 @@
 FUZZ_TARGET(credential) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     (void)tendrix::accounts::DecryptCredential(text);
-    (void)tendrix::accounts::DecryptCredential16(tendrix::Utf8ToUtf16(text));
-    if (size <= 256 && tendrix::IsValidUtf8(text) && text.find('\0') == std::string::npos &&
-        tendrix::GbkToUtf8(tendrix::Utf8ToGbk(text)) == text) {
+    (void)tendrix::accounts::DecryptCredential16(tendrix::common::Utf8ToUtf16(text));
+    if (size <= 256 && tendrix::common::IsValidUtf8(text) && text.find('\0') == std::string::npos &&
+        tendrix::common::GbkToUtf8(tendrix::common::Utf8ToGbk(text)) == text) {
         FUZZ_CHECK(tendrix::accounts::DecryptCredential(
                        tendrix::accounts::EncryptCredential(text)) == text);
     }

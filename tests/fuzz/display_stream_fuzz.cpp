@@ -20,15 +20,15 @@ FUZZ_TARGET(display_stream) {
     std::string_view stream = pieces.Rest();
     if (stream.empty()) return 0;
     const size_t chunk_len =
-        1 + static_cast<unsigned char>(stream[0]) * 2 % tendrix::SerialChunk::kMaxBytes;
+        1 + static_cast<unsigned char>(stream[0]) * 2 % tendrix::common::SerialChunk::kMaxBytes;
     stream.remove_prefix(1);
     const auto pattern = tendrix::capture::BuildFilterPattern(setting);
     while (!stream.empty()) {
-        const tendrix::SerialChunk chunk(stream.substr(0, chunk_len));
+        const tendrix::common::SerialChunk chunk(stream.substr(0, chunk_len));
         stream.remove_prefix(chunk.size());
         const auto amount = tendrix::capture::ExtractDisplayAmount(chunk.view(), pattern);
         if (amount) {
-            (void)tendrix::Utf8ToUtf16(*amount);
+            (void)tendrix::common::Utf8ToUtf16(*amount);
             if (!pattern) {
                 // digits '.' two digits
                 const size_t n = amount->size();

@@ -32,14 +32,14 @@ FUZZ_TARGET(ini) {
         std::ofstream file(in, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    tendrix::IniFile ini;
+    tendrix::store::IniFile ini;
     FUZZ_CHECK(ini.Load(in));
     (void)ini.Get("config", "api_base");
     (void)ini.Get("config", "invoice_url", "fallback");
     ini.Set("config", "api_base", "http://127.0.0.1:8080");
     ini.Set("新节", "键", "值");
     FUZZ_CHECK(ini.SaveAs(out));
-    tendrix::IniFile again;
+    tendrix::store::IniFile again;
     FUZZ_CHECK(again.Load(out));
     FUZZ_CHECK(again.Get("config", "api_base") == "http://127.0.0.1:8080");
     FUZZ_CHECK(again.Get("新节", "键") == "值");

@@ -8,7 +8,7 @@
 #include "tests/support/recording_desktop.h"
 
 namespace {
-class Window : public tendrix::PaymentCodeTarget, public tendrix::HookSwitch {
+class Window : public tendrix::input::PaymentCodeTarget, public tendrix::input::HookSwitch {
   public:
     bool hidden = true;
     size_t codes = 0;
@@ -25,10 +25,10 @@ FUZZ_TARGET(scan_classifier) {
     if (size == 0) return 0;
     tendrix::RecordingDesktop desktop;
     Window window;
-    tendrix::ScanClassifier classifier(desktop, window, window);
-    static const tendrix::CaptureWay kWays[] = {
-        tendrix::CaptureWay::Off, tendrix::CaptureWay::Keyboard,
-        tendrix::CaptureWay::KeyboardEnhanced, tendrix::CaptureWay::Serial};
+    tendrix::input::ScanClassifier classifier(desktop, window, window);
+    static const tendrix::input::CaptureWay kWays[] = {
+        tendrix::input::CaptureWay::Off, tendrix::input::CaptureWay::Keyboard,
+        tendrix::input::CaptureWay::KeyboardEnhanced, tendrix::input::CaptureWay::Serial};
     classifier.Configure(kWays[data[0] & 3], (data[0] & 4) != 0);
     window.hidden = (data[0] & 8) != 0;
     std::string chunk;
@@ -39,7 +39,7 @@ FUZZ_TARGET(scan_classifier) {
         } else if (b == 0xFE) {
             classifier.OnSerialData(chunk);
             chunk.clear();
-        } else if (classifier.way() == tendrix::CaptureWay::Serial) {
+        } else if (classifier.way() == tendrix::input::CaptureWay::Serial) {
             chunk.push_back(static_cast<char>(b));
         } else {
             classifier.OnHookChar(b);
@@ -49,6 +49,7 @@ FUZZ_TARGET(scan_classifier) {
     classifier.Tick();
     classifier.Tick();
     // Two ticks settle the keyboard mode: whatever was typed is handed off or replayed.
-    if (classifier.way() == tendrix::CaptureWay::Keyboard) FUZZ_CHECK(classifier.buffer().empty());
+    if (classifier.way() == tendrix::input::CaptureWay::Keyboard)
+        FUZZ_CHECK(classifier.buffer().empty());
     return 0;
 }

@@ -4,6 +4,10 @@
 
 #include "tests/support/recording_desktop.h"
 
+using namespace tendrix::desktop;
+using namespace tendrix::input;
+using namespace tendrix::store;
+
 namespace tendrix {
 namespace {
 

@@ -6,6 +6,8 @@
 
 #include "input/camera_worker.h"
 
+using namespace tendrix::input;
+
 namespace tendrix {
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include "input/payment_code_target.h"
 
+using namespace tendrix::input;
+
 namespace tendrix::test {
 
 // Records the hand-off calls and the hook switch in one log, in order.

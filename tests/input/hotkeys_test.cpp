@@ -4,6 +4,9 @@
 
 #include "tests/support/recording_desktop.h"
 
+using namespace tendrix::input;
+using namespace tendrix::store;
+
 namespace tendrix {
 namespace {
 

@@ -18,6 +18,10 @@
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::common;
+using namespace tendrix::input;
+using namespace tendrix::plugins;
+
 namespace tendrix {
 namespace {
 

@@ -11,6 +11,11 @@
 #include "tests/support/socat_pair.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::capture;
+using namespace tendrix::common;
+using namespace tendrix::input;
+using namespace tendrix::store;
+
 namespace tendrix {
 namespace {
 

@@ -5,6 +5,8 @@
 #include "tests/input/fakes.h"
 #include "tests/support/recording_desktop.h"
 
+using namespace tendrix::input;
+
 namespace tendrix {
 namespace {
 

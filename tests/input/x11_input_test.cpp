@@ -9,6 +9,9 @@
 #include "tests/desktop/xvfb_server.h"
 #include "tests/input/fakes.h"
 
+using namespace tendrix::desktop;
+using namespace tendrix::input;
+
 namespace tendrix {
 namespace {
 

@@ -8,6 +8,8 @@
 
 #include "platform_api/platform_client.h"
 
+using namespace tendrix::platform_api;
+
 namespace tendrix {
 namespace {
 

@@ -16,6 +16,8 @@
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::platform_api;
+
 namespace tendrix {
 namespace {
 

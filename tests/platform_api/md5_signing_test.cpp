@@ -8,6 +8,8 @@
 #include "platform_api/md5.h"
 #include "platform_api/signing.h"
 
+using namespace tendrix::platform_api;
+
 namespace tendrix {
 namespace {
 

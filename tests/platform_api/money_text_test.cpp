@@ -7,6 +7,8 @@
 #include <ctime>
 #include <optional>
 
+using namespace tendrix::platform_api;
+
 namespace tendrix {
 namespace {
 

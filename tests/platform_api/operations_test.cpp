@@ -10,6 +10,8 @@
 #include "platform_api/platform_client.h"
 #include "tests/support/sandbox_process.h"
 
+using namespace tendrix::platform_api;
+
 namespace tendrix {
 namespace {
 

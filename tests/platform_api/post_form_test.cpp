@@ -18,6 +18,9 @@
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::common;
+using namespace tendrix::platform_api;
+
 namespace tendrix {
 namespace {
 

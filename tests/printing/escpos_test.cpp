@@ -9,6 +9,8 @@
 #include "printing/print_log.h"
 #include "tests/printing/escpos_decoder.h"
 
+using namespace tendrix::common;
+
 namespace tendrix::printing {
 namespace {
 

@@ -18,6 +18,9 @@
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::common;
+using namespace tendrix::store;
+
 namespace tendrix::printing {
 namespace {
 namespace fs = std::filesystem;

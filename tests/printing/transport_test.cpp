@@ -20,6 +20,8 @@
 #include "tests/support/loopback.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::common;
+
 namespace tendrix::printing {
 namespace {
 namespace fs = std::filesystem;

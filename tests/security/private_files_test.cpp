@@ -137,7 +137,7 @@ TEST(PrinterPort, TextsNamingFilesOddQueuesOrAddressesAreRefused) {
     const std::string victim = dir / "victim.txt";
     std::ofstream(dir / "ports.ini")
         << "COM3=" << victim << "\nCOM4=/dev/null\nLPT2=" << dir.path() << "../../dev/null\n";
-    const tendrix::PortMap map(dir / "ports.ini");
+    const tendrix::common::PortMap map(dir / "ports.ini");
     for (const char* good : {"COM4BoardRate9600", "COM1BoardRate9600", "LPT1", "LPT2", "免驱USB",
                              "驱动打印机POS-58", "网口192.168.1.100", "网口127.0.0.1:9100"}) {
         EXPECT_EQ(PrinterPortProblem(good, map), "") << good;

@@ -7,6 +7,8 @@
 #include "store/settings_keys.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::store;
+
 namespace tendrix::accounts {
 namespace {
 

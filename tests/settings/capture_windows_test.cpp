@@ -19,6 +19,12 @@
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 
+using namespace tendrix::capture;
+using namespace tendrix::capture::selection;
+using namespace tendrix::context;
+using namespace tendrix::settings;
+using namespace tendrix::store;
+
 namespace tendrix {
 namespace {
 

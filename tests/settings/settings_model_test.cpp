@@ -11,6 +11,8 @@
 #include "store/settings_keys.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::store;
+
 namespace tendrix::settings {
 namespace {
 

@@ -30,6 +30,13 @@
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 
+using namespace tendrix::common;
+using namespace tendrix::context;
+using namespace tendrix::input;
+using namespace tendrix::platform_api;
+using namespace tendrix::settings;
+using namespace tendrix::store;
+
 namespace tendrix {
 namespace {
 

@@ -8,6 +8,7 @@
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;
+using namespace tendrix::store;
 
 namespace {
 std::string ReadBytes(const std::string& path) {

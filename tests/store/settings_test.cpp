@@ -12,6 +12,7 @@
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;
+using namespace tendrix::store;
 
 namespace {
 int RowCount(const std::string& dir) {

@@ -5,6 +5,7 @@
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix;
+using namespace tendrix::store;
 
 TEST(Store, DataDirIsBesideTheProgramDir) {
     EXPECT_EQ(Store::DataDirForProgramDir("/opt/tendrix/bin/"), "/opt/tendrix/data/");

@@ -19,28 +19,28 @@ void RecordingDesktop::Record(std::string entry) {
     log_.push_back(std::move(entry));
 }
 
-void RecordingDesktop::SetCursor(ScreenPoint p) {
+void RecordingDesktop::SetCursor(desktop::ScreenPoint p) {
     std::lock_guard<std::mutex> lock(mu_);
     cursor_ = p;
 }
 
-void RecordingDesktop::AddWindow(WindowId id, ScreenRect rect, std::string text) {
+void RecordingDesktop::AddWindow(desktop::WindowId id, desktop::ScreenRect rect, std::string text) {
     std::lock_guard<std::mutex> lock(mu_);
     windows_.push_back({id, rect, std::move(text)});
 }
 
-void RecordingDesktop::SetForeground(WindowId id) {
+void RecordingDesktop::SetForeground(desktop::WindowId id) {
     std::lock_guard<std::mutex> lock(mu_);
     foreground_ = id;
 }
 
-void RecordingDesktop::SetScreen(ScreenRect screen, ScreenRect work_area) {
+void RecordingDesktop::SetScreen(desktop::ScreenRect screen, desktop::ScreenRect work_area) {
     std::lock_guard<std::mutex> lock(mu_);
     screen_ = screen;
     work_area_ = work_area;
 }
 
-void RecordingDesktop::SetScreenImage(ScreenImage image) {
+void RecordingDesktop::SetScreenImage(desktop::ScreenImage image) {
     std::lock_guard<std::mutex> lock(mu_);
     image_ = std::move(image);
 }
@@ -62,25 +62,25 @@ bool RecordingDesktop::IsRegistered(const std::string& atom) const {
     return hotkeys_.count(atom) > 0;
 }
 
-ScreenPoint RecordingDesktop::CursorPos() {
+desktop::ScreenPoint RecordingDesktop::CursorPos() {
     std::lock_guard<std::mutex> lock(mu_);
     return cursor_;
 }
 
-void RecordingDesktop::MoveCursor(ScreenPoint p) {
+void RecordingDesktop::MoveCursor(desktop::ScreenPoint p) {
     std::lock_guard<std::mutex> lock(mu_);
     cursor_ = p;
     Record("move " + std::to_string(p.x) + "," + std::to_string(p.y));
 }
 
-void RecordingDesktop::MouseDown(MouseButton b) {
+void RecordingDesktop::MouseDown(desktop::MouseButton b) {
     std::lock_guard<std::mutex> lock(mu_);
-    Record(b == MouseButton::Left ? "down L" : "down R");
+    Record(b == desktop::MouseButton::Left ? "down L" : "down R");
 }
 
-void RecordingDesktop::MouseUp(MouseButton b) {
+void RecordingDesktop::MouseUp(desktop::MouseButton b) {
     std::lock_guard<std::mutex> lock(mu_);
-    Record(b == MouseButton::Left ? "up L" : "up R");
+    Record(b == desktop::MouseButton::Left ? "up L" : "up R");
 }
 
 void RecordingDesktop::KeyDown(int vk) {
@@ -98,16 +98,16 @@ void RecordingDesktop::TypeText(const std::string& utf8) {
     Record("type " + utf8);
 }
 
-WindowId RecordingDesktop::WindowAt(ScreenPoint p) {
+desktop::WindowId RecordingDesktop::WindowAt(desktop::ScreenPoint p) {
     std::lock_guard<std::mutex> lock(mu_);
     for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
-        const ScreenRect& r = it->rect;
+        const desktop::ScreenRect& r = it->rect;
         if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return it->id;
     }
     return 0;
 }
 
-std::string RecordingDesktop::WindowText(WindowId w) {
+std::string RecordingDesktop::WindowText(desktop::WindowId w) {
     std::lock_guard<std::mutex> lock(mu_);
     for (const auto& win : windows_) {
         if (win.id == w) return win.text;
@@ -115,7 +115,7 @@ std::string RecordingDesktop::WindowText(WindowId w) {
     return {};
 }
 
-ScreenRect RecordingDesktop::WindowRect(WindowId w) {
+desktop::ScreenRect RecordingDesktop::WindowRect(desktop::WindowId w) {
     std::lock_guard<std::mutex> lock(mu_);
     for (const auto& win : windows_) {
         if (win.id == w) return win.rect;
@@ -123,12 +123,12 @@ ScreenRect RecordingDesktop::WindowRect(WindowId w) {
     return {};
 }
 
-WindowId RecordingDesktop::ForegroundWindow() {
+desktop::WindowId RecordingDesktop::ForegroundWindow() {
     std::lock_guard<std::mutex> lock(mu_);
     return foreground_;
 }
 
-void RecordingDesktop::BringToForeground(WindowId w) {
+void RecordingDesktop::BringToForeground(desktop::WindowId w) {
     std::lock_guard<std::mutex> lock(mu_);
     foreground_ = w;
     Record("foreground " + std::to_string(w));
@@ -165,22 +165,22 @@ void RecordingDesktop::ProcessEvents() {
     for (auto& f : fired) f();
 }
 
-ScreenRect RecordingDesktop::ScreenSize() {
+desktop::ScreenRect RecordingDesktop::ScreenSize() {
     std::lock_guard<std::mutex> lock(mu_);
     return screen_;
 }
 
-ScreenRect RecordingDesktop::WorkArea() {
+desktop::ScreenRect RecordingDesktop::WorkArea() {
     std::lock_guard<std::mutex> lock(mu_);
     return work_area_;
 }
 
-ScreenImage RecordingDesktop::CaptureRect(const ScreenRect& r) {
+desktop::ScreenImage RecordingDesktop::CaptureRect(const desktop::ScreenRect& r) {
     std::lock_guard<std::mutex> lock(mu_);
-    const ScreenRect c{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, image_.width),
-                       std::min(r.bottom, image_.height)};
+    const desktop::ScreenRect c{std::max(r.left, 0), std::max(r.top, 0),
+                                std::min(r.right, image_.width), std::min(r.bottom, image_.height)};
     if (c.empty()) return {};
-    ScreenImage out;
+    desktop::ScreenImage out;
     out.width = c.width();
     out.height = c.height();
     out.bgra.resize(static_cast<size_t>(out.width) * out.height * 4);

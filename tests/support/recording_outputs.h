@@ -8,16 +8,16 @@
 
 namespace tendrix::test {
 
-class RecordingReceipts : public ReceiptSink {
+class RecordingReceipts : public checkout::ReceiptSink {
   public:
-    void Configure(const AppConfig&, CommandSink&) override { ++configured; }
+    void Configure(const context::AppConfig&, common::CommandSink&) override { ++configured; }
     void Print(const std::string& receipt_gbk) override { printed.push_back(receipt_gbk); }
 
     std::vector<std::string> printed;  // GBK, in order
     int configured = 0;
 };
 
-class RecordingVoice : public VoiceSink {
+class RecordingVoice : public checkout::VoiceSink {
   public:
     void Switch(bool on, const std::string&) override { this->on = on; }
     void Play(const std::vector<std::string>& names) override {
@@ -28,7 +28,7 @@ class RecordingVoice : public VoiceSink {
     bool on = false;
 };
 
-class RecordingFacePay : public FacePaySink {
+class RecordingFacePay : public checkout::FacePaySink {
   public:
     bool Write(const std::string& bytes) override {
         written += bytes;

@@ -15,6 +15,11 @@
 #include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::capture;
+using namespace tendrix::capture::selection;
+using namespace tendrix::desktop;
+using namespace tendrix::store;
+
 namespace tendrix {
 namespace {
 

@@ -8,7 +8,10 @@
 #include "store/settings_keys.h"
 #include "tests/support/temp_dir.h"
 
-namespace tendrix::selection {
+using namespace tendrix::desktop;
+using namespace tendrix::store;
+
+namespace tendrix::capture::selection {
 namespace {
 
 class SelectionTest : public ::testing::Test {
@@ -266,4 +269,4 @@ TEST_F(SelectionTest, PointerFollowingFrameAtScreenEdgesAndOverItself) {
 }
 
 }  // namespace
-}  // namespace tendrix::selection
+}  // namespace tendrix::capture::selection

@@ -13,6 +13,10 @@
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::capture::selection;
+using namespace tendrix::desktop;
+using namespace tendrix::store;
+
 namespace tendrix {
 namespace {
 

@@ -31,7 +31,11 @@
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 
-namespace tendrix::inquiry {
+using namespace tendrix::common;
+using namespace tendrix::context;
+using namespace tendrix::platform_api;
+
+namespace tendrix::checkout::inquiry {
 namespace {
 
 DateTime FromTime(std::time_t t) {
@@ -369,4 +373,4 @@ TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {
 }
 
 }  // namespace
-}  // namespace tendrix::inquiry
+}  // namespace tendrix::checkout::inquiry

@@ -16,6 +16,10 @@
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 
+using namespace tendrix::common;
+using namespace tendrix::context;
+using namespace tendrix::store;
+
 namespace tendrix::test {
 
 // An 18-character payment code whose scripted behaviour is its last digit (see

@@ -20,6 +20,10 @@
 #include "tests/support/recording_outputs.h"
 #include "ui/message_box.h"
 
+using namespace tendrix::checkout;
+using namespace tendrix::context;
+using namespace tendrix::desktop;
+
 namespace tendrix::test {
 
 inline bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 10000) {

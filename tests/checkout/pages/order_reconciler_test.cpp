@@ -13,6 +13,10 @@
 #include "tests/checkout/pages/checkout_fixture.h"
 #include "tests/support/qt_app.h"
 
+using namespace tendrix::common;
+using namespace tendrix::context;
+using namespace tendrix::platform_api;
+
 namespace tendrix::checkout {
 namespace {
 

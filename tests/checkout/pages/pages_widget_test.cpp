@@ -23,6 +23,10 @@
 #include "tests/checkout/pages/main_window_fixture.h"
 #include "tests/support/qt_app.h"
 
+using namespace tendrix::common;
+using namespace tendrix::context;
+using namespace tendrix::store;
+
 namespace tendrix::checkout {
 namespace {
 

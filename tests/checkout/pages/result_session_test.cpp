@@ -15,6 +15,11 @@
 #include "platform_api/platform_client.h"
 #include "tests/checkout/pages/checkout_fixture.h"
 
+using namespace tendrix::common;
+using namespace tendrix::context;
+using namespace tendrix::platform_api;
+using namespace tendrix::store;
+
 namespace tendrix::checkout {
 namespace {
 
