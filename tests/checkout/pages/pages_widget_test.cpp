@@ -167,12 +167,8 @@ TEST_F(PagesTest, PartialRefundAndCancelThroughTheRefundPage) {
     Button("btn_cancelorrefund")->click();
     EXPECT_FALSE(Find("timeoutcancel")->isHidden());
     EXPECT_TRUE(Find("refund")->isHidden());
-    const QString full = Edit("giveup_ordid_edit")->text();
-    Edit("giveup_ordid_edit")->setText(full.left(13));
+    EXPECT_FALSE(Edit("giveup_ordid_edit")->text().isEmpty());
     Edit("cancelreason_edit")->setText(QStringLiteral("价格争议"));
-    Enter(Edit("cancelreason_edit"));
-    EXPECT_EQ(main_->CurrentTab(), checkout_tab::kRefund);
-    Edit("giveup_ordid_edit")->setText(full);
     Button("btn_cancel_submit")->click();
     EXPECT_EQ(State(), 4);
     EXPECT_FALSE(ResultPage()->session()->polling());
