@@ -20,6 +20,7 @@
 #include "platform_api/platform_client.h"
 #include "printing/escpos.h"
 #include "printing/printer_port.h"
+#include "tests/checkout/pages/checkout_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/sandbox_process.h"
@@ -55,9 +56,7 @@ class SandboxOrders : public ::testing::Test {
     }
     void MakeOrders(int paid, int pending) {
         for (int i = 0; i < paid + pending; ++i) {
-            // Codes ending in 0 are paid at the first query, 5 stay pending for three queries.
-            char code[32];
-            std::snprintf(code, sizeof code, "280%07d0000000%d", i, i < paid ? 0 : 5);
+            const std::string code = i < paid ? test::PaidCode() : test::PendingThenPaidCode();
             const std::string out = MakeOutOrderId(std::time(nullptr), code);
             const PlatformAnswer answer =
                 client->CreateOrder(out, std::to_string((i + 1) * 100), code, "1");
@@ -235,12 +234,8 @@ TEST_F(SandboxOrders, PageSearchesPagesAndPrints) {
     MakeOrders(16, 0);
     AppConfig config;
     config.LoadCodeTables();
-    config.api_base = sandbox.base_url();
-    config.merchant_id = "M100001";
-    config.client_id = "C1001";
-    config.secret = "sandbox-demo-secret";
-    config.cashier_name = "demo";
-    config.settings.Set("sysBillFirstMsg", "演示商户");
+    test::TempDir dir;
+    test::LogInToSandbox(config, sandbox, dir.path());
     test::RecordingSink sink;
     std::vector<QString> messages;
 
