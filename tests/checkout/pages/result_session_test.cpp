@@ -115,14 +115,21 @@ TEST_F(ResultSessionTest, PaidAtOnceFinishesTheOrder) {
     EXPECT_EQ(sink_.Payloads(CheckoutCommand::Print).size(), 2u);
 }
 
-TEST_F(ResultSessionTest, PendingThreeQueriesThenPaidArmsTheTwoSecondTimerOnce) {
+TEST_F(ResultSessionTest, PollingAfter50MsThenEveryTwoSecondsAlsoForASecondPayment) {
+    ASSERT_TRUE(Pay("5.00", test::PendingThenPaidCode()));
+    RunPolling(1);
+    ASSERT_TRUE(session_->polling());
+    EXPECT_EQ(view_.timers[kQueryTimerId], kPollPeriodMs);
+    // The cashier leaves the pending order without 返回 and takes the next payment: the new
+    // order has its own polling, armed at 2000 ms after its first query, never left at 50.
     ASSERT_TRUE(Pay("12.50", test::PendingThenPaidCode()));
-    EXPECT_EQ(RunPolling(), 4);
-    EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kPollPeriodMs), 1);
-    EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kFirstQueryDelayMs), 1);
+    EXPECT_EQ(view_.timers[kQueryTimerId], kFirstQueryDelayMs);
+    EXPECT_EQ(RunPolling(), 4);                                    // pending three times, then paid
+    EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kPollPeriodMs), 2);  // once per order
+    EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kFirstQueryDelayMs), 2);
     EXPECT_FALSE(session_->polling());
     EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
-    EXPECT_EQ(view_.popups.at(0).first, "支付成功！");
+    EXPECT_EQ(view_.popups.at(0).second, "12.50");
     EXPECT_TRUE(view_.messages.empty());
 }
 
@@ -310,20 +317,6 @@ TEST_F(ResultSessionTest, OrderWrittenDownBeforeACrashIsFoundByEitherNumber) {
     EXPECT_EQ(view_.popups.at(0).second, "7.00");
     EXPECT_TRUE(store_->List().empty());
     EXPECT_TRUE(view_.messages.empty());
-}
-
-TEST_F(ResultSessionTest, SecondPaymentWhileTheFirstPollsIsPolledEveryTwoSeconds) {
-    // The cashier leaves a pending order without 返回 and takes the next payment: the new
-    // order has its own polling, armed at 2000 ms after its first query, never left at 50.
-    ASSERT_TRUE(Pay("5.00", test::PendingThenPaidCode()));
-    RunPolling(1);
-    ASSERT_TRUE(session_->polling());
-    ASSERT_TRUE(Pay("6.00", test::PendingThenPaidCode()));
-    EXPECT_EQ(view_.timers[kQueryTimerId], kFirstQueryDelayMs);
-    session_->OnTimer(kQueryTimerId);
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 1);
-    EXPECT_EQ(view_.timers[kQueryTimerId], kPollPeriodMs);
-    EXPECT_TRUE(session_->polling());
 }
 
 TEST_F(ResultSessionTest, PaymentCodesOfLettersAndDigitsOnly) {
