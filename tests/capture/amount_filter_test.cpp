@@ -14,7 +14,6 @@ TEST(RecognisedFilter, KeepsDigitsAndTheLastPoint) {
     EXPECT_EQ(FilterRecognisedAmount("¥ 1,234.50"), "1234.50");
     EXPECT_EQ(FilterRecognisedAmount("12.5.80"), "125.80");
     EXPECT_EQ(FilterRecognisedAmount("1.234"), "1234");  // a thousands separator
-    EXPECT_EQ(FilterRecognisedAmount("合计: 36.0元"), "36.0");
     EXPECT_EQ(FilterRecognisedAmount("no digits here"), "");
     EXPECT_EQ(FilterRecognisedAmount("12."), "12.");
     // The kept point is the last one even when digits come before the others.
@@ -99,6 +98,7 @@ TEST(DisplayForm, PrintableAsIsOthersEscaped) {
     EXPECT_EQ(*BuildFilterPattern(DisplayForm(bytes)), bytes);
 }
 
+// The screen-place texts (one reader for every setting that holds one) and the capture chosen.
 TEST(CaptureSettings, RectanglesAndPoints) {
     const ScreenRect r{10, 20, 210, 60};
     EXPECT_EQ(FormatRect(r), "top:20, left:10, right:210, bottom:60");
@@ -109,7 +109,9 @@ TEST(CaptureSettings, RectanglesAndPoints) {
     EXPECT_EQ(c.mode, CaptureConfig::Mode::Point);
     EXPECT_EQ(c.point, (ScreenPoint{0, 15}));
     EXPECT_EQ(ParseCaptureConfig("TRUE").mode, CaptureConfig::Mode::None);
-    EXPECT_EQ(ParseCaptureConfig("top:garbage").rect, ScreenRect{});
+    // Damaged texts keep their mode with an empty place.
+    EXPECT_EQ(ParseCaptureConfig("top:1, left:oops").rect, ScreenRect{});
+    EXPECT_EQ(ParseCaptureConfig("x:12").point, ScreenPoint{});
 
     Settings s;
     s.Set("sysCutPicThemeMoney", "FALSE");

@@ -106,30 +106,29 @@ TEST_F(X11DesktopTest, GrabbedHotKeyFiresAndTakenKeyFails) {
             if (counter < want) usleep(10000);
         }
     };
+    auto alt_q = [&] {
+        desktop_->KeyDown(vk::kMenu);
+        desktop_->KeyPress('Q');
+        desktop_->KeyUp(vk::kMenu);
+    };
     desktop_->KeyPress(vk::kF12);
     pump(fired_f12, 1);
     EXPECT_EQ(fired_f12, 1);
-    desktop_->KeyDown(vk::kMenu);
-    desktop_->KeyPress('Q');
-    desktop_->KeyUp(vk::kMenu);
+    alt_q();
     pump(fired_alt_q, 1);
     EXPECT_EQ(fired_alt_q, 1);
     // Q without Alt is not the hotkey; F12 after unregistering reaches nobody of ours.
     desktop_->UnregisterHotKey("hotkeyhideshowTendrix");
     desktop_->KeyPress('Q');
     desktop_->KeyPress(vk::kF12);
-    desktop_->KeyDown(vk::kMenu);
-    desktop_->KeyPress('Q');
-    desktop_->KeyUp(vk::kMenu);
+    alt_q();
     pump(fired_alt_q, 2);
     EXPECT_EQ(fired_alt_q, 2);
     EXPECT_EQ(fired_f12, 1);
     // Re-registering under the same atom replaces the earlier registration.
     int fired_new = 0;
     ASSERT_TRUE(desktop_->RegisterHotKey("hotkeyRebootTendrix", 0, vk::kF12, [&] { ++fired_new; }));
-    desktop_->KeyDown(vk::kMenu);
-    desktop_->KeyPress('Q');
-    desktop_->KeyUp(vk::kMenu);
+    alt_q();
     desktop_->KeyPress(vk::kF12);
     pump(fired_new, 1);
     EXPECT_EQ(fired_new, 1);
