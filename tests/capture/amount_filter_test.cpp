@@ -1,5 +1,6 @@
 // Amount rules: the recognised-text filter, the display pattern, the amount of a display
-// chunk or log line, the display form, and the capture/port setting texts.
+// chunk or log line, the display form, and the capture/port setting texts. Arbitrary bytes
+// through the filter and the display stream: the fuzz targets amount_filter, display_stream.
 #include "capture/amount_filter.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +21,6 @@ TEST(RecognisedFilter, KeepsDigitsAndTheLastPoint) {
     EXPECT_EQ(FilterRecognisedAmount("1.2.3456"), "123456");
 }
 
-TEST(RecognisedFilter, BinaryNoiseNeverCrashes) {
-    std::string noise;
-    for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 131 + 7) & 0xFF);
-    const std::string out = FilterRecognisedAmount(noise);
-    for (char c : out) EXPECT_TRUE((c >= '0' && c <= '9') || c == '.');
-    EXPECT_LE(std::count(out.begin(), out.end(), '.'), 1);
-}
-
 TEST(FilterPattern, EscapesAndLowBytes) {
     EXPECT_EQ(BuildFilterPattern("无"), std::nullopt);
     EXPECT_EQ(BuildFilterPattern(""), std::nullopt);
@@ -40,8 +33,7 @@ TEST(FilterPattern, EscapesAndLowBytes) {
     EXPECT_EQ(*BuildFilterPattern("\\XG1"), "\\XG1");
     EXPECT_EQ(*BuildFilterPattern("A\\X1"), "A\\X1");
     EXPECT_EQ(*BuildFilterPattern("\\X"), "\\X");
-    // Never longer than 200 bytes.
-    EXPECT_EQ(BuildFilterPattern(std::string(1000, 'A'))->size(), kMaxPatternBytes);
+    EXPECT_EQ(BuildFilterPattern(std::string(1000, 'A'))->size(), kMaxPatternBytes);  // cut
 }
 
 TEST(DisplayAmount, LargestTwoDecimalNumberWithoutPattern) {
@@ -80,11 +72,6 @@ TEST(DisplayAmount, NeverReadsPastOneChunk) {
     EXPECT_EQ(ExtractDisplayAmount(data, pattern), std::nullopt);
     // A pattern longer than the chunk is never found.
     EXPECT_EQ(ExtractDisplayAmount("PPP12.34", pattern), std::nullopt);
-    // Binary noise, including NUL bytes.
-    std::string noise(500, '\0');
-    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 37) & 0xFF);
-    (void)ExtractDisplayAmount(noise, none);
-    (void)ExtractDisplayAmount(noise, BuildFilterPattern("\\X00"));
 }
 
 TEST(DisplayForm, PrintableAsIsOthersEscaped) {
