@@ -52,23 +52,19 @@ class SerialTest : public ::testing::Test {
         settings_.Set(keys::sysFilterMoneyMsg, "无");
     }
 
-    // Plays the main window: every new chunk of command 3 goes through HandleDisplayData,
-    // until `total` bytes have been handled since the test began. Returns the new amounts.
+    // Plays the main window once `total` bytes of command 3 arrived since the test began: each
+    // new chunk goes through HandleDisplayData. Returns the amounts found.
     std::vector<std::string> Pump(CaptureSources& sources, size_t total) {
+        sink_.WaitForBytes(CheckoutCommand::DisplayData, total);
+        const auto chunks = sink_.Payloads(CheckoutCommand::DisplayData);
         std::vector<std::string> amounts;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (handled_ < total && std::chrono::steady_clock::now() < deadline) {
-            auto chunks = sink_.WaitFor(CheckoutCommand::DisplayData, seen_ + 1,
-                                        std::chrono::milliseconds(200));
-            for (; seen_ < chunks.size(); ++seen_) {
-                EXPECT_LE(chunks[seen_].size(), SerialChunk::kMaxBytes);
-                if (auto a = sources.HandleDisplayData(chunks[seen_])) amounts.push_back(*a);
-                handled_ += chunks[seen_].size();
-            }
+        for (; seen_ < chunks.size(); ++seen_) {
+            EXPECT_LE(chunks[seen_].size(), SerialChunk::kMaxBytes);
+            if (auto a = sources.HandleDisplayData(chunks[seen_])) amounts.push_back(*a);
         }
         return amounts;
     }
-    size_t seen_ = 0, handled_ = 0;
+    size_t seen_ = 0;
 
     tendrix::test::TempDir dir_;
     std::unique_ptr<SocatPair> pos_, display_;
