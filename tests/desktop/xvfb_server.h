@@ -73,10 +73,10 @@ class XvfbServer {
             error_ = "Xvfb is not installed (package xvfb)";
             return;
         }
-        int fd = -1;
+        int fd = -1;  // in the test's process group, so it ends with a test that is killed
         pid_ = Spawn({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "1366x768x24",
                       "-nolisten", "tcp", "-noreset"},
-                     {}, &fd);
+                     {}, &fd, getpgrp());
         if (pid_ <= 0) {
             error_ = "Xvfb did not start";
             return;

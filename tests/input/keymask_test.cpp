@@ -122,7 +122,7 @@ void WaitDrained(int fd) {
     usleep(100000);
 }
 
-TEST(KeyMaskPlugin, RecordedEventsReachTheClassifierThroughTheLoadedLibrary) {
+TEST(KeyMaskPlugin, RecordedEventsArriveThroughTheLoadedLibraryAndTheHotKeySwitchesIt) {
     const char* bin = std::getenv("TENDRIX_BIN_DIR");
     ASSERT_NE(bin, nullptr);
     test::TempDir dir;
