@@ -15,6 +15,7 @@
 #include "store/settings_keys.h"
 #include "tests/printing/escpos_decoder.h"
 #include "tests/printing/printer_peers.h"
+#include "tests/printing/receipt_text.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
@@ -22,17 +23,6 @@ namespace tendrix::printing {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string G(const std::string& utf8) {
-    return Utf8ToGbk(utf8);
-}
-
-std::tm At(int y, int mo, int d, int h, int mi, int s) {
-    std::tm t{};
-    t.tm_year = y - 1900, t.tm_mon = mo - 1, t.tm_mday = d, t.tm_hour = h, t.tm_min = mi,
-    t.tm_sec = s;
-    return t;
-}
 
 class FakeClock {
   public:
@@ -52,15 +42,6 @@ class FakeClock {
     std::mutex m_;
     std::tm now_;
 };
-
-std::string Receipt(const std::string& order) {
-    return G("测试店\r\n订单号：" + order + "\r\n-------------\r\n");
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class PrintServiceTest : public ::testing::Test {
   protected:
@@ -234,7 +215,7 @@ TEST_F(PrintServiceTest, ReceiptsWaitWhileTheLogCannotBeWritten) {
                   PrintLogRecord(At(2026, 12, 6, 10, 0, 5), Receipt("1302")));
 }
 
-TEST(PrintSetup, SettingsGiveThePortCodeModeAndQrPrefix) {
+TEST(PrintSetup, SettingsGiveThePortAndCodeMode) {
     Settings s;
     auto port = [&](const char* way) {
         s.Set(keys::sysPrinterPortWay, way);
@@ -260,10 +241,6 @@ TEST(PrintSetup, SettingsGiveThePortCodeModeAndQrPrefix) {
     s.Set(keys::sysIsPrQRCodeOrderId, "FALSE");
     s.Set(keys::sysIsPrintQRBarCodeOrderId, "TRUE");
     EXPECT_EQ(CodeModeFromSettings(s), "2");
-
-    CReadTxtSendPrint service;
-    service.SetQrPrefix("https://inv.example/q?", "M100");
-    EXPECT_EQ(service.QrPrefix(), "https://inv.example/q?merchantId=M100&transCode=");
 }
 
 TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintPrints) {

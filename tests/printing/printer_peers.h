@@ -1,6 +1,6 @@
 #pragma once
 // Peers that stand in for printers in the tests: a loopback TCP printer that keeps the bytes
-// of each connection, a child process runner (socat, cupsd) and small waits.
+// of each connection, a child process runner (cupsd) and small waits.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -141,7 +142,7 @@ class LoopbackPrinter {
     std::optional<std::chrono::steady_clock::time_point> first_byte_;
 };
 
-// A child process (socat, cupsd), stopped by its pid when the object goes.
+// A child process (cupsd, lpadmin), stopped by its pid when the object goes.
 class ChildProcess {
   public:
     explicit ChildProcess(const std::vector<std::string>& argv) {
@@ -157,7 +158,12 @@ class ChildProcess {
         }
     }
     bool Running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-    pid_t pid() const { return pid_; }
+    // Waits for the end: the exit status (-1 when it could not start or did not exit).
+    int Wait() {
+        int status = 0;
+        if (pid_ <= 0 || ::waitpid(std::exchange(pid_, -1), &status, 0) < 0) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
   private:
     pid_t pid_ = -1;
@@ -169,14 +175,7 @@ inline bool ProgramExists(const std::string& path) {
 
 // Runs a command to its end; its exit status (-1 when it could not start).
 inline int RunCommand(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ChildProcess(argv).Wait();
 }
 
 inline std::string PluginPath() {

@@ -17,7 +17,9 @@
 #include "printing/usb_lookup.h"
 #include "tests/printing/escpos_decoder.h"
 #include "tests/printing/printer_peers.h"
+#include "tests/printing/receipt_text.h"
 #include "tests/support/loopback.h"
+#include "tests/support/socat_pair.h"
 #include "tests/support/temp_dir.h"
 
 namespace tendrix::printing {
@@ -25,14 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::LoopbackPrinter;
 
-std::string G(const char* utf8) {
-    return Utf8ToGbk(utf8);
-}
-
 std::string Block() {
-    std::tm t{};
-    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 6, t.tm_hour = 10;
-    return PrintLogRecord(t, G("测试店\r\n订单号：20261206100000000001\r\n-------------\r\n"));
+    return PrintLogRecord(At(2026, 12, 6, 10, 0, 0), Receipt("20261206100000000001"));
 }
 
 PrinterSetup MakeSetup(const std::string& port, const char* copies, const char* mode) {
@@ -175,17 +171,16 @@ TEST(NetworkPrinter, RefusedOrSilentPrinterFailsAndTheNextReceiptPrints) {
 }
 
 TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
-    if (!test::ProgramExists("/usr/bin/socat")) GTEST_SKIP() << "socat is not installed";
+    if (!test::SocatPair::Available()) GTEST_SKIP() << "socat is not installed";
     test::TempDir dir;
-    const std::string a = dir / "printer-a", b = dir / "printer-b";
-    test::ChildProcess socat({"socat", "pty,raw,echo=0,link=" + a, "pty,raw,echo=0,link=" + b});
-    ASSERT_TRUE(test::WaitUntil([&] { return fs::exists(a) && fs::exists(b); }))
-        << "socat made no ptys";
-    std::ofstream(dir / "ports.ini") << "COM7=" << a << "\nCOM8=" << dir.path() << "missing\n";
+    test::SocatPair pty(dir.path(), "printer");
+    ASSERT_TRUE(pty.Ready()) << "socat made no ptys";
+    std::ofstream(dir / "ports.ini")
+        << "COM7=" << pty.a() << "\nCOM8=" << dir.path() << "missing\n";
     setenv("TENDRIX_PORT_MAP", (dir / "ports.ini").c_str(), 1);
 
     SerialDevice reader;
-    ASSERT_TRUE(reader.Open(b, 115200)) << reader.Error();
+    ASSERT_TRUE(reader.Open(pty.b(), 115200)) << reader.Error();
     std::string got;
     std::mutex got_lock;  // the reader appends while the test waits on the size
     std::atomic<bool> stop{false};
@@ -223,9 +218,7 @@ TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
     std::ofstream(lp0).close();
     const PrinterSetup lpt = MakeSetup("LPT1", "2", "0");
     PrintOnce(printer, lpt);
-    std::ifstream in(lp0, std::ios::binary);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
-              Expected(lpt));
+    EXPECT_EQ(ReadFile(lp0), Expected(lpt));
     ::unlink(lp0.c_str());
     unsetenv("TENDRIX_PORT_MAP");
 }
@@ -356,8 +349,7 @@ TEST(UsbPrinter, LookupWalksSysfsAndTheDeviceGetsTheBytes) {
     ReceiptPrinter printer(o);
     const PrinterSetup setup = MakeSetup("免驱USB", "2", "1");
     PrintOnce(printer, setup);
-    std::ifstream in(dir / "dev/usb/lp2", std::ios::binary);
-    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string got = ReadFile(dir / "dev/usb/lp2");
     EXPECT_EQ(got, Expected(setup));
     const auto page = test::DecodeEscPos(got);
     ASSERT_EQ(page.barcodes.size(), 2u);
@@ -467,7 +459,7 @@ TEST(UsbPrinter, StalledPrinterCostsOneTimeOutPerReceiptAndNeverHoldsUpSettings)
     ConfigurePrinting(c, nullptr, writer, service, o);
     ASSERT_TRUE(service);
     ASSERT_TRUE(test::WaitUntil([&] { return service->following(); }));
-    writer->Post(G("测试店\r\n订单号：20261206100000000002\r\n-------------\r\n"));
+    writer->Post(Receipt("20261206100000000002"));
     ASSERT_TRUE(test::WaitUntil([&] { return writer->written() == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the service is in the receipt
     ASSERT_EQ(service->printed() + service->failed(), 0u);
