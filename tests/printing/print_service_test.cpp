@@ -215,34 +215,6 @@ TEST_F(PrintServiceTest, ReceiptsWaitWhileTheLogCannotBeWritten) {
                   PrintLogRecord(At(2026, 12, 6, 10, 0, 5), Receipt("1302")));
 }
 
-TEST(PrintSetup, SettingsGiveThePortAndCodeMode) {
-    Settings s;
-    auto port = [&](const char* way) {
-        s.Set(keys::sysPrinterPortWay, way);
-        return PortDescriptionFromSettings(s);
-    };
-    s.Set(keys::sysPrinterComId, "COM3");
-    s.Set(keys::sysPrinterComBaudRate, "9600");
-    s.Set(keys::sysPrinterDriverName, "Receipt58");
-    s.Set(keys::sysPrinterParallerPortId, "LPT1");
-    s.Set(keys::sysPrinterNetIp, "192.168.1.100");
-    EXPECT_EQ(port("串口"), "COM3BoardRate9600");
-    EXPECT_EQ(port("驱动打印机"), "驱动打印机Receipt58");
-    EXPECT_EQ(port("免驱USB"), "免驱USB");
-    EXPECT_EQ(port("并口"), "LPT1");
-    EXPECT_EQ(port("网口"), "网口192.168.1.100");
-    EXPECT_EQ(port("其他"), "");
-
-    EXPECT_EQ(CodeModeFromSettings(s), "0");
-    s.Set(keys::sysIsPrintBarCodeOrderId, "TRUE");
-    EXPECT_EQ(CodeModeFromSettings(s), "1");
-    s.Set(keys::sysIsPrQRCodeOrderId, "TRUE");
-    EXPECT_EQ(CodeModeFromSettings(s), "3");
-    s.Set(keys::sysIsPrQRCodeOrderId, "FALSE");
-    s.Set(keys::sysIsPrintQRBarCodeOrderId, "TRUE");
-    EXPECT_EQ(CodeModeFromSettings(s), "2");
-}
-
 TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintPrints) {
     // A parallel printer that takes the first page of a receipt and then goes away: its port is
     // a pipe with a one-page buffer whose reading end the test closes part-way.

@@ -15,6 +15,8 @@
 #include "printing/print_setup.h"
 #include "printing/receipt_printer.h"
 #include "printing/usb_lookup.h"
+#include "store/settings.h"
+#include "store/settings_keys.h"
 #include "tests/printing/escpos_decoder.h"
 #include "tests/printing/printer_peers.h"
 #include "tests/printing/receipt_text.h"
@@ -70,27 +72,50 @@ void PrintOnce(ReceiptPrinter& printer, const PrinterSetup& setup, const std::st
     printer.ClosePort();
 }
 
-TEST(PortDescription, FormsSelectTheirTransport) {
-    PortDescription p = ParsePortDescription("COM3BoardRate9600");
-    EXPECT_EQ(p.type, Transport::kSerial);
-    EXPECT_EQ(p.name, "COM3");
-    EXPECT_EQ(p.baud, 9600);
+// The port text the settings give, and the transport it selects (stored texts included).
+TEST(PrintSetup, SettingsGiveThePortTextItsTransportAndTheCodeMode) {
+    Settings s;
+    s.Set(keys::sysPrinterComId, "COM3");
+    s.Set(keys::sysPrinterComBaudRate, "19200");
+    s.Set(keys::sysPrinterDriverName, "Receipt58");
+    s.Set(keys::sysPrinterParallerPortId, "LPT1");
+    s.Set(keys::sysPrinterNetIp, "192.168.1.100");
+    const struct {
+        const char* way;
+        std::string text;
+        Transport type;
+        std::string name;
+    } rows[] = {
+        {"串口", "COM3BoardRate19200", Transport::kSerial, "COM3"},
+        {"驱动打印机", "驱动打印机Receipt58", Transport::kDriver, "Receipt58"},
+        {"免驱USB", "免驱USB", Transport::kUsb, ""},
+        {"并口", "LPT1", Transport::kParallel, "LPT1"},
+        {"网口", "网口192.168.1.100", Transport::kNetwork, "192.168.1.100"},
+        {"其他", "", Transport::kNone, ""},
+    };
+    for (const auto& r : rows) {
+        s.Set(keys::sysPrinterPortWay, r.way);
+        EXPECT_EQ(PortDescriptionFromSettings(s), r.text) << r.way;
+        const PortDescription p = ParsePortDescription(r.text);
+        EXPECT_EQ(std::tie(p.type, p.name), std::tie(r.type, r.name)) << r.text;
+    }
+    EXPECT_EQ(ParsePortDescription("COM3BoardRate19200").baud, 19200);
     EXPECT_EQ(ParsePortDescription("COM12").baud, 9600);  // no rate given
-    p = ParsePortDescription("驱动打印机Receipt58");
-    EXPECT_EQ(p.type, Transport::kDriver);
-    EXPECT_EQ(p.name, "Receipt58");
     EXPECT_EQ(ParsePortDescription("驱动打印机小票").name, G("小票"));
-    p = ParsePortDescription("网口192.168.1.100");
-    EXPECT_EQ(p.type, Transport::kNetwork);
-    EXPECT_EQ(p.name, "192.168.1.100");
-    EXPECT_EQ(ParsePortDescription("LPT1").type, Transport::kParallel);
-    EXPECT_EQ(ParsePortDescription("免驱USB").type, Transport::kUsb);
     EXPECT_EQ(ParsePortDescription("免驱USB2").type, Transport::kNone);
-    EXPECT_EQ(ParsePortDescription("").type, Transport::kNone);
     EXPECT_EQ(DecimalByte("3"), 3);
     EXPECT_EQ(DecimalByte("x"), 0);
     EXPECT_EQ(DecimalByte("-2"), 0);
     EXPECT_EQ(DecimalByte("999"), 255);
+
+    EXPECT_EQ(CodeModeFromSettings(s), "0");
+    s.Set(keys::sysIsPrintBarCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "1");
+    s.Set(keys::sysIsPrQRCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "3");
+    s.Set(keys::sysIsPrQRCodeOrderId, "FALSE");
+    s.Set(keys::sysIsPrintQRBarCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "2");
 }
 
 TEST(PosSdk, LoaderNeedsEveryEntry) {
@@ -104,7 +129,9 @@ TEST(PosSdk, LoaderNeedsEveryEntry) {
     PosSdk missing;
     EXPECT_FALSE(missing.Load("/nonexistent/libPOSDLL.so"));
 
-    ReceiptPrinter printer(PrinterOptions{"/nonexistent/libPOSDLL.so"});
+    PrinterOptions no_sdk;
+    no_sdk.sdk_path = "/nonexistent/libPOSDLL.so";
+    ReceiptPrinter printer(no_sdk);
     printer.Configure(MakeSetup("网口127.0.0.1", "1", "0"));
     EXPECT_FALSE(printer.PortOpen());
     EXPECT_FALSE(printer.OpenError().empty());
@@ -365,7 +392,7 @@ TEST(NetworkPrinter, PrinterThatDropsTheConnectionEndsTheReceiptWithAnError) {
     // Accepts, then resets the connection.
     int port = 0;
     const int server = test::BindLoopback(port, true);
-    ReceiptPrinter printer(PrinterOptions{test::PluginPath()});
+    ReceiptPrinter printer(Plugin());
     printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(port), "3", "2"));
     ASSERT_TRUE(printer.PortOpen()) << printer.OpenError();
     const int peer = ::accept(server, nullptr, nullptr);
