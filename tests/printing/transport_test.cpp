@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "common/serial_device.h"
 #include "common/text_codec.h"
@@ -208,27 +209,23 @@ TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
 
     SerialDevice reader;
     ASSERT_TRUE(reader.Open(pty.b(), 115200)) << reader.Error();
-    std::string got;
-    std::mutex got_lock;  // the reader appends while the test waits on the size
-    std::atomic<bool> stop{false};
-    std::thread t([&] {
+    const std::string qr = "https://inv.example/?merchantId=1&transCode=";
+    const PrinterSetup setup = MakeSetup("COM7BoardRate115200", "1", "2");
+    const std::string want = Expected(setup, qr);
+    // Read while the printer writes: the pty holds only a few kilobytes.
+    auto reading = std::async(std::launch::async, [&] {
+        std::string bytes;
         char buf[4096];
-        while (!stop) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (bytes.size() < want.size() && std::chrono::steady_clock::now() < end) {
             const long n = reader.Read(buf, sizeof(buf), std::chrono::milliseconds(50));
-            std::lock_guard<std::mutex> g(got_lock);
-            if (n > 0) got.append(buf, size_t(n));
+            if (n > 0) bytes.append(buf, size_t(n));
         }
+        return bytes;
     });
     ReceiptPrinter printer(Plugin());
-    const PrinterSetup setup = MakeSetup("COM7BoardRate115200", "1", "2");
-    PrintOnce(printer, setup, "https://inv.example/?merchantId=1&transCode=");
-    const std::string want = Expected(setup, "https://inv.example/?merchantId=1&transCode=");
-    test::WaitUntil([&] {
-        std::lock_guard<std::mutex> g(got_lock);
-        return got.size() >= want.size();
-    });
-    stop = true;
-    t.join();
+    PrintOnce(printer, setup, qr);
+    const std::string got = reading.get();
     EXPECT_EQ(got, want);
     const auto page = test::DecodeEscPos(got);
     ASSERT_EQ(page.images.size(), 1u);
