@@ -100,21 +100,18 @@ TEST_F(PostFormSandbox, FaultAmounts) {
     EXPECT_EQ(ParseOrderAnswer(answer).message, kIllegalFormatText);
 }
 
-// Everything the diagnostic log files hold, in one text.
-std::string ReadLogs(const std::string& dir) {
-    std::stringstream log;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        log << std::ifstream(entry.path()).rdbuf();
-    }
-    return log.str();
-}
-
 // Sends this thread's diagnostic log to a directory of its own while alive.
 class LogToDirectory {
   public:
     LogToDirectory() : saved_(diag::Directory()) { diag::SetDirectory(dir_.path()); }
     ~LogToDirectory() { diag::SetDirectory(saved_); }
-    std::string Text() const { return ReadLogs(dir_.path()); }
+    // Everything the log files hold, in one text.
+    std::string Text() const {
+        std::stringstream log;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+            log << std::ifstream(entry.path()).rdbuf();
+        return log.str();
+    }
 
   private:
     test::TempDir dir_;
