@@ -76,21 +76,12 @@ TEST_F(PostFormSandbox, BodyBeyond1024BytesIsSentWhole) {
               "用户名或密码错误");
 }
 
+// The transport's faults; the readers' on the sandbox's malformed answers (0.01, 0.02) are
+// Parsers.OrderAnswerFailures and, where the cashier sees them,
+// ResultSessionTest.UnreadableCreationAnswerKeepsTheMerchantNumber.
 TEST_F(PostFormSandbox, FaultAmounts) {
-    // Malformed JSON: unreadable, shown as it came.
     const std::string code = "281234567890123450";
-    PlatformAnswer answer = Pay(client_, "1", code);
-    ASSERT_EQ(answer.value.substr(0, 1), "{");
-    PlatformResult<TextList> order = ParseOrderAnswer(answer);
-    EXPECT_EQ(order.error, PlatformError::kUnreadable);
-    EXPECT_EQ(order.message, answer.value);
-    EXPECT_TRUE(order.value.empty());
-
-    order = ParseOrderAnswer(Pay(client_, "2", code));
-    EXPECT_EQ(order.error, PlatformError::kUnreadable);
-    EXPECT_EQ(order.message, kIllegalFormatText);
-
-    answer = Pay(client_, "3", code);
+    PlatformAnswer answer = Pay(client_, "3", code);
     EXPECT_EQ(answer.error, PlatformError::kNetwork);
     EXPECT_EQ(answer.message, kNetworkFailureText);
 
