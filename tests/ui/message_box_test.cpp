@@ -81,30 +81,29 @@ TEST(MessageBox, ShownBoxFollowsTheSizingRuleWithinTheScreen) {
 
 TEST(MessageBox, ResultsOfEveryButtonAndKey) {
     test::EnsureApp();
-    auto click = [](const char* name) {
+    using Act = std::function<void(CDuiMessageBox*)>;
+    auto click = [](const char* name) -> Act {
         return [name](CDuiMessageBox* b) {
             b->findChild<QPushButton*>(QString::fromLatin1(name))->click();
         };
     };
-    EXPECT_EQ(RunBox(QStringLiteral("确认退款？"), CDuiMessageBox::kYesNo, click("yesbtn")),
-              CDuiMessageBox::kResultYes);
-    EXPECT_EQ(RunBox(QStringLiteral("确认退款？"), CDuiMessageBox::kYesNo, click("nobtn")),
-              CDuiMessageBox::kResultNo);
-    EXPECT_EQ(RunBox(QStringLiteral("好"), CDuiMessageBox::kOk, click("okbtn")),
-              CDuiMessageBox::kResultOk);
     // Escape and Enter on a yes/no box give 0, not the result of "否(N)", even with a button
     // focused.
-    EXPECT_EQ(RunBox(QStringLiteral("确认？"), CDuiMessageBox::kYesNo,
-                     [](CDuiMessageBox* b) {
-                         b->findChild<QPushButton*>(QStringLiteral("nobtn"))->setFocus();
-                         Key(b, Qt::Key_Escape);
-                     }),
-              0);
-    EXPECT_EQ(RunBox(QStringLiteral("确认？"), CDuiMessageBox::kYesNo,
-                     [](CDuiMessageBox* b) {
-                         Key(b->findChild<QPushButton*>(QStringLiteral("nobtn")), Qt::Key_Return);
-                     }),
-              0);
+    const Act escape = [](CDuiMessageBox* b) {
+        b->findChild<QPushButton*>(QStringLiteral("nobtn"))->setFocus();
+        Key(b, Qt::Key_Escape);
+    };
+    const Act enter = [](CDuiMessageBox* b) {
+        Key(b->findChild<QPushButton*>(QStringLiteral("nobtn")), Qt::Key_Return);
+    };
+    for (auto [type, act, result] :
+         {std::tuple{CDuiMessageBox::kYesNo, click("yesbtn"), CDuiMessageBox::kResultYes},
+          std::tuple{CDuiMessageBox::kYesNo, click("nobtn"), CDuiMessageBox::kResultNo},
+          std::tuple{CDuiMessageBox::kOk, click("okbtn"), CDuiMessageBox::kResultOk},
+          std::tuple{CDuiMessageBox::kYesNo, escape, 0},
+          std::tuple{CDuiMessageBox::kYesNo, enter, 0}}) {
+        EXPECT_EQ(RunBox(QStringLiteral("确认？"), type, act), result);
+    }
 }
 
 TEST(MessageBox, OpenFlagAndClosingByOthers) {
