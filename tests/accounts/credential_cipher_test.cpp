@@ -16,16 +16,6 @@ namespace {
 constexpr char kEvenKeyHex[] = "776f706e7566616472656c6b696d7361";  // "wopnufadrelkimsa"
 constexpr char kOddKeyHex[] = "68766d72746f2b712d6334606b38317a";   // "hvmrto+q-c4`k81z"
 
-std::string Hex(const std::string& bytes) {
-    static const char d[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += d[c >> 4];
-        out += d[c & 15];
-    }
-    return out;
-}
-
 // AES-128-ECB of one zero-padded 16-byte block computed by the openssl command (a separate
 // implementation), rendered in the stored form: each byte's digits swapped.
 std::string OpensslBlock(const std::string& block_bytes, const char* key_hex) {
@@ -33,18 +23,15 @@ std::string OpensslBlock(const std::string& block_bytes, const char* key_hex) {
     std::string padded = block_bytes;
     padded.resize(16, '\0');
     std::ofstream(dir / "in.bin", std::ios::binary) << padded;
-    std::string cmd =
-        "openssl enc -aes-128-ecb -nopad -K " + std::string(key_hex) + " -in " + (dir / "in.bin");
+    const std::string cmd = "openssl enc -aes-128-ecb -nopad -K " + std::string(key_hex) + " -in " +
+                            (dir / "in.bin") + " | od -An -v -tx1 | tr -d ' \\n'";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return "no openssl";
-    std::string cipher;
-    std::array<char, 64> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) cipher.append(buf.data(), n);
+    std::array<char, 128> hex{};
+    const size_t n = std::fread(hex.data(), 1, hex.size(), p);
     pclose(p);
-    std::string hex = Hex(cipher);
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) std::swap(hex[i], hex[i + 1]);
-    return hex;
+    for (size_t i = 0; i + 1 < n; i += 2) std::swap(hex[i], hex[i + 1]);
+    return std::string(hex.data(), n);
 }
 
 bool HaveOpenssl() {
