@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTextDocumentFragment>
 #include <QTimer>
+#include <utility>
 
 #include "accounts/cashier_jurisdiction_dlg.h"
 #include "accounts/credential_cipher.h"
@@ -54,11 +55,7 @@ class MessageCatcher {
         });
         timer_.start();
     }
-    std::vector<std::string> Take() {
-        auto t = std::move(texts);
-        texts.clear();
-        return t;
-    }
+    std::vector<std::string> Take() { return std::exchange(texts, {}); }
     std::vector<std::string> texts;
 
   private:

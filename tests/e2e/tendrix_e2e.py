@@ -181,7 +181,8 @@ class Harness:
         self.keep = root is not None
         if root:
             os.makedirs(root)
-        self.dir = os.path.abspath(root) if root else tempfile.mkdtemp(prefix="tendrix-e2e-%s-" % name)
+        self.dir = (os.path.abspath(root) if root
+                    else tempfile.mkdtemp(prefix="tendrix-e2e-%s-" % name))
         self.procs = []  # Popen, stopped in reverse order
         home = os.path.join(self.dir, "home")
         runtime = os.path.join(self.dir, "runtime")
