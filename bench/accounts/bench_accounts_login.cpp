@@ -16,7 +16,7 @@
 
 #include "accounts/cashier_jurisdiction_dlg.h"
 #include "accounts/login_window.h"
-#include "tests/accounts/network_faults.h"
+#include "tests/support/loopback.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 #include "ui/message_box.h"
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     Report("demo login (2 requests)", login_ms);
 
     // A platform that takes the connection and never answers; the client gives up after 3 s.
-    tendrix::test::SilentPlatform silent;
+    tendrix::test::SilentServer silent;
     std::vector<double> gap_ms;
     for (int i = 0; i < 3; ++i) {
         tendrix::context::AppConfig config;

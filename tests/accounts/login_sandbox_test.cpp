@@ -35,10 +35,29 @@ class LoginAgainstSandbox : public ::testing::Test {
         o.accounts_file = dir_ / "accounts.txt";
         sandbox_ = std::make_unique<test::SandboxProcess>(o);
         if (!sandbox_->ok()) GTEST_SKIP() << sandbox_->error();
-        config_.data_dir = dir_.path();
-        config_.api_base = sandbox_->base_url();
+        config_ = Fresh();
+    }
+    // A till that remembers nothing but its data folder.
+    AppConfig Fresh() {
+        AppConfig config;
+        config.data_dir = dir_.path();
+        config.api_base = sandbox_->base_url();
+        return config;
     }
 
+    // Logs in with `form` (name, password, password shown, remember) expecting success.
+    LoginResult LogIn(const LoginForm& form, AppConfig& config) {
+        LoginResult r = LoginLogic(config).Login(form);
+        EXPECT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
+        return r;
+    }
+    LoginResult LogIn(const LoginForm& form) { return LogIn(form, config_); }
+    void StoreCashier(const std::string& name, const std::string& password,
+                      const std::string& permission) {
+        Store store(dir_.path());
+        ASSERT_TRUE(store.OpenCashiers());
+        store.SaveCashier(name, password, "", permission);
+    }
     CashierRecord Record(const std::string& name) {
         Store store(dir_.path());
         CashierRecord rec;
@@ -52,10 +71,8 @@ class LoginAgainstSandbox : public ::testing::Test {
 };
 
 TEST_F(LoginAgainstSandbox, DemoCashierLogsInWithoutANotice) {
-    LoginLogic logic(config_);
-    LoginResult r = logic.Login({"demo", "demo", true, true});
-    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
-    EXPECT_TRUE(r.messages.empty()) << r.messages.front();
+    LoginResult r = LogIn({"demo", "demo", true, true});
+    EXPECT_TRUE(r.messages.empty());
     EXPECT_EQ(config_.merchant_id, "M100001");
     EXPECT_EQ(config_.secret, "sandbox-demo-secret");
     EXPECT_EQ(config_.client_id, "C1001");
@@ -70,39 +87,21 @@ TEST_F(LoginAgainstSandbox, DemoCashierLogsInWithoutANotice) {
 }
 
 TEST_F(LoginAgainstSandbox, SeveralClientIdsUseTheFirstAndTellTheCashier) {
-    LoginLogic logic(config_);
-    LoginResult r = logic.Login({"multi", "multi", true, false});
-    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
+    LoginResult r = LogIn({"multi", "multi", true, false});
     EXPECT_EQ(r.messages, (std::vector<std::string>{kManyIds}));
     EXPECT_EQ(config_.merchant_id, "M100002");
     EXPECT_EQ(config_.client_id, "C2001");
 }
 
 TEST_F(LoginAgainstSandbox, ForgottenPasswordIsNotStoredAndOneClientIdGivesNoNotice) {
-    LoginLogic logic(config_);
-    LoginResult r = logic.Login({"solo", "pw-solo", true, false});
-    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
-    EXPECT_TRUE(r.messages.empty());
+    EXPECT_TRUE(LogIn({"solo", "pw-solo", true, false}).messages.empty());
     EXPECT_EQ(config_.client_id, "C2001");
     EXPECT_EQ(Record("solo").password, "");
-    EXPECT_EQ(logic.LoadPage().chosen_password, "");
+    EXPECT_EQ(LoginLogic(config_).LoadPage().chosen_password, "");
     // A stored permission is kept on the next login.
-    {
-        Store store(dir_.path());
-        ASSERT_TRUE(store.OpenCashiers());
-        store.SaveCashier("solo", "", "", "不可退款");
-    }
-    ASSERT_TRUE(logic.Login({"solo", "pw-solo", true, false}).ok);
+    StoreCashier("solo", "", "不可退款");
+    LogIn({"solo", "pw-solo", true, false});
     EXPECT_EQ(config_.refund_permission, "不可退款");
-}
-
-TEST_F(LoginAgainstSandbox, NetworkFailureStopsTheLogin) {
-    sandbox_->Stop();
-    LoginLogic logic(config_);
-    LoginResult r = logic.Login({"demo", "demo", true, true});
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.messages, (std::vector<std::string>{std::string(kNetworkFailureText)}));
-    EXPECT_TRUE(config_.secret.empty());
 }
 
 // The network drops right after the login answer: the merchant information call fails, and
@@ -111,10 +110,7 @@ TEST_F(LoginAgainstSandbox, LoginGoesOnWhenTheMerchantInformationCallFails) {
     test::OneConnectionRelay relay(sandbox_->port());
     ASSERT_TRUE(relay.ok());
     config_.api_base = relay.base_url();
-    LoginLogic logic(config_);
-    LoginResult r = logic.Login({"demo", "demo", true, false});
-    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
-    EXPECT_TRUE(r.messages.empty());
+    EXPECT_TRUE(LogIn({"demo", "demo", true, false}).messages.empty());
     EXPECT_EQ(config_.merchant_id, "M100001");
     EXPECT_EQ(config_.secret, "sandbox-demo-secret");
     EXPECT_EQ(config_.client_id, "C1001");
@@ -134,40 +130,30 @@ TEST_F(LoginAgainstSandbox, AdministratorModeNeverSignsWithAnEmptyClientId) {
         EXPECT_FALSE(store.ReadCashier("nobody", rec));
     }
     // A record without password or device: refused before anything is sent.
-    {
-        Store store(dir_.path());
-        ASSERT_TRUE(store.OpenCashiers());
-        store.SaveCashier("solo", "", "", "扫码可退");
-    }
+    StoreCashier("solo", "", "扫码可退");
     r = logic.Login({"solo", "", false, false});
     EXPECT_EQ(r.messages, (std::vector<std::string>{texts::kNoStoredDevice}));
     EXPECT_TRUE(config_.client_id.empty());
 
     // A login with the password remembers the device the platform gave ...
-    ASSERT_TRUE(logic.Login({"solo", "pw-solo", true, false}).ok);
+    LogIn({"solo", "pw-solo", true, false});
     EXPECT_EQ(Record("solo").device_id, "C2001");
     EXPECT_EQ(Record("solo").password, "");
     // ... but without the merchant's id and key nothing could sign the merchant call.
-    AppConfig fresh;
-    fresh.data_dir = dir_.path();
-    fresh.api_base = sandbox_->base_url();
-    LoginLogic admin(fresh);
-    r = admin.Login({"solo", "", false, false});
+    AppConfig fresh = Fresh();
+    r = LoginLogic(fresh).Login({"solo", "", false, false});
     EXPECT_EQ(r.messages, (std::vector<std::string>{texts::kNoStoredMerchant}));
     NetSettings net = LoadNetSettings(dir_.path());
     net.merchant_id = "M200";
     net.merchant_api = "secret-200";
     ASSERT_EQ(SaveNetSettings(dir_.path(), net), "");
-    r = admin.Login({"solo", "", false, false});
-    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
+    r = LogIn({"solo", "", false, false}, fresh);
     EXPECT_EQ(fresh.client_id, "C2001");
     EXPECT_EQ(fresh.secret, "secret-200");
     EXPECT_EQ(r.shop_name, "九号店");
     // Without a login call the merchant call is the only check: its failure stops the login.
+    AppConfig offline = Fresh();
     sandbox_->Stop();
-    AppConfig offline;
-    offline.data_dir = dir_.path();
-    offline.api_base = fresh.api_base;
     r = LoginLogic(offline).Login({"solo", "", false, false});
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.messages, (std::vector<std::string>{std::string(kNetworkFailureText)}));
@@ -175,14 +161,8 @@ TEST_F(LoginAgainstSandbox, AdministratorModeNeverSignsWithAnEmptyClientId) {
 }
 
 TEST_F(LoginAgainstSandbox, HiddenPasswordUsesTheStoredRecord) {
-    {
-        Store store(dir_.path());
-        ASSERT_TRUE(store.OpenCashiers());
-        store.SaveCashier("demo", EncryptCredential("demo"), "", "当笔可退");
-    }
-    LoginLogic logic(config_);
-    LoginResult r = logic.Login({"demo", "", false, true});
-    ASSERT_TRUE(r.ok) << (r.messages.empty() ? "" : r.messages.back());
+    StoreCashier("demo", EncryptCredential("demo"), "当笔可退");
+    LogIn({"demo", "", false, true});
     EXPECT_EQ(config_.refund_permission, "当笔可退");
     EXPECT_EQ(config_.cashier_password, "demo");
 }

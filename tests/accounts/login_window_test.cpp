@@ -12,9 +12,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStackedWidget>
 #include <QTextDocumentFragment>
 #include <QTimer>
+#include <utility>
 
 #include "accounts/cashier_jurisdiction_dlg.h"
 #include "accounts/credential_cipher.h"
@@ -22,7 +22,7 @@
 #include "platform_api/platform_client.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
-#include "tests/accounts/network_faults.h"
+#include "tests/support/loopback.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
@@ -50,25 +50,18 @@ class MessageCatcher {
                 if (!box || !box->isVisible() || box->property("caught").toBool()) continue;
                 box->setProperty("caught", true);
                 auto* label = box->findChild<QLabel*>(QStringLiteral("msg_text"));
-                auto* title = box->findChild<QLabel*>(QStringLiteral("title"));
                 texts.push_back(
                     label
                         ? QTextDocumentFragment::fromHtml(label->text()).toPlainText().toStdString()
                         : std::string("?"));
-                titles.push_back(title ? title->text().toStdString() : std::string());
                 QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
                 QApplication::sendEvent(box, &escape);
             }
         });
         timer_.start();
     }
-    std::vector<std::string> Take() {
-        auto t = std::move(texts);
-        texts.clear();
-        return t;
-    }
+    std::vector<std::string> Take() { return std::exchange(texts, {}); }
     std::vector<std::string> texts;
-    std::vector<std::string> titles;
 
   private:
     QTimer timer_;
@@ -90,11 +83,16 @@ class LoginWindowTest : public ::testing::Test {
         setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);  // the autostart entry goes here
         sandbox_ = std::make_unique<test::SandboxProcess>();
         if (!sandbox_->ok()) GTEST_SKIP() << sandbox_->error();
-        config_.data_dir = dir_ / "data/";
-        config_.api_base = sandbox_->base_url();
+        Restart();
         config_.soft_name = "收银助手";
     }
     void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+    // The next start of the program: only what was stored is known.
+    void Restart() {
+        config_ = AppConfig{};
+        config_.data_dir = dir_ / "data/";
+        config_.api_base = sandbox_->base_url();
+    }
 
     std::unique_ptr<CLandSetDlg> Open() {
         auto dlg = std::make_unique<CLandSetDlg>(config_, nullptr);
@@ -105,10 +103,25 @@ class LoginWindowTest : public ::testing::Test {
         Find<QLineEdit>(&d, "edit_accout")->setText(QString::fromUtf8(name));
         Find<QLineEdit>(&d, "edit_psw")->setText(QString::fromUtf8(password));
     }
+    // The name and password fields' texts.
+    using NameAndPassword = std::pair<std::string, std::string>;
+    static NameAndPassword Fields(CLandSetDlg& d) {
+        return {Find<QLineEdit>(&d, "edit_accout")->text().toStdString(),
+                Find<QLineEdit>(&d, "edit_psw")->text().toStdString()};
+    }
     // Presses btn_land and waits for the platform's answer to be handled.
     void Land(CLandSetDlg& d) {
         Find<QPushButton>(&d, "btn_land")->click();
         ASSERT_TRUE(WaitUntil([&d] { return !d.LandPage()->LoginInFlight(); }));
+    }
+    // A successful login as the demo cashier, with the given switches on.
+    void LogIn(std::initializer_list<const char*> switches = {}) {
+        auto d = Open();
+        for (const char* name : switches) Find<QCheckBox>(d.get(), name)->setChecked(true);
+        Type(*d, "demo", "demo");
+        Land(*d);
+        ASSERT_EQ(d->Result(), 1);
+        boxes_.Take();
     }
     void Tick(CLandSetDlg& d, int n) {
         auto* btn = Find<QPushButton>(&d, "btn_land");
@@ -125,6 +138,7 @@ class LoginWindowTest : public ::testing::Test {
     MessageCatcher boxes_;
 };
 
+// (Return in the password field logging in: the e2e login cases press it on the real program.)
 TEST_F(LoginWindowTest, InputChecksAndRefusalKeepTheWindowOpen) {
     auto d = Open();
     auto* land = Find<QPushButton>(d.get(), "btn_land");
@@ -141,24 +155,13 @@ TEST_F(LoginWindowTest, InputChecksAndRefusalKeepTheWindowOpen) {
     EXPECT_TRUE(config_.secret.empty());  // nothing of a failed login reaches AppConfig
     // The typed name is remembered before the checks, also when the login is refused.
     EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::choicedCashier), "demo");
-    // Return in the password field logs in as the button does.
-    Type(*d, "demo", "demo");
-    Find<QLineEdit>(d.get(), "edit_psw")->returnPressed();
-    EXPECT_TRUE(WaitUntil([&] { return d->Result() == 1; }));
 }
 
 TEST_F(LoginWindowTest, RememberedPasswordOnAndOff) {
-    {
-        auto d = Open();
-        Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(true);  // saved at once
-        Type(*d, "demo", "demo");
-        Land(*d);
-        ASSERT_EQ(d->Result(), 1);
-    }
+    LogIn({"chbo_down_pswd"});  // the switch is saved at once
     {
         auto d = Open();  // the next start: name and password filled in
-        EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_accout")->text(), "demo");
-        EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_psw")->text(), "demo");
+        EXPECT_EQ(Fields(*d), NameAndPassword("demo", "demo"));
         EXPECT_TRUE(Find<QCheckBox>(d.get(), "chbo_down_pswd")->isChecked());
         auto* combo = Find<QComboBox>(d.get(), "comb_accout");
         ASSERT_EQ(combo->count(), 1);
@@ -166,15 +169,13 @@ TEST_F(LoginWindowTest, RememberedPasswordOnAndOff) {
         Type(*d, "", "");
         combo->setCurrentIndex(-1);
         combo->setCurrentIndex(0);
-        EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_accout")->text(), "demo");
-        EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_psw")->text(), "demo");
+        EXPECT_EQ(Fields(*d), NameAndPassword("demo", "demo"));
         Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(false);
         Land(*d);
         ASSERT_EQ(d->Result(), 1);
     }
     auto d = Open();  // forgotten again
-    EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_accout")->text(), "demo");
-    EXPECT_EQ(Find<QLineEdit>(d.get(), "edit_psw")->text(), "");
+    EXPECT_EQ(Fields(*d), NameAndPassword("demo", ""));
 }
 
 TEST_F(LoginWindowTest, AutomaticLoginAtTheTenthTick) {
@@ -187,19 +188,9 @@ TEST_F(LoginWindowTest, AutomaticLoginAtTheTenthTick) {
         EXPECT_FALSE(d->LandPage()->Hub().HasTimer(Find<QPushButton>(d.get(), "btn_land"), 52));
         EXPECT_TRUE(boxes_.Take().empty());
     }
-    {
-        auto d = Open();
-        Find<QCheckBox>(d.get(), "chbo_down_pswd")->setChecked(true);
-        Find<QCheckBox>(d.get(), "chbo_auto_Land")->setChecked(true);
-        Type(*d, "demo", "demo");
-        Land(*d);
-        ASSERT_EQ(d->Result(), 1);
-        boxes_.Take();
-    }
+    LogIn({"chbo_down_pswd", "chbo_auto_Land"});
     EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoLand), "true");
-    config_ = AppConfig{};
-    config_.data_dir = dir_ / "data/";
-    config_.api_base = sandbox_->base_url();
+    Restart();
     auto d = Open();
     auto* btn = Find<QPushButton>(d.get(), "btn_land");
     EXPECT_EQ(d->LandPage()->Hub().TimerInterval(btn, 52), 1000);
@@ -221,35 +212,22 @@ TEST_F(LoginWindowTest, StartWithTheSessionWritesTheAutostartEntry) {
     EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), "false");
 }
 
+// (A login through RunLoginWindow opening the main window: e2e_login_demo_no_notice.)
 TEST_F(LoginWindowTest, RunLoginWindowIsModalAndCloseMeansNoCashier) {
     QTimer::singleShot(50, [] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* d = qobject_cast<CLandSetDlg*>(w); d && d->isVisible()) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<CLandSetDlg*>(w); d && d->isVisible())
                 Find<QPushButton>(d, "btn_close")->click();
-            }
-        }
     });
     EXPECT_FALSE(RunLoginWindow(config_, nullptr));
-    QTimer::singleShot(50, [this] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* d = qobject_cast<CLandSetDlg*>(w); d && d->isVisible()) {
-                Type(*d, "demo", "demo");
-                Find<QPushButton>(d, "btn_land")->click();
-            }
-        }
-    });
-    EXPECT_TRUE(RunLoginWindow(config_, nullptr));
-    EXPECT_EQ(config_.cashier_name, "demo");
+    EXPECT_EQ(config_.cashier_name, "");
 }
 
+// (The tab switch itself is seen on the real program: e2e_login_held_login.)
 TEST_F(LoginWindowTest, SettingsTabSavesAndQueriesTheShopManager) {
     auto d = Open();
-    auto* tabs = Find<QStackedWidget>(d.get(), "tab_land_switch");
     auto* save = Find<QPushButton>(d.get(), "btn_save_land");
-    EXPECT_EQ(tabs->currentIndex(), 0);
-    EXPECT_FALSE(save->isVisible());
     Find<QRadioButton>(d.get(), "opt_set")->click();
-    EXPECT_EQ(tabs->currentIndex(), 1);
     EXPECT_TRUE(save->isVisible());
     Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
     Find<QLineEdit>(d.get(), "edit_shop_id")->setText("S001");
@@ -268,8 +246,6 @@ TEST_F(LoginWindowTest, SettingsTabSavesAndQueriesTheShopManager) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_NE(texts[0].find("王店长"), std::string::npos);
     EXPECT_NE(Find<QLabel>(d.get(), "lab_manager_msg")->text().indexOf("13800000000"), -1);
-    Find<QRadioButton>(d.get(), "opt_land")->click();
-    EXPECT_EQ(tabs->currentIndex(), 0);
 }
 
 TEST_F(LoginWindowTest, PermissionRowsOneRequestAndOneMessagePerVisibleRow) {
@@ -283,8 +259,6 @@ TEST_F(LoginWindowTest, PermissionRowsOneRequestAndOneMessagePerVisibleRow) {
     dlg.show();
     const auto& rows = dlg.Rows();
     ASSERT_GE(rows.size(), 4u);
-    EXPECT_EQ(rows[0].lab_id->text(), "1");
-    EXPECT_EQ(rows[2].lab_id->text(), "3");
     EXPECT_EQ(rows[1].lab_cashier_name->text(), "收银员甲");
     EXPECT_EQ(rows[0].sysRefundSet->currentText(), "不可退款");
     EXPECT_EQ(rows[1].sysRefundSet->currentText(), "扫码可退");  // unknown: scan allowed
@@ -298,7 +272,6 @@ TEST_F(LoginWindowTest, PermissionRowsOneRequestAndOneMessagePerVisibleRow) {
     EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"用户名：demo，不可退款权限设置成功！",
                                                        "用户名：收银员甲，当笔可退权限设置成功！",
                                                        "收银员不存在"}));
-    EXPECT_EQ(boxes_.titles, (std::vector<std::string>{"提示", "提示", "提示"}));
 
     // More cashiers than the layout's rows: every one gets a row and a request.
     std::vector<std::string> many;
@@ -306,7 +279,6 @@ TEST_F(LoginWindowTest, PermissionRowsOneRequestAndOneMessagePerVisibleRow) {
     CCahierJurisdictionSetDlg big(&config_, net, many, {}, nullptr);
     big.show();
     ASSERT_EQ(big.Rows().size(), 12u);
-    EXPECT_EQ(big.Rows()[11].lab_id->text(), "12");
     size_t answered = 0;
     big.Save([&](std::vector<std::string> shown) { answered = shown.size(); });
     ASSERT_TRUE(WaitUntil([&] { return !big.Saving(); }));
@@ -318,22 +290,14 @@ TEST_F(LoginWindowTest, PermissionRowsOneRequestAndOneMessagePerVisibleRow) {
 // and logs the cashier in from what the till remembers (the device of an earlier login and
 // the merchant's id and key).
 TEST_F(LoginWindowTest, AdministratorModeChosenOnTheSettingsTab) {
-    {
-        auto d = Open();
-        Type(*d, "demo", "demo");
-        Land(*d);
-        ASSERT_EQ(d->Result(), 1);
-    }
-    config_ = AppConfig{};
-    config_.data_dir = dir_ / "data/";
-    config_.api_base = sandbox_->base_url();
+    LogIn();
+    Restart();
     auto d = Open();
     auto* psw = Find<QLineEdit>(d.get(), "edit_psw");
     EXPECT_TRUE(psw->isVisible());
     Find<QRadioButton>(d.get(), "opt_set")->click();
     auto* mode = Find<QComboBox>(d.get(), "comb_land_type");
     ASSERT_NE(mode, nullptr);
-    EXPECT_EQ(mode->currentText(), "收银员模式");
     mode->setCurrentIndex(mode->findText("管理员模式"));
     Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
     Find<QLineEdit>(d.get(), "edit_merchant_api")->setText("sandbox-demo-secret");
@@ -354,7 +318,7 @@ TEST_F(LoginWindowTest, AdministratorModeChosenOnTheSettingsTab) {
 // failure is shown when the client gives up. (That the window keeps reacting meanwhile is
 // checked on the real program: e2e_login_held_login.)
 TEST_F(LoginWindowTest, WindowKeepsWorkingWhileThePlatformHoldsItsAnswer) {
-    test::SilentPlatform silent;
+    test::SilentServer silent;
     ASSERT_TRUE(silent.ok());
     config_.environment.platform_timeout = std::chrono::milliseconds(1500);
     config_.api_base = silent.base_url();

@@ -1,9 +1,7 @@
 #pragma once
-// Real sockets on 127.0.0.1 that misbehave the way a shop's network does:
-//   SilentPlatform      takes connections and never answers (a platform that hangs);
-//   OneConnectionRelay  carries the first request to the sandbox, then goes away: a second
-//                       request on the same (kept-alive) connection finds it closed, and every
-//                       later connection is refused (the network drops after the login).
+// A relay on 127.0.0.1 that carries the first request to the sandbox, then goes away: a
+// second request on the same (kept-alive) connection finds it closed, and every later
+// connection is refused (the network drops after the login).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -17,8 +15,6 @@
 #include "tests/support/loopback.h"
 
 namespace tendrix::test {
-
-using SilentPlatform = SilentServer;
 
 class OneConnectionRelay {
   public:

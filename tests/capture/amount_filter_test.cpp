@@ -1,5 +1,6 @@
 // Amount rules: the recognised-text filter, the display pattern, the amount of a display
-// chunk or log line, the display form, and the capture/port setting texts.
+// chunk or log line, the display form, and the capture/port setting texts. Arbitrary bytes
+// through the filter and the display stream: the fuzz targets amount_filter, display_stream.
 #include "capture/amount_filter.h"
 
 #include <gtest/gtest.h>
@@ -16,19 +17,10 @@ TEST(RecognisedFilter, KeepsDigitsAndTheLastPoint) {
     EXPECT_EQ(FilterRecognisedAmount("¥ 1,234.50"), "1234.50");
     EXPECT_EQ(FilterRecognisedAmount("12.5.80"), "125.80");
     EXPECT_EQ(FilterRecognisedAmount("1.234"), "1234");  // a thousands separator
-    EXPECT_EQ(FilterRecognisedAmount("合计: 36.0元"), "36.0");
     EXPECT_EQ(FilterRecognisedAmount("no digits here"), "");
     EXPECT_EQ(FilterRecognisedAmount("12."), "12.");
     // The kept point is the last one even when digits come before the others.
     EXPECT_EQ(FilterRecognisedAmount("1.2.3456"), "123456");
-}
-
-TEST(RecognisedFilter, BinaryNoiseNeverCrashes) {
-    std::string noise;
-    for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 131 + 7) & 0xFF);
-    const std::string out = FilterRecognisedAmount(noise);
-    for (char c : out) EXPECT_TRUE((c >= '0' && c <= '9') || c == '.');
-    EXPECT_LE(std::count(out.begin(), out.end(), '.'), 1);
 }
 
 TEST(FilterPattern, EscapesAndLowBytes) {
@@ -43,8 +35,7 @@ TEST(FilterPattern, EscapesAndLowBytes) {
     EXPECT_EQ(*BuildFilterPattern("\\XG1"), "\\XG1");
     EXPECT_EQ(*BuildFilterPattern("A\\X1"), "A\\X1");
     EXPECT_EQ(*BuildFilterPattern("\\X"), "\\X");
-    // Never longer than 200 bytes.
-    EXPECT_EQ(BuildFilterPattern(std::string(1000, 'A'))->size(), kMaxPatternBytes);
+    EXPECT_EQ(BuildFilterPattern(std::string(1000, 'A'))->size(), kMaxPatternBytes);  // cut
 }
 
 TEST(DisplayAmount, LargestTwoDecimalNumberWithoutPattern) {
@@ -83,11 +74,6 @@ TEST(DisplayAmount, NeverReadsPastOneChunk) {
     EXPECT_EQ(ExtractDisplayAmount(data, pattern), std::nullopt);
     // A pattern longer than the chunk is never found.
     EXPECT_EQ(ExtractDisplayAmount("PPP12.34", pattern), std::nullopt);
-    // Binary noise, including NUL bytes.
-    std::string noise(500, '\0');
-    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 37) & 0xFF);
-    (void)ExtractDisplayAmount(noise, none);
-    (void)ExtractDisplayAmount(noise, BuildFilterPattern("\\X00"));
 }
 
 TEST(DisplayForm, PrintableAsIsOthersEscaped) {
@@ -101,6 +87,7 @@ TEST(DisplayForm, PrintableAsIsOthersEscaped) {
     EXPECT_EQ(*BuildFilterPattern(DisplayForm(bytes)), bytes);
 }
 
+// The screen-place texts (one reader for every setting that holds one) and the capture chosen.
 TEST(CaptureSettings, RectanglesAndPoints) {
     const ScreenRect r{10, 20, 210, 60};
     EXPECT_EQ(FormatRect(r), "top:20, left:10, right:210, bottom:60");
@@ -111,7 +98,9 @@ TEST(CaptureSettings, RectanglesAndPoints) {
     EXPECT_EQ(c.mode, CaptureConfig::Mode::Point);
     EXPECT_EQ(c.point, (ScreenPoint{0, 15}));
     EXPECT_EQ(ParseCaptureConfig("TRUE").mode, CaptureConfig::Mode::None);
-    EXPECT_EQ(ParseCaptureConfig("top:garbage").rect, ScreenRect{});
+    // Damaged texts keep their mode with an empty place.
+    EXPECT_EQ(ParseCaptureConfig("top:1, left:oops").rect, ScreenRect{});
+    EXPECT_EQ(ParseCaptureConfig("x:12").point, ScreenPoint{});
 
     Settings s;
     s.Set("sysCutPicThemeMoney", "FALSE");

@@ -32,6 +32,7 @@ inline void EnsureGuiApp() {
 struct PictureStyle {
     QString family;
     int pixel_size = 20;
+    QFont::Weight weight = QFont::Normal;
     QColor ink = Qt::black;
     QColor paper = Qt::white;
     int pad_x = 8;  // margin around the text inside the rectangle
@@ -43,6 +44,7 @@ inline ScreenImage RenderAmountPicture(const std::string& utf8, const PictureSty
     EnsureGuiApp();
     QFont font(style.family);
     font.setPixelSize(style.pixel_size);
+    font.setWeight(style.weight);
     font.setStyleStrategy(QFont::PreferAntialias);
     const QString text = QString::fromUtf8(utf8.c_str());
     const QFontMetrics fm(font);
@@ -65,6 +67,19 @@ inline ScreenImage RenderAmountPicture(const std::string& utf8, const PictureSty
         std::memcpy(out.bgra.data() + static_cast<size_t>(y) * w * 4, image.constScanLine(y),
                     static_cast<size_t>(w) * 4);
     return out;
+}
+
+// A white screen of w x h with `picture` at (x, y).
+inline ScreenImage ScreenWith(const ScreenImage& picture, int x, int y, int w, int h) {
+    ScreenImage screen;
+    screen.width = w;
+    screen.height = h;
+    screen.bgra.assign(static_cast<size_t>(w) * h * 4, 255);
+    for (int row = 0; row < picture.height; ++row)
+        std::memcpy(&screen.bgra[(static_cast<size_t>(y + row) * w + x) * 4],
+                    &picture.bgra[static_cast<size_t>(row) * picture.width * 4],
+                    static_cast<size_t>(picture.width) * 4);
+    return screen;
 }
 
 }  // namespace tendrix::test

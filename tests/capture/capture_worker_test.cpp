@@ -26,24 +26,7 @@ using namespace tendrix::capture;
 using tendrix::test::BinDir;
 using tendrix::test::RecordingSink;
 
-namespace {
-
-// Places a rendered picture on the scripted screen at (x, y); the screen is white elsewhere.
-ScreenImage ScreenWith(const ScreenImage& picture, int x, int y, int w = 640, int h = 240) {
-    ScreenImage screen;
-    screen.width = w;
-    screen.height = h;
-    screen.bgra.assign(static_cast<size_t>(w) * h * 4, 255);
-    for (int row = 0; row < picture.height; ++row)
-        std::memcpy(&screen.bgra[(static_cast<size_t>(y + row) * w + x) * 4],
-                    &picture.bgra[static_cast<size_t>(row) * picture.width * 4],
-                    static_cast<size_t>(picture.width) * 4);
-    return screen;
-}
-
-}  // namespace
-
-TEST(CaptureWorkerTest, PointModeReadsTheWindowUnderThePoint) {
+TEST(CaptureWorkerTest, PointModeReadsTheWindowUnderThePointAndNoModeIgnoresTriggers) {
     RecordingDesktop desktop;
     // A title is read only when it is an amount and nothing else.
     desktop.AddWindow(7, ScreenRect{0, 0, 300, 40}, "¥ 1,288.50 元");
@@ -62,20 +45,15 @@ TEST(CaptureWorkerTest, PointModeReadsTheWindowUnderThePoint) {
     amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 2);
     ASSERT_EQ(amounts.size(), 2u);
     EXPECT_EQ(amounts[1], "");
-    worker.Stop();
-    EXPECT_FALSE(worker.Running());
-}
 
-TEST(CaptureWorkerTest, ConfigWithoutRectangleOrPointIgnoresTriggers) {
-    RecordingDesktop desktop;
-    RecordingSink sink;
-    CaptureWorker worker(sink, &desktop, "/nonexistent/");
+    // Neither rectangle nor point: triggers and unknown messages are ignored.
     ASSERT_TRUE(worker.Start("TRUE"));
     ASSERT_TRUE(worker.WaitReady());
-    worker.PostThreadMessage(1024);  // unknown messages are ignored too
+    worker.PostThreadMessage(1024);
     worker.Trigger();
     worker.Stop();  // the quit after the trigger: the trigger has been handled by now
-    EXPECT_TRUE(sink.Payloads(CheckoutCommand::FloatAmount).empty());
+    EXPECT_FALSE(worker.Running());
+    EXPECT_EQ(sink.Payloads(CheckoutCommand::FloatAmount).size(), 2u);
 }
 
 TEST(CaptureWorkerTest, RectangleModeRecognisesTheScreen) {
@@ -84,7 +62,7 @@ TEST(CaptureWorkerTest, RectangleModeRecognisesTheScreen) {
     style.family = "DejaVu Sans";
     style.pixel_size = 22;
     const ScreenImage picture = test::RenderAmountPicture("合计: ¥36.00", style);
-    desktop.SetScreenImage(ScreenWith(picture, 40, 100));
+    desktop.SetScreenImage(test::ScreenWith(picture, 40, 100, 640, 240));
     RecordingSink sink;
     CaptureWorker worker(sink, &desktop, BinDir());
     const ScreenRect rect{40, 100, 40 + picture.width, 100 + picture.height};
@@ -156,15 +134,15 @@ TEST(CaptureSchedule, WhichWorkerAndHowOften) {
     sources.StartCaptureWorker();
     ASSERT_TRUE(sources.Worker());
     EXPECT_EQ(sources.Worker()->mode(), CaptureConfig::Mode::Point);
+    // The ticks of 100 on which the worker is triggered.
+    const auto triggered = [&] {
+        std::vector<int> ticks;
+        for (int tick = 1; tick <= 100; ++tick)
+            if (sources.OnTimerTick()) ticks.push_back(tick);
+        return ticks;
+    };
     sources.Worker()->WaitReady();
-    int triggered = 0;
-    for (int tick = 1; tick <= 100; ++tick) {
-        if (sources.OnTimerTick()) {
-            EXPECT_EQ(tick % kPointTicks, 0) << tick;
-            ++triggered;
-        }
-    }
-    EXPECT_EQ(triggered, 4);
+    EXPECT_EQ(triggered(), (std::vector<int>{25, 50, 75, 100}));
     EXPECT_EQ(sink.WaitFor(CheckoutCommand::FloatAmount, 4).size(), 4u);
 
     // A rectangle wins over the point and is read every 50 ticks.
@@ -173,14 +151,7 @@ TEST(CaptureSchedule, WhichWorkerAndHowOften) {
     ASSERT_TRUE(sources.Worker());
     EXPECT_EQ(sources.Worker()->mode(), CaptureConfig::Mode::Rectangle);
     ASSERT_TRUE(sources.Worker()->WaitReady());
-    triggered = 0;
-    for (int tick = 1; tick <= 100; ++tick) {
-        if (sources.OnTimerTick()) {
-            EXPECT_EQ(tick % kRectangleTicks, 0) << tick;
-            ++triggered;
-        }
-    }
-    EXPECT_EQ(triggered, 2);
+    EXPECT_EQ(triggered(), (std::vector<int>{50, 100}));
     sources.StopCaptureWorker();
     EXPECT_FALSE(sources.OnTimerTick());
 }

@@ -4,6 +4,7 @@
 
 using namespace tendrix::checkout;
 
+// The window wiring of the return button is in the page tests (tests/checkout/pages).
 TEST(MainLogic, ReturnButtonTextsLeadToTheirTabs) {
     EXPECT_EQ(TabForReturnText("返回"), 0);
     EXPECT_EQ(TabForReturnText("二维码支付返回"), 0);
@@ -37,15 +38,10 @@ TEST(MainLogic, PaymentVoicesNameEveryCharacterOfTheAmount) {
               (std::vector<std::string>{"qrpaysuccess.mp3", "1.mp3", "..mp3", "..mp3"}));
 }
 
-TEST(MainLogic, ScreenPointsFromRectangleSettings) {
-    auto p = RectSettingCentre("top:100, left:200, right:300, bottom:140");
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->x, 250);
-    EXPECT_EQ(p->y, 120);
-    EXPECT_FALSE(RectSettingCentre("FALSE"));
-    EXPECT_FALSE(RectSettingCentre("无"));
-    EXPECT_FALSE(RectSettingCentre("top:0, left:0, right:0, bottom:0"));
-    EXPECT_FALSE(RectSettingCentre("top:1, left:2"));
+// A valid rectangle's centre is clicked in MainDlgTest.GiveFocusBack*.
+TEST(MainLogic, RectangleSettingsThatAreNoScreenPoint) {
+    for (const char* text : {"FALSE", "无", "top:0, left:0, right:0, bottom:0", "top:1, left:2"})
+        EXPECT_FALSE(RectSettingCentre(text)) << text;
 }
 
 TEST(MainLogic, NumbersAndKeysFromSettings) {
@@ -58,14 +54,6 @@ TEST(MainLogic, NumbersAndKeysFromSettings) {
     EXPECT_EQ(MainKeyFromSetting("q"), 'Q');
     EXPECT_EQ(MainKeyFromSetting("Tab"), 0);
     EXPECT_EQ(MainKeyFromSetting("Tab", true), 9);
-    EXPECT_EQ(MainKeyFromSetting("无"), 0);
-    EXPECT_EQ(MainKeyFromSetting("alt + x"), 0);
-    EXPECT_EQ(MainKeyFromSetting("F0"), 0);
-    EXPECT_EQ(MainKeyFromSetting("F99"), 0);
-}
-
-TEST(MainLogic, ShowableAmounts) {
-    EXPECT_TRUE(IsShowableAmount("12"));
-    EXPECT_FALSE(IsShowableAmount(""));
-    EXPECT_FALSE(IsShowableAmount("0.0"));
+    for (const char* text : {"无", "alt + x", "F0", "F99"})
+        EXPECT_EQ(MainKeyFromSetting(text), 0) << text;
 }

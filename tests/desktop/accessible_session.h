@@ -2,19 +2,9 @@
 // A private desktop session for the accessibility-bus tests: Xvfb, a session D-Bus of its own
 // and the AT-SPI bus launcher (accessibility switched on), exported through DISPLAY and
 // DBUS_SESSION_BUS_ADDRESS for this process. Plus the test programs that show controls on it.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdlib>
 #include <map>
 #include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "desktop/atspi_window_text.h"
 #include "desktop/desktop_services.h"
@@ -23,57 +13,6 @@
 using namespace tendrix::desktop;
 
 namespace tendrix::test {
-
-// Reads from `fd` until `text` was seen or `ms` passed; returns everything read.
-inline std::string ReadUntil(int fd, const std::string& text, int ms) {
-    std::string got;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (got.find(text) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              end - std::chrono::steady_clock::now())
-                              .count();
-        pollfd p{fd, POLLIN, 0};
-        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
-        char buf[512];
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    return got;
-}
-
-// Starts argv[0] with extra environment entries; stdout goes to a pipe, stderr to /dev/null.
-// `group`: process group to join (0: a new group of its own).
-inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                   int* out_fd, pid_t group = 0) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, group);
-        for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
-        dup2(fds[1], 1);
-        close(fds[0]);
-        const int devnull = open("/dev/null", O_WRONLY);
-        if (devnull >= 0) dup2(devnull, 2);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
-        return -1;
-    }
-    if (out_fd) {
-        *out_fd = fds[0];
-    } else {
-        close(fds[0]);
-    }
-    return pid;
-}
 
 class AccessibleSession {
   public:

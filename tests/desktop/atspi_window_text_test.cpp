@@ -26,9 +26,11 @@ using test::ControlsProgram;
 
 constexpr const char* kTitle = "收银 V2.3 店号 0017";
 
-std::string SourceDir() {
+// The GTK test window's command line.
+std::vector<std::string> GtkWindow() {
     const char* dir = std::getenv("TENDRIX_SOURCE_DIR");
-    return dir ? dir : ".";
+    return {"/usr/bin/python3",
+            std::string(dir ? dir : ".") + "/tests/desktop/accessible_gtk_window.py", "100", "100"};
 }
 
 class AccessibleTextTest : public ::testing::Test {
@@ -42,15 +44,6 @@ class AccessibleTextTest : public ::testing::Test {
         if (!session_->ok()) GTEST_SKIP() << "no accessibility session: " << session_->error();
         desktop_ = CreateX11DesktopOn(session_->display());
         ASSERT_NE(desktop_, nullptr);
-    }
-
-    std::unique_ptr<ControlsProgram> StartGtk(int x, int y) {
-        auto p = std::make_unique<ControlsProgram>(
-            std::vector<std::string>{"/usr/bin/python3",
-                                     SourceDir() + "/tests/desktop/accessible_gtk_window.py",
-                                     std::to_string(x), std::to_string(y)},
-            std::vector<std::string>{});
-        return p;
     }
 
     // The program publishes its controls shortly after it shows them: read until the control
@@ -83,21 +76,31 @@ class AccessibleTextTest : public ::testing::Test {
 
 test::AccessibleSession* AccessibleTextTest::session_ = nullptr;
 
-TEST_F(AccessibleTextTest, GtkControlsAreReadExactlyAndATitleGivesNoAmount) {
-    auto gtk = StartGtk(100, 100);
-    ASSERT_TRUE(gtk->ready());
+TEST_F(AccessibleTextTest, GtkAndQtControlsAreReadExactly) {
+    const struct {
+        const char* toolkit;
+        std::vector<std::string> argv, env;
+    } programs[] = {{"GTK", GtkWindow(), {}},
+                    {"Qt",
+                     {TENDRIX_ACCESSIBLE_QT_WINDOW, "100", "100"},
+                     {"QT_QPA_PLATFORM=xcb", "QT_ACCESSIBILITY=1"}}};
+    for (const auto& p : programs) {
+        SCOPED_TRACE(p.toolkit);
+        ControlsProgram program(p.argv, p.env);
+        ASSERT_TRUE(program.ready());
+        const PointText label = ReadControl(program.Centre("label"));
+        ASSERT_EQ(label.source, PointText::Source::Control) << label.text;
+        EXPECT_EQ(label.text, "合计 36.50");
+        EXPECT_EQ(label.role, "label");
+        EXPECT_EQ(ReadControl(program.Centre("entry")).text, "128.80");
+        EXPECT_EQ(Capture(program.Centre("label"), 1), std::vector<std::string>{"36.50"});
+        EXPECT_EQ(Capture(program.Centre("entry"), 1), std::vector<std::string>{"128.80"});
+    }
+}
 
-    const PointText label = ReadControl(gtk->Centre("label"));
-    ASSERT_EQ(label.source, PointText::Source::Control) << label.text;
-    EXPECT_EQ(label.text, "合计 36.50");
-    EXPECT_EQ(label.role, "label");
-    const PointText entry = ReadControl(gtk->Centre("entry"));
-    EXPECT_EQ(entry.text, "128.80");
-    EXPECT_EQ(Capture(gtk->Centre("label"), 1), std::vector<std::string>{"36.50"});
-    EXPECT_EQ(Capture(gtk->Centre("entry"), 1), std::vector<std::string>{"128.80"});
-
-    // A window that publishes nothing: its title is the text, and digits in it are no amount;
-    // a title that is an amount alone still is one.
+// A window that publishes nothing: its title is the text, and digits in it are no amount;
+// a title that is an amount alone still is one.
+TEST_F(AccessibleTextTest, ATitleGivesNoAmountUnlessItIsOne) {
     test::XTestWindow plain(session_->display(), 700, 100, 300, 200, kTitle);
     test::XTestWindow amount(session_->display(), 700, 400, 300, 200, "¥ 1,036.50");
     ASSERT_TRUE(plain.ok() && amount.ok());
@@ -108,24 +111,13 @@ TEST_F(AccessibleTextTest, GtkControlsAreReadExactlyAndATitleGivesNoAmount) {
     EXPECT_EQ(Capture({850, 500}, 1), std::vector<std::string>{"1036.50"});
 }
 
-TEST_F(AccessibleTextTest, QtControlsAreReadExactly) {
-    ControlsProgram qt({TENDRIX_ACCESSIBLE_QT_WINDOW, "100", "100"},
-                       {"QT_QPA_PLATFORM=xcb", "QT_ACCESSIBILITY=1"});
-    ASSERT_TRUE(qt.ready());
-    const PointText label = ReadControl(qt.Centre("label"));
-    ASSERT_EQ(label.source, PointText::Source::Control) << label.text;
-    EXPECT_EQ(label.text, "合计 36.50");
-    EXPECT_EQ(ReadControl(qt.Centre("entry")).text, "128.80");
-    EXPECT_EQ(Capture(qt.Centre("label"), 1), std::vector<std::string>{"36.50"});
-}
-
 TEST_F(AccessibleTextTest, StoppedProgramCostsAtMostTheTimeoutAndCapturesGoOn) {
-    auto gtk = StartGtk(100, 100);
-    ASSERT_TRUE(gtk->ready());
-    const ScreenPoint at = gtk->Centre("label");
+    ControlsProgram gtk(GtkWindow(), {});
+    ASSERT_TRUE(gtk.ready());
+    const ScreenPoint at = gtk.Centre("label");
     ASSERT_EQ(ReadControl(at).text, "合计 36.50");
 
-    gtk->Pause();
+    gtk.Pause();
     const auto slack = std::chrono::milliseconds(150);
     for (int i = 0; i < 3; ++i) {
         const auto start = Clock::now();
@@ -141,7 +133,7 @@ TEST_F(AccessibleTextTest, StoppedProgramCostsAtMostTheTimeoutAndCapturesGoOn) {
     EXPECT_LE(Clock::now() - start, 4 * (kAccessibleTextTimeout + slack));
 
     // Going on, the program is read again.
-    gtk->Resume();
+    gtk.Resume();
     EXPECT_EQ(ReadControl(at).text, "合计 36.50");
 }
 

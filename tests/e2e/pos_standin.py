@@ -7,11 +7,8 @@ Commands, one per line on stdin:
   total AMOUNT   show AMOUNT in the label, write ESC Q A AMOUNT CR to the display port and
                  append a sale line to the log file (each when configured)
   label AMOUNT   only the label
-  display AMOUNT only the display stream
   log AMOUNT     only the log line
   entry TEXT     set the entry's text (e.g. the previous sale's amount)
-  focus          give the entry the keyboard focus
-  quit
 Events, one JSON object per line on stdout (each with "t", time.time() when it happened):
   {"event": "ready", "entry": [x, y, w, h], "label": [x, y, w, h]}   screen rectangles
   {"event": "changed", "text": ...}   the entry's text changed
@@ -45,9 +42,9 @@ class StandIn:
         self.display = None
         if args.display:
             self.display = os.open(args.display, os.O_WRONLY | os.O_NOCTTY)
-        self.window = Gtk.Window(title=args.title)
+        self.window = Gtk.Window(title="POS stand-in")
         self.window.set_default_size(420, 240)
-        self.window.move(args.x, args.y)
+        self.window.move(40, 60)
         css = Gtk.CssProvider()
         css.load_from_data(b"""
             window { background: #ffffff; }
@@ -100,11 +97,6 @@ class StandIn:
         emit(event="ready", entry=self.rect(self.entry), label=self.rect(self.label))
         return False
 
-    def send_display(self, amount):
-        if self.display is not None:
-            os.write(self.display, b"\x1bQA" + amount.encode() + b"\r")
-            emit(event="sent", what="display", amount=amount)
-
     def send_log(self, amount):
         if self.args.log:
             with open(self.args.log, "a", encoding="utf-8") as f:
@@ -113,7 +105,9 @@ class StandIn:
 
     def sale(self, amount):
         self.label.set_text(amount)
-        self.send_display(amount)
+        if self.display is not None:
+            os.write(self.display, b"\x1bQA" + amount.encode() + b"\r")
+            emit(event="sent", what="display", amount=amount)
         self.send_log(amount)
 
     def on_stdin(self, fd, condition):
@@ -123,30 +117,13 @@ class StandIn:
             Gtk.main_quit()
             return False
         self.pending += data.decode()
+        commands = {"total": self.sale, "label": self.label.set_text, "log": self.send_log,
+                    "entry": self.entry.set_text}
         while "\n" in self.pending:
             line, self.pending = self.pending.split("\n", 1)
-            if not self.command(line):
-                Gtk.main_quit()
-                return False
-        return True
-
-    def command(self, line):
-        cmd, _, arg = line.partition(" ")
-        if cmd == "total":
-            self.sale(arg)
-        elif cmd == "label":
-            self.label.set_text(arg)
-        elif cmd == "display":
-            self.send_display(arg)
-        elif cmd == "log":
-            self.send_log(arg)
-        elif cmd == "entry":
-            self.entry.set_text(arg)
-        elif cmd == "focus":
-            self.window.present()
-            self.entry.grab_focus()
-        elif cmd == "quit":
-            return False
+            cmd, _, arg = line.partition(" ")
+            if cmd in commands:
+                commands[cmd](arg)
         return True
 
 
@@ -154,9 +131,6 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     p.add_argument("--display-port", dest="display", help="customer-display port (POS end of a serial pair)")
     p.add_argument("--log", help="sale log file to append to")
-    p.add_argument("--title", default="POS stand-in")
-    p.add_argument("--x", type=int, default=40)
-    p.add_argument("--y", type=int, default=60)
     p.add_argument("--interactive", action="store_true",
                    help="add a field and a button that send a total (for the demo)")
     StandIn(p.parse_args())

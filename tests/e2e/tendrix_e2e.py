@@ -1,27 +1,18 @@
 """End-to-end harness: the real tendrix on a real X display.
 
-One `Harness` per case starts, in a temporary folder of its own:
-  - Xvfb (a free display number) and openbox,
-  - tendrix-sandbox on a free loopback port,
-  - socat serial pairs (`serial_pair`), a loopback network printer (`printer`),
-  - the POS stand-in window (`pos_standin.py`, GTK 3),
-  - a program folder (bin/ with the executable and plugins, UIskin/, data/dataset.db written
-    through the program's own store, data/ports.ini) and the program itself, logged in.
-The X input comes from xdotool (XTest). On failure the screen is saved as failure-*.png in
-the case's folder, which is kept and named on stderr; on success everything is removed.
-
-    with Harness(bin_dir, store_tool, "display_sale") as h:
-        h.start_desktop()
-        ...
-Every wait has a deadline and raises `Failure` naming what it waited for.
+One `Harness` per case starts, in a temporary folder of its own, Xvfb and openbox, the
+sandbox, socat serial pairs, a loopback network printer, the POS stand-in (`pos_standin.py`)
+and a program folder with the program itself. X input comes from xdotool (XTest). Every wait
+has a deadline and raises `Failure`; on failure the screen is saved (failure-screen.png) and
+the folder is kept (named on stderr), on success removed. `run_cases` is a case script's main.
 """
 import json
 import os
-import queue
 import re
 import shutil
 import signal
 import socket
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -31,9 +22,14 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCREEN = (1366, 768)
 MAIN_TITLE = "Tendrix 收银助手"
+SKIP = 77
 
 
 class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
     pass
 
 
@@ -86,18 +82,14 @@ class PrinterListener:
     """A network receipt printer on loopback: accepts connections and keeps what arrives."""
 
     def __init__(self):
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(8)
+        self.sock = socket.create_server(("127.0.0.1", 0), backlog=8)
         self.port = self.sock.getsockname()[1]
-        self.jobs = []  # bytes per connection
+        self.jobs = []  # bytes per connection, as they arrive
         self.lock = threading.Lock()
-        self.closed = False
         threading.Thread(target=self._serve, daemon=True).start()
 
     def _serve(self):
-        while not self.closed:
+        while True:
             try:
                 conn, _ = self.sock.accept()
             except OSError:
@@ -109,24 +101,19 @@ class PrinterListener:
             index = len(self.jobs)
             self.jobs.append(b"")
         with conn:
-            while True:
-                try:
-                    data = conn.recv(65536)
-                except OSError:
-                    break
-                if not data:
-                    break
-                with self.lock:
-                    self.jobs[index] += data
+            try:
+                for data in iter(lambda: conn.recv(65536), b""):
+                    with self.lock:
+                        self.jobs[index] += data
+            except OSError:
+                pass
 
     def text(self):
         """Everything received, decoded as the printer would (GBK)."""
         with self.lock:
-            data = b"".join(self.jobs)
-        return data.decode("gbk", errors="replace")
+            return b"".join(self.jobs).decode("gbk", errors="replace")
 
     def close(self):
-        self.closed = True
         self.sock.close()
 
 
@@ -135,12 +122,9 @@ class StandIn:
 
     def __init__(self, harness, display=None, log=None, interactive=False):
         cmd = [sys.executable, os.path.join(HERE, "pos_standin.py")]
-        if interactive:
-            cmd.append("--interactive")
-        if display:
-            cmd += ["--display-port", display]
-        if log:
-            cmd += ["--log", log]
+        cmd += ["--interactive"] if interactive else []
+        cmd += ["--display-port", display] if display else []
+        cmd += ["--log", log] if log else []
         self.proc = harness.spawn("pos", cmd, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.events = []
         self.cond = threading.Condition()
@@ -164,25 +148,22 @@ class StandIn:
         self.proc.stdin.flush()
 
     def wait_event(self, match, timeout, what, start=0):
-        deadline = time.monotonic() + timeout
         with self.cond:
-            while True:
-                for e in self.events[start:]:
-                    if match(e):
-                        return e
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    raise Failure("timed out after %.1f s waiting for %s" % (timeout, what))
-                self.cond.wait(left)
+            found = self.cond.wait_for(lambda: [e for e in self.events[start:] if match(e)],
+                                       timeout)
+        if not found:
+            raise Failure("timed out after %.1f s waiting for %s" % (timeout, what))
+        return found[0]
 
     def mark(self):
         """Index of the next event: wait_event(..., start=mark) sees only later ones."""
         with self.cond:
             return len(self.events)
 
-    def since(self, mark, kind):
+    def since(self, mark, *kinds):
+        """The events of these kinds from `mark` on."""
         with self.cond:
-            return [e for e in self.events[mark:] if e["event"] == kind]
+            return [e for e in self.events[mark:] if e["event"] in kinds]
 
     def entry_text(self):
         changed = self.since(0, "changed")
@@ -200,15 +181,15 @@ class Harness:
         self.keep = root is not None
         if root:
             os.makedirs(root)
-            self.dir = os.path.abspath(root)
-        else:
-            self.dir = tempfile.mkdtemp(prefix="tendrix-e2e-%s-" % name)
-        self.procs = []  # (label, Popen), stopped in reverse order
-        self.env = dict(os.environ)
+        self.dir = (os.path.abspath(root) if root
+                    else tempfile.mkdtemp(prefix="tendrix-e2e-%s-" % name))
+        self.procs = []  # Popen, stopped in reverse order
         home = os.path.join(self.dir, "home")
         runtime = os.path.join(self.dir, "runtime")
         os.makedirs(home)
         os.makedirs(runtime, mode=0o700)
+        self.env = {k: v for k, v in os.environ.items()
+                    if k not in ("DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "SESSION_MANAGER")}
         self.env.update({
             "HOME": home,
             "XDG_CONFIG_HOME": os.path.join(home, ".config"),
@@ -221,14 +202,10 @@ class Harness:
             # A leak report at exit says nothing about the flow under test.
             "ASAN_OPTIONS": "detect_leaks=0",
         })
-        for key in ("DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "SESSION_MANAGER"):
-            self.env.pop(key, None)
         self.printer = None
         self.sandbox_url = None
         self.program = None
         self.prog_dir = os.path.join(self.dir, "tendrix")
-        self.serial = {}
-        self.shots = 0
 
     # ---- lifetime ----
 
@@ -236,12 +213,13 @@ class Harness:
         return self
 
     def __exit__(self, kind, value, tb):
-        failed = kind is not None
-        if failed:
-            self.screenshot("failure")
+        if kind is not None and "DISPLAY" in self.env:
+            subprocess.run(["import", "-silent", "-window", "root",
+                            os.path.join(self.dir, "failure-screen.png")], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20)
         self.stop_all()
-        if failed:
-            sys.stderr.write("e2e %s: kept %s (screenshots, logs)\n" % (self.name, self.dir))
+        if kind is not None:
+            sys.stderr.write("e2e %s: kept %s (screenshot, logs)\n" % (self.name, self.dir))
         elif not self.keep:
             shutil.rmtree(self.dir, ignore_errors=True)
         return False
@@ -251,36 +229,23 @@ class Harness:
         kw.setdefault("stdout", out)
         kw.setdefault("stderr", out)
         proc = subprocess.Popen(cmd, env=kw.pop("env", self.env), start_new_session=True, **kw)
-        self.procs.append((label, proc))
+        self.procs.append(proc)
         return proc
 
-    def stop(self, proc, grace=5):
-        if proc.poll() is None:
-            try:
-                os.killpg(proc.pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
-            try:
-                proc.wait(grace)
-            except subprocess.TimeoutExpired:
-                os.killpg(proc.pid, signal.SIGKILL)
-                proc.wait()
-
     def stop_all(self):
-        for _, proc in reversed(self.procs):
-            self.stop(proc)
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                try:
+                    os.killpg(proc.pid, signal.SIGTERM)
+                    proc.wait(5)
+                except ProcessLookupError:
+                    pass
+                except subprocess.TimeoutExpired:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                    proc.wait()
         self.procs = []
         if self.printer:
             self.printer.close()
-
-    def screenshot(self, label):
-        if "DISPLAY" not in self.env:
-            return None
-        self.shots += 1
-        path = os.path.join(self.dir, "%s-%d.png" % (label, self.shots))
-        subprocess.run(["import", "-silent", "-window", "root", path], env=self.env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=20)
-        return path
 
     # ---- display, window manager ----
 
@@ -294,17 +259,11 @@ class Harness:
                             "%dx%dx24" % SCREEN, "-nolisten", "tcp", "-noreset"],
                    pass_fds=(w,))
         os.close(w)
-        number = b""
-        deadline = time.monotonic() + 20
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = os.read(r, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(r)
-        if not number.strip():
+        with os.fdopen(r, "rb") as f:  # Xvfb writes the display number and a newline
+            number = f.readline().strip()
+        if not number:
             raise Failure("Xvfb did not start (see xvfb.log)")
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.env["DISPLAY"] = ":" + number.decode()
         self.spawn("openbox", ["openbox", "--sm-disable"])
         wait_for(lambda: "window id" in self.run(["xprop", "-root",
                                                   "_NET_SUPPORTING_WM_CHECK"], check=False),
@@ -338,6 +297,10 @@ class Harness:
         v = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return int(v["X"]), int(v["Y"]), int(v["WIDTH"]), int(v["HEIGHT"])
 
+    def window_pixels(self, wid):
+        return subprocess.run(["import", "-silent", "-window", str(wid), "rgb:-"],
+                              env=self.env, capture_output=True, timeout=20).stdout
+
     def active_window_name(self):
         return self.xdo("getactivewindow", "getwindowname", check=False).strip()
 
@@ -345,10 +308,10 @@ class Harness:
         # No --sync: it waits for a movement that never comes when the pointer is there.
         self.xdo("mousemove", x, y, "click", 1)
 
-    def click_window(self, title, dx=None, dy=None):
-        ids = wait_for(lambda: self.windows(title), 10, "window %r" % title)
-        x, y, w, h = self.geometry(ids[0])
-        self.click(x + (w // 2 if dx is None else dx), y + (h // 2 if dy is None else dy))
+    def click_window(self, title):
+        """Clicks the middle of the first window whose title matches `title`."""
+        x, y, w, h = self.geometry(wait_for(lambda: self.windows(title), 10, title)[0])
+        self.click(x + w // 2, y + h // 2)
 
     def key(self, *names):
         self.xdo("key", "--delay", 30, *names)
@@ -379,11 +342,17 @@ class Harness:
         self.spawn("socat-" + name, ["socat", "pty,raw,echo=0,link=" + a,
                                      "pty,raw,echo=0,link=" + b])
         wait_for(lambda: os.path.exists(a) and os.path.exists(b), 10, "socat pair " + name)
-        self.serial[name] = (a, b)
         return a, b
 
     def start_standin(self, display=None, log=None, interactive=False):
         return StandIn(self, display=display, log=log, interactive=interactive)
+
+    def cli(self, *args):
+        """tendrix-cli against the sandbox as the demo cashier: (exit code, stdout + stderr)."""
+        p = subprocess.run([os.path.join(self.bin_dir, "tendrix-cli"), "--api-base",
+                            self.sandbox_url, "--user", "demo", "--password", "demo"] + list(args),
+                           capture_output=True, text=True, env=self.env, timeout=30)
+        return p.returncode, p.stdout + p.stderr
 
     # ---- the program ----
 
@@ -395,8 +364,7 @@ class Harness:
         os.makedirs(bin_dir)
         os.makedirs(data_dir)
         for name in os.listdir(self.bin_dir):
-            src = os.path.join(self.bin_dir, name)
-            dst = os.path.join(bin_dir, name)
+            src, dst = os.path.join(self.bin_dir, name), os.path.join(bin_dir, name)
             if name == "UIskin":
                 shutil.copytree(src, dst)  # the float's position is written there
             elif os.path.isdir(src):
@@ -414,30 +382,26 @@ class Harness:
             if p.returncode != 0:
                 raise Failure("writing the settings failed: " + p.stderr.strip())
         else:
-            import sqlite3
-            db = sqlite3.connect(os.path.join(data_dir, "dataset.db"))
-            db.execute("create table if not exists tblTest(name varchar(50), message varchar(200))")
-            for k, v in settings.items():
-                db.execute("delete from tblTest where name = ?", (k,))
-                db.execute("insert into tblTest(name, message) values (?, ?)", (k, v))
-            db.commit()
-            db.close()
+            with sqlite3.connect(os.path.join(data_dir, "dataset.db")) as db:
+                db.execute("create table if not exists tblTest(name varchar(50), "
+                           "message varchar(200))")
+                for k, v in settings.items():
+                    db.execute("delete from tblTest where name = ?", (k,))
+                    db.execute("insert into tblTest(name, message) values (?, ?)", (k, v))
         if ports:
             with open(os.path.join(data_dir, "ports.ini"), "w") as f:
-                for k, v in ports.items():
-                    f.write("%s=%s\n" % (k, v))
+                f.writelines("%s=%s\n" % kv for kv in ports.items())
         return bin_dir
 
     def diag_log(self):
         """The program's diagnostic log (all days)."""
         log_dir = os.path.join(self.prog_dir, "log")
+        names = sorted(os.listdir(log_dir)) if os.path.isdir(log_dir) else []
         text = ""
-        if os.path.isdir(log_dir):
-            for name in sorted(os.listdir(log_dir)):
-                if name.startswith("tendrix-") and name.endswith(".log"):
-                    with open(os.path.join(log_dir, name), encoding="utf-8",
-                              errors="replace") as f:
-                        text += f.read()
+        for name in names:
+            if name.startswith("tendrix-") and name.endswith(".log"):
+                with open(os.path.join(log_dir, name), encoding="utf-8", errors="replace") as f:
+                    text += f.read()
         return text
 
     def start_program(self):
@@ -448,19 +412,22 @@ class Harness:
                                   env=env)
         return self.program
 
-    def login(self, user="demo", password="demo"):
-        """Logs in through the login window and waits for the main window."""
+    def type_login(self, user="demo", password="demo"):
+        """Types name and password into the login window and presses Return; returns its id."""
         land = wait_for(lambda: self.windows("^land$"), 60, "the login window")[0]
         self.xdo("windowactivate", "--sync", land, check=False)
-        x, y, w, h = self.geometry(land)
+        x, y, _, _ = self.geometry(land)
         # The account field and the password field, in the login window's 420-wide layout.
-        self.click(x + 160, y + 156)
-        self.key("ctrl+a")
-        self.type(user)
-        self.click(x + 160, y + 204)
-        self.key("ctrl+a")
-        self.type(password)
+        for field_y, text in ((156, user), (204, password)):
+            self.click(x + 160, y + field_y)
+            self.key("ctrl+a")
+            self.type(text)
         self.key("Return")
+        return land
+
+    def login(self, user="demo", password="demo"):
+        """Logs in through the login window and waits for the main window."""
+        self.type_login(user, password)
 
         # A login may bring notices (e.g. a cashier with several clients): they are
         # acknowledged, they are not the flow under test.
@@ -476,18 +443,44 @@ class Harness:
     def close_message_boxes(self, timeout=1.5):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            boxes = self.windows("^DuiMessageBox$")
-            if not boxes:
-                time.sleep(0.1)
-                continue
-            for b in boxes:
+            for b in self.windows("^DuiMessageBox$"):
                 self.xdo("windowactivate", "--sync", b, check=False)
                 self.key("Escape")
             time.sleep(0.2)
 
     def main_visible(self):
-        return self.window_visible("^" + re.escape(MAIN_TITLE) + "$")
+        return self.main_window() is not None
 
     def main_window(self):
         ids = self.windows("^" + re.escape(MAIN_TITLE) + "$")
         return ids[0] if ids else None
+
+
+def run_cases(cases, argv, tools=("Xvfb", "openbox", "xdotool", "import"),
+              programs=("tendrix", "tendrix-sandbox"), store=True):
+    """A case script's main: SCRIPT BIN_DIR [STORE_TOOL] CASE runs cases[CASE](harness) and
+    returns 0 (passed), 1 (failed), 2 (usage) or 77 (cannot run here, says why)."""
+    if len(argv) != (4 if store else 3) or argv[-1] not in cases:
+        sys.stderr.write("usage: %s BIN_DIR %s{%s}\n" % (os.path.basename(argv[0]),
+                                                        "STORE_TOOL " if store else "",
+                                                        "|".join(cases)))
+        return 2
+    bin_dir, name = argv[1], argv[-1]
+    missing = [t + " is not installed" for t in tools if not shutil.which(t)]
+    missing += ["%s is not built in %s" % (p, bin_dir) for p in programs
+                if not os.access(os.path.join(bin_dir, p), os.X_OK)]
+    if missing:
+        print("SKIP %s: %s" % (name, missing[0]))
+        return SKIP
+    started = time.monotonic()
+    try:
+        with Harness(bin_dir, argv[2] if store else None, name) as h:
+            cases[name](h)
+    except Skip as e:
+        print("SKIP %s: %s" % (name, e))
+        return SKIP
+    except Failure as e:
+        print("FAIL %s: %s" % (name, e))
+        return 1
+    print("PASS %s (%.1f s)" % (name, time.monotonic() - started))
+    return 0

@@ -6,16 +6,13 @@ and the paid amount typed back into the stand-in's entry.
 """
 import os
 import re
-import shutil
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tendrix_e2e import (Failure, Harness, display_settings, loop_settings,  # noqa: E402
-                         rect_setting, wait_for)
+from tendrix_e2e import (MAIN_TITLE, Failure, Skip, display_settings,  # noqa: E402
+                         loop_settings, rect_setting, run_cases, wait_for)
 
-SKIP = 77
 _counter = [0]
 
 
@@ -27,13 +24,13 @@ def code(last):
 
 
 class Sale:
-    """One case's running system."""
+    """One case's running system, logged in, the main window hidden."""
 
-    def __init__(self, h, source="display", auto_return="2", extra=None):
+    def __init__(self, h, source="display", auto_return="2"):
         self.h = h
         h.start_desktop()
         h.start_sandbox()
-        printer = h.start_printer()
+        self.printer = h.start_printer()
         pos_display, tendrix_display = h.serial_pair("display")
         self.real_display, forward_end = h.serial_pair("realdisplay")
         self.log_path = os.path.join(h.dir, "pos-YYYY-MM-DD.log")
@@ -42,7 +39,7 @@ class Sale:
         self.standin = h.start_standin(display=pos_display if source == "display" else None,
                                        log=today_log if source == "log" else None)
         self.standin.send("entry 0.00")  # the previous sale's amount, to be replaced
-        settings = loop_settings(self.standin.entry, printer.port, auto_return)
+        settings = loop_settings(self.standin.entry, self.printer.port, auto_return)
         ports = {}
         if source == "display":
             settings.update(display_settings())
@@ -51,38 +48,40 @@ class Sale:
             settings.update({"sysIsLogFromMoney": "TRUE", "sysLogFileSet": self.log_path})
         elif source == "screen":
             settings["sysCutPicThemeMoney"] = rect_setting(*self.standin.label)
-        settings.update(extra or {})
-        self.printer = printer
         h.prepare_program(settings, ports)
         h.start_program()
         h.login()
         self.hide_main_by_close()
 
-    # ---- the main window ----
-
-    def main_geometry(self):
-        wid = wait_for(self.h.main_window, 10, "the main window shown")
-        return self.h.geometry(wid)
-
     def hide_main_by_close(self):
-        x, y, w, _ = self.main_geometry()
+        x, y, w, _ = self.h.geometry(wait_for(self.h.main_window, 10, "the main window shown"))
         self.h.click(x + w - 42, y + 26)  # ✕ of the title bar
-        wait_for(lambda: not self.h.main_visible(), 10, "the main window hidden by ✕")
+        self.hidden("✕")
+
+    def hidden(self, by):
+        wait_for(lambda: not self.h.main_visible(), 10, "the main window hidden by " + by)
 
     def show_main_by_float(self):
         self.h.click_window("^MainFloatWindow$")
         wait_for(self.h.main_visible, 10, "the main window shown by the floating window")
-        wait_for(lambda: self.h.active_window_name() == "Tendrix 收银助手", 5,
+        wait_for(lambda: self.h.active_window_name() == MAIN_TITLE, 5,
                  "the main window to take the focus")
 
-    def amount_in_pay_page(self, amount, timeout=10):
+    def amount_in_pay_page(self, amount, command=None, timeout=10):
+        """Sends `command` AMOUNT to the stand-in (unless None) and waits for the amount in
+        the pay page."""
+        if command:
+            self.standin.send("%s %s" % (command, amount))
         return wait_for(lambda: ("amount %s into moneyinput" % amount) in self.h.diag_log(),
                         timeout, "%s in moneyinput (diagnostic log)" % amount)
 
     def scan(self, payment_code):
-        # The main window has the focus and barcodeinput the keyboard: the scanner types
-        # the code and its carriage return.
+        """Shows the main window and scans: barcodeinput has the keyboard, the scanner types
+        the code and its carriage return. Returns the stand-in's mark from before the scan."""
+        self.show_main_by_float()
+        mark = self.standin.mark()
         self.h.type(payment_code + "\r", delay_ms=4)
+        return mark
 
     def popup_shown(self, timeout=30):
         return wait_for(lambda: self.h.window_visible("^MainPopupWindow$"), timeout,
@@ -94,6 +93,10 @@ class Sale:
             return m.group(1) if m else None
 
         return wait_for(order, timeout, "a receipt with an order number at the printer")
+
+    def nothing_typed(self, mark, what):
+        if self.standin.since(mark, "changed", "enter"):
+            raise Failure("keys reached the POS %s" % what)
 
     def paid_amount_typed(self, amount, mark, timeout=20):
         """Waits for Enter in the stand-in's entry holding `amount`; then checks that it came
@@ -110,33 +113,19 @@ class Sale:
             raise Failure("the POS entry changed after the run: %r" % self.standin.entry_text())
         return ev
 
-    def order_state(self, order_no):
-        """The platform's answer for the order (tendrix-cli query); None without the CLI."""
-        if not os.access(os.path.join(self.h.bin_dir, "tendrix-cli"), os.X_OK):
-            return None
-        out = subprocess.run(
-            [os.path.join(self.h.bin_dir, "tendrix-cli"), "--api-base", self.h.sandbox_url,
-             "--user", "demo", "--password", "demo", "query", "--order", order_no],
-            capture_output=True, text=True, env=self.h.env, timeout=30)
-        return out.stdout + out.stderr
-
-
-def pay_and_check(sale, amount, payment_code, hide=None):
-    """Amount already captured: show, scan, paid, receipt, typed back into the POS."""
-    h = sale.h
-    sale.show_main_by_float()
-    mark = sale.standin.mark()
-    sale.scan(payment_code)
-    popup_at = sale.popup_shown()
-    if sale.standin.since(mark, "changed"):
-        raise Failure("the POS entry changed before the payment result")
-    order_no = sale.receipt_order_number()
-    if amount not in sale.printer.text():
-        raise Failure("the receipt does not hold %s" % amount)
-    if hide:
-        hide()
-    sale.paid_amount_typed(amount, mark)
-    return order_no, popup_at
+    def pay_and_check(self, amount, payment_code, hide=None):
+        """Amount already captured: scan, paid, receipt, typed back into the POS."""
+        mark = self.scan(payment_code)
+        self.popup_shown()
+        if self.standin.since(mark, "changed"):
+            raise Failure("the POS entry changed before the payment result")
+        order_no = self.receipt_order_number()
+        if amount not in self.printer.text():
+            raise Failure("the receipt does not hold %s" % amount)
+        if hide:
+            hide()
+        self.paid_amount_typed(amount, mark)
+        return order_no
 
 
 # ---- cases ----
@@ -149,21 +138,27 @@ def case_display_sale(h):
     sale.amount_in_pay_page("36.50")
     # The display's bytes were passed on unchanged.
     fd = os.open(sale.real_display, os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY)
-    got = b""
-    deadline = time.monotonic() + 5
-    while len(got) < 9 and time.monotonic() < deadline:
+    got = [b""]
+
+    def read():
         try:
-            got += os.read(fd, 64)
+            got[0] += os.read(fd, 64)
         except BlockingIOError:
-            time.sleep(0.05)
-    os.close(fd)
-    if got != b"\x1bQA36.50\r":
-        raise Failure("the real display got %r" % got)
-    order_no, _ = pay_and_check(sale, "36.50", code("0"))
-    state = sale.order_state(order_no)
-    if state is not None and "已付款" not in state:
-        raise Failure("the receipt's order %s is not paid at the platform: %s" % (order_no, state))
-    # The automatic return hid the main window.
+            pass
+        return len(got[0]) >= 9
+
+    try:
+        wait_for(read, 5, "9 bytes at the real display")
+    finally:
+        os.close(fd)
+    if got[0] != b"\x1bQA36.50\r":
+        raise Failure("the real display got %r" % got[0])
+    order_no = sale.pay_and_check("36.50", code("0"))
+    if os.access(os.path.join(h.bin_dir, "tendrix-cli"), os.X_OK):
+        _, state = h.cli("query", "--order", order_no)
+        if "已付款" not in state:
+            raise Failure("the receipt's order %s is not paid at the platform: %s"
+                          % (order_no, state))
     if h.main_visible():
         raise Failure("the main window is still shown after the automatic return")
 
@@ -171,27 +166,22 @@ def case_display_sale(h):
 def case_log_sale(h):
     sale = Sale(h, "log")
     time.sleep(0.5)  # the follower has reached the end of the file
-    sale.standin.send("log 52.80")
-    sale.amount_in_pay_page("52.80")
-    pay_and_check(sale, "52.80", code("1"))
+    sale.amount_in_pay_page("52.80", "log")
+    sale.pay_and_check("52.80", code("1"))
 
 
 def case_screen_sale(h):
     if not os.path.exists(os.path.join(h.bin_dir, "libTesseractDLL.so")):
         raise Skip("libTesseractDLL.so is not built")
     sale = Sale(h, "screen")
-    sale.standin.send("label 27.40")
-    sale.amount_in_pay_page("27.40", timeout=15)
-    pay_and_check(sale, "27.40", code("2"))
+    sale.amount_in_pay_page("27.40", "label", timeout=15)
+    sale.pay_and_check("27.40", code("2"))
 
 
 def case_refused_types_nothing(h):
     sale = Sale(h, "display")
-    sale.standin.send("total 18.00")
-    sale.amount_in_pay_page("18.00")
-    sale.show_main_by_float()
-    mark = sale.standin.mark()
-    sale.scan(code("7"))
+    sale.amount_in_pay_page("18.00", "total")
+    mark = sale.scan(code("7"))
     # The refusal is shown in a message box; the cashier acknowledges it and hides the window.
     wait_for(lambda: h.windows("^DuiMessageBox$"), 20, "the refusal message")
     # Opened over the top-most main window, the box is above it and has the focus.
@@ -201,48 +191,34 @@ def case_refused_types_nothing(h):
     if h.main_visible():
         sale.hide_main_by_close()
     time.sleep(3)
-    if sale.standin.since(mark, "changed") or sale.standin.since(mark, "enter"):
-        raise Failure("keys reached the POS after a refused payment")
+    sale.nothing_typed(mark, "after a refused payment")
     if "printmoney" in h.diag_log():
         raise Failure("an after-payment run started for a refused payment")
 
 
 def case_pending_then_paid(h):
     sale = Sale(h, "display")
-    sale.standin.send("total 9.90")
-    sale.amount_in_pay_page("9.90")
-    sale.show_main_by_float()
-    mark = sale.standin.mark()
-    sale.scan(code("5"))
-    popup_at = sale.popup_shown(timeout=40)
+    sale.amount_in_pay_page("9.90", "total")
+    mark = sale.scan(code("5"))
+    sale.popup_shown(timeout=40)
     popup_time = time.time()
-    early = sale.standin.since(mark, "changed")
-    if early:
-        raise Failure("the POS entry changed before the result: %r" % early)
-    ev = sale.paid_amount_typed("9.90", mark)
-    if ev["t"] < popup_time:
+    sale.nothing_typed(mark, "before the result")
+    if sale.paid_amount_typed("9.90", mark)["t"] < popup_time:
         raise Failure("Enter came before the paid result")
-    del popup_at
 
 
 def case_hide_ways(h):
     """Each way of hiding the main window after a payment leads to one run: ✕, the floating
     window and the show/hide hotkey, each while the automatic return is still armed."""
     sale = Sale(h, "display", auto_return="30")
-    ways = {
-        "close": sale.hide_main_by_close,
-        "float": lambda: (h.click_window("^MainFloatWindow$"),
-                          wait_for(lambda: not h.main_visible(), 10, "hidden by the float")),
-        "hotkey": lambda: (h.key("F9"),
-                           wait_for(lambda: not h.main_visible(), 10, "hidden by the hotkey")),
-    }
-    amounts = {"close": "11.10", "float": "12.20", "hotkey": "13.30"}
-    for way, hide in ways.items():
+    ways = [("close", "11.10", sale.hide_main_by_close),
+            ("float", "12.20", lambda: (h.click_window("^MainFloatWindow$"), sale.hidden("float"))),
+            ("hotkey", "13.30", lambda: (h.key("F9"), sale.hidden("the hotkey")))]
+    for way, amount, hide in ways:
         sale.standin.send("entry 0.00")
-        sale.standin.send("total " + amounts[way])
-        sale.amount_in_pay_page(amounts[way])
+        sale.amount_in_pay_page(amount, "total")
         try:
-            pay_and_check(sale, amounts[way], code("3"), hide=hide)
+            sale.pay_and_check(amount, code("3"), hide=hide)
         except Failure as e:
             raise Failure("hidden by %s: %s" % (way, e))
 
@@ -256,46 +232,15 @@ def case_alt_shortcut(h):
     h.start_program()
     h.login()
     wait_for(h.main_visible, 10, "the main window shown after the login")
-    wait_for(lambda: h.active_window_name() == "Tendrix 收银助手", 10,
+    wait_for(lambda: h.active_window_name() == MAIN_TITLE, 10,
              "the main window to take the focus")
     h.key("alt+r")
     wait_for(lambda: "main window key 3 acted" in h.diag_log(), 10,
              "Alt+R acting as the refund/cancel key (diagnostic log)")
 
 
-class Skip(Exception):
-    pass
-
-
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
-
-
-def main():
-    if len(sys.argv) != 4 or sys.argv[3] not in CASES:
-        sys.stderr.write("usage: test_sale_loop.py BIN_DIR STORE_TOOL {%s}\n" % "|".join(CASES))
-        return 2
-    bin_dir, store_tool, name = sys.argv[1:]
-    for tool in ("Xvfb", "openbox", "xdotool", "socat", "import"):
-        if not shutil.which(tool):
-            print("SKIP %s: %s is not installed" % (name, tool))
-            return SKIP
-    for program in ("tendrix", "tendrix-sandbox"):
-        if not os.access(os.path.join(bin_dir, program), os.X_OK):
-            print("SKIP %s: %s is not built in %s" % (name, program, bin_dir))
-            return SKIP
-    started = time.monotonic()
-    try:
-        with Harness(bin_dir, store_tool, name) as h:
-            CASES[name](h)
-    except Skip as e:
-        print("SKIP %s: %s" % (name, e))
-        return SKIP
-    except Failure as e:
-        print("FAIL %s: %s" % (name, e))
-        return 1
-    print("PASS %s (%.1f s)" % (name, time.monotonic() - started))
-    return 0
-
+TOOLS = ("Xvfb", "openbox", "xdotool", "socat", "import")
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_cases(CASES, sys.argv, TOOLS))

@@ -2,7 +2,6 @@
 #include <map>
 #include <string>
 
-#include "tests/fuzz/fuzz_registry.h"
 #include "tests/fuzz/fuzz_target.h"
 
 namespace tendrix::fuzz {

@@ -7,12 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <string>
 #include <string_view>
 
 namespace tendrix::fuzz {
 
 using TargetFn = int (*)(const uint8_t* data, size_t size);
 bool Register(const char* name, TargetFn fn);
+// The targets registered in the ordinary test build, by name.
+std::map<std::string, TargetFn>& Targets();
 
 // Fails the run (a crash libFuzzer records) when an invariant does not hold.
 #define FUZZ_CHECK(cond)                                               \

@@ -1,33 +1,15 @@
 // The INI reader over any file content (UTF-16LE with BOM, UTF-8, GBK): load, read, change
 // one key, save in the file's own encoding and load again; the change must read back.
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "store/ini_file.h"
 #include "tests/fuzz/fuzz_target.h"
-
-namespace {
-// Files in a folder of this process (the reader needs a regular file; saving renames one).
-struct Folder {
-    std::string path;
-    Folder() {
-        char name[] = "/tmp/tendrix-fuzz-ini-XXXXXX";
-        path = mkdtemp(name) ? name : "/tmp";
-    }
-    ~Folder() {
-        if (path != "/tmp") std::filesystem::remove_all(path);
-    }
-};
-const std::string& FolderPath() {
-    static const Folder folder;
-    return folder.path;
-}
-}  // namespace
+#include "tests/support/temp_dir.h"
 
 FUZZ_TARGET(ini) {
-    const std::string in = FolderPath() + "/in.ini", out = FolderPath() + "/out.ini";
+    static const tendrix::test::TempDir folder;  // the reader needs a regular file
+    const std::string in = folder / "in.ini", out = folder / "out.ini";
     {
         std::ofstream file(in, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "tests/fuzz/fuzz_registry.h"
+#include "tests/fuzz/fuzz_target.h"
 
 namespace fs = std::filesystem;
 

@@ -133,11 +133,5 @@ TEST(AfterPaymentRunner, OneStepPerTickWhileHiddenAndNoPopup) {
     EXPECT_EQ(d.Log().back(), "up L");  // the focus-restore click came last
 }
 
-TEST(RectSetting, Format) {
-    EXPECT_EQ(ParseRectSetting("top:1, left:2, right:3, bottom:4"), (ScreenRect{2, 1, 3, 4}));
-    EXPECT_FALSE(ParseRectSetting("FALSE"));
-    EXPECT_FALSE(ParseRectSetting("top:1, left:2"));
-}
-
 }  // namespace
 }  // namespace tendrix

@@ -12,21 +12,34 @@ namespace {
 
 using Log = std::vector<std::string>;
 
+// The desktop keys of a replay of digits and carriage returns.
+Log Keys(const std::string& s) {
+    Log out;
+    for (char c : s) {
+        const int code = c == '\r' ? 13 : c;
+        out.push_back("key+ " + std::to_string(code));
+        out.push_back("key- " + std::to_string(code));
+    }
+    return out;
+}
+
+const Log kCode17 = {"code 13456789012345678", "toggle", "voice scanbarsuccess.mp3"};
+const Log kReplay = {"hook 1", "hook 0"};  // the hook released while the keys go back
+
 class ScanClassifierTest : public ::testing::Test {
   protected:
-    void Feed(const std::string& s) {
-        for (char c : s) classifier.OnHookChar(static_cast<unsigned char>(c));
-    }
-    // The desktop keys of a replay of digits and carriage returns.
-    static Log Keys(const std::string& s) {
-        Log out;
-        for (char c : s) {
-            const int code = c == '\r' ? 13 : c;
-            out.push_back("key+ " + std::to_string(code));
-            out.push_back("key- " + std::to_string(code));
+    // Configures `way`, feeds each piece with a tick after it, then `pause` empty ticks.
+    void Run(CaptureWay way, const std::vector<std::string>& pieces, int pause = 0) {
+        main.log.clear();
+        desktop.ClearLog();
+        classifier.Configure(way, wait_pay);
+        for (const auto& piece : pieces) {
+            for (char c : piece) classifier.OnHookChar(static_cast<unsigned char>(c));
+            classifier.Tick();
         }
-        return out;
+        for (int i = 0; i < pause; ++i) classifier.Tick();
     }
+    bool wait_pay = true;
     RecordingDesktop desktop;
     test::FakeMainWindow main;
     ScanClassifier classifier{desktop, main, main};
@@ -39,98 +52,51 @@ TEST(CaptureWay, SettingTexts) {
     EXPECT_EQ(ParseCaptureWay(""), CaptureWay::Off);
 }
 
-TEST_F(ScanClassifierTest, KeyboardModeCodeWithinOneTickIsHandedOffOnThatTick) {
-    classifier.Configure(CaptureWay::Keyboard, /*wait_pay=*/true);
-    Feed("13456789012345678\r");  // 17 digits + CR
-    classifier.Tick();
-    EXPECT_EQ(main.log, (Log{"code 13456789012345678", "toggle", "voice scanbarsuccess.mp3"}));
+TEST_F(ScanClassifierTest, KeyboardModeCodeIsHandedOffOnTheTickThatCompletesIt) {
+    Run(CaptureWay::Keyboard, {"13456789012345678\r"});  // 17 digits + CR
+    EXPECT_EQ(main.log, kCode17);
+    main.hidden = true;
+    Run(CaptureWay::Keyboard, {"1345678901", "2345678\r"});  // spread over two ticks
+    EXPECT_EQ(main.log, kCode17);
     EXPECT_TRUE(desktop.Log().empty());
     EXPECT_TRUE(classifier.buffer().empty());
 
     // sysWaitPay "FALSE" also raises the pay-at-once flag; a shown window is not toggled.
-    main.log.clear();
-    classifier.Configure(CaptureWay::Keyboard, /*wait_pay=*/false);
-    Feed("284567890123456789\r");
-    classifier.Tick();
+    wait_pay = false;
+    Run(CaptureWay::Keyboard, {"284567890123456789\r"});
     EXPECT_EQ(main.log, (Log{"code 284567890123456789", "voice scanbarsuccess.mp3", "pay-now"}));
     EXPECT_FALSE(main.hidden);
 }
 
-TEST_F(ScanClassifierTest, KeyboardModeShortCodeAndPausesAreReplayed) {
-    classifier.Configure(CaptureWay::Keyboard, true);
-    Feed("690123456789\r");  // a product barcode: replayed whole on the next tick
-    classifier.Tick();
-    EXPECT_EQ(main.log, (Log{"hook 1", "hook 0"}));
+TEST_F(ScanClassifierTest, KeyboardModeReplaysWhatIsNoCode) {
+    Run(CaptureWay::Keyboard, {"690123456789\r"});  // a product barcode
+    EXPECT_EQ(main.log, kReplay);
     EXPECT_EQ(desktop.Log(), Keys("690123456789\r"));
-    EXPECT_TRUE(classifier.buffer().empty());
-
-    // 18 characters without a carriage return, then a pause of a tick: replayed.
-    main.log.clear();
-    desktop.ClearLog();
-    Feed("123456789012345678");
-    classifier.Tick();
-    EXPECT_TRUE(main.log.empty());
-    classifier.Tick();
-    EXPECT_EQ(main.log, (Log{"hook 1", "hook 0"}));
+    // 18 characters without a carriage return: replayed after a tick's pause; the empty ticks
+    // after it do not touch the hook.
+    Run(CaptureWay::Keyboard, {"123456789012345678"}, 3);
+    EXPECT_EQ(main.log, kReplay);
     EXPECT_EQ(desktop.Log(), Keys("123456789012345678"));
-
-    // Empty ticks do not touch the hook.
-    main.log.clear();
-    classifier.Tick();
-    classifier.Tick();
-    EXPECT_TRUE(main.log.empty());
-}
-
-TEST_F(ScanClassifierTest, KeyboardModeCodeSpreadOverTicksStillCounts) {
-    classifier.Configure(CaptureWay::Keyboard, true);
-    Feed("1345678901");
-    classifier.Tick();  // still arriving
-    Feed("2345678\r");
-    classifier.Tick();
-    EXPECT_EQ(main.log.front(), "code 13456789012345678");
-}
-
-TEST_F(ScanClassifierTest, KeyboardModeTypistKeysGoBackAndKeepTheirCase) {
-    classifier.Configure(CaptureWay::Keyboard, true);
-    Feed("a");
-    classifier.Tick();
-    Feed("B");
-    classifier.Tick();  // grew: waits
-    classifier.Tick();  // pause: replay
+    // More than 255 characters: the length memory must not wrap and stall the buffer.
+    Run(CaptureWay::Keyboard, {std::string(300, '7')}, 1);
+    EXPECT_EQ(desktop.Log(), Keys(std::string(300, '7')));
+    EXPECT_TRUE(classifier.buffer().empty());
+    // Typed letters keep their case; lower-case ones go back as characters, not as the
+    // virtual keys with their codes.
+    Run(CaptureWay::Keyboard, {"a", "B"}, 1);
     EXPECT_EQ(desktop.Log(), (Log{"type aB"}));
-    // Lower-case letters are typed as characters, not as the virtual keys with their codes.
-    desktop.ClearLog();
-    Feed("p1\r");
-    classifier.Tick();
+    Run(CaptureWay::Keyboard, {"p1\r"});
     EXPECT_EQ(desktop.Log(), (Log{"type p", "key+ 49", "key- 49", "key+ 13", "key- 13"}));
 }
 
-TEST_F(ScanClassifierTest, KeyboardModeLongRunWithoutReturnIsReplayedAfterAPause) {
-    // More than 255 characters: the length memory must not wrap and stall the buffer.
-    classifier.Configure(CaptureWay::Keyboard, true);
-    Feed(std::string(300, '7'));
-    classifier.Tick();
-    classifier.Tick();
-    EXPECT_TRUE(classifier.buffer().empty());
-    EXPECT_EQ(desktop.Log().size(), 600u);
-}
-
 TEST_F(ScanClassifierTest, EnhancedModeWaitsForReturn) {
-    classifier.Configure(CaptureWay::KeyboardEnhanced, true);
-    Feed("12345678901234\r");  // 14 + CR
-    classifier.Tick();
+    Run(CaptureWay::KeyboardEnhanced, {"12345678901234\r"});  // 14 + CR
     EXPECT_EQ(main.log.front(), "code 12345678901234");
-
-    main.log.clear();
-    Feed("1234567890123\r");  // 13 + CR
-    classifier.Tick();
-    EXPECT_EQ(main.log, (Log{"hook 1", "hook 0"}));
+    Run(CaptureWay::KeyboardEnhanced, {"1234567890123\r"});  // 13 + CR
+    EXPECT_EQ(main.log, kReplay);
     EXPECT_EQ(desktop.Log(), Keys("1234567890123\r"));
-
     // Without a carriage return the characters stay, however long the pause.
-    main.log.clear();
-    Feed("98765");
-    for (int i = 0; i < 100; ++i) classifier.Tick();
+    Run(CaptureWay::KeyboardEnhanced, {"98765"}, 100);
     EXPECT_EQ(classifier.buffer(), "98765");
     EXPECT_TRUE(main.log.empty());
 }

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <optional>
 
 using namespace tendrix::platform_api;
 
@@ -83,15 +82,9 @@ class LocalTime : public ::testing::Test {
         tzset();
     }
     void TearDown() override {
-        if (saved_) {
-            setenv("TZ", saved_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
+        unsetenv("TZ");
         tzset();
     }
-    std::optional<std::string> saved_ =
-        std::getenv("TZ") ? std::optional<std::string>(std::getenv("TZ")) : std::nullopt;
 };
 
 TEST_F(LocalTime, PlatformMillisecondsAsLocalTime) {

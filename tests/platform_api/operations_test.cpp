@@ -1,5 +1,7 @@
 // Order, merchant and list operations end to end against the sandbox, following its
-// scripted behaviour (payment code last digit, fault amounts).
+// scripted behaviour (payment code last digit). Paying, the pending/paid/timed-out/refused
+// scripts, the late answer found by its merchant number and the pre-created QR order are
+// followed where the cashier sees them: tests/checkout/pages/result_session_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -34,8 +36,6 @@ std::string Code(const char* prefix, char last) {
 
 class Operations : public ::testing::Test {
   protected:
-    explicit Operations(test::SandboxProcess::Options options = {}) : sandbox_(options) {}
-
     void SetUp() override {
         if (!sandbox_.ok()) GTEST_SKIP() << sandbox_.error();
         const PlatformResult<TextList> login = ParseLoginAnswer(client_.Login("demo", "demo"));
@@ -67,31 +67,6 @@ class Operations : public ::testing::Test {
     std::string out_order_id_;
 };
 
-TEST_F(Operations, PaymentCodeScripts) {
-    // 0-4: paid at the first query.
-    TextList lines = Create("1234", Code("28", '3'));
-    ASSERT_FALSE(lines.empty()) << last_;
-    EXPECT_EQ(Field(lines, "支付状态："), "待付款（1）");
-    EXPECT_EQ(Field(lines, "交易金额："), "12.34元");
-    const std::string paid_now = Field(lines, "订单号：");
-    EXPECT_EQ(Field(Query(paid_now), "支付状态："), "已付款（7）");
-
-    // 5: pending for three queries, then paid; 6: then timed out.
-    const std::string later = Field(Create("100", Code("28", '5')), "订单号：");
-    const std::string expires = Field(Create("100", Code("28", '6')), "订单号：");
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(Field(Query(later), "支付状态："), "待付款（1）");
-        EXPECT_EQ(Field(Query(expires), "支付状态："), "待付款（1）");
-    }
-    EXPECT_EQ(Field(Query(later), "支付状态："), "已付款（7）");
-    EXPECT_EQ(Field(Query(expires), "支付状态："), "超时（13）");
-
-    // 7: refused.
-    EXPECT_TRUE(Create("100", Code("28", '7')).empty());
-    EXPECT_EQ(error_, PlatformError::kRefused);
-    EXPECT_EQ(last_, "余额不足");
-}
-
 TEST_F(Operations, QueryByMerchantOrderNumberWinsOverPlatformNumber) {
     Create("200", Code("28", '1'));
     const std::string out = out_order_id_;
@@ -103,17 +78,11 @@ TEST_F(Operations, QueryByMerchantOrderNumberWinsOverPlatformNumber) {
     EXPECT_EQ(last_, "订单不存在");
 }
 
+// The deposit relabelling itself: Parsers.OrderAnswerRefundStateDepositAndFreezeHeading.
 TEST_F(Operations, DepositFreezeIsUnfrozenNotRefunded) {
-    const std::string id = Field(Create("5000", Code("28", '8')), "订单号：");
-    TextList paid = Query(id);
-    EXPECT_EQ(Field(paid, "支付方式："), "支付宝预付款");
-    TextList lines = Take(client_.RefundOrder("2000", id, "解冻"));
-    EXPECT_EQ(Field(lines, "本次解冻金额："), "20.00元") << last_;
-
-    // The WeChat deposit type (109) is relabelled the same way.
     const std::string wechat = Field(Create("800", Code("13", '1'), "109"), "订单号：");
     EXPECT_EQ(Field(Query(wechat), "支付方式："), "微信预付款");
-    lines = Take(client_.RefundOrder("00", wechat, ""));
+    const TextList lines = Take(client_.RefundOrder("00", wechat, ""));
     EXPECT_EQ(Field(lines, "本次解冻金额："), "8.00元") << last_;
 }
 
@@ -158,27 +127,6 @@ TEST_F(Operations, CloseAndOverlongDescriptions) {
     lines = Take(client_.CloseOrder(paid, ""));
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(last_, "订单状态为已付款，不能撤销");
-}
-
-TEST_F(Operations, PreCreatedQrOrderIsPaidAfterAFewQueries) {
-    QueryFields fields{{"outOrderId", client_.MakePreCreateOrderNumber(std::time(nullptr))},
-                       {"orderType", "4"},
-                       {"totalFee", "888"},
-                       {"tradeType", "NATIVE"}};
-    const PlatformResult<TextList> created = ParsePreCreateAnswer(client_.PreCreateOrder(fields));
-    const TextList& items = created.value;
-    ASSERT_EQ(items.size(), 16u) << created.message;
-    EXPECT_EQ(items[14].rfind(sandbox_.base_url() + "/qr/", 0), 0u);
-    const std::string id = items[2];
-    EXPECT_EQ(Field(Query(id), "支付状态："), "待付款（1）");
-    EXPECT_EQ(Field(Query(id), "支付状态："), "待付款（1）");
-    EXPECT_EQ(Field(Query(id), "支付状态："), "已付款（7）");
-
-    const TextList record = ParseOrderRecord(client_.QueryOrder(id, "")).value;
-    ASSERT_EQ(record.size(), 10u);
-    EXPECT_EQ(record[0], id);
-    EXPECT_EQ(record[1], "8.88");
-    EXPECT_EQ(record[5], "已付款");
 }
 
 TEST_F(Operations, OrderListAndStatistics) {
@@ -228,25 +176,6 @@ TEST_F(Operations, MerchantInformationShopManagerAndPermission) {
         client_.GrantPermission("收银员甲", id.merchant_id, "1", "not-the-secret"));
     EXPECT_EQ(refused.error, PlatformError::kRefused);
     EXPECT_EQ(refused.message, "签名验证失败");
-}
-
-// Code 9: the creation answer comes after the client's time-out, shortened here.
-class LateAnswer : public Operations {
-  protected:
-    LateAnswer() : Operations({"", {"--late-answer-ms", "3000"}}) {}
-};
-
-TEST_F(LateAnswer, ClientSeesNetworkFailureButTheOrderIsFoundPaidLater) {
-    client_.set_timeout(std::chrono::milliseconds(500));
-    const std::string code = Code("28", '9');
-    const std::string out = MakeOutOrderId(std::time(nullptr), code);
-    const PlatformAnswer answer = client_.CreateOrder(out, "990", code, "");
-    EXPECT_EQ(answer.error, PlatformError::kNetwork);
-    EXPECT_EQ(answer.message, kNetworkFailureText);
-    client_.set_timeout(PlatformClient::kDefaultTimeout);
-    TextList lines = Query("", out);
-    EXPECT_EQ(Field(lines, "支付状态："), "已付款（7）") << last_;
-    EXPECT_EQ(Field(lines, "交易金额："), "9.90元");
 }
 
 }  // namespace

@@ -79,21 +79,12 @@ TEST_F(PostFormSandbox, BodyBeyond1024BytesIsSentWhole) {
               "用户名或密码错误");
 }
 
+// The transport's faults; the readers' on the sandbox's malformed answers (0.01, 0.02) are
+// Parsers.OrderAnswerFailures and, where the cashier sees them,
+// ResultSessionTest.UnreadableCreationAnswerKeepsTheMerchantNumber.
 TEST_F(PostFormSandbox, FaultAmounts) {
-    // Malformed JSON: unreadable, shown as it came.
     const std::string code = "281234567890123450";
-    PlatformAnswer answer = Pay(client_, "1", code);
-    ASSERT_EQ(answer.value.substr(0, 1), "{");
-    PlatformResult<TextList> order = ParseOrderAnswer(answer);
-    EXPECT_EQ(order.error, PlatformError::kUnreadable);
-    EXPECT_EQ(order.message, answer.value);
-    EXPECT_TRUE(order.value.empty());
-
-    order = ParseOrderAnswer(Pay(client_, "2", code));
-    EXPECT_EQ(order.error, PlatformError::kUnreadable);
-    EXPECT_EQ(order.message, kIllegalFormatText);
-
-    answer = Pay(client_, "3", code);
+    PlatformAnswer answer = Pay(client_, "3", code);
     EXPECT_EQ(answer.error, PlatformError::kNetwork);
     EXPECT_EQ(answer.message, kNetworkFailureText);
 
@@ -103,21 +94,18 @@ TEST_F(PostFormSandbox, FaultAmounts) {
     EXPECT_EQ(ParseOrderAnswer(answer).message, kIllegalFormatText);
 }
 
-// Everything the diagnostic log files hold, in one text.
-std::string ReadLogs(const std::string& dir) {
-    std::stringstream log;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        log << std::ifstream(entry.path()).rdbuf();
-    }
-    return log.str();
-}
-
 // Sends this thread's diagnostic log to a directory of its own while alive.
 class LogToDirectory {
   public:
     LogToDirectory() : saved_(diag::Directory()) { diag::SetDirectory(dir_.path()); }
     ~LogToDirectory() { diag::SetDirectory(saved_); }
-    std::string Text() const { return ReadLogs(dir_.path()); }
+    // Everything the log files hold, in one text.
+    std::string Text() const {
+        std::stringstream log;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+            log << std::ifstream(entry.path()).rdbuf();
+        return log.str();
+    }
 
   private:
     test::TempDir dir_;
@@ -213,20 +201,18 @@ TEST(PostFormTls, VerifiedWithTheCaFileRefusedWithoutItOrUnderAnotherName) {
     EXPECT_EQ(client.Login("demo", "demo").error, PlatformError::kNetwork);
 }
 
-TEST(PostForm, RefusedPortGivesTheFailureText) {
+TEST(PostForm, RefusedPortGivesTheFailureTextAndASilentServerTimesOut) {
     PlatformClient client = Direct("http://127.0.0.1:" + std::to_string(test::ClosedPort()));
     const PlatformAnswer answer =
         client.PostForm("clientId=C&signature=x", client.Url(paths::kQuery));
     EXPECT_EQ(answer.error, PlatformError::kNetwork);
     EXPECT_EQ(answer.message, kNetworkFailureText);
-}
 
-TEST(PostForm, ServerThatNeverAnswersTimesOut) {
     test::SilentServer silent;
-    PlatformClient client = Direct(silent.base_url());
-    EXPECT_EQ(client.timeout(), PlatformClient::kDefaultTimeout);
-    client.set_timeout(std::chrono::milliseconds(300));
-    EXPECT_EQ(client.PostForm("a=b", client.Url(paths::kCreate)).error, PlatformError::kNetwork);
+    PlatformClient waiting = Direct(silent.base_url());
+    EXPECT_EQ(waiting.timeout(), PlatformClient::kDefaultTimeout);
+    waiting.set_timeout(std::chrono::milliseconds(300));
+    EXPECT_EQ(waiting.PostForm("a=b", waiting.Url(paths::kCreate)).error, PlatformError::kNetwork);
 }
 
 TEST(PostFormProxy, ThroughTinyproxyWithoutAuthentication) {

@@ -12,12 +12,6 @@ std::vector<std::string> EscPosPage::Texts() const {
     return out;
 }
 
-int EscPosPage::Count(Event::Kind kind) const {
-    int n = 0;
-    for (const auto& e : events) n += e.kind == kind;
-    return n;
-}
-
 EscPosPage DecodeEscPos(const std::string& s) {
     EscPosPage page;
     std::string text;
@@ -46,7 +40,6 @@ EscPosPage DecodeEscPos(const std::string& s) {
             if (!need(i, 2)) break;
             const unsigned char cmd = s[i + 1];
             if (cmd == '@') {
-                ++page.resets;
                 page.events.push_back({Event::kReset, 0});
                 after_reset = true;
                 align = size = spacing = -1;

@@ -40,12 +40,9 @@ struct EscPosPage {
     std::vector<BitImage> images;
     std::vector<Event> events;
     int cuts = 0;
-    int resets = 0;
     std::vector<std::string> errors;
 
     std::vector<std::string> Texts() const;
-    // Number of events of a kind.
-    int Count(Event::Kind kind) const;
 };
 
 EscPosPage DecodeEscPos(const std::string& bytes);

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "common/text_codec.h"
 #include "printing/print_setup.h"
@@ -15,6 +16,7 @@
 #include "store/settings_keys.h"
 #include "tests/printing/escpos_decoder.h"
 #include "tests/printing/printer_peers.h"
+#include "tests/printing/receipt_text.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,17 +27,6 @@ namespace tendrix::printing {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string G(const std::string& utf8) {
-    return Utf8ToGbk(utf8);
-}
-
-std::tm At(int y, int mo, int d, int h, int mi, int s) {
-    std::tm t{};
-    t.tm_year = y - 1900, t.tm_mon = mo - 1, t.tm_mday = d, t.tm_hour = h, t.tm_min = mi,
-    t.tm_sec = s;
-    return t;
-}
 
 class FakeClock {
   public:
@@ -55,15 +46,6 @@ class FakeClock {
     std::mutex m_;
     std::tm now_;
 };
-
-std::string Receipt(const std::string& order) {
-    return G("测试店\r\n订单号：" + order + "\r\n-------------\r\n");
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class PrintServiceTest : public ::testing::Test {
   protected:
@@ -237,38 +219,6 @@ TEST_F(PrintServiceTest, ReceiptsWaitWhileTheLogCannotBeWritten) {
                   PrintLogRecord(At(2026, 12, 6, 10, 0, 5), Receipt("1302")));
 }
 
-TEST(PrintSetup, SettingsGiveThePortCodeModeAndQrPrefix) {
-    Settings s;
-    auto port = [&](const char* way) {
-        s.Set(keys::sysPrinterPortWay, way);
-        return PortDescriptionFromSettings(s);
-    };
-    s.Set(keys::sysPrinterComId, "COM3");
-    s.Set(keys::sysPrinterComBaudRate, "9600");
-    s.Set(keys::sysPrinterDriverName, "Receipt58");
-    s.Set(keys::sysPrinterParallerPortId, "LPT1");
-    s.Set(keys::sysPrinterNetIp, "192.168.1.100");
-    EXPECT_EQ(port("串口"), "COM3BoardRate9600");
-    EXPECT_EQ(port("驱动打印机"), "驱动打印机Receipt58");
-    EXPECT_EQ(port("免驱USB"), "免驱USB");
-    EXPECT_EQ(port("并口"), "LPT1");
-    EXPECT_EQ(port("网口"), "网口192.168.1.100");
-    EXPECT_EQ(port("其他"), "");
-
-    EXPECT_EQ(CodeModeFromSettings(s), "0");
-    s.Set(keys::sysIsPrintBarCodeOrderId, "TRUE");
-    EXPECT_EQ(CodeModeFromSettings(s), "1");
-    s.Set(keys::sysIsPrQRCodeOrderId, "TRUE");
-    EXPECT_EQ(CodeModeFromSettings(s), "3");
-    s.Set(keys::sysIsPrQRCodeOrderId, "FALSE");
-    s.Set(keys::sysIsPrintQRBarCodeOrderId, "TRUE");
-    EXPECT_EQ(CodeModeFromSettings(s), "2");
-
-    CReadTxtSendPrint service;
-    service.SetQrPrefix("https://inv.example/q?", "M100");
-    EXPECT_EQ(service.QrPrefix(), "https://inv.example/q?merchantId=M100&transCode=");
-}
-
 TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintPrints) {
     // A parallel printer that takes the first page of a receipt and then goes away: its port is
     // a pipe with a one-page buffer whose reading end the test closes part-way.
@@ -305,26 +255,24 @@ TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintP
     // The printer is back; the receipt printed again ("打印小票" posts it once more) comes out
     // whole, without a further message.
     reader = ::open(lp0.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    std::string bytes;
-    std::atomic<bool> stop{false};
-    std::thread drain([&] {
+    auto draining = std::async(std::launch::async, [&] {
+        std::string bytes;
         char buf[4096];
-        while (!stop) {
-            const ssize_t n = ::read(reader, buf, sizeof buf);
-            if (n > 0)
-                bytes.append(buf, size_t(n));
-            else
-                std::this_thread::sleep_for(5ms);
+        const auto end = std::chrono::steady_clock::now() + 10s;
+        // Until the service counts the receipt printed, then what is left in the pipe.
+        for (bool printed = false; !printed && std::chrono::steady_clock::now() < end;) {
+            printed = service->printed() == 1;
+            ssize_t n;
+            while ((n = ::read(reader, buf, sizeof buf)) > 0) bytes.append(buf, size_t(n));
+            if (!printed) std::this_thread::sleep_for(5ms);
         }
+        return bytes;
     });
     writer->Post(Receipt("1400"));
-    const bool printed = test::WaitUntil([&] { return service->printed() == 1; });
-    std::this_thread::sleep_for(100ms);
-    stop = true;
-    drain.join();
+    const std::string bytes = draining.get();
     ::close(reader);
     unsetenv("TENDRIX_PORT_MAP");
-    ASSERT_TRUE(printed);
+    ASSERT_EQ(service->printed(), 1u);
     EXPECT_TRUE(Has(Lines(bytes), G("订单号：1400")));
     EXPECT_EQ(sink.Payloads(CheckoutCommand::ShowMessage).size(), 1u);
 }

@@ -1,9 +1,6 @@
 #pragma once
 // Peers that stand in for printers in the tests: a loopback TCP printer that keeps the bytes
-// of each connection, a child process runner (socat, cupsd) and small waits.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
+// of each connection, a child process runner (cupsd) and small waits.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -18,7 +15,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
+
+#include "tests/support/loopback.h"
 
 extern char** environ;
 
@@ -35,29 +35,16 @@ inline bool WaitUntil(const std::function<bool()>& done,
     return true;
 }
 
-// A network receipt printer on 127.0.0.1: every accepted connection is one job; the job's
-// bytes are kept when the sender closes it.
+// A network receipt printer on 127.0.0.1: every accepted connection is one job, taken one
+// after the other; the job's bytes are kept when the sender closes it.
 class LoopbackPrinter {
   public:
-    LoopbackPrinter() {
-        listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-        socklen_t len = sizeof(a);
-        ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-        ::listen(listen_fd_, 8);
-        ::pipe(wake_);
-        thread_ = std::thread([this] { Run(); });
-    }
+    LoopbackPrinter() : listen_fd_(BindLoopback(port_, true)), thread_([this] { Run(); }) {}
     ~LoopbackPrinter() {
-        ::write(wake_[1], "x", 1);
+        ::shutdown(listen_fd_, SHUT_RDWR);         // wakes accept()
+        ::shutdown(client_fd_.load(), SHUT_RDWR);  // and a job still open
         thread_.join();
         ::close(listen_fd_);
-        ::close(wake_[0]);
-        ::close(wake_[1]);
     }
     int port() const { return port_; }
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -90,48 +77,29 @@ class LoopbackPrinter {
 
   private:
     void Run() {
-        struct Client {
-            int fd;
+        for (int fd; (fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+            client_fd_ = fd;
             std::string bytes;
-        };
-        std::vector<Client> clients;
-        for (;;) {
-            std::vector<pollfd> fds{{wake_[0], POLLIN, 0}, {listen_fd_, POLLIN, 0}};
-            for (auto& c : clients) fds.push_back({c.fd, POLLIN, 0});
-            if (::poll(fds.data(), fds.size(), 1000) < 0) continue;
-            if (fds[0].revents) break;
-            if (fds[1].revents & POLLIN) {
-                const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-                if (fd >= 0) clients.push_back({fd, {}});
+            char buf[65536];
+            for (ssize_t n; (n = ::recv(fd, buf, sizeof buf, 0)) > 0;) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (!first_byte_) first_byte_ = std::chrono::steady_clock::now();
+                bytes.append(buf, size_t(n));
             }
-            for (size_t i = 2; i < fds.size(); ++i) {
-                if (!fds[i].revents) continue;
-                Client& c = clients[i - 2];
-                char buf[65536];
-                const ssize_t n = ::recv(c.fd, buf, sizeof(buf), 0);
-                if (n > 0) {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    if (!first_byte_) first_byte_ = std::chrono::steady_clock::now();
-                    c.bytes.append(buf, size_t(n));
-                    continue;
-                }
-                ::close(c.fd);
-                c.fd = -1;
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    ++job_count_;
-                    if (keep_jobs_) jobs_.push_back(std::move(c.bytes));
-                }
-                cv_.notify_all();
+            client_fd_ = -1;
+            ::close(fd);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++job_count_;
+                if (keep_jobs_) jobs_.push_back(std::move(bytes));
             }
-            std::erase_if(clients, [](const Client& c) { return c.fd < 0; });
+            cv_.notify_all();
         }
-        for (auto& c : clients) ::close(c.fd);
     }
 
-    int listen_fd_ = -1;
     int port_ = 0;
-    int wake_[2] = {-1, -1};
+    const int listen_fd_;
+    std::atomic<int> client_fd_{-1};
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable cv_;
@@ -141,7 +109,7 @@ class LoopbackPrinter {
     std::optional<std::chrono::steady_clock::time_point> first_byte_;
 };
 
-// A child process (socat, cupsd), stopped by its pid when the object goes.
+// A child process (cupsd, lpadmin), stopped by its pid when the object goes.
 class ChildProcess {
   public:
     explicit ChildProcess(const std::vector<std::string>& argv) {
@@ -157,7 +125,12 @@ class ChildProcess {
         }
     }
     bool Running() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-    pid_t pid() const { return pid_; }
+    // Waits for the end: the exit status (-1 when it could not start or did not exit).
+    int Wait() {
+        int status = 0;
+        if (pid_ <= 0 || ::waitpid(std::exchange(pid_, -1), &status, 0) < 0) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
   private:
     pid_t pid_ = -1;
@@ -169,14 +142,7 @@ inline bool ProgramExists(const std::string& path) {
 
 // Runs a command to its end; its exit status (-1 when it could not start).
 inline int RunCommand(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ChildProcess(argv).Wait();
 }
 
 inline std::string PluginPath() {

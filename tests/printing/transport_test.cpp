@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "common/serial_device.h"
 #include "common/text_codec.h"
@@ -15,26 +16,25 @@
 #include "printing/print_setup.h"
 #include "printing/receipt_printer.h"
 #include "printing/usb_lookup.h"
+#include "store/settings.h"
+#include "store/settings_keys.h"
 #include "tests/printing/escpos_decoder.h"
 #include "tests/printing/printer_peers.h"
+#include "tests/printing/receipt_text.h"
 #include "tests/support/loopback.h"
+#include "tests/support/socat_pair.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix::common;
+using namespace tendrix::store;
 
 namespace tendrix::printing {
 namespace {
 namespace fs = std::filesystem;
 using test::LoopbackPrinter;
 
-std::string G(const char* utf8) {
-    return Utf8ToGbk(utf8);
-}
-
 std::string Block() {
-    std::tm t{};
-    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 6, t.tm_hour = 10;
-    return PrintLogRecord(t, G("测试店\r\n订单号：20261206100000000001\r\n-------------\r\n"));
+    return PrintLogRecord(At(2026, 12, 6, 10, 0, 0), Receipt("20261206100000000001"));
 }
 
 PrinterSetup MakeSetup(const std::string& port, const char* copies, const char* mode) {
@@ -76,27 +76,50 @@ void PrintOnce(ReceiptPrinter& printer, const PrinterSetup& setup, const std::st
     printer.ClosePort();
 }
 
-TEST(PortDescription, FormsSelectTheirTransport) {
-    PortDescription p = ParsePortDescription("COM3BoardRate9600");
-    EXPECT_EQ(p.type, Transport::kSerial);
-    EXPECT_EQ(p.name, "COM3");
-    EXPECT_EQ(p.baud, 9600);
+// The port text the settings give, and the transport it selects (stored texts included).
+TEST(PrintSetup, SettingsGiveThePortTextItsTransportAndTheCodeMode) {
+    Settings s;
+    s.Set(keys::sysPrinterComId, "COM3");
+    s.Set(keys::sysPrinterComBaudRate, "19200");
+    s.Set(keys::sysPrinterDriverName, "Receipt58");
+    s.Set(keys::sysPrinterParallerPortId, "LPT1");
+    s.Set(keys::sysPrinterNetIp, "192.168.1.100");
+    const struct {
+        const char* way;
+        std::string text;
+        Transport type;
+        std::string name;
+    } rows[] = {
+        {"串口", "COM3BoardRate19200", Transport::kSerial, "COM3"},
+        {"驱动打印机", "驱动打印机Receipt58", Transport::kDriver, "Receipt58"},
+        {"免驱USB", "免驱USB", Transport::kUsb, ""},
+        {"并口", "LPT1", Transport::kParallel, "LPT1"},
+        {"网口", "网口192.168.1.100", Transport::kNetwork, "192.168.1.100"},
+        {"其他", "", Transport::kNone, ""},
+    };
+    for (const auto& r : rows) {
+        s.Set(keys::sysPrinterPortWay, r.way);
+        EXPECT_EQ(PortDescriptionFromSettings(s), r.text) << r.way;
+        const PortDescription p = ParsePortDescription(r.text);
+        EXPECT_EQ(std::tie(p.type, p.name), std::tie(r.type, r.name)) << r.text;
+    }
+    EXPECT_EQ(ParsePortDescription("COM3BoardRate19200").baud, 19200);
     EXPECT_EQ(ParsePortDescription("COM12").baud, 9600);  // no rate given
-    p = ParsePortDescription("驱动打印机Receipt58");
-    EXPECT_EQ(p.type, Transport::kDriver);
-    EXPECT_EQ(p.name, "Receipt58");
     EXPECT_EQ(ParsePortDescription("驱动打印机小票").name, G("小票"));
-    p = ParsePortDescription("网口192.168.1.100");
-    EXPECT_EQ(p.type, Transport::kNetwork);
-    EXPECT_EQ(p.name, "192.168.1.100");
-    EXPECT_EQ(ParsePortDescription("LPT1").type, Transport::kParallel);
-    EXPECT_EQ(ParsePortDescription("免驱USB").type, Transport::kUsb);
     EXPECT_EQ(ParsePortDescription("免驱USB2").type, Transport::kNone);
-    EXPECT_EQ(ParsePortDescription("").type, Transport::kNone);
     EXPECT_EQ(DecimalByte("3"), 3);
     EXPECT_EQ(DecimalByte("x"), 0);
     EXPECT_EQ(DecimalByte("-2"), 0);
     EXPECT_EQ(DecimalByte("999"), 255);
+
+    EXPECT_EQ(CodeModeFromSettings(s), "0");
+    s.Set(keys::sysIsPrintBarCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "1");
+    s.Set(keys::sysIsPrQRCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "3");
+    s.Set(keys::sysIsPrQRCodeOrderId, "FALSE");
+    s.Set(keys::sysIsPrintQRBarCodeOrderId, "TRUE");
+    EXPECT_EQ(CodeModeFromSettings(s), "2");
 }
 
 TEST(PosSdk, LoaderNeedsEveryEntry) {
@@ -110,7 +133,9 @@ TEST(PosSdk, LoaderNeedsEveryEntry) {
     PosSdk missing;
     EXPECT_FALSE(missing.Load("/nonexistent/libPOSDLL.so"));
 
-    ReceiptPrinter printer(PrinterOptions{"/nonexistent/libPOSDLL.so"});
+    PrinterOptions no_sdk;
+    no_sdk.sdk_path = "/nonexistent/libPOSDLL.so";
+    ReceiptPrinter printer(no_sdk);
     printer.Configure(MakeSetup("网口127.0.0.1", "1", "0"));
     EXPECT_FALSE(printer.PortOpen());
     EXPECT_FALSE(printer.OpenError().empty());
@@ -177,38 +202,33 @@ TEST(NetworkPrinter, RefusedOrSilentPrinterFailsAndTheNextReceiptPrints) {
 }
 
 TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
-    if (!test::ProgramExists("/usr/bin/socat")) GTEST_SKIP() << "socat is not installed";
+    if (!test::SocatPair::Available()) GTEST_SKIP() << "socat is not installed";
     test::TempDir dir;
-    const std::string a = dir / "printer-a", b = dir / "printer-b";
-    test::ChildProcess socat({"socat", "pty,raw,echo=0,link=" + a, "pty,raw,echo=0,link=" + b});
-    ASSERT_TRUE(test::WaitUntil([&] { return fs::exists(a) && fs::exists(b); }))
-        << "socat made no ptys";
-    std::ofstream(dir / "ports.ini") << "COM7=" << a << "\nCOM8=" << dir.path() << "missing\n";
+    test::SocatPair pty(dir.path(), "printer");
+    ASSERT_TRUE(pty.Ready()) << "socat made no ptys";
+    std::ofstream(dir / "ports.ini")
+        << "COM7=" << pty.a() << "\nCOM8=" << dir.path() << "missing\n";
     setenv("TENDRIX_PORT_MAP", (dir / "ports.ini").c_str(), 1);
 
     SerialDevice reader;
-    ASSERT_TRUE(reader.Open(b, 115200)) << reader.Error();
-    std::string got;
-    std::mutex got_lock;  // the reader appends while the test waits on the size
-    std::atomic<bool> stop{false};
-    std::thread t([&] {
+    ASSERT_TRUE(reader.Open(pty.b(), 115200)) << reader.Error();
+    const std::string qr = "https://inv.example/?merchantId=1&transCode=";
+    const PrinterSetup setup = MakeSetup("COM7BoardRate115200", "1", "2");
+    const std::string want = Expected(setup, qr);
+    // Read while the printer writes: the pty holds only a few kilobytes.
+    auto reading = std::async(std::launch::async, [&] {
+        std::string bytes;
         char buf[4096];
-        while (!stop) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (bytes.size() < want.size() && std::chrono::steady_clock::now() < end) {
             const long n = reader.Read(buf, sizeof(buf), std::chrono::milliseconds(50));
-            std::lock_guard<std::mutex> g(got_lock);
-            if (n > 0) got.append(buf, size_t(n));
+            if (n > 0) bytes.append(buf, size_t(n));
         }
+        return bytes;
     });
     ReceiptPrinter printer(Plugin());
-    const PrinterSetup setup = MakeSetup("COM7BoardRate115200", "1", "2");
-    PrintOnce(printer, setup, "https://inv.example/?merchantId=1&transCode=");
-    const std::string want = Expected(setup, "https://inv.example/?merchantId=1&transCode=");
-    test::WaitUntil([&] {
-        std::lock_guard<std::mutex> g(got_lock);
-        return got.size() >= want.size();
-    });
-    stop = true;
-    t.join();
+    PrintOnce(printer, setup, qr);
+    const std::string got = reading.get();
     EXPECT_EQ(got, want);
     const auto page = test::DecodeEscPos(got);
     ASSERT_EQ(page.images.size(), 1u);
@@ -225,9 +245,7 @@ TEST(SerialPrinter, ReceiptArrivesThroughAPtyPair) {
     std::ofstream(lp0).close();
     const PrinterSetup lpt = MakeSetup("LPT1", "2", "0");
     PrintOnce(printer, lpt);
-    std::ifstream in(lp0, std::ios::binary);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
-              Expected(lpt));
+    EXPECT_EQ(ReadFile(lp0), Expected(lpt));
     ::unlink(lp0.c_str());
     unsetenv("TENDRIX_PORT_MAP");
 }
@@ -358,8 +376,7 @@ TEST(UsbPrinter, LookupWalksSysfsAndTheDeviceGetsTheBytes) {
     ReceiptPrinter printer(o);
     const PrinterSetup setup = MakeSetup("免驱USB", "2", "1");
     PrintOnce(printer, setup);
-    std::ifstream in(dir / "dev/usb/lp2", std::ios::binary);
-    const std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string got = ReadFile(dir / "dev/usb/lp2");
     EXPECT_EQ(got, Expected(setup));
     const auto page = test::DecodeEscPos(got);
     ASSERT_EQ(page.barcodes.size(), 2u);
@@ -375,7 +392,7 @@ TEST(NetworkPrinter, PrinterThatDropsTheConnectionEndsTheReceiptWithAnError) {
     // Accepts, then resets the connection.
     int port = 0;
     const int server = test::BindLoopback(port, true);
-    ReceiptPrinter printer(PrinterOptions{test::PluginPath()});
+    ReceiptPrinter printer(Plugin());
     printer.Configure(MakeSetup("网口127.0.0.1:" + std::to_string(port), "3", "2"));
     ASSERT_TRUE(printer.PortOpen()) << printer.OpenError();
     const int peer = ::accept(server, nullptr, nullptr);
@@ -469,7 +486,7 @@ TEST(UsbPrinter, StalledPrinterCostsOneTimeOutPerReceiptAndNeverHoldsUpSettings)
     ConfigurePrinting(c, nullptr, writer, service, o);
     ASSERT_TRUE(service);
     ASSERT_TRUE(test::WaitUntil([&] { return service->following(); }));
-    writer->Post(G("测试店\r\n订单号：20261206100000000002\r\n-------------\r\n"));
+    writer->Post(Receipt("20261206100000000002"));
     ASSERT_TRUE(test::WaitUntil([&] { return writer->written() == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the service is in the receipt
     ASSERT_EQ(service->printed() + service->failed(), 0u);

@@ -28,11 +28,16 @@ using namespace tendrix::store;
 namespace tendrix {
 namespace {
 
-TEST(CaptureWindows, DrawSaveAndClose) {
-    test::EnsureApp();
+class CaptureWindows : public ::testing::Test {
+  protected:
+    void SetUp() override { settings.Load(dir.path(), "Shop"); }
+    QApplication& app = test::EnsureApp();
     test::TempDir dir;
     Settings settings;
-    settings.Load(dir.path(), "Shop");
+    RecordingDesktop desk;
+};
+
+TEST_F(CaptureWindows, DrawSaveAndClose) {
     settings.Set(keys::sysCutPicThemeMoney, "TRUE");
     std::vector<QString> messages;
 
@@ -76,12 +81,7 @@ TEST(CaptureWindows, DrawSaveAndClose) {
     EXPECT_FALSE(dlg.isVisible());
 }
 
-TEST(CaptureWindows, PointerFollowingWindowFramesAndStores) {
-    test::EnsureApp();
-    test::TempDir dir;
-    Settings settings;
-    settings.Load(dir.path(), "Shop");
-    RecordingDesktop desk;
+TEST_F(CaptureWindows, PointerFollowingWindowFramesAndStores) {
     desk.AddWindow(42, {500, 300, 700, 340}, "");
     CCaptureDlgByHwnd dlg(settings, desk);
     ASSERT_TRUE(dlg.Build());
@@ -109,12 +109,8 @@ TEST(CaptureWindows, PointerFollowingWindowFramesAndStores) {
 }
 
 // The Escape hotkey ends the modal run even while the window is hidden (nothing framed yet).
-TEST(CaptureWindows, EscapeHotkeyEndsThePointerFollowingWindow) {
-    test::EnsureApp();
-    test::TempDir dir;
-    Settings settings;
-    settings.Load(dir.path(), "Shop");
-    RecordingDesktop desk;  // no window under the pointer: the picker stays hidden
+TEST_F(CaptureWindows, EscapeHotkeyEndsThePointerFollowingWindow) {
+    // No window under the pointer: the picker stays hidden.
     QTimer::singleShot(200, [&] { ASSERT_TRUE(desk.PressHotKey("ESCCUTSCREEN")); });
     EXPECT_TRUE(RunCaptureDlgByHwnd(settings, desk));
     EXPECT_EQ(settings.Get(keys::sysGetMoneyFromHwnd), "无");
@@ -122,9 +118,7 @@ TEST(CaptureWindows, EscapeHotkeyEndsThePointerFollowingWindow) {
 
 // Tray actions open each window once at a time: a second request while it runs only raises
 // it, and the window can be opened again after it closed.
-TEST(CaptureWindows, EachWindowOnlyOnceAtATime) {
-    test::EnsureApp();
-    test::TempDir dir;
+TEST_F(CaptureWindows, EachWindowOnlyOnceAtATime) {
     AppConfig config;
     config.data_dir = dir.path();
     config.LoadSettings();

@@ -64,44 +64,33 @@ TEST(SettingsModel, ChoicesAreExactlyTheTextsTheSettingsUse) {
     };
     EXPECT_TRUE(has(option, "Tab"));
     EXPECT_FALSE(has(show, "Tab"));
-    for (const char* t : {"无", "F1", "F12", "A", "Z", "alt + A", "alt + Z"})
-        EXPECT_TRUE(has(show, t)) << t;
     EXPECT_EQ(KeyMeaning("F"), "字母键F");  // "F" alone is the letter F
-    // After-payment steps in their formats.
-    const auto& step = FindControl(keys::sysIsPaySuccessHotKeyNext1)->choices;
-    for (const char* t :
-         {"无", "KeyBody13", "CTRL + V", "ALT + S", "reduction_focus", "KeyBody123"})
-        EXPECT_TRUE(has(step, t)) << t;
     EXPECT_EQ(KeyMeaning("KeyBody13"), "回车");
     EXPECT_EQ(KeyMeaning("KeyBody123"), "F12");
     EXPECT_EQ(KeyMeaning("KeyBodyx"), "");
 }
 
 TEST(SettingsModel, ValueChecksRefuseWhatTheProgramCouldNotUse) {
-    auto bad = [](const char* key, const std::string& v) {
-        return CheckValue(*FindControl(key), v).has_value();
-    };
-    EXPECT_TRUE(bad(keys::sysFloatTransparency, "256"));
-    EXPECT_TRUE(bad(keys::sysFloatTransparency, "-1"));
-    EXPECT_TRUE(bad(keys::sysFloatTransparency, "12a"));
-    EXPECT_FALSE(bad(keys::sysFloatTransparency, "0"));
-    EXPECT_TRUE(bad(keys::sysBaudRateSet, "fast"));
-    EXPECT_TRUE(bad(keys::sysPrinterComId, "COM0"));
-    EXPECT_TRUE(bad(keys::sysPrinterComId, "/dev/ttyS0"));
-    EXPECT_FALSE(bad(keys::sysPrinterComId, "COM12"));
-    EXPECT_FALSE(bad(keys::sysVirtualComdRecvId, "COM3->COM4"));
-    EXPECT_TRUE(bad(keys::sysVirtualComdRecvId, "COM3"));
-    EXPECT_TRUE(bad(keys::sysCutPicThemeMoney, "top:1, left:"));
-    EXPECT_FALSE(bad(keys::sysCutPicThemeMoney, "TRUE"));
-    EXPECT_FALSE(bad(keys::sysCutPicThemeMoney, "top:1, left:2, right:30, bottom:40"));
-    EXPECT_TRUE(bad(keys::sysPrintMoneyFocusPos, "FALSE"));  // no off value for this one
-    EXPECT_FALSE(bad(keys::sysGetMoneyFromHwnd, "x:0, y:5"));
-    EXPECT_TRUE(bad(keys::sysGetMoneyFromHwnd, "here"));
-    EXPECT_TRUE(bad(keys::sysShowHideHotKey, "Tab"));
-    EXPECT_TRUE(bad(keys::sysCaptureWay, "扫码枪"));
-    EXPECT_TRUE(bad(keys::sysAutoPrintBill, "yes"));
-    EXPECT_TRUE(bad(keys::sysIsPaySuccessHotKeyNext2, "CTRL + "));
-    EXPECT_TRUE(bad(keys::sysPrinterParallerPortId, "COM1"));
+    using Row = std::pair<const char*, const char*>;
+    for (auto [key, value] :
+         {Row{keys::sysFloatTransparency, "256"}, Row{keys::sysFloatTransparency, "-1"},
+          Row{keys::sysFloatTransparency, "12a"}, Row{keys::sysBaudRateSet, "fast"},
+          Row{keys::sysPrinterComId, "COM0"}, Row{keys::sysPrinterComId, "/dev/ttyS0"},
+          Row{keys::sysVirtualComdRecvId, "COM3"}, Row{keys::sysCutPicThemeMoney, "top:1, left:"},
+          Row{keys::sysPrintMoneyFocusPos, "FALSE"},  // no off value here
+          Row{keys::sysGetMoneyFromHwnd, "here"}, Row{keys::sysShowHideHotKey, "Tab"},
+          Row{keys::sysCaptureWay, "扫码枪"}, Row{keys::sysAutoPrintBill, "yes"},
+          Row{keys::sysIsPaySuccessHotKeyNext2, "CTRL + "},
+          Row{keys::sysPrinterParallerPortId, "COM1"}}) {
+        EXPECT_TRUE(CheckValue(*FindControl(key), value)) << key << " = " << value;
+    }
+    for (auto [key, value] :
+         {Row{keys::sysFloatTransparency, "0"}, Row{keys::sysPrinterComId, "COM12"},
+          Row{keys::sysVirtualComdRecvId, "COM3->COM4"}, Row{keys::sysCutPicThemeMoney, "TRUE"},
+          Row{keys::sysCutPicThemeMoney, "top:1, left:2, right:30, bottom:40"},
+          Row{keys::sysGetMoneyFromHwnd, "x:0, y:5"}}) {
+        EXPECT_FALSE(CheckValue(*FindControl(key), value)) << key << " = " << value;
+    }
 }
 
 TEST(SettingsModel, PortListsFromDevicesAndThePortMap) {

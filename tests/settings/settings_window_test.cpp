@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <fstream>
-#include <functional>
 
 #include "capture/log_tail.h"
 #include "common/text_codec.h"
@@ -41,10 +40,6 @@ namespace tendrix {
 namespace {
 
 using settings::ControlKind;
-
-bool WaitFor(const std::function<bool()>& done) {
-    return test::SpinUntil(done, 5000);
-}
 
 struct RecordingSink : CommandSink {
     std::vector<std::pair<CheckoutCommand, std::string>> sent;
@@ -258,7 +253,7 @@ TEST_F(SettingsWindowTest, ListeningTestReleasesThePortsAndShowsTheDisplayForm) 
         pos << "\x1bQA12.50\r";
     }
     auto* out = dlg->findChild<QPlainTextEdit*>("edit_listen_result");
-    EXPECT_TRUE(WaitFor([&] { return out->toPlainText().contains("\\X0D"); }));
+    EXPECT_TRUE(test::SpinUntil([&] { return out->toPlainText().contains("\\X0D"); }, 5000));
     EXPECT_EQ(out->toPlainText(), "\\X1BQA12.50\\X0D");
     button->click();
     EXPECT_EQ(sink.sent.back().second, "OpenAllSet");
@@ -335,13 +330,12 @@ class QrFrames : public FrameSource {
         f.width = f.height = side;
         f.channels = 1;
         f.pixels.assign(size_t(side) * side, 255);
-        for (int y = 0; y < qr->width; ++y)
-            for (int x = 0; x < qr->width; ++x)
-                if (qr->data[y * qr->width + x] & 1)
-                    for (int dy = 0; dy < scale; ++dy)
-                        for (int dx = 0; dx < scale; ++dx)
-                            f.pixels[size_t((y + quiet) * scale + dy) * side + (x + quiet) * scale +
-                                     dx] = 0;
+        for (int i = 0; i < side * side; ++i) {
+            const int y = i / side / scale - quiet, x = i % side / scale - quiet;
+            if (x >= 0 && y >= 0 && x < qr->width && y < qr->width &&
+                qr->data[y * qr->width + x] & 1)
+                f.pixels[i] = 0;
+        }
         QRcode_free(qr);
         return true;
     }
@@ -361,16 +355,16 @@ TEST_F(SettingsWindowTest, CameraPageToggleShowsDecodedCodes) {
     button->click();
     EXPECT_EQ(button->text(), "关闭摄像头");
     auto* code = dlg->findChild<QLineEdit*>("edit_bar");
-    EXPECT_TRUE(WaitFor([&] { return code->text() == "286012345678901234"; }));
+    EXPECT_TRUE(test::SpinUntil([&] { return code->text() == "286012345678901234"; }, 5000));
     auto* picture = dlg->findChild<QLabel*>("label_voide");
-    EXPECT_TRUE(WaitFor([&] { return !picture->pixmap().isNull(); }));
+    EXPECT_TRUE(test::SpinUntil([&] { return !picture->pixmap().isNull(); }, 5000));
     button->click();
     EXPECT_EQ(button->text(), "测试摄像头");
 
     // A camera that cannot be opened: the message; the button keeps its text until pressed.
     cam->SetSourceFactory([] { return std::make_unique<QrFrames>("x", false); });
     button->click();
-    EXPECT_TRUE(WaitFor([&] { return !messages.empty(); }));
+    EXPECT_TRUE(test::SpinUntil([&] { return !messages.empty(); }, 5000));
     EXPECT_EQ(messages.back(), "该摄像头可能被占用或者被禁用！");
     EXPECT_EQ(button->text(), "关闭摄像头");
     button->click();

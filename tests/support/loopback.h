@@ -36,14 +36,19 @@ inline int ClosedPort() {
     return port;
 }
 
-// True when something accepts connections on 127.0.0.1:port.
-inline bool AcceptsOnLoopback(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// Connects fd to 127.0.0.1:port.
+inline bool ConnectLoopback(int fd, int port) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    return ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+}
+
+// True when something accepts connections on 127.0.0.1:port.
+inline bool AcceptsOnLoopback(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool up = ConnectLoopback(fd, port);
     ::close(fd);
     return up;
 }

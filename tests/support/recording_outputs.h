@@ -10,11 +10,10 @@ namespace tendrix::test {
 
 class RecordingReceipts : public checkout::ReceiptSink {
   public:
-    void Configure(const context::AppConfig&, common::CommandSink&) override { ++configured; }
+    void Configure(const context::AppConfig&, common::CommandSink&) override {}
     void Print(const std::string& receipt_gbk) override { printed.push_back(receipt_gbk); }
 
     std::vector<std::string> printed;  // GBK, in order
-    int configured = 0;
 };
 
 class RecordingVoice : public checkout::VoiceSink {

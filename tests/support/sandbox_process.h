@@ -7,9 +7,7 @@
 //   PlatformClient client("", "", "", "", sandbox.base_url());
 //
 // Options: an accounts file and extra arguments (e.g. {"--late-answer-ms", "1500"}).
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -22,6 +20,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/loopback.h"
 
 extern char** environ;
 
@@ -132,22 +132,10 @@ class SandboxProcess {
         base_url_ = (tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port);
     }
 
-    // Connects fd to 127.0.0.1:port.
-    static bool ConnectLoopback(int fd, int port) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<uint16_t>(port));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    }
-
     // An HTTPS sandbox: the port takes connections (the greeting would need a TLS client).
     static bool Accepts(int port, std::chrono::steady_clock::time_point deadline) {
         while (std::chrono::steady_clock::now() < deadline) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            const bool up = ConnectLoopback(fd, port);
-            ::close(fd);
-            if (up) return true;
+            if (AcceptsOnLoopback(port)) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;

@@ -9,15 +9,12 @@ Usage: tray_test.py BIN_DIR   (exit 77: an X program is missing)
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from tendrix_e2e import Failure, Harness, wait_for  # noqa: E402
-
-SKIP = 77
+from tendrix_e2e import Failure, run_cases, wait_for  # noqa: E402
 
 
 def tray_icon(h):
@@ -96,15 +93,7 @@ def run(h):
     print("tray test passed (icon at %d,%d, menu %dx%d)" % (icon[0], icon[1], mw, mh))
 
 
-def main():
-    for tool in ("Xvfb", "openbox", "tint2", "xdotool", "xwininfo", "xprop"):
-        if not shutil.which(tool):
-            print("SKIP: %s is not installed" % tool)
-            return SKIP
-    with Harness(sys.argv[1], None, "tray") as h:
-        run(h)
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_cases({"tray": run}, sys.argv + ["tray"], programs=(),
+                       tools=("Xvfb", "openbox", "tint2", "xdotool", "xwininfo", "xprop"),
+                       store=False))

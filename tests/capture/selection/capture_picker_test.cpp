@@ -117,15 +117,8 @@ TEST(RectangleWindow, PreviewsWhatRecognitionReadsWhileDrawing) {
     style.ink = Qt::white;
     style.paper = QColor(0, 0, 90);
     const ScreenImage picture = test::RenderAmountPicture("¥ 2,468.10", style);
-    ScreenImage screen;
-    screen.width = 1366;
-    screen.height = 768;
-    screen.bgra.assign(static_cast<size_t>(screen.width) * screen.height * 4, 255);
-    for (int y = 0; y < picture.height; ++y)
-        std::copy_n(&picture.bgra[static_cast<size_t>(y) * picture.width * 4], picture.width * 4,
-                    &screen.bgra[(static_cast<size_t>(300 + y) * screen.width + 400) * 4]);
     RecordingDesktop desk;
-    desk.SetScreenImage(screen);
+    desk.SetScreenImage(test::ScreenWith(picture, 400, 300, 1366, 768));
 
     CCaptureDlg dlg(settings, &desk, nullptr, test::BinDir());
     ASSERT_TRUE(dlg.Build());

@@ -6,6 +6,7 @@
 #include "capture/selection/selection_geometry.h"
 #include "store/settings.h"
 #include "store/settings_keys.h"
+#include "tests/support/recording_desktop.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tendrix::desktop;
@@ -34,19 +35,6 @@ class SelectionTest : public ::testing::Test {
     Settings settings;
     ScreenRect screen{0, 0, 1366, 768};
 };
-
-TEST(SelectionGeometry, FormatsAndParsesTheStoredTexts) {
-    ScreenRect r{10, 20, 300, 60};
-    EXPECT_EQ(FormatRect(r), "top:20, left:10, right:300, bottom:60");
-    EXPECT_EQ(ParseRect(FormatRect(r)), r);
-    EXPECT_EQ(FormatPoint({0, 7}), "x:0, y:7");
-    EXPECT_EQ(ParsePoint("x:0, y:7"), (ScreenPoint{0, 7}));
-    EXPECT_FALSE(ParseRect("FALSE"));
-    EXPECT_FALSE(ParseRect("TRUE"));
-    EXPECT_FALSE(ParseRect("top:1, left:oops"));
-    EXPECT_FALSE(ParsePoint("无"));
-    EXPECT_FALSE(ParsePoint("x:12"));
-}
 
 TEST(SelectionGeometry, BorderCountsAsOutside) {
     ScreenRect r{10, 10, 20, 20};
@@ -173,62 +161,27 @@ TEST_F(SelectionTest, ButtonOverTheRectangleWinsAndHiddenButtonsDoNothing) {
     EXPECT_TRUE(s.Escape().close);
 }
 
-// The desktop seen by the pointer-following window: a few windows at fixed places.
-class FakeDesktop : public DesktopServices {
-  public:
-    ScreenPoint cursor;
-    std::vector<std::pair<WindowId, ScreenRect>> windows;  // top-most first
-
-    ScreenPoint CursorPos() override { return cursor; }
-    void MoveCursor(ScreenPoint p) override { cursor = p; }
-    void MouseDown(MouseButton) override {}
-    void MouseUp(MouseButton) override {}
-    void KeyDown(int) override {}
-    void KeyUp(int) override {}
-    void TypeText(const std::string&) override {}
-    WindowId WindowAt(ScreenPoint p) override {
-        for (auto& [id, r] : windows)
-            if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return id;
-        return 0;
-    }
-    std::string WindowText(WindowId) override { return {}; }
-    ScreenRect WindowRect(WindowId w) override {
-        for (auto& [id, r] : windows)
-            if (id == w) return r;
-        return {};
-    }
-    WindowId ForegroundWindow() override { return 0; }
-    void BringToForeground(WindowId) override {}
-    bool RegisterHotKey(const std::string&, unsigned, int, std::function<void()>) override {
-        return true;
-    }
-    void UnregisterHotKey(const std::string&) override {}
-    void ProcessEvents() override {}
-    ScreenRect ScreenSize() override { return {0, 0, 1366, 768}; }
-    ScreenRect WorkArea() override { return {0, 0, 1366, 728}; }
-    ScreenImage CaptureRect(const ScreenRect&) override { return {}; }
-};
-
 TEST_F(SelectionTest, PointerFollowingFrameStoresScreenCoordinates) {
-    FakeDesktop desk;
-    desk.windows = {{7, {200, 150, 500, 250}}, {1, {0, 0, 1366, 768}}};
+    RecordingDesktop desk;
+    desk.AddWindow(1, {0, 0, 1366, 768}, "");
+    desk.AddWindow(7, {200, 150, 500, 250}, "");  // above the first
     HwndPointPicker picker(settings, desk);
     EXPECT_FALSE(picker.visible());
     EXPECT_TRUE(picker.LeftDown({0, 0}).saved_key.empty());  // nothing shown yet
 
-    desk.cursor = {320, 190};
+    desk.SetCursor({320, 190});
     ASSERT_TRUE(picker.Tick());
     EXPECT_TRUE(picker.visible());
     EXPECT_EQ(picker.target(), (ScreenRect{200, 150, 500, 250}));
     EXPECT_EQ(picker.marker(), (ScreenRect{319, 189, 321, 191}));
     // Pointer moves inside the framed window: the marker follows, the frame stays.
-    desk.cursor = {330, 200};
+    desk.SetCursor({330, 200});
     EXPECT_TRUE(picker.Tick());
     EXPECT_EQ(picker.target(), (ScreenRect{200, 150, 500, 250}));
     // On the button bar the marker stays where it was.
     auto save = picker.ButtonRect(HwndPointPicker::SaveCatch);
     EXPECT_GE(save.top, 250);
-    desk.cursor = save.centre();
+    desk.SetCursor(save.centre());
     EXPECT_FALSE(picker.Tick());
     auto e = picker.LeftDown(save.centre());
     EXPECT_EQ(e.saved_key, keys::sysGetMoneyFromHwnd);
@@ -246,12 +199,14 @@ TEST_F(SelectionTest, PointerFollowingFrameStoresScreenCoordinates) {
 }
 
 TEST_F(SelectionTest, PointerFollowingFrameAtScreenEdgesAndOverItself) {
-    FakeDesktop desk;
-    // A window filling the screen: the bar goes inside it, still on the screen.
-    desk.windows = {{1, {0, 0, 1366, 768}}};
+    RecordingDesktop desk;
     HwndPointPicker picker(settings, desk);
-    desk.cursor = {2, 2};  // the window is looked up 2 px up-left of the pointer: (0, 0)
-    ASSERT_TRUE(picker.Tick());
+    desk.SetCursor({2, 2});
+    EXPECT_FALSE(picker.Tick());  // nothing under the pointer: nothing shown
+    EXPECT_FALSE(picker.visible());
+    // A window filling the screen: the bar goes inside it, still on the screen.
+    desk.AddWindow(1, {0, 0, 1366, 768}, "");
+    ASSERT_TRUE(picker.Tick());  // the window is looked up 2 px up-left of the pointer: (0, 0)
     auto cancel = picker.ButtonRect(HwndPointPicker::Cancel);
     EXPECT_LE(cancel.bottom, 768);
     EXPECT_GE(cancel.top, 0);
@@ -260,12 +215,9 @@ TEST_F(SelectionTest, PointerFollowingFrameAtScreenEdgesAndOverItself) {
     // Our own window under the pointer is never framed.
     HwndPointPicker other(settings, desk);
     other.SetSelfWindow(1);
-    desk.cursor = {50, 50};
+    desk.SetCursor({50, 50});
     EXPECT_FALSE(other.Tick());
     EXPECT_FALSE(other.visible());
-    // Nothing under the pointer: nothing shown.
-    desk.windows.clear();
-    EXPECT_FALSE(other.Tick());
 }
 
 }  // namespace

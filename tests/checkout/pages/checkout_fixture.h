@@ -1,18 +1,15 @@
 #pragma once
-// Shared pieces of the checkout page tests: the real sandbox, an application context that
-// is logged in to its demo merchant, and a recorder of the main window's commands.
+// Shared pieces of the checkout page tests: payment codes for the real sandbox and an
+// application context that is logged in to its demo merchant.
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <utility>
-#include <vector>
 
-#include "common/checkout_command.h"
 #include "common/text_codec.h"
 #include "context/app_config.h"
 #include "store/settings_keys.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -51,23 +48,6 @@ inline std::string LateAnswerCode() {
     return Code('9');
 }
 
-class RecordingSink : public CommandSink {
-  public:
-    void SendCommand(CheckoutCommand cmd, std::string payload) override {
-        sent.emplace_back(cmd, std::move(payload));
-    }
-    void PostCommand(CheckoutCommand cmd, std::string payload) override {
-        sent.emplace_back(cmd, std::move(payload));
-    }
-    std::vector<std::string> Payloads(CheckoutCommand cmd) const {
-        std::vector<std::string> out;
-        for (const auto& [c, p] : sent)
-            if (c == cmd) out.push_back(p);
-        return out;
-    }
-    std::vector<std::pair<CheckoutCommand, std::string>> sent;
-};
-
 inline void LogInToSandbox(AppConfig& config, const SandboxProcess& sandbox,
                            const std::string& data_dir) {
     config.api_base = sandbox.base_url();
@@ -85,25 +65,5 @@ inline void LogInToSandbox(AppConfig& config, const SandboxProcess& sandbox,
         keys::sysCancelRefundPayReason,
         "1：金额错误；\r\n2：价格争议；\r\n3：商品问题；\r\n4：退还押金；\r\n5：支付码过期；\r\n");
 }
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
 
 }  // namespace tendrix::test

@@ -4,7 +4,6 @@
 // plus the cashier's hands (Enter, waiting with events) and a message-box answerer.
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTextDocument>
@@ -16,6 +15,7 @@
 
 #include "checkout/main_dlg.h"
 #include "context/app_config.h"
+#include "tests/support/qt_app.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/recording_outputs.h"
 #include "ui/message_box.h"
@@ -26,20 +26,12 @@ using namespace tendrix::desktop;
 
 namespace tendrix::test {
 
+// SpinUntil and a plain wait, with the longer default the platform exchanges need.
 inline bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeout_ms) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    return SpinUntil(done, timeout_ms);
 }
-
 inline void Wait(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    SpinUntil([] { return false; }, ms);
 }
 
 inline void Enter(QLineEdit* e) {

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
-
 #include "tests/support/temp_dir.h"
 
 namespace tendrix::checkout {
@@ -67,17 +65,7 @@ TEST(UnresolvedOrders, OddTextsAreKeptExactly) {
     EXPECT_NE(DescribeUnresolved(list).find("设备创建的订单号：X'"), std::string::npos);
 }
 
-TEST(UnresolvedOrders, UnusableDirectoryFailsWithoutThrowing) {
-    test::TempDir dir;
-    // A plain file where the data directory should be: nothing can be opened below it.
-    FILE* f = fopen((dir.path() + "blocker").c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    fclose(f);
-    UnresolvedOrderStore store(dir.path() + "blocker/");
-    EXPECT_FALSE(store.Add(Order("A", 1)));
-    EXPECT_FALSE(store.last_error().empty());
-    EXPECT_TRUE(store.List().empty());
-}
+// A record that cannot be written: ResultSessionTest.NothingIsSentWhenTheRecordCannotBeWritten.
 
 }  // namespace
 }  // namespace tendrix::checkout
