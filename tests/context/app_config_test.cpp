@@ -43,17 +43,11 @@ TEST(AppConfig, SampleInstallationLoadsCompanyInfoColoursAndFloatPosition) {
     EXPECT_EQ(skin.theme, skin.main);
     EXPECT_EQ(skin.background, 0xFFFFFFu);
 
+    // (Saved in place: MainDlgTest.TrayMenuActionsRunOnTheNextTick; in the user's copy of a
+    // read-only installation: ReadOnlyInstallationKeepsDataAndFloatPositionInUserFolders.)
     int x = -1, y = -1;
     c.LoadFloatPosition(x, y);
     EXPECT_EQ(x, 0);  // empty value
-    ASSERT_TRUE(c.SaveFloatPosition(1200, 640));
-    c.LoadFloatPosition(x, y);
-    EXPECT_EQ(x, 1200);
-    EXPECT_EQ(y, 640);
-    AppConfig again;
-    again.SetProgramDir(bin);
-    again.LoadCompanyInfo();
-    EXPECT_EQ(again.soft_name, c.soft_name);  // the rest of the file survived the write
 
     AppConfig empty;
     empty.SetProgramDir(root / "nowhere/bin/");
