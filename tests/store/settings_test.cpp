@@ -143,6 +143,4 @@ TEST(Settings, LoginKeysGetTheirDefaultsWhenMissing) {
     test::TempDir dir;
     EXPECT_EQ(ReadLoginKey(dir.path(), "landType"), "收银员模式");
     EXPECT_EQ(ReadLoginKey(dir.path(), "autoLand"), "");
-    EXPECT_TRUE(SaveLoginKey(dir.path(), "autoLand", "true"));
-    EXPECT_EQ(ReadLoginKey(dir.path(), "autoLand"), "true");
 }
