@@ -22,9 +22,7 @@ TEST(AppConfig, DirectoriesFollowTheProgramDirectory) {
     AppConfig c;
     c.SetProgramDir("/opt/root/bin");
     EXPECT_EQ(c.program_dir, "/opt/root/bin/");
-    EXPECT_EQ(c.voice_dir, "/opt/root/bin/Voice/");
     EXPECT_EQ(c.data_dir, "/opt/root/data/");
-    EXPECT_EQ(c.company_info_path, "/opt/root/bin/UIskin/compmessage.txt");
 }
 
 TEST(AppConfig, SampleInstallationLoadsCompanyInfoColoursAndFloatPosition) {
