@@ -2,8 +2,6 @@
 // A relay on 127.0.0.1 that carries the first request to the sandbox, then goes away: a
 // second request on the same (kept-alive) connection finds it closed, and every later
 // connection is refused (the network drops after the login).
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -42,13 +40,7 @@ class OneConnectionRelay {
         listen_fd_ = -1;
         if (client < 0) return;
         const int upstream = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<uint16_t>(target_port_));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(upstream, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-            Pump(client, upstream);
-        }
+        if (ConnectLoopback(upstream, target_port_)) Pump(client, upstream);
         ::close(upstream);
         ::close(client);
     }

@@ -22,9 +22,7 @@ TEST(AppConfig, DirectoriesFollowTheProgramDirectory) {
     AppConfig c;
     c.SetProgramDir("/opt/root/bin");
     EXPECT_EQ(c.program_dir, "/opt/root/bin/");
-    EXPECT_EQ(c.voice_dir, "/opt/root/bin/Voice/");
     EXPECT_EQ(c.data_dir, "/opt/root/data/");
-    EXPECT_EQ(c.company_info_path, "/opt/root/bin/UIskin/compmessage.txt");
 }
 
 TEST(AppConfig, SampleInstallationLoadsCompanyInfoColoursAndFloatPosition) {
@@ -43,17 +41,11 @@ TEST(AppConfig, SampleInstallationLoadsCompanyInfoColoursAndFloatPosition) {
     EXPECT_EQ(skin.theme, skin.main);
     EXPECT_EQ(skin.background, 0xFFFFFFu);
 
+    // (Saved in place: MainDlgTest.TrayMenuActionsRunOnTheNextTick; in the user's copy of a
+    // read-only installation: ReadOnlyInstallationKeepsDataAndFloatPositionInUserFolders.)
     int x = -1, y = -1;
     c.LoadFloatPosition(x, y);
     EXPECT_EQ(x, 0);  // empty value
-    ASSERT_TRUE(c.SaveFloatPosition(1200, 640));
-    c.LoadFloatPosition(x, y);
-    EXPECT_EQ(x, 1200);
-    EXPECT_EQ(y, 640);
-    AppConfig again;
-    again.SetProgramDir(bin);
-    again.LoadCompanyInfo();
-    EXPECT_EQ(again.soft_name, c.soft_name);  // the rest of the file survived the write
 
     AppConfig empty;
     empty.SetProgramDir(root / "nowhere/bin/");

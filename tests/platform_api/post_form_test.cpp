@@ -1,11 +1,18 @@
-// PostForm over loopback: the real sandbox (HTTP and HTTPS), a refused port, a server that
-// never answers, and a real tinyproxy with and without proxy authentication.
+// PostForm over loopback (the real sandbox over HTTP and HTTPS, a real tinyproxy) and the order
+// operations whose rules are the client's own. Paying, refunding, cancelling and a refused or
+// silent platform are followed in tests/checkout/ and tests/accounts/, where the cashier sees them.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "common/diag_log.h"
 #include "platform_api/answer_parsers.h"
@@ -13,8 +20,8 @@
 #include "platform_api/money_text.h"
 #include "platform_api/platform_client.h"
 #include "platform_api/signing.h"
-#include "tests/platform_api/net_helpers.h"
 #include "tests/platform_api/tls_helpers.h"
+#include "tests/support/loopback.h"
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -38,6 +45,25 @@ bool LogIn(PlatformClient& client) {
     return true;
 }
 
+// A payment made with the merchant order number of this second.
+PlatformAnswer Pay(const PlatformClient& client, const std::string& fen, const std::string& code,
+                   const std::string& type = "") {
+    return client.CreateOrder(MakeOutOrderId(std::time(nullptr), code), fen, code, type);
+}
+
+// The text after `label` on its line of an order answer; "" when absent.
+std::string Field(const TextList& lines, const std::string& label) {
+    for (const std::string& line : lines) {
+        if (line.rfind(label, 0) == 0)
+            return line.substr(label.size(), line.size() - label.size() - 2);
+    }
+    return "";
+}
+
+std::string OrderId(const PlatformAnswer& answer) {
+    return Field(ParseOrderAnswer(answer).value, "订单号：");
+}
+
 class PostFormSandbox : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -47,29 +73,19 @@ class PostFormSandbox : public ::testing::Test {
     SandboxProcess sandbox_;
     PlatformClient client_ = Direct(sandbox_.base_url());
 };
-
-// A payment made with the merchant order number of this second.
-PlatformAnswer Pay(const PlatformClient& client, const std::string& fen, const std::string& code) {
-    return client.CreateOrder(MakeOutOrderId(std::time(nullptr), code), fen, code, "");
-}
+class Operations : public PostFormSandbox {};
 
 TEST_F(PostFormSandbox, LongAnswerInManyChunksThenASecondCallStartsEmpty) {
     // 0.05: answer over 100 KB.
     const PlatformAnswer answer = Pay(client_, "5", "281234567890123450");
     EXPECT_GT(answer.value.size(), 100u * 1024);
-    const PlatformResult<TextList> created = ParseOrderAnswer(answer);
-    ASSERT_TRUE(created.ok()) << created.message;
-    const std::string order_line = created.value[2];
-
-    const std::string label = "订单号：";
-    const PlatformAnswer queried = client_.QueryOrder(
-        order_line.substr(label.size(), order_line.size() - label.size() - 2), "");
+    const std::string id = OrderId(answer);
+    ASSERT_NE(id, "");
+    const PlatformAnswer queried = client_.QueryOrder(id, "");
     EXPECT_LT(queried.value.size(), 2000u);
-    EXPECT_EQ(queried.value.substr(0, 1), "{");
+    EXPECT_EQ(queried.value.front(), '{');
     EXPECT_EQ(queried.value.back(), '}');
-    const PlatformResult<TextList> lines = ParseOrderAnswer(queried);
-    ASSERT_TRUE(lines.ok()) << lines.message;
-    EXPECT_EQ(lines.value[2], order_line);
+    EXPECT_EQ(OrderId(queried), id);
 }
 
 TEST_F(PostFormSandbox, BodyBeyond1024BytesIsSentWhole) {
@@ -79,19 +95,48 @@ TEST_F(PostFormSandbox, BodyBeyond1024BytesIsSentWhole) {
               "用户名或密码错误");
 }
 
-// The transport's faults; the readers' on the sandbox's malformed answers (0.01, 0.02) are
-// Parsers.OrderAnswerFailures and, where the cashier sees them,
-// ResultSessionTest.UnreadableCreationAnswerKeepsTheMerchantNumber.
+// An empty answer (0.04). The readers' faults on the sandbox's malformed answers (0.01, 0.02):
+// Parsers.OrderAnswerFailures and ResultSessionTest.UnreadableCreationAnswerKeepsTheMerchantNumber;
+// a dropped connection (0.03): Cli.PayQueryRefundAndExitCodes.
 TEST_F(PostFormSandbox, FaultAmounts) {
-    const std::string code = "281234567890123450";
-    PlatformAnswer answer = Pay(client_, "3", code);
-    EXPECT_EQ(answer.error, PlatformError::kNetwork);
-    EXPECT_EQ(answer.message, kNetworkFailureText);
-
-    answer = Pay(client_, "4", code);
+    const PlatformAnswer answer = Pay(client_, "4", "281234567890123450");
     EXPECT_EQ(answer.error, PlatformError::kEmpty);
     EXPECT_EQ(answer.value, "");
     EXPECT_EQ(ParseOrderAnswer(answer).message, kIllegalFormatText);
+}
+
+// The order type travels (a WeChat code with the deposit type), and a query by the merchant
+// order number finds the order whatever platform number comes with it.
+TEST_F(Operations, OrderTypeSentAndQueryByMerchantNumberWinsOverPlatformNumber) {
+    const std::string code = "131000000001000001";
+    const std::string out = MakeOutOrderId(std::time(nullptr), code);
+    ASSERT_NE(OrderId(client_.CreateOrder(out, "800", code, "109")), "");
+    const TextList lines = ParseOrderAnswer(client_.QueryOrder("no-such-order", out)).value;
+    EXPECT_EQ(Field(lines, "支付状态："), "已付款（7）");
+    EXPECT_EQ(Field(lines, "支付方式："), "微信预付款");
+    const PlatformResult<TextList> none = ParseOrderAnswer(client_.QueryOrder("no-such-order", ""));
+    EXPECT_EQ(none.error, PlatformError::kNoSuchOrder);
+    EXPECT_EQ(none.message, "订单不存在");
+}
+
+TEST_F(Operations, CloseAndOverlongDescriptions) {
+    // A pending order closed with an empty description (sent as "description=").
+    const std::string id = OrderId(Pay(client_, "100", "281000000002000005"));
+    const TextList lines = ParseOrderAnswer(client_.CloseOrder(id, "")).value;
+    EXPECT_EQ(Field(lines, "支付状态："), "已取消（4）");
+    EXPECT_NE(Field(lines, "取消时间："), "");
+
+    // 67 Chinese characters are 201 UTF-8 bytes: nothing is sent, and the cashier sees what
+    // an answer without an order shows; 66 characters (198 bytes) go through.
+    std::string reason;
+    for (int i = 0; i < 67; ++i) reason += "退";
+    for (const PlatformAnswer& answer :
+         {client_.CloseOrder(id, reason), client_.RefundOrder("00", id, reason)}) {
+        EXPECT_EQ(answer.error, PlatformError::kRefusedInput);
+        EXPECT_EQ(ParseOrderAnswer(answer).message, kIllegalFormatText);
+    }
+    reason.resize(198);
+    EXPECT_EQ(client_.CloseOrder(id, reason).value.substr(0, 1), "{");
 }
 
 // Sends this thread's diagnostic log to a directory of its own while alive.
@@ -120,10 +165,8 @@ TEST_F(PostFormSandbox, DiagnosticLogOfASaleHoldsNoSecret) {
     LogToDirectory log;
     client_.Login("demo", "demo");
     client_.Login("demo", password);
-    const TextList lines = ParseOrderAnswer(Pay(client_, "100", code)).value;
-    ASSERT_GE(lines.size(), 3u);
-    const std::string label = "订单号：";
-    const std::string order = lines[2].substr(label.size(), lines[2].size() - label.size() - 2);
+    const std::string order = OrderId(Pay(client_, "100", code));
+    ASSERT_NE(order, "");
     const PlatformAnswer queried = client_.QueryOrder(order, "");
     ASSERT_NE(queried.value.find("buyerLoginId"), std::string::npos) << queried.message;
     client_.RefundOrder("00", order, "");
@@ -201,43 +244,69 @@ TEST(PostFormTls, VerifiedWithTheCaFileRefusedWithoutItOrUnderAnotherName) {
     EXPECT_EQ(client.Login("demo", "demo").error, PlatformError::kNetwork);
 }
 
-TEST(PostForm, RefusedPortGivesTheFailureTextAndASilentServerTimesOut) {
-    PlatformClient client = Direct("http://127.0.0.1:" + std::to_string(test::ClosedPort()));
-    const PlatformAnswer answer =
-        client.PostForm("clientId=C&signature=x", client.Url(paths::kQuery));
-    EXPECT_EQ(answer.error, PlatformError::kNetwork);
-    EXPECT_EQ(answer.message, kNetworkFailureText);
+// A real tinyproxy with basic authentication.
+class TinyproxyProcess {
+  public:
+    TinyproxyProcess(const std::string& user, const std::string& password) {
+        if (::access("/usr/bin/tinyproxy", X_OK) != 0) {
+            error_ = "tinyproxy is not installed";
+            return;
+        }
+        port_ = test::ClosedPort();
+        std::ofstream conf(dir_ / "tinyproxy.conf");
+        if (::geteuid() == 0) conf << "User nobody\nGroup nogroup\n";
+        conf << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
+             << "Allow 127.0.0.1\nLogLevel Info\nBasicAuth " << user << " " << password << "\n";
+        conf.close();
+        const std::string command = "exec /usr/bin/tinyproxy -d -c '" + (dir_ / "tinyproxy.conf") +
+                                    "' >'" + (dir_ / "tinyproxy.log") + "' 2>&1";
+        const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+        if (::posix_spawn(&pid_, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ))
+            pid_ = -1;
+        for (int i = 0; pid_ > 0 && i < 500 && !test::AcceptsOnLoopback(port_); ++i) {
+            if (::waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (pid_ <= 0 || !test::AcceptsOnLoopback(port_))
+            error_ = "tinyproxy did not listen: " + Log();
+    }
+    ~TinyproxyProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    int port() const { return port_; }
+    std::string Log() const {
+        std::ifstream in(dir_ / "tinyproxy.log");
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
 
-    test::SilentServer silent;
-    PlatformClient waiting = Direct(silent.base_url());
-    EXPECT_EQ(waiting.timeout(), PlatformClient::kDefaultTimeout);
-    waiting.set_timeout(std::chrono::milliseconds(300));
-    EXPECT_EQ(waiting.PostForm("a=b", waiting.Url(paths::kCreate)).error, PlatformError::kNetwork);
-}
+  private:
+    test::TempDir dir_;
+    std::string error_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
 
-TEST(PostFormProxy, ThroughTinyproxyWithoutAuthentication) {
+// The proxy's log shows the request went through it; without the proxy's credentials the
+// platform is not reached.
+TEST(PostFormProxy, ThroughTinyproxyWithBasicAuthentication) {
     SandboxProcess sandbox;
     if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
-    test::TinyproxyProcess proxy("", "");
+    TinyproxyProcess proxy("cashier", "s3cret");
     if (!proxy.ok()) GTEST_SKIP() << proxy.error();
-    PlatformClient client("127.0.0.1", std::to_string(proxy.port()), "", "", sandbox.base_url());
-    ASSERT_TRUE(LogIn(client));
+    const std::string port = std::to_string(proxy.port());
+    PlatformClient good("127.0.0.1", port, "cashier", "s3cret", sandbox.base_url());
+    ASSERT_TRUE(LogIn(good));
     EXPECT_NE(proxy.Log().find("/plugOrder/showLogin"), std::string::npos) << proxy.Log();
 
     // A proxy address that nobody serves is a network failure even though the platform is up.
     PlatformClient dead("127.0.0.1", std::to_string(test::ClosedPort()), "", "",
                         sandbox.base_url());
     EXPECT_EQ(dead.Login("demo", "demo").error, PlatformError::kNetwork);
-}
-
-TEST(PostFormProxy, ThroughTinyproxyWithBasicAuthentication) {
-    SandboxProcess sandbox;
-    if (!sandbox.ok()) GTEST_SKIP() << sandbox.error();
-    test::TinyproxyProcess proxy("cashier", "s3cret");
-    if (!proxy.ok()) GTEST_SKIP() << proxy.error();
-    const std::string port = std::to_string(proxy.port());
-    PlatformClient good("127.0.0.1", port, "cashier", "s3cret", sandbox.base_url());
-    EXPECT_TRUE(LogIn(good));
 
     // Without credentials (or with a password but no user: ignored) the proxy refuses; the
     // proxy's page is not a platform answer.

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <thread>
 
 #include "printing/port_check.h"
@@ -32,12 +32,10 @@ int CountInLogs(const std::string& log_dir, const std::string& line) {
     int count = 0;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(log_dir, ec)) {
-        std::stringstream text;
-        text << std::ifstream(e.path()).rdbuf();
-        for (size_t at = text.str().find(line); at != std::string::npos;
-             at = text.str().find(line, at + 1)) {
+        std::ifstream in(e.path());
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
             ++count;
-        }
     }
     return count;
 }

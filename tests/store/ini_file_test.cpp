@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "tests/support/temp_dir.h"
 
@@ -13,9 +13,7 @@ using namespace tendrix::store;
 namespace {
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 void WriteBytes(const std::string& path, const std::string& b) {
     std::ofstream(path, std::ios::binary) << b;

@@ -7,11 +7,6 @@
 using namespace tendrix;
 using namespace tendrix::store;
 
-TEST(Store, DataDirIsBesideTheProgramDir) {
-    EXPECT_EQ(Store::DataDirForProgramDir("/opt/tendrix/bin/"), "/opt/tendrix/data/");
-    EXPECT_EQ(Store::DataDirForProgramDir("/opt/tendrix/bin"), "/opt/tendrix/data/");
-}
-
 TEST(Store, NamesRoundTripAnyTextAndStayUnique) {
     test::TempDir dir;
     Store store(dir / "a/b/data");  // missing parents are created
