@@ -43,8 +43,10 @@ class ShellWindows : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ShellWindows, FloatGoesToTheDefaultPlaceOrTheStoredOne) {
-    CFloatDlg f(&config_, &desktop_, [] {});  // its click: MainDlgTest.TrayLeftClick*
+TEST_F(ShellWindows, FloatGoesToTheDefaultPlaceOrTheStoredOneAndReassertsEveryTenSeconds) {
+    bool main_visible = false;
+    CFloatDlg f(
+        &config_, &desktop_, [] {}, [&] { return main_visible; });  // click: MainDlgTest.Tray*
     ASSERT_TRUE(f.built());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     f.ApplyOpacity(200);
@@ -62,12 +64,8 @@ TEST_F(ShellWindows, FloatGoesToTheDefaultPlaceOrTheStoredOne) {
     EXPECT_EQ(f.opacity(), 255);
     f.ApplyOpacity(-4);
     EXPECT_EQ(f.opacity(), 0);
-}
 
-TEST_F(ShellWindows, FloatReassertsEveryTenSecondsUnlessOpacityIsZero) {
-    bool main_visible = false;
-    CFloatDlg f(
-        &config_, &desktop_, [] {}, [&] { return main_visible; });
+    // Timer 84 reasserts the float every ten seconds unless its opacity is zero.
     auto* btn = f.FindControl<QPushButton>(QStringLiteral("btn_openmain"));
     f.show();  // windowinit starts timer 84
     EXPECT_EQ(f.Hub().TimerInterval(btn, CFloatDlg::kReassertTimer), 10000);
@@ -97,7 +95,7 @@ TEST_F(ShellWindows, FloatReassertsEveryTenSecondsUnlessOpacityIsZero) {
     EXPECT_TRUE(desktop_.Log().empty());
 }
 
-TEST_F(ShellWindows, PopupCaptionAndPictureFollowTheResult) {
+TEST_F(ShellWindows, PopupCaptionAndPictureFollowTheResultThenTicksBlankAndHide) {
     CPayPopupDlg pop;
     ASSERT_TRUE(pop.built());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
@@ -130,10 +128,8 @@ TEST_F(ShellWindows, PopupCaptionAndPictureFollowTheResult) {
     pop.ShowText(QStringLiteral("正在查询"));
     EXPECT_EQ(pop.ResultText(), QStringLiteral("正在查询"));
     EXPECT_EQ(pop.MoneyText(), QStringLiteral("撤销金额：2.50"));
-}
 
-TEST_F(ShellWindows, PopupTicksBlankThePictureThenHide) {
-    CPayPopupDlg pop;
+    // Shown for three ticks, the picture blank on the fourth, hidden on the fifth.
     pop.ShowResult(QStringLiteral("支付成功！"), QStringLiteral("9.90"));
     EXPECT_EQ(pop.Hub().TimerInterval(&pop, CPayPopupDlg::kDisplayTimer), 1000);
     for (int i = 0; i < 3; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);

@@ -26,7 +26,7 @@ Settings Base() {
     return s;
 }
 
-TEST(AfterPaymentTemplate, AmountStepInsertedWhereConfigured) {
+TEST(AfterPaymentTemplate, AmountStepWhereConfiguredFewerHotKeyStepsAndSwitchedOff) {
     Settings s = Base();
     const std::pair<const char*, Steps> cases[] = {
         {"无", {"KeyBody13", "ALT + P", "CTRL + S"}},
@@ -42,10 +42,9 @@ TEST(AfterPaymentTemplate, AmountStepInsertedWhereConfigured) {
     EXPECT_EQ(t.amount_point, (ScreenPoint{250, 125}));  // integer centre
     EXPECT_EQ(t.focus_point, (ScreenPoint{30, 20}));
     EXPECT_EQ(t.step_interval_ms, 300);
-}
 
-TEST(AfterPaymentTemplate, FewerHotKeyStepsAndDisabledSequence) {
-    Settings s = Base();
+    // Fewer hotkey steps; the sequence switched off.
+    s = Base();
     s.Set("sysIsPaySuccessHotKeyNext2", "无");  // ends the list: step 3 is not read
     s.Set("sysPrintMoneyProgram", "第二步快捷键之前");
     EXPECT_EQ(BuildAfterPaymentTemplate(s).steps, (Steps{"KeyBody13", "printmoney:"}));

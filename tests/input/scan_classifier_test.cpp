@@ -101,7 +101,7 @@ TEST_F(ScanClassifierTest, EnhancedModeWaitsForReturn) {
     EXPECT_TRUE(main.log.empty());
 }
 
-TEST_F(ScanClassifierTest, SerialChunksAndTheTerminatorRule) {
+TEST_F(ScanClassifierTest, SerialChunksTheTerminatorRuleAndBoundedGarbage) {
     classifier.Configure(CaptureWay::Serial, true);
     // 16 digits and a carriage return are a code; the terminator is not part of it.
     classifier.OnSerialData("12345678");
@@ -135,10 +135,7 @@ TEST_F(ScanClassifierTest, SerialChunksAndTheTerminatorRule) {
     // 15 + CR: not a code.
     classifier.OnSerialData("123456789012345\r");
     EXPECT_TRUE(main.log.empty());
-}
-
-TEST_F(ScanClassifierTest, SerialGarbageWithoutTerminatorIsBounded) {
-    classifier.Configure(CaptureWay::Serial, true);
+    // Garbage without a terminator is bounded.
     for (int i = 0; i < 20; ++i) classifier.OnSerialData(std::string(500, 'x'));
     EXPECT_LE(classifier.buffer().size(), 4096u + 500u);
     EXPECT_TRUE(main.log.empty());

@@ -9,15 +9,12 @@
 namespace tendrix::checkout {
 namespace {
 
-// Amounts refused before sending: ResultSessionTest.BadAmountsAreNeverSent.
-TEST(PayPageRules, AmountCheckAllowsAtMostTwoDecimals) {
+// Amounts refused before sending: ResultSessionTest.BadAmounts*; 13 and 14 characters on the
+// refund and cancel panels: PagesTest.PartialRefundAndCancel*.
+TEST(PayPageRules, AmountsOfAtMostTwoDecimalsOrderNumbersOfFourteenCharactersAndAReason) {
     for (const char* ok : {"12.5", "12", "12."}) EXPECT_TRUE(IsValidAmount(ok)) << ok;
     // Only the digits after the first point count.
     EXPECT_FALSE(IsValidAmount("1.2.3.4"));
-}
-
-// 13 and 14 characters on the refund and cancel panels: PagesTest.PartialRefundAndCancel*.
-TEST(PayPageRules, OrderNumberNeedsFourteenCharactersAndAReason) {
     EXPECT_FALSE(IsSubmittableOrder("12345678901234", ""));
     // Characters, not bytes: 13 Chinese characters are 39 bytes but still too short.
     EXPECT_FALSE(IsSubmittableOrder("一二三四五六七八九十一二三", "x"));
@@ -48,7 +45,7 @@ constexpr const char* kPaidResult =
     "实际金额：35.50元\r\n支付方式：支付宝\r\n支付状态：已付款（7）\r\n"
     "支付时间：2026-12-06 12:00:00\r\n支付码：\r\n284512345678901230\r\n";
 
-TEST(ResultTextReader, ReadsNumbersStateAndAmounts) {
+TEST(ResultTextReader, ReadsNumbersStateAmountsAndDepositKinds) {
     EXPECT_EQ(PayResultSession::PlatformOrderOf(kPaidResult), "2026120600000001");
     EXPECT_EQ(PayResultSession::MerchantOrderOf(kPaidResult), "");
     EXPECT_EQ(PayResultSession::StateOf(kPaidResult), 7);
@@ -64,9 +61,7 @@ TEST(ResultTextReader, ReadsNumbersStateAndAmounts) {
     EXPECT_EQ(PayResultSession::StateOf("支付状态：（12）\r\n"), 12);
     EXPECT_EQ(PayResultSession::StateOf("支付状态：已付款（x）\r\n"), -1);
     EXPECT_EQ(PayResultSession::StateOf("支付状态：已付款（7\r\n其他）"), -1);
-}
 
-TEST(ResultTextReader, DepositNumbersAndKinds) {
     const std::string deposit =
         "商户名称：\r\n演示\r\n订单号：P1\r\n交易金额：1.00元\r\n本次解冻金额：0.40元\r\n"
         "支付方式：支付宝预付款\r\n支付状态：已退款（10）\r\n解冻、转支付操作订单号：\r\n"

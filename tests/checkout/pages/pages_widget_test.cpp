@@ -218,27 +218,25 @@ TEST_F(PagesTest, DepositFreezeAndReleaseFromThePreAuthorisationPage) {
 TEST_F(PagesTest, RefundPermissionShapesTheOrderField) {
     auto* field = Edit("refundorderinput");
     auto* notice = Find<QLabel>("lab_refund_notice");
-    // The cashier's permission, applied again with the settings ("OpenAllSet").
-    auto apply = [&](const char* permission) {
-        config_.refund_permission = permission;
+    // The cashier's permission, applied again with the settings ("OpenAllSet"). The disabled
+    // field is not the only guard: ResultSessionTest.Refunds* refuses the submit.
+    const struct {
+        const char* permission;
+        bool read_only, enabled;
+        const char* notice;
+    } rows[] = {{"不可退款", true, false, "权限不足，不可退款！"},
+                {"扫码可退", false, true, ""},
+                {"当笔可退", true, true, ""},
+                {"别的", true, true, ""}};  // unknown: the field stays as it was
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.permission);
+        config_.refund_permission = r.permission;
         main_->SendCommand(CheckoutCommand::PortControl, "OpenAllSet");
-    };
-    apply("不可退款");
-    EXPECT_TRUE(field->isReadOnly());
-    EXPECT_FALSE(field->isEnabled());
-    EXPECT_EQ(notice->text(), QStringLiteral("权限不足，不可退款！"));
-    EXPECT_FALSE(notice->isEnabled());
-    // The disabled field is not the only guard: ResultSessionTest.Refunds* refuses the submit.
-
-    apply("扫码可退");
-    EXPECT_FALSE(field->isReadOnly());
-    EXPECT_TRUE(field->isEnabled());
-    EXPECT_TRUE(notice->text().isEmpty());
-    apply("当笔可退");
-    EXPECT_TRUE(field->isReadOnly());
-    EXPECT_TRUE(field->isEnabled());
-    apply("别的");
-    EXPECT_TRUE(field->isReadOnly());  // unchanged
+        EXPECT_EQ(field->isReadOnly(), r.read_only);
+        EXPECT_EQ(field->isEnabled(), r.enabled);
+        EXPECT_EQ(notice->text(), QString::fromUtf8(r.notice));
+        EXPECT_EQ(notice->isEnabled(), r.enabled);
+    }
 }
 
 TEST_F(PagesTest, UnresolvedOrderGuardAcrossRestart) {
@@ -298,15 +296,17 @@ TEST_F(PagesTest, KeypadsTypeIntoTheFocusedField) {
     ASSERT_TRUE(WaitUntil([&] { return money->hasFocus(); }, 2000));
     auto* pad = Find<CKeyControls>("pay_keypad");
     ASSERT_NE(pad, nullptr);
-    for (const char* b : {"btnnum1", "btnnum2", "btnnumdot", "btnnum5", "btnnum00"})
-        pad->findChild<QAbstractButton*>(QString::fromLatin1(b))->click();
+    auto press = [](QWidget* keypad, const char* button) {
+        keypad->findChild<QAbstractButton*>(QString::fromLatin1(button))->click();
+    };
+    for (const char* b : {"btnnum1", "btnnum2", "btnnumdot", "btnnum5", "btnnum00"}) press(pad, b);
     EXPECT_EQ(money->text(), QStringLiteral("12.500"));
-    pad->findChild<QAbstractButton*>(QStringLiteral("btnnumbackspace"))->click();
+    press(pad, "btnnumbackspace");
     EXPECT_EQ(money->text(), QStringLiteral("12.50"));
     EXPECT_TRUE(money->hasFocus());  // the keypad never takes the focus
-    pad->findChild<QAbstractButton*>(QStringLiteral("btnnumnull"))->click();
+    press(pad, "btnnumnull");
     EXPECT_TRUE(money->text().isEmpty());
-    pad->findChild<QAbstractButton*>(QStringLiteral("btnnumnull"))->click();  // empty: no harm
+    press(pad, "btnnumnull");  // empty: no harm
 
     // The keypad window: numeric-pad keys, its id to the main window (command 14) when open.
     Button("btn_keywindow")->click();
@@ -314,15 +314,15 @@ TEST_F(PagesTest, KeypadsTypeIntoTheFocusedField) {
     ASSERT_TRUE(pay->key_window());
     ASSERT_TRUE(WaitUntil([&] { return !main_->KeypadWindow().empty(); }, 3000));
     money->setFocus();
-    pay->key_window()->findChild<QAbstractButton*>(QStringLiteral("btnnum7"))->click();
+    press(pay->key_window(), "btnnum7");
     EXPECT_EQ(money->text(), QStringLiteral("7"));
     // Enter from the keypad in the code field starts the payment; a code of 13 characters does not.
     Edit("barcodeinput")->setFocus();
     Edit("barcodeinput")->setText(QStringLiteral("1345678901234"));
-    pad->findChild<QAbstractButton*>(QStringLiteral("btnnumenter"))->click();
+    press(pad, "btnnumenter");
     EXPECT_EQ(main_->CurrentTab(), checkout_tab::kPay);
     Edit("barcodeinput")->setText(QString::fromStdString(test::PaidCode()));
-    pad->findChild<QAbstractButton*>(QStringLiteral("btnnumenter"))->click();
+    press(pad, "btnnumenter");
     EXPECT_EQ(main_->CurrentTab(), checkout_tab::kResult);
     ASSERT_TRUE(WaitUntil([&] { return State() == 7; }));
 }

@@ -177,13 +177,21 @@ TEST_F(ResultSessionTest, RefusedCreationShowsTheMessageAndStopsPolling) {
     EXPECT_TRUE(store_->List().empty());
 }
 
-TEST_F(ResultSessionTest, BadAmountsAreNeverSent) {
+TEST_F(ResultSessionTest, BadAmountsAndCodesOfMoreThanLettersAndDigitsAreNeverSent) {
     for (const char* amount : {"12.505", "", "0", "abc", "0.00"}) {
         EXPECT_FALSE(Pay(amount, test::PaidCode())) << amount;
     }
     EXPECT_EQ(view_.messages.size(), 5u);
-    EXPECT_TRUE(store_->List().empty());
     EXPECT_FALSE(session_->Refund("1.234", "20261206000001", "x"));
+    for (const char* code : {"28412345678901&a=1", "2841234567890123 4", "284123456789012\x1b"}) {
+        EXPECT_FALSE(Pay("1.00", code)) << code;
+        EXPECT_EQ(view_.messages.back(), kBadPayCodeText);
+    }
+    EXPECT_TRUE(store_->List().empty());
+    // The client itself sends nothing for such a code.
+    PlatformClient client(config_);
+    EXPECT_EQ(client.CreateOrder("20240101000000123", "100", "2841234567&x=1", "").error,
+              PlatformError::kRefusedInput);
 }
 
 TEST_F(ResultSessionTest, UnreadableCreationAnswerKeepsTheMerchantNumber) {
@@ -322,18 +330,6 @@ TEST_F(ResultSessionTest, OrderWrittenDownBeforeACrashIsFoundByEitherNumber) {
     EXPECT_EQ(view_.popups.at(0).second, "7.00");
     EXPECT_TRUE(store_->List().empty());
     EXPECT_TRUE(view_.messages.empty());
-}
-
-TEST_F(ResultSessionTest, PaymentCodesOfLettersAndDigitsOnly) {
-    for (const char* code : {"28412345678901&a=1", "2841234567890123 4", "284123456789012\x1b"}) {
-        EXPECT_FALSE(Pay("1.00", code)) << code;
-        EXPECT_EQ(view_.messages.back(), kBadPayCodeText);
-    }
-    EXPECT_TRUE(store_->List().empty());
-    // The client itself sends nothing for such a code.
-    PlatformClient client(config_);
-    EXPECT_EQ(client.CreateOrder("20240101000000123", "100", "2841234567&x=1", "").error,
-              PlatformError::kRefusedInput);
 }
 
 TEST_F(ResultSessionTest, NothingIsSentWhenTheRecordCannotBeWritten) {

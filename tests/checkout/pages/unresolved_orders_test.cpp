@@ -19,7 +19,7 @@ UnresolvedOrder Order(const std::string& out, int64_t at) {
     return o;
 }
 
-TEST(UnresolvedOrders, SurviveReopenUntilResolved) {
+TEST(UnresolvedOrders, SurviveReopenUntilResolvedAndKeepOddTextsExactly) {
     test::TempDir dir;
     {
         UnresolvedOrderStore store(dir.path() + "data/");
@@ -50,15 +50,12 @@ TEST(UnresolvedOrders, SurviveReopenUntilResolved) {
     EXPECT_TRUE(again.Resolve("B-next", ""));
     EXPECT_TRUE(again.List().empty());
     EXPECT_FALSE(again.Resolve("", ""));
-}
 
-TEST(UnresolvedOrders, OddTextsAreKeptExactly) {
-    test::TempDir dir;
-    UnresolvedOrderStore store(dir.path());
+    // Odd texts are kept exactly.
     UnresolvedOrder o = Order("X'; DROP TABLE tblUnresolvedOrders; --", 1);
     o.pay_code = "line1\r\nline2 中文 '\"";
-    ASSERT_TRUE(store.Add(o));
-    auto list = store.List();
+    ASSERT_TRUE(again.Add(o));
+    list = again.List();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].out_order_id, o.out_order_id);
     EXPECT_EQ(list[0].pay_code, o.pay_code);
