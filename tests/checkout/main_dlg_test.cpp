@@ -1,4 +1,6 @@
-// The main window driven offscreen with the real pages, a recording desktop and no devices.
+// The main window's rules from its settings and texts; the window driven offscreen with the real
+// pages, a recording desktop and no devices; the floating window and the payment popup driven
+// as the main window drives them.
 #include "checkout/main_dlg.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +11,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -43,12 +45,6 @@ namespace test = tendrix::test;
 using ui::CDuiMessageBox;
 
 namespace {
-
-CDuiMessageBox* OpenBox() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* b = qobject_cast<CDuiMessageBox*>(w); b && b->isVisible()) return b;
-    return nullptr;
-}
 
 // Reads what arrived on a pty end within `ms`.
 std::string ReadPty(SerialDevice& dev, size_t want, int ms = 3000) {
@@ -103,10 +99,70 @@ class MainDlgTest : public ::testing::Test {
     const std::vector<std::string>& voices_ = outputs_.voice.played;
     std::vector<std::string> launched_;
 };
+using ShellWindows = MainDlgTest;
+
+// Fires timer `id` of `control` as the window's timer would.
+void Tick(ui::Window& w, QWidget* control, int id) {
+    ui::Notification n;
+    n.type = QString::fromLatin1(ui::kTimer);
+    n.sender = control;
+    n.timer_id = id;
+    w.Hub().Send(n);
+}
 
 }  // namespace
 
-TEST_F(MainDlgTest, LoginShowsTheWindowWithItsTitleAndTimers) {
+// 返回, 二维码支付返回 and 上一步返回 are clicked in the page tests (tests/checkout/pages).
+TEST(MainLogic, ReturnButtonTextsLeadToTheirTabs) {
+    EXPECT_EQ(TabForReturnText("预授权返回"), 1);
+    EXPECT_EQ(TabForReturnText(""), std::nullopt);
+    EXPECT_EQ(TabForReturnText("返回 "), std::nullopt);
+    EXPECT_EQ(TabForReturnText("撤销/退款"), std::nullopt);
+}
+
+TEST(MainLogic, PaidAmountOfAReceipt) {
+    EXPECT_EQ(PaidAmountFromReceipt("订单号：123\r\n订单金额：40.00元\r\n实际金额：36.50元\r\n"),
+              "36.50");
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额: 7元"), "7");
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额：1234.5.6abc"), "1234.5.6");
+    // No label, or the label without an amount on its line.
+    EXPECT_EQ(PaidAmountFromReceipt("订单金额：40.00元"), "");
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额：\r\n订单金额：40.00元"), "");
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额"), "");
+    // At most 49 characters, whatever the receipt holds.
+    EXPECT_EQ(PaidAmountFromReceipt("实际金额：" + std::string(80, '9')).size(), 49u);
+}
+
+TEST(MainLogic, PaymentVoicesNameEveryCharacterOfTheAmount) {
+    EXPECT_EQ(PaymentSuccessVoices("36.50"),
+              (std::vector<std::string>{"qrpaysuccess.mp3", "3.mp3", "6.mp3", "..mp3", "5.mp3",
+                                        "0.mp3"}));
+    EXPECT_EQ(PaymentSuccessVoices(""), std::vector<std::string>{"qrpaysuccess.mp3"});
+    // Nothing but digits and the point becomes a file name.
+    EXPECT_EQ(PaymentSuccessVoices("1/../x"),
+              (std::vector<std::string>{"qrpaysuccess.mp3", "1.mp3", "..mp3", "..mp3"}));
+}
+
+// A valid rectangle's centre is clicked in MainDlgTest.GiveFocusBack*.
+TEST(MainLogic, RectangleSettingsThatAreNoScreenPoint) {
+    for (const char* text : {"FALSE", "无", "top:0, left:0, right:0, bottom:0", "top:1, left:2"})
+        EXPECT_FALSE(RectSettingCentre(text)) << text;
+}
+
+TEST(MainLogic, NumbersAndKeysFromSettings) {
+    EXPECT_EQ(IntSetting("30"), 30);
+    EXPECT_EQ(IntSetting("", 255), 255);
+    EXPECT_EQ(IntSetting("abc", 7), 7);
+    EXPECT_EQ(IntSetting("99999999999999999999"), 1000000000);
+    EXPECT_EQ(MainKeyFromSetting("F12"), 123);
+    EXPECT_EQ(MainKeyFromSetting("q"), 'Q');
+    EXPECT_EQ(MainKeyFromSetting("Tab"), 0);
+    EXPECT_EQ(MainKeyFromSetting("Tab", true), 9);
+    for (const char* text : {"无", "alt + x", "F0", "F99"})
+        EXPECT_EQ(MainKeyFromSetting(text), 0) << text;
+}
+
+TEST_F(MainDlgTest, LoginShowsTheWindowWithItsTitleAndNoAutomaticTimers) {
     auto dlg = Make();
     EXPECT_EQ(dlg->windowTitle(), QStringLiteral("Tendrix 收银助手"));
     EXPECT_EQ(dlg->WindowClass(), QStringLiteral("DUIMainFram"));
@@ -119,8 +175,6 @@ TEST_F(MainDlgTest, LoginShowsTheWindowWithItsTitleAndTimers) {
     dlg->FindControl<QLabel>(QStringLiteral("lab_titles"))->setText(QString(200, QChar(u'长')));
     QApplication::processEvents();
     EXPECT_EQ(dlg->width(), width);
-    auto* opt1 = dlg->FindControl<QWidget>(QStringLiteral("OptionUI1"));
-    EXPECT_EQ(dlg->Hub().TimerInterval(opt1, CMainDlg::kTrayActionTimer), 30);
     // sysPrintKeytime 0 and sysIsAutoHideWhenLand FALSE: timers 17 and 37 do not run.
     EXPECT_EQ(dlg->Hub().TimerInterval(dlg->FindControl<QWidget>(QStringLiteral("OptionUI2")),
                                        CMainDlg::kAfterPaymentTimer),
@@ -129,8 +183,6 @@ TEST_F(MainDlgTest, LoginShowsTheWindowWithItsTitleAndTimers) {
                                        CMainDlg::kAutoHideTimer),
               -1);
     EXPECT_TRUE(dlg->FloatWindow()->isVisible());
-    EXPECT_FALSE(dlg->Popup()->isVisible());
-    EXPECT_NE(dlg->Tray(), nullptr);
 }
 
 TEST_F(MainDlgTest, AutoHideAfterLoginRunsOnceOnTimer37) {
@@ -179,8 +231,7 @@ TEST_F(MainDlgTest, TrayLeftClickWithNobodyLoggedInHidesAndAsksForALogin) {
     EXPECT_FALSE(dlg->isVisible());
     // The float's click is the same left click.
     dlg->FloatWindow()->FindControl<QAbstractButton>(QStringLiteral("btn_openmain"))->click();
-    ASSERT_EQ(boxes.texts.size(), 2u);
-    EXPECT_EQ(boxes.texts[1], QStringLiteral("请用户登录账户！"));
+    EXPECT_EQ(boxes.texts, std::vector<QString>(2, QStringLiteral("请用户登录账户！")));
     // Menu items that need a login are ignored; the others act.
     dlg->TrayMenuCommand(QStringLiteral("设置"));
     dlg->TrayMenuCommand(QStringLiteral("窗口截取"));
@@ -220,7 +271,7 @@ TEST_F(MainDlgTest, HidingClosesAnOpenMessageBox) {
     auto dlg = Make();
     // Hiding while a message box is open closes it with Escape (result 0).
     test::Later([&] {
-        test::SpinUntil([] { return OpenBox() != nullptr; });
+        test::SpinUntil([] { return CDuiMessageBox::IsOpen(); });
         dlg->SendCommand(CheckoutCommand::ToggleShowHide, {});
     });
     const int result =
@@ -312,7 +363,7 @@ TEST_F(MainDlgTest, ReprintFromThePayPagePrintsWithoutReplayingThePayment) {
     EXPECT_TRUE(dlg->Popup()->isVisible());
 }
 
-TEST_F(MainDlgTest, CommandsOfTheTable) {
+TEST_F(MainDlgTest, CommandsOfTheTableSentOrPostedFromWorkers) {
     config_.settings.Set(keys::sysIsOpenVoicePrompt, "TRUE");
     auto dlg = Make();
     // 2: opacity and place of the float.
@@ -346,47 +397,13 @@ TEST_F(MainDlgTest, CommandsOfTheTable) {
     dlg->SendCommand(CheckoutCommand::PopupText, "退款中");
     EXPECT_EQ(dlg->Popup()->ResultText(), QStringLiteral("退款中"));
     // 3 and 4 without devices, 5 and 6 with empty payloads: ignored, no crash.
-    dlg->SendCommand(CheckoutCommand::DisplayData,
-                     "\x1b"
-                     "Q"
-                     "A12.00\r");
+    dlg->SendCommand(CheckoutCommand::DisplayData, "\x1bQA12.00\r");
     dlg->SendCommand(CheckoutCommand::PortControl, "CloseGetMoney");
     dlg->SendCommand(CheckoutCommand::ScannerChar, {});
     dlg->SendCommand(CheckoutCommand::ScannerData, {});
     dlg->SendCommand(static_cast<CheckoutCommand>(99), "x");
-}
 
-TEST_F(MainDlgTest, GiveFocusBackActivatesTheWindowUnderTheCursorOrClicksTheRestorePoint) {
-    auto dlg = Make();
-    desktop_.AddWindow(501, {0, 0, 400, 300}, "POS");
-    desktop_.SetCursor({10, 10});
-    desktop_.ClearLog();
-    dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
-    EXPECT_EQ(desktop_.Log(), std::vector<std::string>{"foreground 501"});
-    // Over none of the windows: a click where the cursor is.
-    desktop_.SetCursor({900, 900});
-    desktop_.ClearLog();
-    dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
-    EXPECT_EQ(desktop_.Log(), (std::vector<std::string>{"down L", "up L"}));
-
-    // With a restore point set, its centre is clicked.
-    config_.settings.Set(keys::sysReductionFoucus, "top:100, left:200, right:300, bottom:140");
-    desktop_.ClearLog();
-    dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
-    EXPECT_EQ(desktop_.Log(), (std::vector<std::string>{"move 250,120", "down L", "up L"}));
-    // While the popup is up, timer 45 retries every 50 ms.
-    desktop_.ClearLog();
-    dlg->Popup()->ShowResult(QStringLiteral("支付成功！"), QStringLiteral("1"));
-    dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
-    EXPECT_TRUE(desktop_.Log().empty());
-    auto* opt3 = dlg->FindControl<QWidget>(QStringLiteral("OptionUI3"));
-    EXPECT_EQ(dlg->Hub().TimerInterval(opt3, CMainDlg::kFocusRetryTimer), 50);
-    dlg->Popup()->hide();
-    EXPECT_TRUE(test::SpinUntil([&] { return desktop_.Log().size() == 3; }));
-}
-
-TEST_F(MainDlgTest, WorkersPostCommandsThatRunOnTheUiThread) {
-    auto dlg = Make();
+    // Posted from worker threads, commands run on the window thread.
     std::vector<std::thread> workers;
     for (int t = 0; t < 4; ++t)
         workers.emplace_back([&dlg, t] {
@@ -398,6 +415,32 @@ TEST_F(MainDlgTest, WorkersPostCommandsThatRunOnTheUiThread) {
     dlg->PostCommand(CheckoutCommand::FloatAmount, "88.88");
     EXPECT_TRUE(
         test::SpinUntil([&] { return dlg->FloatWindow()->Amount() == QStringLiteral("88.88"); }));
+}
+
+TEST_F(MainDlgTest, GiveFocusBackActivatesTheWindowUnderTheCursorOrClicksTheRestorePoint) {
+    auto dlg = Make();
+    auto give_back = [&] {
+        desktop_.ClearLog();
+        dlg->SendCommand(CheckoutCommand::GiveFocusBack, {});
+        return desktop_.Log();
+    };
+    desktop_.AddWindow(501, {0, 0, 400, 300}, "POS");
+    desktop_.SetCursor({10, 10});
+    EXPECT_EQ(give_back(), std::vector<std::string>{"foreground 501"});
+    // Over none of the windows: a click where the cursor is.
+    desktop_.SetCursor({900, 900});
+    EXPECT_EQ(give_back(), (std::vector<std::string>{"down L", "up L"}));
+
+    // With a restore point set, its centre is clicked.
+    config_.settings.Set(keys::sysReductionFoucus, "top:100, left:200, right:300, bottom:140");
+    EXPECT_EQ(give_back(), (std::vector<std::string>{"move 250,120", "down L", "up L"}));
+    // While the popup is up, timer 45 retries every 50 ms.
+    dlg->Popup()->ShowResult(QStringLiteral("支付成功！"), QStringLiteral("1"));
+    EXPECT_TRUE(give_back().empty());
+    auto* opt3 = dlg->FindControl<QWidget>(QStringLiteral("OptionUI3"));
+    EXPECT_EQ(dlg->Hub().TimerInterval(opt3, CMainDlg::kFocusRetryTimer), 50);
+    dlg->Popup()->hide();
+    EXPECT_TRUE(test::SpinUntil([&] { return desktop_.Log().size() == 3; }));
 }
 
 // Display data on a real port reaching the pay page: tests/e2e (test_sale_loop.py display_sale);
@@ -475,4 +518,118 @@ TEST_F(MainDlgTest, CapturedAmountFillsThePayPageUnlessTheCashierIsTyping) {
     // The POS shows no sale: an untouched captured amount goes.
     dlg->TakeCapturedAmount("0.00", false);
     EXPECT_TRUE(money->text().isEmpty());
+}
+
+TEST_F(ShellWindows, FloatGoesToTheDefaultPlaceOrTheStoredOneAndReassertsEveryTenSeconds) {
+    bool main_visible = false;
+    CFloatDlg f(
+        &config_, &desktop_, [] {}, [&] { return main_visible; });  // click: MainDlgTest.Tray*
+    ASSERT_TRUE(f.built());
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    f.ApplyOpacity(200);
+    EXPECT_EQ(f.pos(), QPoint(area.right() + 1 - f.width(), area.top() + area.height() / 10));
+    EXPECT_EQ(f.opacity(), 200);
+    EXPECT_NEAR(f.windowOpacity(), 200 / 255.0, 0.01);
+    // Saved on quit, used from then on.
+    f.move(120, 340);
+    ASSERT_TRUE(f.SavePosition());
+    f.move(0, 0);
+    f.ApplyOpacity(255);
+    EXPECT_EQ(f.pos(), QPoint(120, 340));
+    // Out-of-range opacity texts are clamped, never wrapped.
+    f.ApplyOpacity(300);
+    EXPECT_EQ(f.opacity(), 255);
+    f.ApplyOpacity(-4);
+    EXPECT_EQ(f.opacity(), 0);
+
+    // Timer 84 reasserts the float every ten seconds unless its opacity is zero.
+    auto* btn = f.FindControl<QPushButton>(QStringLiteral("btn_openmain"));
+    f.show();  // windowinit starts timer 84
+    EXPECT_EQ(f.Hub().TimerInterval(btn, CFloatDlg::kReassertTimer), 10000);
+
+    // Opacity 0: nothing happens on the tick.
+    f.ApplyOpacity(0);
+    desktop_.ClearLog();
+    Tick(f, btn, CFloatDlg::kReassertTimer);
+    EXPECT_TRUE(desktop_.Log().empty());
+
+    // Otherwise the window behind the float's top-left corner gets the activation back.
+    f.ApplyOpacity(255);
+    const QPoint p = f.pos();
+    desktop_.AddWindow(77, {p.x() - 50, p.y() - 50, p.x() + 5, p.y() + 5}, "POS");
+    Tick(f, btn, CFloatDlg::kReassertTimer);
+    EXPECT_EQ(desktop_.Log(), std::vector<std::string>{"foreground 77"});
+    // With the main window visible, it is activated instead.
+    desktop_.ClearLog();
+    main_visible = true;
+    Tick(f, btn, CFloatDlg::kReassertTimer);
+    EXPECT_TRUE(desktop_.Log().empty());
+    // A menu of the float over its centre is left alone.
+    main_visible = false;
+    const QPoint c = f.frameGeometry().center();
+    desktop_.AddWindow(78, {c.x() - 5, c.y() - 5, c.x() + 5, c.y() + 5}, "MenuUIFloat");
+    Tick(f, btn, CFloatDlg::kReassertTimer);
+    EXPECT_TRUE(desktop_.Log().empty());
+}
+
+TEST_F(ShellWindows, PopupCaptionAndPictureFollowTheResultThenTicksBlankAndHide) {
+    CPayPopupDlg pop;
+    ASSERT_TRUE(pop.built());
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(pop.pos(), QPoint(area.right() + 1 - pop.width(), area.bottom() + 1 - pop.height()));
+    EXPECT_FALSE(pop.isVisible());
+
+    struct Row {
+        const char* result;
+        const char* money;
+        const char* picture;
+    };
+    const Row rows[] = {
+        {"预授权冻结成功！", "冻结金额：1.00", "image/frozenlab.png"},
+        {"支付成功！", "支付金额：1.00", "image/paysuccelab.png"},
+        {"退款成功！", "退款金额：1.00", "image/refundlab.png"},
+        {"解冻成功！", "解冻金额：1.00", "image/thrawlabel.png"},
+        {"撤销成功！", "撤销金额：1.00", "image/payfaillab.png"},
+    };
+    for (const Row& r : rows) {
+        pop.ShowResult(QString::fromUtf8(r.result), QStringLiteral("1.00"));
+        EXPECT_EQ(pop.MoneyText(), QString::fromUtf8(r.money));
+        EXPECT_EQ(pop.Picture(), QString::fromUtf8(r.picture));
+        EXPECT_TRUE(std::filesystem::exists(ui::SkinDir() + r.picture)) << r.picture;
+    }
+    // A result outside the table keeps caption and picture.
+    pop.ShowResult(QStringLiteral("部分退款成功！"), QStringLiteral("2.50"));
+    EXPECT_EQ(pop.MoneyText(), QStringLiteral("撤销金额：2.50"));
+    EXPECT_EQ(pop.Picture(), QStringLiteral("image/payfaillab.png"));
+    // Command 15 sets the label only.
+    pop.ShowText(QStringLiteral("正在查询"));
+    EXPECT_EQ(pop.ResultText(), QStringLiteral("正在查询"));
+    EXPECT_EQ(pop.MoneyText(), QStringLiteral("撤销金额：2.50"));
+
+    // Shown for three ticks, the picture blank on the fourth, hidden on the fifth.
+    pop.ShowResult(QStringLiteral("支付成功！"), QStringLiteral("9.90"));
+    EXPECT_EQ(pop.Hub().TimerInterval(&pop, CPayPopupDlg::kDisplayTimer), 1000);
+    for (int i = 0; i < 3; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    EXPECT_EQ(pop.Picture(), QStringLiteral("image/paysuccelab.png"));
+    EXPECT_TRUE(pop.isVisible());
+    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);  // 4th tick: picture blank
+    EXPECT_EQ(pop.Picture(), QStringLiteral("image/paynulllab.png"));
+    EXPECT_TRUE(pop.isVisible());
+    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);  // 5th tick: hidden, timer stopped
+    EXPECT_FALSE(pop.isVisible());
+    EXPECT_FALSE(pop.Hub().HasTimer(&pop, CPayPopupDlg::kDisplayTimer));
+    EXPECT_EQ(CPayPopupDlg::TickCounter(), 0);
+
+    // A second result while shown starts the display time again.
+    pop.ShowResult(QStringLiteral("支付成功！"), QStringLiteral("1"));
+    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    pop.ShowResult(QStringLiteral("退款成功！"), QStringLiteral("1"));
+    for (int i = 0; i < 4; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    EXPECT_TRUE(pop.isVisible());
+
+    // The close button hides at once with the blank picture.
+    pop.FindControl<QPushButton>(QStringLiteral("btn_close"))->click();
+    EXPECT_FALSE(pop.isVisible());
+    EXPECT_EQ(pop.Picture(), QStringLiteral("image/paynulllab.png"));
 }

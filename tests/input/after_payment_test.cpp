@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "desktop/x11_desktop.h"
+#include "tests/desktop/x_test_window.h"
+#include "tests/desktop/xvfb_server.h"
 #include "tests/support/recording_desktop.h"
 
 using namespace tendrix::desktop;
@@ -26,7 +29,7 @@ Settings Base() {
     return s;
 }
 
-TEST(AfterPaymentTemplate, AmountStepInsertedWhereConfigured) {
+TEST(AfterPaymentTemplate, AmountStepWhereConfiguredFewerHotKeyStepsAndSwitchedOff) {
     Settings s = Base();
     const std::pair<const char*, Steps> cases[] = {
         {"无", {"KeyBody13", "ALT + P", "CTRL + S"}},
@@ -42,10 +45,9 @@ TEST(AfterPaymentTemplate, AmountStepInsertedWhereConfigured) {
     EXPECT_EQ(t.amount_point, (ScreenPoint{250, 125}));  // integer centre
     EXPECT_EQ(t.focus_point, (ScreenPoint{30, 20}));
     EXPECT_EQ(t.step_interval_ms, 300);
-}
 
-TEST(AfterPaymentTemplate, FewerHotKeyStepsAndDisabledSequence) {
-    Settings s = Base();
+    // Fewer hotkey steps; the sequence switched off.
+    s = Base();
     s.Set("sysIsPaySuccessHotKeyNext2", "无");  // ends the list: step 3 is not read
     s.Set("sysPrintMoneyProgram", "第二步快捷键之前");
     EXPECT_EQ(BuildAfterPaymentTemplate(s).steps, (Steps{"KeyBody13", "printmoney:"}));
@@ -67,7 +69,7 @@ TEST(AfterPaymentTemplate, FewerHotKeyStepsAndDisabledSequence) {
     EXPECT_EQ(BuildAfterPaymentTemplate(s).focus_point, ScreenPoint{});
 }
 
-// The amount step is checked where its keys arrive: on a real X server (x11_input_test).
+// The amount step is checked where its keys arrive: on a real X server (X11InputTest).
 TEST(AfterPaymentPlayer, ExactKeyAndMouseSequences) {
     RecordingDesktop d;
     const ScreenPoint amount{250, 125}, focus{30, 20};
@@ -131,6 +133,32 @@ TEST(AfterPaymentRunner, OneStepPerTickWhileHiddenAndNoPopup) {
     }
     EXPECT_FALSE(r.Running());
     EXPECT_EQ(d.Log().back(), "up L");  // the focus-restore click came last
+}
+
+// The amount step against a real X server: its click and keys must arrive in a plain X window
+// exactly. (A replayed barcode's keys: ScanClassifierTest for the sequence, X11DesktopTest for
+// the keys arriving.)
+class X11InputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!xvfb_.ok()) GTEST_SKIP() << xvfb_.error();
+        desktop_ = CreateX11DesktopOn(xvfb_.display());
+        ASSERT_NE(desktop_, nullptr);
+    }
+    test::XvfbServer xvfb_;
+    std::unique_ptr<DesktopServices> desktop_;
+};
+
+TEST_F(X11InputTest, AmountStepArrivesAsClickSelectAllEraseAndKeypadDigits) {
+    test::XTestWindow pos(xvfb_.display(), 100, 100, 400, 300, "POS");
+    ASSERT_TRUE(pos.ok());
+    PlayAfterPaymentStep(*desktop_, "printmoney:12.50", {300, 250}, {});
+    const auto records = pos.Collect(12);
+    EXPECT_EQ(records, (std::vector<std::string>{"press 1", "release 1", "key Control_L", "key a",
+                                                 "key BackSpace", "key KP_1", "key KP_2",
+                                                 "key KP_Decimal", "key KP_5", "key KP_0"}));
+    EXPECT_EQ(pos.typed(), std::string("\x01\x08") + "12.50");
+    EXPECT_EQ(desktop_->CursorPos(), (ScreenPoint{300, 250}));
 }
 
 }  // namespace

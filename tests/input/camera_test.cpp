@@ -59,7 +59,7 @@ class RecordingSink : public CameraSink {
     void OnCameraFailed(const std::string& text) override { Add("failed " + text); }
 };
 
-TEST(CameraWorker, QrAndCode128InOneFrameArriveInScannerOrderWithPauses) {
+TEST(CameraWorker, QrAndCode128InOneFrameArriveInScannerOrderAndAClosedCameraFails) {
     const CameraFrame frame = TwoCodeFrame();
     ASSERT_EQ(frame.width, 640);
     const auto order = DecodeFrame(frame);
@@ -79,15 +79,14 @@ TEST(CameraWorker, QrAndCode128InOneFrameArriveInScannerOrderWithPauses) {
     EXPECT_EQ(sink.log,
               (std::vector<std::string>{"1111 1 " + order[0], "sleep 100", "1111 1 " + order[1],
                                         "sleep 100", "sleep 100", "preview 640"}));
-}
 
-TEST(CameraWorker, UnavailableCameraReportsTheFailureText) {
-    RecordingSink sink;
-    CameraWorker worker(std::make_unique<MemorySource>(false, CameraFrame{}), &sink,
+    // A camera that does not open reports the failure text.
+    RecordingSink failed;
+    CameraWorker closed(std::make_unique<MemorySource>(false, CameraFrame{}), &failed,
                         [](std::chrono::milliseconds) {});
-    worker.Start();
-    worker.Wait();
-    EXPECT_EQ(sink.log, (std::vector<std::string>{"failed 该摄像头可能被占用或者被禁用！"}));
+    closed.Start();
+    closed.Wait();
+    EXPECT_EQ(failed.log, (std::vector<std::string>{"failed 该摄像头可能被占用或者被禁用！"}));
 }
 
 TEST(CameraToggle, SecondPressStopsWithoutWaitingForTheWorker) {
