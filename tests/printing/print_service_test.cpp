@@ -28,25 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class FakeClock {
-  public:
-    explicit FakeClock(std::tm t) : now_(t) {}
-    void Set(std::tm t) {
-        std::lock_guard<std::mutex> g(m_);
-        now_ = t;
-    }
-    LocalClock Fn() {
-        return [this] {
-            std::lock_guard<std::mutex> g(m_);
-            return now_;
-        };
-    }
-
-  private:
-    std::mutex m_;
-    std::tm now_;
-};
-
 class PrintServiceTest : public ::testing::Test {
   protected:
     PrintConfig Config(const std::string& port) {
@@ -65,7 +46,10 @@ class PrintServiceTest : public ::testing::Test {
     void Configure(const PrintConfig& c) {
         PrintingOptions o;
         o.printer.sdk_path = test::PluginPath();
-        o.clock = clock.Fn();
+        o.clock = [this] {
+            std::lock_guard<std::mutex> g(clock_mutex);
+            return now;
+        };
         ConfigurePrinting(c, &sink, writer, service, o);
         if (service) {
             ASSERT_TRUE(test::WaitUntil([&] { return service->following(); }));
@@ -80,13 +64,19 @@ class PrintServiceTest : public ::testing::Test {
     static bool Has(const std::vector<std::string>& lines, const std::string& text) {
         return std::find(lines.begin(), lines.end(), text) != lines.end();
     }
+    // Moves the service's clock (read on its thread).
+    void SetNow(std::tm t) {
+        std::lock_guard<std::mutex> g(clock_mutex);
+        now = t;
+    }
     void TearDown() override {
         service.reset();
         writer.reset();
     }
 
     test::TempDir dir;
-    FakeClock clock{At(2026, 12, 6, 10, 0, 0)};
+    std::mutex clock_mutex;
+    std::tm now = At(2026, 12, 6, 10, 0, 0);
     test::RecordingSink sink;
     test::LoopbackPrinter lp;
     std::unique_ptr<PrintLogWriter> writer;
@@ -136,11 +126,11 @@ TEST_F(PrintServiceTest, StartsAtTheEndOfTheLogAndHoldsAnUnfinishedBlock) {
 }
 
 TEST_F(PrintServiceTest, ReceiptJustAfterMidnightGoesToTheNewFileAndPrints) {
-    clock.Set(At(2026, 12, 6, 23, 59, 58));
+    SetNow(At(2026, 12, 6, 23, 59, 58));
     Configure(Config("网口" + lp.address()));
     writer->Post(Receipt("2359"));
     ASSERT_EQ(lp.Jobs(1).size(), 1u);
-    clock.Set(At(2026, 12, 7, 0, 0, 1));
+    SetNow(At(2026, 12, 7, 0, 0, 1));
     writer->Post(Receipt("0000"));
     const auto jobs = lp.Jobs(2);
     ASSERT_EQ(jobs.size(), 2u);
@@ -159,9 +149,8 @@ TEST_F(PrintServiceTest, ReceiptJustAfterMidnightGoesToTheNewFileAndPrints) {
 
 TEST_F(PrintServiceTest, PortWayNoneStillLogsIntoTheConfiguredDirectory) {
     Settings s;
-    for (const auto& [k, v] : std::map<std::string, std::string>{
-             {keys::sysPrintBillPath, dir.path() + "bills"}, {keys::sysPrinterPortWay, "无"}})
-        s.Set(k, v);
+    s.Set(keys::sysPrintBillPath, dir.path() + "bills");
+    s.Set(keys::sysPrinterPortWay, "无");
     const PrintConfig c = PrintConfigFromSettings(s, dir.path() + "default/", "", "");
     EXPECT_EQ(c.log_dir, dir.path() + "bills/");  // a directory without '/' is that directory
     Configure(c);
@@ -210,7 +199,7 @@ TEST_F(PrintServiceTest, ReceiptsWaitWhileTheLogCannotBeWritten) {
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(writer->written(), 0u);
     fs::remove(dir.path() + "blocked");
-    clock.Set(At(2026, 12, 6, 10, 0, 5));
+    SetNow(At(2026, 12, 6, 10, 0, 5));
     writer->Post(Receipt("1302"));
     ASSERT_TRUE(test::WaitUntil([&] { return writer->written() == 3; }));
     EXPECT_EQ(ReadFile(dir.path() + "blocked/printlog2026-12-06.txt"),

@@ -29,7 +29,6 @@ class SelectionTest : public ::testing::Test {
         s.MouseMove(b);
         s.LeftUp(b);
     }
-    static ScreenPoint Centre(const ScreenRect& r) { return r.centre(); }
 
     test::TempDir dir;
     Settings settings;
@@ -90,7 +89,7 @@ TEST_F(SelectionTest, DrawingMovingAndReleasing) {
 TEST_F(SelectionTest, SaveButtonsStoreTheRectangleAndANewOneStarts) {
     CaptureSelection s(settings, screen);
     Draw(s, {100, 100}, {300, 140});
-    auto effects = s.LeftDown(Centre(s.ButtonRect(CaptureSelection::SaveDistinguish)));
+    auto effects = s.LeftDown(s.ButtonRect(CaptureSelection::SaveDistinguish).centre());
     ASSERT_EQ(effects.size(), 1u);
     EXPECT_EQ(effects[0].saved_key, keys::sysCutPicThemeMoney);
     EXPECT_EQ(effects[0].saved_value, "top:100, left:100, right:300, bottom:140");
@@ -98,9 +97,9 @@ TEST_F(SelectionTest, SaveButtonsStoreTheRectangleAndANewOneStarts) {
     EXPECT_EQ(s.state(), SelectionState::MouseDown);
 
     Draw(s, {10, 10}, {50, 30});
-    s.LeftDown(Centre(s.ButtonRect(CaptureSelection::SavePrint)));
+    s.LeftDown(s.ButtonRect(CaptureSelection::SavePrint).centre());
     Draw(s, {60, 60}, {80, 90});
-    s.LeftDown(Centre(s.ButtonRect(CaptureSelection::Reduction)));
+    s.LeftDown(s.ButtonRect(CaptureSelection::Reduction).centre());
 
     // All three survive a restart.
     Settings again;
@@ -115,7 +114,6 @@ TEST_F(SelectionTest, SwitchedOffFeaturesShowTheirMessageAndStoreNothing) {
     settings.Set(keys::sysReductionFoucus, "FALSE");
     settings.Set(keys::sysPrintMoneyProgram, "无");
     CaptureSelection s(settings, screen);
-    Draw(s, {100, 100}, {300, 140});
     struct {
         CaptureSelection::Button b;
         const char* text;
@@ -124,7 +122,7 @@ TEST_F(SelectionTest, SwitchedOffFeaturesShowTheirMessageAndStoreNothing) {
                  {CaptureSelection::SavePrint, CaptureSelection::kPrintOffText}};
     for (const auto& c : cases) {
         Draw(s, {100, 100}, {300, 140});
-        auto effects = s.LeftDown(Centre(s.ButtonRect(c.b)));
+        auto effects = s.LeftDown(s.ButtonRect(c.b).centre());
         ASSERT_EQ(effects.size(), 1u);
         EXPECT_EQ(effects[0].message, c.text);
         EXPECT_TRUE(effects[0].saved_key.empty());
@@ -139,21 +137,21 @@ TEST_F(SelectionTest, ButtonOverTheRectangleWinsAndHiddenButtonsDoNothing) {
     Draw(s, {100, 100}, {700, 400});
     auto cancel = s.ButtonRect(CaptureSelection::Cancel);
     s.LeftDown({1, 1});  // hides the buttons
-    auto none = s.LeftDown(Centre(cancel));
+    auto none = s.LeftDown(cancel.centre());
     EXPECT_TRUE(none.empty());
 
     // A rectangle that fills the screen puts the buttons inside it.
     Draw(s, {0, 0}, {1365, 767});
     auto distinguish = s.ButtonRect(CaptureSelection::SaveDistinguish);
-    ASSERT_TRUE(StrictlyInside(s.caption(), Centre(distinguish)));
-    auto effects = s.LeftDown(Centre(distinguish));
+    ASSERT_TRUE(StrictlyInside(s.caption(), distinguish.centre()));
+    auto effects = s.LeftDown(distinguish.centre());
     ASSERT_EQ(effects.size(), 1u);
     EXPECT_EQ(effects[0].saved_key, keys::sysCutPicThemeMoney);
     EXPECT_EQ(s.state(), SelectionState::MouseDown);  // not move_label
 
     // Cancel closes; Enter activates cancel; right button and Escape close.
     Draw(s, {0, 0}, {1365, 767});
-    effects = s.LeftDown(Centre(s.ButtonRect(CaptureSelection::Cancel)));
+    effects = s.LeftDown(s.ButtonRect(CaptureSelection::Cancel).centre());
     ASSERT_EQ(effects.size(), 1u);
     EXPECT_TRUE(effects[0].close);
     EXPECT_TRUE(s.Enter().close);
@@ -161,17 +159,25 @@ TEST_F(SelectionTest, ButtonOverTheRectangleWinsAndHiddenButtonsDoNothing) {
     EXPECT_TRUE(s.Escape().close);
 }
 
-TEST_F(SelectionTest, PointerFollowingFrameStoresScreenCoordinates) {
+TEST_F(SelectionTest, PointerFollowingFrameStoresScreenCoordinatesAndStaysOnTheScreen) {
     RecordingDesktop desk;
+    HwndPointPicker edge(settings, desk);
+    desk.SetCursor({2, 2});
+    EXPECT_FALSE(edge.Tick());  // nothing under the pointer: nothing shown
+    EXPECT_FALSE(edge.visible());
+    EXPECT_TRUE(edge.LeftDown({0, 0}).saved_key.empty());
+    // A window filling the screen: the bar goes inside it, still on the screen.
     desk.AddWindow(1, {0, 0, 1366, 768}, "");
+    ASSERT_TRUE(edge.Tick());  // the window is looked up 2 px up-left of the pointer: (0, 0)
+    auto cancel = edge.ButtonRect(HwndPointPicker::Cancel);
+    EXPECT_LE(cancel.bottom, 768);
+    EXPECT_GE(cancel.top, 0);
+    EXPECT_EQ(edge.ChosenPoint(), (ScreenPoint{2, 2}));
+
     desk.AddWindow(7, {200, 150, 500, 250}, "");  // above the first
     HwndPointPicker picker(settings, desk);
-    EXPECT_FALSE(picker.visible());
-    EXPECT_TRUE(picker.LeftDown({0, 0}).saved_key.empty());  // nothing shown yet
-
     desk.SetCursor({320, 190});
     ASSERT_TRUE(picker.Tick());
-    EXPECT_TRUE(picker.visible());
     EXPECT_EQ(picker.target(), (ScreenRect{200, 150, 500, 250}));
     EXPECT_EQ(picker.marker(), (ScreenRect{319, 189, 321, 191}));
     // Pointer moves inside the framed window: the marker follows, the frame stays.
@@ -196,21 +202,6 @@ TEST_F(SelectionTest, PointerFollowingFrameStoresScreenCoordinates) {
 
     EXPECT_TRUE(picker.LeftDown(picker.ButtonRect(HwndPointPicker::Cancel).centre()).close);
     EXPECT_TRUE(picker.RightDown().close);
-}
-
-TEST_F(SelectionTest, PointerFollowingFrameAtScreenEdgesAndOverItself) {
-    RecordingDesktop desk;
-    HwndPointPicker picker(settings, desk);
-    desk.SetCursor({2, 2});
-    EXPECT_FALSE(picker.Tick());  // nothing under the pointer: nothing shown
-    EXPECT_FALSE(picker.visible());
-    // A window filling the screen: the bar goes inside it, still on the screen.
-    desk.AddWindow(1, {0, 0, 1366, 768}, "");
-    ASSERT_TRUE(picker.Tick());  // the window is looked up 2 px up-left of the pointer: (0, 0)
-    auto cancel = picker.ButtonRect(HwndPointPicker::Cancel);
-    EXPECT_LE(cancel.bottom, 768);
-    EXPECT_GE(cancel.top, 0);
-    EXPECT_EQ(picker.ChosenPoint(), (ScreenPoint{2, 2}));
 
     // Our own window under the pointer is never framed.
     HwndPointPicker other(settings, desk);
