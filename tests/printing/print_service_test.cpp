@@ -263,6 +263,7 @@ TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintP
     unsetenv("TENDRIX_PORT_MAP");
     ASSERT_EQ(service->printed(), 1u);
     EXPECT_TRUE(Has(Lines(bytes), G("订单号：1400")));
+    EXPECT_EQ(test::DecodeEscPos(bytes).images.size(), 2u);  // both copies, each with its QR
     EXPECT_EQ(sink.Payloads(CheckoutCommand::ShowMessage).size(), 1u);
 }
 
