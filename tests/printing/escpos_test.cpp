@@ -31,14 +31,11 @@ const char* kReceipt =
     "-------------\r\n";
 
 ReceiptOptions Options(int copies, int mode, int blank = 2) {
-    ReceiptOptions o;
-    o.copies = copies;
-    o.code_mode = mode;
-    o.blank_lines = blank;
-    o.sayings[0] = G("谢谢惠顾");
-    o.sayings[1] = G("客户存根");
-    o.title = G("测试店");
-    return o;
+    return {.copies = copies,
+            .blank_lines = blank,
+            .code_mode = mode,
+            .sayings = {G("谢谢惠顾"), G("客户存根")},
+            .title = G("测试店")};
 }
 
 std::vector<std::string> ReceiptLines() {
@@ -184,9 +181,6 @@ TEST(EscPos, QrStripesDecodeBackToTheContent) {
         ASSERT_EQ(page.images.size(), 1u);
         const test::BitImage& img = page.images[0];
         EXPECT_EQ(img.height, (img.width / 24 + 1) * 24);
-        // The top-left module is black and sits at (4, 4).
-        EXPECT_FALSE(img.Black(3, 3));
-        EXPECT_TRUE(img.Black(4, 4));
         EXPECT_EQ(test::DecodeQr(img), mode == kCodeQrWithPrefix ? prefix + number : number);
         // Pixel for pixel the drawn picture; the rows below it are white.
         const QrImage drawn = RasterQr(mode == kCodeQrWithPrefix ? prefix + number : number);

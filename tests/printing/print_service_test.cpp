@@ -31,17 +31,16 @@ using namespace std::chrono_literals;
 class PrintServiceTest : public ::testing::Test {
   protected:
     PrintConfig Config(const std::string& port) {
-        PrintConfig c;
-        c.log_dir = dir.path() + "log/";
-        c.title = "测试店";
-        c.port_way = "网口";
-        c.port = port;
-        c.copies = "1";
-        c.blank_lines = "1";
-        c.code_mode = "0";
-        c.sayings[0] = "谢谢";
-        c.sayings[1] = "存根";
-        return c;
+        return {.log_dir = dir.path() + "log/",
+                .title = "测试店",
+                .port_way = "网口",
+                .port = port,
+                .copies = "1",
+                .blank_lines = "1",
+                .code_mode = "0",
+                .sayings = {"谢谢", "存根"},
+                .invoice_url = "",
+                .merchant_id = ""};
     }
     void Configure(const PrintConfig& c) {
         PrintingOptions o;

@@ -38,26 +38,21 @@ std::string Block() {
 }
 
 PrinterSetup MakeSetup(const std::string& port, const char* copies, const char* mode) {
-    PrinterSetup s;
-    s.port = port;
-    s.copies = copies;
-    s.blank_lines = "2";
-    s.code_mode = mode;
-    s.sayings[0] = "谢谢惠顾";
-    s.sayings[1] = "客户存根";
-    s.title = "测试店";
-    return s;
+    return {.port = port,
+            .copies = copies,
+            .blank_lines = "2",
+            .code_mode = mode,
+            .sayings = {"谢谢惠顾", "客户存根"},
+            .title = "测试店"};
 }
 
 // What the engine produces for a setup, rendered in memory.
 std::string Expected(const PrinterSetup& setup, const std::string& qr_prefix = "") {
-    ReceiptOptions o;
-    o.copies = DecimalByte(setup.copies);
-    o.blank_lines = DecimalByte(setup.blank_lines);
-    o.code_mode = DecimalByte(setup.code_mode);
-    o.sayings[0] = Utf8ToGbk(setup.sayings[0]);
-    o.sayings[1] = Utf8ToGbk(setup.sayings[1]);
-    o.title = Utf8ToGbk(setup.title);
+    const ReceiptOptions o{.copies = DecimalByte(setup.copies),
+                           .blank_lines = DecimalByte(setup.blank_lines),
+                           .code_mode = DecimalByte(setup.code_mode),
+                           .sayings = {Utf8ToGbk(setup.sayings[0]), Utf8ToGbk(setup.sayings[1])},
+                           .title = Utf8ToGbk(setup.title)};
     MemoryPort port;
     PrintReceipt(port, Block(), qr_prefix, o);
     return port.bytes();

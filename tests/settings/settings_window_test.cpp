@@ -79,35 +79,23 @@ class SettingsWindowTest : public ::testing::Test {
 
 // A valid value different from the default, per key.
 std::string OtherValue(const settings::ControlDescription& c, const std::string& current) {
-    switch (c.kind) {
-        case ControlKind::Switch:
-            return current == "TRUE" ? "FALSE" : "TRUE";
-        case ControlKind::Choice:
-        case ControlKind::Hotkey:
-            for (const auto& t : c.choices)
-                if (t != current && !t.empty()) return t;
-            return current;
-        case ControlKind::Step:
-            return "CTRL + V";
-        case ControlKind::EditChoice:
-            return "4800";
-        case ControlKind::Number:
-            return std::to_string(c.min + 1);
-        case ControlKind::Port:
-            return "COM9";
-        case ControlKind::PortPair:
-            return "COM9->COM10";
-        case ControlKind::Parallel:
-            return "LPT2";
-        case ControlKind::Rect:
-            return "top:10, left:20, right:300, bottom:60";
-        case ControlKind::Point:
-            return "x:33, y:44";
-        case ControlKind::MultiLine:
-            return "1：错收；\r\n2：重复；\r\n";
-        default:
-            return "值 " + c.key;
-    }
+    static const std::map<ControlKind, std::string> fixed = {
+        {ControlKind::Step, "CTRL + V"},
+        {ControlKind::EditChoice, "4800"},
+        {ControlKind::Port, "COM9"},
+        {ControlKind::PortPair, "COM9->COM10"},
+        {ControlKind::Parallel, "LPT2"},
+        {ControlKind::Rect, "top:10, left:20, right:300, bottom:60"},
+        {ControlKind::Point, "x:33, y:44"},
+        {ControlKind::MultiLine, "1：错收；\r\n2：重复；\r\n"}};
+    if (c.kind == ControlKind::Switch) return current == "TRUE" ? "FALSE" : "TRUE";
+    if (c.kind == ControlKind::Number) return std::to_string(c.min + 1);
+    for (const auto& t : c.choices)  // choices and hotkeys: another offered text
+        if ((c.kind == ControlKind::Choice || c.kind == ControlKind::Hotkey) && t != current &&
+            !t.empty())
+            return t;
+    const auto f = fixed.find(c.kind);
+    return f != fixed.end() ? f->second : "值 " + c.key;
 }
 
 // Every key has one control named after it on its page; each takes another valid value
