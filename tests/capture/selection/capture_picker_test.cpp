@@ -127,7 +127,8 @@ TEST_F(SelectionWindows, AFailedSaveKeepsTheWindowOpenWithTheReason) {
 // The screen holds an amount on a dark ground; drawing a rectangle around it previews the
 // amount the recognition reads there, read from the screen as it was before the window opened.
 // The caption is drawn where the pointer went, the save buttons below it; a save stores the
-// rectangle and hides them; a switched-off feature says so; Escape closes.
+// rectangle and hides them; each switched-off feature says so and stores nothing; Escape
+// closes.
 TEST_F(SelectionWindows, RectangleWindowPreviewsStoresAndClosesOnEscape) {
     settings.Set(keys::sysCutPicThemeMoney, "TRUE");
     test::PictureStyle style;
@@ -165,17 +166,25 @@ TEST_F(SelectionWindows, RectangleWindowPreviewsStoresAndClosesOnEscape) {
         "top:300, left:400, right:" + std::to_string(right) + ", bottom:" + std::to_string(bottom));
     EXPECT_FALSE(save->isVisible());
 
-    // Switched off: the message through the window's handler, nothing stored.
+    // Switched off: each button's message through the window's handler, nothing stored.
     std::vector<QString> messages;
     dlg.SetMessageHandler([&](const QString& m) { messages.push_back(m); });
+    settings.Set(keys::sysCutPicThemeMoney, "FALSE");
     settings.Set(keys::sysReductionFoucus, "FALSE");
-    dlg.PressLeft({10, 10});
-    dlg.ReleaseLeft({50, 50});
-    auto* reduction = dlg.FindControl<QPushButton>("btn_reduction");
-    dlg.PressLeft(reduction->mapToGlobal(reduction->rect().center()));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].contains("焦点还原未开启"));
+    settings.Set(keys::sysPrintMoneyProgram, "无");
+    for (const char* name : {"btn_save_distinguish", "btn_reduction", "btn_save_print"}) {
+        dlg.PressLeft({10, 10});
+        dlg.ReleaseLeft({50, 50});
+        auto* button = dlg.FindControl<QPushButton>(name);
+        dlg.PressLeft(button->mapToGlobal(button->rect().center()));
+    }
+    EXPECT_EQ(messages, (std::vector<QString>{CaptureSelection::kDistinguishOffText,
+                                              CaptureSelection::kReductionOffText,
+                                              CaptureSelection::kPrintOffText}));
+    EXPECT_TRUE(messages[1].contains("焦点还原未开启"));
+    EXPECT_EQ(settings.Get(keys::sysCutPicThemeMoney), "FALSE");
     EXPECT_EQ(settings.Get(keys::sysReductionFoucus), "FALSE");
+    EXPECT_EQ(settings.Get(keys::sysPrintMoneyFocusPos), "");
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(&dlg, &esc);
     EXPECT_FALSE(dlg.isVisible());

@@ -109,28 +109,6 @@ TEST_F(SelectionTest, SaveButtonsStoreTheRectangleAndANewOneStarts) {
     EXPECT_EQ(again.Get(keys::sysReductionFoucus), "top:60, left:60, right:80, bottom:90");
 }
 
-TEST_F(SelectionTest, SwitchedOffFeaturesShowTheirMessageAndStoreNothing) {
-    settings.Set(keys::sysCutPicThemeMoney, "FALSE");
-    settings.Set(keys::sysReductionFoucus, "FALSE");
-    settings.Set(keys::sysPrintMoneyProgram, "无");
-    CaptureSelection s(settings, screen);
-    struct {
-        CaptureSelection::Button b;
-        const char* text;
-    } cases[] = {{CaptureSelection::SaveDistinguish, CaptureSelection::kDistinguishOffText},
-                 {CaptureSelection::Reduction, CaptureSelection::kReductionOffText},
-                 {CaptureSelection::SavePrint, CaptureSelection::kPrintOffText}};
-    for (const auto& c : cases) {
-        Draw(s, {100, 100}, {300, 140});
-        auto effects = s.LeftDown(s.ButtonRect(c.b).centre());
-        ASSERT_EQ(effects.size(), 1u);
-        EXPECT_EQ(effects[0].message, c.text);
-        EXPECT_TRUE(effects[0].saved_key.empty());
-    }
-    EXPECT_EQ(settings.Get(keys::sysCutPicThemeMoney), "FALSE");
-    EXPECT_EQ(settings.Get(keys::sysPrintMoneyFocusPos), "");
-}
-
 TEST_F(SelectionTest, ButtonOverTheRectangleWinsAndHiddenButtonsDoNothing) {
     CaptureSelection s(settings, screen);
     // Hidden buttons: a press where btn_cancel would be only starts a rectangle.
