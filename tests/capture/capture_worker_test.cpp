@@ -56,8 +56,9 @@ TEST(CaptureWorkerTest, PointModeReadsTheWindowUnderThePointAndNoModeIgnoresTrig
     EXPECT_EQ(sink.Payloads(CheckoutCommand::FloatAmount).size(), 2u);
 }
 
-// The screen read in rectangle mode is e2e_screen_sale (the real program); here a rectangle
-// off the screen or upside down gives the empty text, not a crash.
+// A rectangle of the screen read through recognition: the rectangle window's preview (the same
+// capture step) and e2e_screen_sale; here one off the screen or upside down gives the empty
+// text, not a crash.
 TEST(CaptureWorkerTest, RectangleUpsideDownOrOffTheScreenGivesTheEmptyText) {
     RecordingDesktop desktop;
     desktop.SetScreenImage(test::ScreenWith(ScreenImage{}, 0, 0, 640, 240));
