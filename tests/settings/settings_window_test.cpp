@@ -1,5 +1,6 @@
 // The settings window driven offscreen: every key's control, save and restart, the port and
-// log tests, the printer preview and test print, the camera page on generated frames.
+// log tests, the printer preview and test print, the camera page on generated frames; the
+// tray's windows opened once at a time.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,14 +11,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <fstream>
 
 #include "capture/log_tail.h"
+#include "capture/selection/capture_dlg.h"
 #include "common/text_codec.h"
 #include "context/app_config.h"
 #include "input/camera_worker.h"
 #include "platform_api/link_security.h"
 #include "printing/escpos.h"
+#include "settings/launch_windows.h"
 #include "settings/receipt_preview.h"
 #include "settings/settings_page_model.h"
 #include "settings/settings_pages.h"
@@ -30,6 +34,7 @@
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 
+using namespace tendrix::capture::selection;
 using namespace tendrix::common;
 using namespace tendrix::context;
 using namespace tendrix::input;
@@ -335,6 +340,44 @@ TEST_F(SettingsWindowTest, CameraPageToggleShowsDecodedCodes) {
     EXPECT_EQ(button->text(), "关闭摄像头");
     button->click();
     EXPECT_EQ(button->text(), "测试摄像头");
+}
+
+// Tray actions open each window once at a time: a second request while it runs only raises
+// it, and the window can be opened again after it closed.
+void HideAll(const char* name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == name) w->hide();
+}
+
+TEST_F(SettingsWindowTest, LaunchedWindowsOpenOnlyOnceAtATime) {
+    SettingsContext ctx;
+    ctx.config = &config;
+    ctx.message = [](const QString&) {};
+
+    bool second = true;
+    int windows_seen = 0;
+    QTimer::singleShot(50, [&] {
+        second = RunCaptureDlg(config.settings);  // returns at once
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->objectName() == CCaptureDlg::kWindowName) ++windows_seen;
+        HideAll(CCaptureDlg::kWindowName);
+    });
+    EXPECT_TRUE(LaunchSettingsWindow("focus-capture", ctx));
+    EXPECT_FALSE(second);
+    EXPECT_EQ(windows_seen, 1);
+
+    // Closed: it opens again; the settings window likewise.
+    QTimer::singleShot(50, [] { HideAll(CCaptureDlg::kWindowName); });
+    EXPECT_TRUE(RunCaptureDlg(config.settings));
+    bool settings_second = true;
+    QTimer::singleShot(50, [&] {
+        settings_second = RunSystemSetDlg(ctx);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "SystemSetDlg") w->close();
+    });
+    EXPECT_TRUE(LaunchSettingsWindow("settings", ctx));
+    EXPECT_FALSE(settings_second);
+    EXPECT_FALSE(LaunchSettingsWindow("about", ctx));
 }
 
 }  // namespace
