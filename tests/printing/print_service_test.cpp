@@ -68,10 +68,6 @@ class PrintServiceTest : public ::testing::Test {
         std::lock_guard<std::mutex> g(clock_mutex);
         now = t;
     }
-    void TearDown() override {
-        service.reset();
-        writer.reset();
-    }
 
     test::TempDir dir;
     std::mutex clock_mutex;
@@ -79,7 +75,7 @@ class PrintServiceTest : public ::testing::Test {
     test::RecordingSink sink;
     test::LoopbackPrinter lp;
     std::unique_ptr<PrintLogWriter> writer;
-    std::unique_ptr<CReadTxtSendPrint> service;
+    std::unique_ptr<CReadTxtSendPrint> service;  // declared last: stopped first
 };
 
 TEST_F(PrintServiceTest, ReceiptsPostedInQuickSuccessionPrintSeparately) {
