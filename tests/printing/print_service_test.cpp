@@ -169,9 +169,8 @@ TEST_F(PrintServiceTest, PortWayNoneStillLogsIntoTheConfiguredDirectory) {
 TEST_F(PrintServiceTest, PortOpenFailureIsReportedAndTheNextReceiptPrints) {
     Configure(Config("网口127.0.0.1:1"));
     writer->Post(Receipt("1200"));
-    const auto got = sink.WaitFor(CheckoutCommand::ShowMessage, 1);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0], G("端口打开失败，请查看是否被占用或者删除！"));
+    EXPECT_EQ(sink.WaitFor(CheckoutCommand::ShowMessage, 1),
+              std::vector<std::string>{G("端口打开失败，请查看是否被占用或者删除！")});
     EXPECT_EQ(service->failed(), 1u);
 
     const std::string sayings[2] = {"谢谢", "存根"};
