@@ -87,7 +87,8 @@ TEST(DisplayForm, PrintableAsIsOthersEscaped) {
     EXPECT_EQ(*BuildFilterPattern(DisplayForm(bytes)), bytes);
 }
 
-// The screen-place texts (one reader for every setting that holds one) and the capture chosen.
+// The screen-place texts (one reader for every setting that holds one) and port numbers. Which
+// capture the settings choose: CaptureSchedule.WhichWorkerAndHowOften.
 TEST(CaptureSettings, RectanglesAndPoints) {
     const ScreenRect r{10, 20, 210, 60};
     EXPECT_EQ(FormatRect(r), "top:20, left:10, right:210, bottom:60");
@@ -101,16 +102,6 @@ TEST(CaptureSettings, RectanglesAndPoints) {
     // Damaged texts keep their mode with an empty place.
     EXPECT_EQ(ParseCaptureConfig("top:1, left:oops").rect, ScreenRect{});
     EXPECT_EQ(ParseCaptureConfig("x:12").point, ScreenPoint{});
-
-    Settings s;
-    s.Set("sysCutPicThemeMoney", "FALSE");
-    s.Set("sysGetMoneyFromHwnd", "无");
-    EXPECT_EQ(ChooseCaptureConfig(s), "");
-    s.Set("sysCutPicThemeMoney", "TRUE");
-    s.Set("sysGetMoneyFromHwnd", "x:5, y:6");
-    EXPECT_EQ(ChooseCaptureConfig(s), "x:5, y:6");
-    s.Set("sysCutPicThemeMoney", FormatRect(r));  // a rectangle wins over a point
-    EXPECT_EQ(ChooseCaptureConfig(s), FormatRect(r));
 
     EXPECT_EQ(ComNumber("COM3->COM4"), 3);
     EXPECT_EQ(ComNumber("无"), std::nullopt);

@@ -35,16 +35,11 @@ TEST(CaptureWorkerTest, PointModeReadsTheWindowUnderThePointAndNoModeIgnoresTrig
     ASSERT_TRUE(worker.Start("x:0, y:0"));  // a point on the screen's corner
     ASSERT_TRUE(worker.WaitReady());
     worker.Trigger();
-    auto amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 1);
-    ASSERT_EQ(amounts.size(), 1u);
-    EXPECT_EQ(amounts[0], "1288.50");
-
     // No window under the point: the empty text is posted.
     ASSERT_TRUE(worker.Start("x:900, y:900"));
     worker.Trigger();
-    amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 2);
-    ASSERT_EQ(amounts.size(), 2u);
-    EXPECT_EQ(amounts[1], "");
+    EXPECT_EQ(sink.WaitFor(CheckoutCommand::FloatAmount, 2),
+              (std::vector<std::string>{"1288.50", ""}));
 
     // Neither rectangle nor point: triggers and unknown messages are ignored.
     ASSERT_TRUE(worker.Start("TRUE"));
@@ -56,30 +51,20 @@ TEST(CaptureWorkerTest, PointModeReadsTheWindowUnderThePointAndNoModeIgnoresTrig
     EXPECT_EQ(sink.Payloads(CheckoutCommand::FloatAmount).size(), 2u);
 }
 
-TEST(CaptureWorkerTest, RectangleModeRecognisesTheScreen) {
+// A rectangle of the screen read through recognition: the rectangle window's preview (the same
+// capture step) and e2e_screen_sale; here one off the screen or upside down gives the empty
+// text, not a crash.
+TEST(CaptureWorkerTest, RectangleUpsideDownOrOffTheScreenGivesTheEmptyText) {
     RecordingDesktop desktop;
-    test::PictureStyle style;
-    style.family = "DejaVu Sans";
-    style.pixel_size = 22;
-    const ScreenImage picture = test::RenderAmountPicture("合计: ¥36.00", style);
-    desktop.SetScreenImage(test::ScreenWith(picture, 40, 100, 640, 240));
+    desktop.SetScreenImage(test::ScreenWith(ScreenImage{}, 0, 0, 640, 240));
     RecordingSink sink;
     CaptureWorker worker(sink, &desktop, BinDir());
-    const ScreenRect rect{40, 100, 40 + picture.width, 100 + picture.height};
-    ASSERT_TRUE(worker.Start(FormatRect(rect)));
+    ASSERT_TRUE(worker.Start("top:100, left:400, right:300, bottom:50"));
     ASSERT_TRUE(worker.WaitReady());
     worker.Trigger();
+    ASSERT_TRUE(worker.Start("top:200, left:600, right:900, bottom:400"));
     worker.Trigger();
-    auto amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 2, std::chrono::seconds(30));
-    ASSERT_EQ(amounts.size(), 2u);
-    EXPECT_EQ(amounts[0], "36.00");
-    EXPECT_EQ(amounts[1], "36.00");
-
-    // A rectangle off the screen or upside down gives the empty text, not a crash.
-    ASSERT_TRUE(worker.Start("top:100, left:400, right:300, bottom:50"));
-    worker.Trigger();
-    amounts = sink.WaitFor(CheckoutCommand::FloatAmount, 3);
-    EXPECT_EQ(amounts.back(), "");
+    EXPECT_EQ(sink.WaitFor(CheckoutCommand::FloatAmount, 2), (std::vector<std::string>{"", ""}));
 }
 
 TEST(CaptureWorkerTest, SetUpFailuresEndTheWorker) {

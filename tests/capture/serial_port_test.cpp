@@ -20,7 +20,6 @@ using namespace tendrix;
 using namespace tendrix::capture;
 using namespace tendrix::common;
 using namespace tendrix::store;
-using namespace tendrix::capture;
 using tendrix::test::RecordingSink;
 using tendrix::test::SocatPair;
 

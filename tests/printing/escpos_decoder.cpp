@@ -2,8 +2,6 @@
 
 #include <zbar.h>
 
-#include <cstdio>
-
 namespace tendrix::test {
 
 std::vector<std::string> EscPosPage::Texts() const {
@@ -27,11 +25,10 @@ EscPosPage DecodeEscPos(const std::string& s) {
         }
         return true;
     };
-    auto error = [&](size_t i) {
-        char b[64];
-        std::snprintf(b, sizeof(b), "unknown bytes %02X %02X at %zu", (unsigned char)s[i],
-                      i + 1 < s.size() ? (unsigned char)s[i + 1] : 0, i);
-        page.errors.push_back(b);
+    auto error = [&](size_t i) {  // an unknown ESC or GS command (its second byte is there)
+        page.errors.push_back("unknown command " + std::to_string(int(s[i])) + " " +
+                              std::to_string(int((unsigned char)s[i + 1])) + " at " +
+                              std::to_string(i));
     };
     for (size_t i = 0; i < s.size();) {
         const unsigned char c = s[i];

@@ -31,14 +31,11 @@ const char* kReceipt =
     "-------------\r\n";
 
 ReceiptOptions Options(int copies, int mode, int blank = 2) {
-    ReceiptOptions o;
-    o.copies = copies;
-    o.code_mode = mode;
-    o.blank_lines = blank;
-    o.sayings[0] = G("谢谢惠顾");
-    o.sayings[1] = G("客户存根");
-    o.title = G("测试店");
-    return o;
+    return {.copies = copies,
+            .blank_lines = blank,
+            .code_mode = mode,
+            .sayings = {G("谢谢惠顾"), G("客户存根")},
+            .title = G("测试店")};
 }
 
 std::vector<std::string> ReceiptLines() {
@@ -167,14 +164,12 @@ TEST(EscPos, Code128DataPairsDigitsAndEndsOddCountsInCodeSetB) {
     EXPECT_EQ(Code128Data("AB-12"), "{BAB-12");  // not digits: code set B, whole
     EXPECT_EQ(Code128Data(""), "");
 
-    ReceiptOptions o = Options(1, kCodeBarcode);
-    const EscPosPage page = Render(Block(kReceipt), o);
+    const EscPosPage page = Render(Block(kReceipt), Options(1, kCodeBarcode));
     ASSERT_EQ(page.barcodes.size(), 1u);
-    EXPECT_EQ(page.barcodes[0].type, 73);
-    EXPECT_EQ(page.barcodes[0].data, want);
-    EXPECT_EQ(page.barcodes[0].left, 40);
-    EXPECT_EQ(page.barcodes[0].width, 2);
-    EXPECT_EQ(page.barcodes[0].height, 56);
+    // Raw GS k (USB, serial and parallel printers): HRI font B, no HRI.
+    const auto& b = page.barcodes[0];
+    EXPECT_EQ(std::tie(b.type, b.data, b.left, b.width, b.height, b.hri_font, b.hri_position),
+              std::make_tuple(73, want, 40, 2, 56, 1, 0));
 }
 
 TEST(EscPos, QrStripesDecodeBackToTheContent) {
@@ -185,11 +180,7 @@ TEST(EscPos, QrStripesDecodeBackToTheContent) {
         const EscPosPage page = Render(Block(kReceipt), Options(1, mode), prefix);
         ASSERT_EQ(page.images.size(), 1u);
         const test::BitImage& img = page.images[0];
-        EXPECT_EQ(img.width % 6, 0);
         EXPECT_EQ(img.height, (img.width / 24 + 1) * 24);
-        // The top-left module is black and sits at (4, 4).
-        EXPECT_FALSE(img.Black(3, 3));
-        EXPECT_TRUE(img.Black(4, 4));
         EXPECT_EQ(test::DecodeQr(img), mode == kCodeQrWithPrefix ? prefix + number : number);
         // Pixel for pixel the drawn picture; the rows below it are white.
         const QrImage drawn = RasterQr(mode == kCodeQrWithPrefix ? prefix + number : number);

@@ -28,44 +28,27 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class FakeClock {
-  public:
-    explicit FakeClock(std::tm t) : now_(t) {}
-    void Set(std::tm t) {
-        std::lock_guard<std::mutex> g(m_);
-        now_ = t;
-    }
-    LocalClock Fn() {
-        return [this] {
-            std::lock_guard<std::mutex> g(m_);
-            return now_;
-        };
-    }
-
-  private:
-    std::mutex m_;
-    std::tm now_;
-};
-
 class PrintServiceTest : public ::testing::Test {
   protected:
     PrintConfig Config(const std::string& port) {
-        PrintConfig c;
-        c.log_dir = dir.path() + "log/";
-        c.title = "测试店";
-        c.port_way = "网口";
-        c.port = port;
-        c.copies = "1";
-        c.blank_lines = "1";
-        c.code_mode = "0";
-        c.sayings[0] = "谢谢";
-        c.sayings[1] = "存根";
-        return c;
+        return {.log_dir = dir.path() + "log/",
+                .title = "测试店",
+                .port_way = "网口",
+                .port = port,
+                .copies = "1",
+                .blank_lines = "1",
+                .code_mode = "0",
+                .sayings = {"谢谢", "存根"},
+                .invoice_url = "",
+                .merchant_id = ""};
     }
     void Configure(const PrintConfig& c) {
         PrintingOptions o;
         o.printer.sdk_path = test::PluginPath();
-        o.clock = clock.Fn();
+        o.clock = [this] {
+            std::lock_guard<std::mutex> g(clock_mutex);
+            return now;
+        };
         ConfigurePrinting(c, &sink, writer, service, o);
         if (service) {
             ASSERT_TRUE(test::WaitUntil([&] { return service->following(); }));
@@ -80,17 +63,19 @@ class PrintServiceTest : public ::testing::Test {
     static bool Has(const std::vector<std::string>& lines, const std::string& text) {
         return std::find(lines.begin(), lines.end(), text) != lines.end();
     }
-    void TearDown() override {
-        service.reset();
-        writer.reset();
+    // Moves the service's clock (read on its thread).
+    void SetNow(std::tm t) {
+        std::lock_guard<std::mutex> g(clock_mutex);
+        now = t;
     }
 
     test::TempDir dir;
-    FakeClock clock{At(2026, 12, 6, 10, 0, 0)};
+    std::mutex clock_mutex;
+    std::tm now = At(2026, 12, 6, 10, 0, 0);
     test::RecordingSink sink;
     test::LoopbackPrinter lp;
     std::unique_ptr<PrintLogWriter> writer;
-    std::unique_ptr<CReadTxtSendPrint> service;
+    std::unique_ptr<CReadTxtSendPrint> service;  // declared last: stopped first
 };
 
 TEST_F(PrintServiceTest, ReceiptsPostedInQuickSuccessionPrintSeparately) {
@@ -136,11 +121,11 @@ TEST_F(PrintServiceTest, StartsAtTheEndOfTheLogAndHoldsAnUnfinishedBlock) {
 }
 
 TEST_F(PrintServiceTest, ReceiptJustAfterMidnightGoesToTheNewFileAndPrints) {
-    clock.Set(At(2026, 12, 6, 23, 59, 58));
+    SetNow(At(2026, 12, 6, 23, 59, 58));
     Configure(Config("网口" + lp.address()));
     writer->Post(Receipt("2359"));
     ASSERT_EQ(lp.Jobs(1).size(), 1u);
-    clock.Set(At(2026, 12, 7, 0, 0, 1));
+    SetNow(At(2026, 12, 7, 0, 0, 1));
     writer->Post(Receipt("0000"));
     const auto jobs = lp.Jobs(2);
     ASSERT_EQ(jobs.size(), 2u);
@@ -159,9 +144,8 @@ TEST_F(PrintServiceTest, ReceiptJustAfterMidnightGoesToTheNewFileAndPrints) {
 
 TEST_F(PrintServiceTest, PortWayNoneStillLogsIntoTheConfiguredDirectory) {
     Settings s;
-    for (const auto& [k, v] : std::map<std::string, std::string>{
-             {keys::sysPrintBillPath, dir.path() + "bills"}, {keys::sysPrinterPortWay, "无"}})
-        s.Set(k, v);
+    s.Set(keys::sysPrintBillPath, dir.path() + "bills");
+    s.Set(keys::sysPrinterPortWay, "无");
     const PrintConfig c = PrintConfigFromSettings(s, dir.path() + "default/", "", "");
     EXPECT_EQ(c.log_dir, dir.path() + "bills/");  // a directory without '/' is that directory
     Configure(c);
@@ -185,9 +169,8 @@ TEST_F(PrintServiceTest, PortWayNoneStillLogsIntoTheConfiguredDirectory) {
 TEST_F(PrintServiceTest, PortOpenFailureIsReportedAndTheNextReceiptPrints) {
     Configure(Config("网口127.0.0.1:1"));
     writer->Post(Receipt("1200"));
-    const auto got = sink.WaitFor(CheckoutCommand::ShowMessage, 1);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0], G("端口打开失败，请查看是否被占用或者删除！"));
+    EXPECT_EQ(sink.WaitFor(CheckoutCommand::ShowMessage, 1),
+              std::vector<std::string>{G("端口打开失败，请查看是否被占用或者删除！")});
     EXPECT_EQ(service->failed(), 1u);
 
     const std::string sayings[2] = {"谢谢", "存根"};
@@ -210,7 +193,7 @@ TEST_F(PrintServiceTest, ReceiptsWaitWhileTheLogCannotBeWritten) {
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(writer->written(), 0u);
     fs::remove(dir.path() + "blocked");
-    clock.Set(At(2026, 12, 6, 10, 0, 5));
+    SetNow(At(2026, 12, 6, 10, 0, 5));
     writer->Post(Receipt("1302"));
     ASSERT_TRUE(test::WaitUntil([&] { return writer->written() == 3; }));
     EXPECT_EQ(ReadFile(dir.path() + "blocked/printlog2026-12-06.txt"),
@@ -274,6 +257,7 @@ TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintP
     unsetenv("TENDRIX_PORT_MAP");
     ASSERT_EQ(service->printed(), 1u);
     EXPECT_TRUE(Has(Lines(bytes), G("订单号：1400")));
+    EXPECT_EQ(test::DecodeEscPos(bytes).images.size(), 2u);  // both copies, each with its QR
     EXPECT_EQ(sink.Payloads(CheckoutCommand::ShowMessage).size(), 1u);
 }
 

@@ -1,7 +1,7 @@
 // The settings window driven offscreen: every key's control, save and restart, the port and
-// log tests, the printer preview and test print, the camera page on generated frames.
+// log tests, the printer preview and test print, the camera page on generated frames; the
+// tray's windows opened once at a time.
 #include <gtest/gtest.h>
-#include <qrencode.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,13 +11,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <fstream>
 
 #include "capture/log_tail.h"
+#include "capture/selection/capture_dlg.h"
 #include "common/text_codec.h"
 #include "context/app_config.h"
 #include "input/camera_worker.h"
 #include "platform_api/link_security.h"
+#include "printing/escpos.h"
+#include "settings/launch_windows.h"
 #include "settings/receipt_preview.h"
 #include "settings/settings_page_model.h"
 #include "settings/settings_pages.h"
@@ -25,10 +29,12 @@
 #include "store/settings_keys.h"
 #include "store/store.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/socat_pair.h"
 #include "tests/support/temp_dir.h"
 #include "ui/skin.h"
 
+using namespace tendrix::capture::selection;
 using namespace tendrix::common;
 using namespace tendrix::context;
 using namespace tendrix::input;
@@ -41,20 +47,12 @@ namespace {
 
 using settings::ControlKind;
 
-struct RecordingSink : CommandSink {
-    std::vector<std::pair<CheckoutCommand, std::string>> sent;
-    void SendCommand(CheckoutCommand c, std::string p) override { sent.emplace_back(c, p); }
-    void PostCommand(CheckoutCommand c, std::string p) override { sent.emplace_back(c, p); }
-};
-
 class SettingsWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         test::EnsureApp();
         config.data_dir = dir.path();
         config.company_name = "测试商店";
-        config.soft_name = "Tendrix 收银助手";
-        config.pone_help = "400-000-0000";
         config.LoadSettings();
     }
     std::unique_ptr<CSystemSetDlg> Make() {
@@ -68,9 +66,17 @@ class SettingsWindowTest : public ::testing::Test {
         EXPECT_TRUE(dlg->Build());
         return dlg;
     }
+    // The settings a restart loads from the database.
+    Settings Restarted() const {
+        AppConfig again;
+        again.data_dir = dir.path();
+        again.company_name = config.company_name;
+        again.LoadSettings();
+        return again.settings;
+    }
     test::TempDir dir;
     AppConfig config;
-    RecordingSink sink;
+    test::RecordingSink sink;
     std::vector<std::string> messages;
     std::vector<std::string> picked;
     QString chosen;
@@ -78,35 +84,23 @@ class SettingsWindowTest : public ::testing::Test {
 
 // A valid value different from the default, per key.
 std::string OtherValue(const settings::ControlDescription& c, const std::string& current) {
-    switch (c.kind) {
-        case ControlKind::Switch:
-            return current == "TRUE" ? "FALSE" : "TRUE";
-        case ControlKind::Choice:
-        case ControlKind::Hotkey:
-            for (const auto& t : c.choices)
-                if (t != current && !t.empty()) return t;
-            return current;
-        case ControlKind::Step:
-            return "CTRL + V";
-        case ControlKind::EditChoice:
-            return "4800";
-        case ControlKind::Number:
-            return std::to_string(c.min + 1);
-        case ControlKind::Port:
-            return "COM9";
-        case ControlKind::PortPair:
-            return "COM9->COM10";
-        case ControlKind::Parallel:
-            return "LPT2";
-        case ControlKind::Rect:
-            return "top:10, left:20, right:300, bottom:60";
-        case ControlKind::Point:
-            return "x:33, y:44";
-        case ControlKind::MultiLine:
-            return "1：错收；\r\n2：重复；\r\n";
-        default:
-            return "值 " + c.key;
-    }
+    static const std::map<ControlKind, std::string> fixed = {
+        {ControlKind::Step, "CTRL + V"},
+        {ControlKind::EditChoice, "4800"},
+        {ControlKind::Port, "COM9"},
+        {ControlKind::PortPair, "COM9->COM10"},
+        {ControlKind::Parallel, "LPT2"},
+        {ControlKind::Rect, "top:10, left:20, right:300, bottom:60"},
+        {ControlKind::Point, "x:33, y:44"},
+        {ControlKind::MultiLine, "1：错收；\r\n2：重复；\r\n"}};
+    if (c.kind == ControlKind::Switch) return current == "TRUE" ? "FALSE" : "TRUE";
+    if (c.kind == ControlKind::Number) return std::to_string(c.min + 1);
+    for (const auto& t : c.choices)  // choices and hotkeys: another offered text
+        if ((c.kind == ControlKind::Choice || c.kind == ControlKind::Hotkey) && t != current &&
+            !t.empty())
+            return t;
+    const auto f = fixed.find(c.kind);
+    return f != fixed.end() ? f->second : "值 " + c.key;
 }
 
 // Every key has one control named after it on its page; each takes another valid value
@@ -129,34 +123,17 @@ TEST_F(SettingsWindowTest, EveryKeyRoundTripsThroughSaveAndARestart) {
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back(), "保存成功,请重启软件生效！");
     }
-    // A restart: a new context loads from the database.
-    AppConfig restarted;
-    restarted.data_dir = dir.path();
-    restarted.company_name = "测试商店";
-    restarted.LoadSettings();
-    for (const auto& [key, value] : wanted) EXPECT_EQ(restarted.settings.Get(key), value) << key;
-    config.settings = restarted.settings;
+    config.settings = Restarted();
+    for (const auto& [key, value] : wanted) EXPECT_EQ(config.settings.Get(key), value) << key;
     auto dlg = Make();
     auto shown = dlg->CollectValues();
     for (const auto& [key, value] : wanted) EXPECT_EQ(shown[key], value) << key;
 }
 
-TEST_F(SettingsWindowTest, RefusedValueShowsItsPageAndStoresNothing) {
-    auto dlg = Make();
-    dlg->findChild<QLineEdit*>("sysFloatTransparency")->setText("300");
-    dlg->findChild<QCheckBox*>("sysAutoPrintBill")->setChecked(true);
-    auto out = dlg->Save();
-    EXPECT_FALSE(out.saved);
-    EXPECT_EQ(out.bad_key, keys::sysFloatTransparency);
-    auto* tabs = dlg->findChild<QTabWidget*>("tab_pages");
-    EXPECT_TRUE(
-        tabs->currentWidget()->isAncestorOf(dlg->findChild<QWidget*>("sysFloatTransparency")));
-}
-
 // A stored value that the page does not offer (a hotkey F13, a paper count of 12) is shown,
 // kept as it is and does not stop the other values from being saved; changed to another
-// value outside the list it is refused.
-TEST_F(SettingsWindowTest, StoredValueOutsideTheOfferedListDoesNotBlockSaving) {
+// value outside the list it is refused: its page is shown and nothing is stored.
+TEST_F(SettingsWindowTest, StoredValueOutsideTheListIsKeptAndARefusedValueShowsItsPage) {
     {
         Store st(dir.path());
         ASSERT_TRUE(st.OpenSettings());
@@ -171,18 +148,19 @@ TEST_F(SettingsWindowTest, StoredValueOutsideTheOfferedListDoesNotBlockSaving) {
     dlg->findChild<QCheckBox*>(keys::sysAutoPrintBill)->setChecked(true);
     auto out = dlg->Save();
     ASSERT_TRUE(out.saved) << out.message;
-    AppConfig again;
-    again.data_dir = dir.path();
-    again.LoadSettings();
-    EXPECT_EQ(again.settings.Get(keys::sysAutoPrintBill), "TRUE");
-    EXPECT_EQ(again.settings.Get(keys::sysShowHideHotKey), "F13");
-    EXPECT_EQ(again.settings.Get(keys::sysPinterPapeNum), "12");
+    const Settings again = Restarted();
+    EXPECT_EQ(again.Get(keys::sysAutoPrintBill), "TRUE");
+    EXPECT_EQ(again.Get(keys::sysShowHideHotKey), "F13");
+    EXPECT_EQ(again.Get(keys::sysPinterPapeNum), "12");
 
     hotkey->insertItem(0, "F14");
     hotkey->setCurrentIndex(0);
+    dlg->findChild<QCheckBox*>(keys::sysAutoPrintBill)->setChecked(false);
     out = dlg->Save();
     EXPECT_FALSE(out.saved);
     EXPECT_EQ(out.bad_key, keys::sysShowHideHotKey);
+    EXPECT_TRUE(dlg->findChild<QTabWidget*>("tab_pages")->currentWidget()->isAncestorOf(hotkey));
+    EXPECT_EQ(Restarted().Get(keys::sysAutoPrintBill), "TRUE");
 }
 
 // A platform address in clear on another machine is pointed out above the pages.
@@ -245,8 +223,8 @@ TEST_F(SettingsWindowTest, ListeningTestReleasesThePortsAndShowsTheDisplayForm) 
     auto* button = dlg->findChild<QPushButton*>("btn_listen_test");
     button->click();
     ASSERT_TRUE(messages.empty()) << messages[0];
-    ASSERT_EQ(sink.sent.size(), 1u);
-    EXPECT_EQ(sink.sent[0].second, "CloseGetMoney");
+    EXPECT_EQ(sink.Payloads(CheckoutCommand::PortControl),
+              std::vector<std::string>{"CloseGetMoney"});
     EXPECT_EQ(button->text(), CSysBasicSetDlg::kStopListenText);
     {
         std::ofstream pos(b, std::ios::binary);
@@ -256,17 +234,17 @@ TEST_F(SettingsWindowTest, ListeningTestReleasesThePortsAndShowsTheDisplayForm) 
     EXPECT_TRUE(test::SpinUntil([&] { return out->toPlainText().contains("\\X0D"); }, 5000));
     EXPECT_EQ(out->toPlainText(), "\\X1BQA12.50\\X0D");
     button->click();
-    EXPECT_EQ(sink.sent.back().second, "OpenAllSet");
+    EXPECT_EQ(sink.Payloads(CheckoutCommand::PortControl).back(), "OpenAllSet");
     EXPECT_EQ(button->text(), CSysBasicSetDlg::kStartListenText);
 
     // A port that does not exist: the message, and the sources are set up again.
-    sink.sent.clear();
+    sink.Clear();
     dlg->PageFor(keys::sysVirtualComdRecvId)->ShowValue(keys::sysVirtualComdRecvId, "COM5->COM6");
     pty.Stop();
     button->click();
     EXPECT_FALSE(messages.empty());
-    ASSERT_EQ(sink.sent.size(), 2u);
-    EXPECT_EQ(sink.sent[1].second, "OpenAllSet");
+    EXPECT_EQ(sink.Payloads(CheckoutCommand::PortControl),
+              (std::vector<std::string>{"CloseGetMoney", "OpenAllSet"}));
 }
 
 TEST_F(SettingsWindowTest, PrinterPreviewAndTestPrint) {
@@ -283,16 +261,16 @@ TEST_F(SettingsWindowTest, PrinterPreviewAndTestPrint) {
 
     // Test print goes to the print service (command 7) only for saved settings.
     dlg->findChild<QPushButton*>("btn_test_print")->click();
-    EXPECT_TRUE(sink.sent.empty());  // unsaved changes
+    EXPECT_TRUE(sink.Payloads(CheckoutCommand::Print).empty());  // unsaved changes
     config.settings.Set(keys::sysPrinterPortWay, "串口");
     config.settings.Set(keys::sysPrinterComId, "COM3");
     config.settings.SaveAll();
     auto fresh = Make();
     fresh->findChild<QPushButton*>("btn_test_print")->click();
-    ASSERT_EQ(sink.sent.size(), 1u);
-    EXPECT_EQ(sink.sent[0].first, CheckoutCommand::Print);
-    EXPECT_NE(GbkToUtf8(sink.sent[0].second).find("打印测试"), std::string::npos);
-    EXPECT_NE(sink.sent[0].second.find("-------------"), std::string::npos);
+    const auto printed = sink.Payloads(CheckoutCommand::Print);
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_NE(GbkToUtf8(printed[0]).find("打印测试"), std::string::npos);
+    EXPECT_NE(printed[0].find("-------------"), std::string::npos);
 }
 
 TEST(ReceiptPreview, DrawsCentredTextAndRasterFromTheByteStream) {
@@ -318,26 +296,20 @@ TEST(ReceiptPreview, DrawsCentredTextAndRasterFromTheByteStream) {
     EXPECT_LE(n.height(), 20000);
 }
 
-// Frames for the camera page: a QR code of `text`, grey, 4 pixels a module.
+// Frames for the camera page: a QR code of `text` (the receipt's raster) in a quiet zone.
 class QrFrames : public FrameSource {
   public:
     QrFrames(std::string text, bool opens) : text_(std::move(text)), opens_(opens) {}
     bool Open() override { return opens_; }
     bool Read(CameraFrame& f) override {
-        QRcode* qr = QRcode_encodeString(text_.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
-        if (!qr) return false;
-        const int scale = 4, quiet = 4, side = (qr->width + 2 * quiet) * scale;
+        const printing::QrImage qr = printing::RasterQr(text_);
+        const int side = qr.side + 48;
         f.width = f.height = side;
         f.channels = 1;
         f.pixels.assign(size_t(side) * side, 255);
-        for (int i = 0; i < side * side; ++i) {
-            const int y = i / side / scale - quiet, x = i % side / scale - quiet;
-            if (x >= 0 && y >= 0 && x < qr->width && y < qr->width &&
-                qr->data[y * qr->width + x] & 1)
-                f.pixels[i] = 0;
-        }
-        QRcode_free(qr);
-        return true;
+        for (int i = 0; i < side * side; ++i)
+            if (qr.Black(i % side - 24, i / side - 24)) f.pixels[i] = 0;
+        return qr.side > 0;
     }
 
   private:
@@ -351,7 +323,6 @@ TEST_F(SettingsWindowTest, CameraPageToggleShowsDecodedCodes) {
     ASSERT_TRUE(cam);
     cam->SetSourceFactory([] { return std::make_unique<QrFrames>("286012345678901234", true); });
     auto* button = dlg->findChild<QPushButton*>("btn_camera_test");
-    EXPECT_EQ(button->text(), "测试摄像头");
     button->click();
     EXPECT_EQ(button->text(), "关闭摄像头");
     auto* code = dlg->findChild<QLineEdit*>("edit_bar");
@@ -369,6 +340,44 @@ TEST_F(SettingsWindowTest, CameraPageToggleShowsDecodedCodes) {
     EXPECT_EQ(button->text(), "关闭摄像头");
     button->click();
     EXPECT_EQ(button->text(), "测试摄像头");
+}
+
+// Tray actions open each window once at a time: a second request while it runs only raises
+// it, and the window can be opened again after it closed.
+void HideAll(const char* name) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == name) w->hide();
+}
+
+TEST_F(SettingsWindowTest, LaunchedWindowsOpenOnlyOnceAtATime) {
+    SettingsContext ctx;
+    ctx.config = &config;
+    ctx.message = [](const QString&) {};
+
+    bool second = true;
+    int windows_seen = 0;
+    QTimer::singleShot(50, [&] {
+        second = RunCaptureDlg(config.settings);  // returns at once
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->objectName() == CCaptureDlg::kWindowName) ++windows_seen;
+        HideAll(CCaptureDlg::kWindowName);
+    });
+    EXPECT_TRUE(LaunchSettingsWindow("focus-capture", ctx));
+    EXPECT_FALSE(second);
+    EXPECT_EQ(windows_seen, 1);
+
+    // Closed: it opens again; the settings window likewise.
+    QTimer::singleShot(50, [] { HideAll(CCaptureDlg::kWindowName); });
+    EXPECT_TRUE(RunCaptureDlg(config.settings));
+    bool settings_second = true;
+    QTimer::singleShot(50, [&] {
+        settings_second = RunSystemSetDlg(ctx);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "SystemSetDlg") w->close();
+    });
+    EXPECT_TRUE(LaunchSettingsWindow("settings", ctx));
+    EXPECT_FALSE(settings_second);
+    EXPECT_FALSE(LaunchSettingsWindow("about", ctx));
 }
 
 }  // namespace
