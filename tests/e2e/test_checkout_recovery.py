@@ -34,9 +34,7 @@ def records(h):
 
 def held_sale(h, amount):
     """A sale whose creation the platform has taken and whose answer it holds back."""
-    start = h.start_sandbox
-    h.start_sandbox = lambda *extra: start("--late-answer-ms", HOLD_MS, *extra)
-    sale = loop.Sale(h, "display", auto_return="0")
+    sale = loop.Sale(h, "display", auto_return="0", sandbox_args=("--late-answer-ms", HOLD_MS))
     sale.amount_in_pay_page(amount, "total")
     sale.scan(loop.code("9"))  # 9: the sandbox makes the order, then holds its answer
     rec = wait_for(lambda: records(h), 10, "the order written down before it was sent")
