@@ -222,7 +222,6 @@ def case_alt_shortcut(h):
     h.prepare_program({"sysRefundOrCancelHotKey": "alt + R"})
     h.start_program()
     h.login()
-    wait_for(h.main_visible, 10, "the main window shown after the login")
     wait_for(lambda: h.active_window_name() == MAIN_TITLE, 10,
              "the main window to take the focus")
     h.key("alt+r")
