@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -16,20 +17,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string MakeInstallation(const tendrix::test::TempDir& root, const std::string& name,
-                             const std::string& title) {
-    const std::string bin = root / (name + "/bin/");
-    fs::create_directories(bin + "UIskin");
-    fs::copy_file(TENDRIX_EXE, bin + "tendrix");
-    std::ofstream(bin + "UIskin/compmessage.txt") << "[config]\nsoft_name=" << title << "\n";
-    return bin + "tendrix";
-}
-
-pid_t Launch(const std::string& exe, const std::string& runtime_dir) {
+// Starts the program from an installation of its own, `root`/`name`, whose company file
+// names the shop `title`; every instance shares the runtime folder `root`/run.
+pid_t Launch(const tendrix::test::TempDir& root, const std::string& name,
+             const std::string& title) {
+    const std::string exe = root / (name + "/bin/tendrix");
+    fs::create_directories(root / (name + "/bin/UIskin"));
+    fs::copy_file(TENDRIX_EXE, exe);
+    std::ofstream(root / (name + "/bin/UIskin/compmessage.txt"))
+        << "[config]\nsoft_name=" << title << "\n";
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("XDG_RUNTIME_DIR", runtime_dir.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
         execl(exe.c_str(), exe.c_str(), nullptr);
         _exit(127);
     }
@@ -60,25 +60,18 @@ TEST(SingleInstance, SameTitleLeavesSilentlyAnotherTitleRuns) {
     const std::string runtime = root / "run";
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all);
-    const std::string a = MakeInstallation(root, "a", "店铺甲");
-    const std::string a2 = MakeInstallation(root, "a2", "店铺甲");
-    const std::string b = MakeInstallation(root, "b", "店铺乙");
-
-    const pid_t first = Launch(a, runtime);
-    // Wait until the first instance holds its lock.
-    for (int i = 0; i < 200; ++i) {
-        bool found = false;
-        for (const auto& e : fs::directory_iterator(runtime))
-            found |= e.path().extension() == ".lock";
-        if (found) break;
-        std::this_thread::sleep_for(50ms);
-    }
+    const pid_t first = Launch(root, "a", "店铺甲");
+    const auto locked = [&] {
+        return std::ranges::any_of(fs::directory_iterator(runtime),
+                                   [](const auto& e) { return e.path().extension() == ".lock"; });
+    };
+    for (int i = 0; i < 200 && !locked(); ++i) std::this_thread::sleep_for(50ms);
     ASSERT_EQ(WaitExit(first, 200ms), -1) << "first instance should keep running";
 
-    const pid_t second = Launch(a2, runtime);
+    const pid_t second = Launch(root, "a2", "店铺甲");
     EXPECT_EQ(WaitExit(second, 20s), 0);
 
-    const pid_t other = Launch(b, runtime);
+    const pid_t other = Launch(root, "b", "店铺乙");
     EXPECT_EQ(WaitExit(other, 1500ms), -1) << "another title must run beside the first";
     Stop(other);
     Stop(first);

@@ -6,6 +6,7 @@ and a program folder with the program itself. X input comes from xdotool (XTest)
 has a deadline and raises `Failure`; on failure the screen is saved (failure-screen.png) and
 the folder is kept (named on stderr), on success removed. `run_cases` is a case script's main.
 """
+import glob
 import json
 import os
 import re
@@ -395,13 +396,10 @@ class Harness:
 
     def diag_log(self):
         """The program's diagnostic log (all days)."""
-        log_dir = os.path.join(self.prog_dir, "log")
-        names = sorted(os.listdir(log_dir)) if os.path.isdir(log_dir) else []
         text = ""
-        for name in names:
-            if name.startswith("tendrix-") and name.endswith(".log"):
-                with open(os.path.join(log_dir, name), encoding="utf-8", errors="replace") as f:
-                    text += f.read()
+        for name in sorted(glob.glob(os.path.join(self.prog_dir, "log", "tendrix-*.log"))):
+            with open(name, encoding="utf-8", errors="replace") as f:
+                text += f.read()
         return text
 
     def start_program(self):
@@ -428,24 +426,22 @@ class Harness:
     def login(self, user="demo", password="demo"):
         """Logs in through the login window and waits for the main window."""
         self.type_login(user, password)
-
         # A login may bring notices (e.g. a cashier with several clients): they are
         # acknowledged, they are not the flow under test.
-        def logged_in():
-            for box in self.windows("^DuiMessageBox$"):
-                self.xdo("windowactivate", "--sync", box, check=False)
-                self.key("Return")
-            return self.main_visible()
-
-        wait_for(logged_in, 30, "the main window after the login", interval=0.2)
+        wait_for(lambda: self.answer_boxes("Return") or self.main_visible(), 30,
+                 "the main window after the login", interval=0.2)
         self.close_message_boxes()
+
+    def answer_boxes(self, key):
+        """Presses `key` in every message box shown."""
+        for box in self.windows("^DuiMessageBox$"):
+            self.xdo("windowactivate", "--sync", box, check=False)
+            self.key(key)
 
     def close_message_boxes(self, timeout=1.5):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            for b in self.windows("^DuiMessageBox$"):
-                self.xdo("windowactivate", "--sync", b, check=False)
-                self.key("Escape")
+            self.answer_boxes("Escape")
             time.sleep(0.2)
 
     def main_visible(self):

@@ -10,6 +10,7 @@ import sqlite3
 import subprocess
 import sys
 import time
+from contextlib import closing
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tendrix_e2e import Failure, run_cases, wait_for  # noqa: E402
@@ -19,24 +20,19 @@ HOLD_MS = "600000"  # the creation answer comes after the case has ended
 
 
 def records(h):
-    """(outOrderId, confirmed) of the program's unresolved orders."""
+    """(outOrderId, confirmed) of the program's unresolved orders (none before the file and
+    its table exist)."""
     path = os.path.join(h.prog_dir, "data", "unresolvedorders.db")
-    if not os.path.exists(path):
-        return []
-    con = sqlite3.connect("file:%s?mode=ro" % path, uri=True, timeout=5)
     try:
-        return con.execute("SELECT outOrderId, confirmed FROM tblUnresolvedOrders").fetchall()
+        with closing(sqlite3.connect("file:%s?mode=ro" % path, uri=True, timeout=5)) as con:
+            return con.execute("SELECT outOrderId, confirmed FROM tblUnresolvedOrders").fetchall()
     except sqlite3.OperationalError:
         return []
-    finally:
-        con.close()
 
 
 def held_sale(h, amount):
     """A sale whose creation the platform has taken and whose answer it holds back."""
-    start = h.start_sandbox
-    h.start_sandbox = lambda *extra: start("--late-answer-ms", HOLD_MS, *extra)
-    sale = loop.Sale(h, "display", auto_return="0")
+    sale = loop.Sale(h, "display", auto_return="0", sandbox_args=("--late-answer-ms", HOLD_MS))
     sale.amount_in_pay_page(amount, "total")
     sale.scan(loop.code("9"))  # 9: the sandbox makes the order, then holds its answer
     rec = wait_for(lambda: records(h), 10, "the order written down before it was sent")

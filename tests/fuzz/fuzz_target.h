@@ -6,6 +6,7 @@
 // the body under its name, and the corpus replay test runs every stored input through it.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -14,16 +15,24 @@
 namespace tendrix::fuzz {
 
 using TargetFn = int (*)(const uint8_t* data, size_t size);
-bool Register(const char* name, TargetFn fn);
 // The targets registered in the ordinary test build, by name.
-std::map<std::string, TargetFn>& Targets();
+inline std::map<std::string, TargetFn>& Targets() {
+    static std::map<std::string, TargetFn> targets;
+    return targets;
+}
+inline bool Register(const char* name, TargetFn fn) {
+    return Targets().emplace(name, fn).second;
+}
 
 // Fails the run (a crash libFuzzer records) when an invariant does not hold.
 #define FUZZ_CHECK(cond)                                               \
     do {                                                               \
         if (!(cond)) ::tendrix::fuzz::Fail(#cond, __FILE__, __LINE__); \
     } while (0)
-[[noreturn]] void Fail(const char* what, const char* file, int line);
+[[noreturn]] inline void Fail(const char* what, const char* file, int line) {
+    std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, file, line);
+    std::abort();
+}
 
 // Splits fuzz input into pieces at a separator byte (the corpus files use it to hold several
 // fields, for example a pattern and a chunk).

@@ -26,10 +26,8 @@ FUZZ_TARGET(scan_classifier) {
     tendrix::RecordingDesktop desktop;
     Window window;
     tendrix::input::ScanClassifier classifier(desktop, window, window);
-    static const tendrix::input::CaptureWay kWays[] = {
-        tendrix::input::CaptureWay::Off, tendrix::input::CaptureWay::Keyboard,
-        tendrix::input::CaptureWay::KeyboardEnhanced, tendrix::input::CaptureWay::Serial};
-    classifier.Configure(kWays[data[0] & 3], (data[0] & 4) != 0);
+    // Off, Keyboard, KeyboardEnhanced, Serial.
+    classifier.Configure(static_cast<tendrix::input::CaptureWay>(data[0] & 3), (data[0] & 4) != 0);
     window.hidden = (data[0] & 8) != 0;
     std::string chunk;
     for (size_t i = 1; i < size; ++i) {

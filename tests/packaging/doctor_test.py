@@ -17,15 +17,24 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from tendrix_e2e import Failure, run_cases  # noqa: E402
 
 
-def lines_of(out):
-    """{check name: (ok, line, fix)} from doctor's output; the name is the text before ':'."""
+def run_doctor(h, env, expect, *args):
+    """Runs doctor with `args`. Each check named in `expect` ({name: ok}) must have its line
+    with that result, each failure its fix, and the exit status must count the failures.
+    Returns ({name: (ok, line)}, output)."""
+    p = subprocess.run([os.path.join(h.dir, "till", "bin", "tendrix-cli"), "doctor"] + list(args),
+                       env=env, capture_output=True, text=True, timeout=120)
     checks = {}
-    rows = out.splitlines() + [""]
-    for line, after in zip(rows, rows[1:]):
-        m = re.match(r"^(✓|✗) ([^:]+):", line)
-        if m:
-            checks[m.group(2)] = (m.group(1) == "✓", line, after.strip())
-    return checks
+    for m in re.finditer(r"^(✓|✗) ([^:]+):.*\n?( *fix: \S)?", p.stdout, re.M):
+        checks[m.group(2)] = (m.group(1) == "✓", m.group(0))
+        if m.group(1) == "✗" and not m.group(3):
+            raise Failure("%r has no fix:\n%s" % (m.group(2), p.stdout))
+    for name, ok in expect.items():
+        if checks.get(name, (None,))[0] != ok:
+            raise Failure("%r should be %s:\n%s" % (name, "✓" if ok else "✗", p.stdout))
+    failed = sum(1 for ok, _ in checks.values() if not ok)
+    if p.returncode != failed:
+        raise Failure("exit %d for %d failures:\n%s" % (p.returncode, failed, p.stdout))
+    return checks, p.stdout
 
 
 def doctor(h):
@@ -50,54 +59,35 @@ def doctor(h):
     closed.close()  # nothing listens there: the connection is refused
     scanner = os.path.join(work, "scanner-events")
     open(scanner, "wb").close()
-    doctor = [os.path.join(prog, "tendrix-cli"), "doctor"]
 
     # Everything present (no display: those two fail).
-    good = subprocess.run(doctor + ["--port", "COM5", "--scanner", scanner, "--printer",
-                                    "网口127.0.0.1:%d" % printer.port,
-                                    "--user", "demo", "--password", "demo"],
-                          env=env, capture_output=True, text=True, timeout=120)
-    checks = lines_of(good.stdout)
-    expect_ok = {"data folder " + os.path.join(work, "till", "data") + "/": True,
+    ocr = bool(glob.glob("/usr/share/tesseract-ocr/*/tessdata/eng.traineddata"))
+    _, good = run_doctor(
+        h, env, {"data folder " + os.path.join(work, "till", "data") + "/": True,
                  "log folder " + os.path.join(work, "till", "log") + "/": True,
-                 "display": False, "system tray": False,
-                 "serial port COM5 (%s)" % till: True,
-                 "scanner input device " + scanner: True,
-                 "printer 网口127.0.0.1": True, "platform http": True}
-    expect_ok["OCR data"] = bool(glob.glob("/usr/share/tesseract-ocr/*/tessdata/eng.traineddata"))
-    for name, ok in expect_ok.items():
-        if name not in checks:
-            raise Failure("no line for %r in:\n%s" % (name, good.stdout))
-        if checks[name][0] != ok:
-            raise Failure("%r should be %s:\n%s" % (name, "✓" if ok else "✗", good.stdout))
-    if "C1001" not in good.stdout and "M100001" not in good.stdout:
-        raise Failure("the platform line names no merchant:\n" + good.stdout)
-    failures = sum(1 for line in good.stdout.splitlines() if line.startswith("✗"))
-    if good.returncode != failures:
-        raise Failure("exit %d for %d failures:\n%s" % (good.returncode, failures, good.stdout))
+                 "display": False, "system tray": False, "serial port COM5 (%s)" % till: True,
+                 "scanner input device " + scanner: True, "printer 网口127.0.0.1": True,
+                 "platform http": True, "OCR data": ocr},
+        "--port", "COM5", "--scanner", scanner, "--printer", "网口127.0.0.1:%d" % printer.port,
+        "--user", "demo", "--password", "demo")
+    if "C1001" not in good and "M100001" not in good:
+        raise Failure("the platform line names no merchant:\n" + good)
 
-    # Everything missing or wrong: each check fails and says how to fix it.
-    env_bad = dict(env, DISPLAY=":977", TESSDATA_PREFIX=os.path.join(work, "no-tessdata"))
-    bad = subprocess.run(doctor + ["--port", "COM6", "--scanner", "/dev/input/no-such-event",
-                                   "--printer", "网口127.0.0.1:%d" % closed_port,
-                                   "--merchant", "M100001", "--client", "C1001",
-                                   "--secret", "wrong"],
-                         env=env_bad, capture_output=True, text=True, timeout=120)
-    checks = lines_of(bad.stdout)
-    failed = [n for n, (ok, _, _) in checks.items() if not ok]
+    # Everything missing or wrong: each check fails.
     missing_tty = "serial port COM6 (%s)" % os.path.join(work, "no-such-tty")
-    for name in ("display", "system tray", "OCR data", missing_tty,
-                 "scanner input device /dev/input/no-such-event", "printer 网口127.0.0.1",
-                 "platform http"):
-        if name not in failed:
-            raise Failure("%r should fail:\n%s" % (name, bad.stdout))
-        if not checks[name][2].startswith("fix: "):
-            raise Failure("%r has no fix:\n%s" % (name, bad.stdout))
+    bad_checks = ("display", "system tray", "OCR data", missing_tty,
+                  "scanner input device /dev/input/no-such-event", "printer 网口127.0.0.1",
+                  "platform http")
+    checks, bad = run_doctor(
+        h, dict(env, DISPLAY=":977", TESSDATA_PREFIX=os.path.join(work, "no-tessdata")),
+        dict.fromkeys(bad_checks, False), "--port", "COM6", "--scanner",
+        "/dev/input/no-such-event", "--printer", "网口127.0.0.1:%d" % closed_port, "--merchant",
+        "M100001", "--client", "C1001", "--secret", "wrong")
     if "签名" not in checks["platform http"][1]:
-        raise Failure("the platform line should show the refusal:\n" + bad.stdout)
-    if bad.returncode != len(failed) or len(failed) != 7:
-        raise Failure("exit %d for %d failures:\n%s" % (bad.returncode, len(failed), bad.stdout))
-    print(good.stdout + "\n" + bad.stdout)
+        raise Failure("the platform line should show the refusal:\n" + bad)
+    if sum(1 for ok, _ in checks.values() if not ok) != len(bad_checks):
+        raise Failure("other checks failed as well:\n" + bad)
+    print(good + "\n" + bad)
 
 
 if __name__ == "__main__":
