@@ -137,16 +137,13 @@ TEST(PosSdk, LoaderNeedsEveryEntry) {
 TEST(NetworkPrinter, ReceivesExactlyTheReceiptBytes) {
     LoopbackPrinter lp;
     ReceiptPrinter printer(Plugin());
-    const PrinterSetup text = MakeSetup("网口" + lp.address(), "2", "0");
-    PrintOnce(printer, text);
-    const PrinterSetup qr = MakeSetup("网口" + lp.address(), "1", "3");
-    PrintOnce(printer, qr);
-    const PrinterSetup bar = MakeSetup("网口" + lp.address(), "2", "1");
-    PrintOnce(printer, bar);
+    const std::string port = "网口" + lp.address();
+    const PrinterSetup text = MakeSetup(port, "2", "0"), qr = MakeSetup(port, "1", "3"),
+                       bar = MakeSetup(port, "2", "1");
+    for (const PrinterSetup* s : {&text, &qr, &bar}) PrintOnce(printer, *s);
     const auto jobs = lp.Jobs(3);
     ASSERT_EQ(jobs.size(), 3u);
-    EXPECT_EQ(jobs[0], Expected(text));
-    EXPECT_EQ(jobs[1], Expected(qr));
+    EXPECT_EQ(std::tie(jobs[0], jobs[1]), std::make_tuple(Expected(text), Expected(qr)));
     // Barcodes go through POS_S_SetBarcode: Code 128 at 40 dots, width 2, height 56, HRI font 0
     // and position 1; the rest is byte for byte the same.
     const test::EscPosPage page = test::DecodeEscPos(jobs[2]);
@@ -281,7 +278,6 @@ class PrivateCups {
         if (!ready_) problem_ = "cupsd did not start (see " + d + "error_log)";
     }
     bool ready() const { return ready_; }
-    std::string dir() const { return dir_.path(); }
     const std::string& problem() const { return problem_; }
     std::string server() const { return "127.0.0.1:" + std::to_string(port_); }
 
