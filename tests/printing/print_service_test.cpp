@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <future>
 
 #include "common/text_codec.h"
 #include "printing/print_setup.h"
@@ -238,21 +237,15 @@ TEST_F(PrintServiceTest, PrinterFailingMidReceiptTellsTheCashierOnceAndAReprintP
     // The printer is back; the receipt printed again ("打印小票" posts it once more) comes out
     // whole, without a further message.
     reader = ::open(lp0.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    auto draining = std::async(std::launch::async, [&] {
-        std::string bytes;
-        char buf[4096];
-        const auto end = std::chrono::steady_clock::now() + 10s;
-        // Until the service counts the receipt printed, then what is left in the pipe.
-        for (bool printed = false; !printed && std::chrono::steady_clock::now() < end;) {
-            printed = service->printed() == 1;
-            ssize_t n;
-            while ((n = ::read(reader, buf, sizeof buf)) > 0) bytes.append(buf, size_t(n));
-            if (!printed) std::this_thread::sleep_for(5ms);
-        }
-        return bytes;
-    });
     writer->Post(Receipt("1400"));
-    const std::string bytes = draining.get();
+    // Until the service counts the receipt printed, then what is left in the pipe.
+    std::string bytes;
+    EXPECT_TRUE(test::WaitUntil([&] {
+        const bool printed = service->printed() == 1;
+        char buf[4096];
+        for (ssize_t n; (n = ::read(reader, buf, sizeof buf)) > 0;) bytes.append(buf, size_t(n));
+        return printed;
+    }));
     ::close(reader);
     unsetenv("TENDRIX_PORT_MAP");
     ASSERT_EQ(service->printed(), 1u);
