@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "common/text_codec.h"
@@ -56,8 +57,7 @@ TEST(EscPos, TextModeCopiesMakeOneStreamWithOneCut) {
     const std::vector<std::string> r = ReceiptLines();
     for (int blank : {0, 2}) {
         for (int copies : {0, 1, 2}) {
-            SCOPED_TRACE(copies);
-            SCOPED_TRACE(blank);
+            SCOPED_TRACE(testing::Message() << copies << " copies, blank lines " << blank);
             const EscPosPage page = Render(Block(kReceipt), Options(copies, kCodeNone, blank));
             std::vector<std::string> want = r;
             for (int i = 0; i < copies; ++i) {
@@ -110,17 +110,16 @@ TEST(EscPos, CodeModesPrintEachCopyWithItsOwnTailAndCut) {
         EXPECT_EQ(page.cuts, 2);
         EXPECT_EQ(mode == kCodeBarcode ? page.barcodes.size() : page.images.size(), 2u);
         // copy: receipt, saying, " ", code, 3 blank lines, reset + cut
-        std::vector<Event::Kind> kinds;
-        for (const auto& e : page.events) kinds.push_back(e.kind);
-        const size_t cut1 = std::find(kinds.begin(), kinds.end(), Event::kCut) - kinds.begin();
+        const auto& ev = page.events;
+        const size_t cut1 = std::ranges::find(ev, Event::kCut, &Event::kind) - ev.begin();
         std::vector<std::string> first;
         for (size_t i = 0; i < cut1; ++i)
-            if (kinds[i] == Event::kLine) first.push_back(page.lines[page.events[i].index].text);
+            if (ev[i].kind == Event::kLine) first.push_back(page.lines[ev[i].index].text);
         std::vector<std::string> want = ReceiptLines();
         want.push_back(G("谢谢惠顾") + " ");
         want.insert(want.end(), 3, " ");
         EXPECT_EQ(first, want);
-        EXPECT_EQ(kinds[cut1 - 1], Event::kReset);  // ESC @ ESC i
+        EXPECT_EQ(ev[cut1 - 1].kind, Event::kReset);  // ESC @ ESC i
     }
     MemoryPort none;
     PrintReceipt(none, Block(kReceipt), "", Options(0, kCodeBarcode));
@@ -134,9 +133,7 @@ TEST(EscPos, SayingInsideTheReceiptOrEmptyDoesNotCutLaterCopies) {
     const EscPosPage page = Render(Block(kReceipt), o);
     ASSERT_EQ(page.barcodes.size(), 2u);
     EXPECT_EQ(page.barcodes[1].data, page.barcodes[0].data);
-    int amount_lines = 0;
-    for (const auto& t : page.Texts()) amount_lines += t == G("金额：36.00");
-    EXPECT_EQ(amount_lines, 2);
+    EXPECT_EQ(std::ranges::count(page.Texts(), G("金额：36.00")), 2);
 }
 
 TEST(EscPos, OrderNumberLabelsAreMatchedInGbkInTheirOrder) {
@@ -212,9 +209,8 @@ TEST(EscPos, LongContentIsNeverCutShort) {
     for (int i = 0; i < 120; ++i) text += "第" + std::to_string(i) + "行 商品 数量 1 单价 9.99\r\n";
     text += "-------------\r\n";
     const EscPosPage big = Render(Block(text), Options(3, kCodeNone));
-    int item_lines = 0;
-    for (const auto& t : big.Texts()) item_lines += t.find(G("商品")) != std::string::npos;
-    EXPECT_EQ(item_lines, 360);
+    const auto item = [](const std::string& t) { return t.find(G("商品")) != std::string::npos; };
+    EXPECT_EQ(std::ranges::count_if(big.Texts(), item), 360);
 
     // A line over 199 bytes continues on the next line without splitting a GBK character.
     std::string line = "A";
