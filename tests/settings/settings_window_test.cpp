@@ -32,7 +32,6 @@
 #include "tests/support/recording_sink.h"
 #include "tests/support/socat_pair.h"
 #include "tests/support/temp_dir.h"
-#include "ui/skin.h"
 
 using namespace tendrix::capture::selection;
 using namespace tendrix::common;
@@ -214,7 +213,6 @@ TEST_F(SettingsWindowTest, ListeningTestReleasesThePortsAndShowsTheDisplayForm) 
     if (!test::SocatPair::Available()) GTEST_SKIP() << "socat missing";
     test::SocatPair pty(dir.path(), "pty");
     ASSERT_TRUE(pty.Ready());
-    const std::string b = pty.b();
     std::ofstream(dir / "ports.ini") << "COM5=" << pty.a() << "\n";
     config.environment.port_map = dir / "ports.ini";
 
@@ -226,10 +224,7 @@ TEST_F(SettingsWindowTest, ListeningTestReleasesThePortsAndShowsTheDisplayForm) 
     EXPECT_EQ(sink.Payloads(CheckoutCommand::PortControl),
               std::vector<std::string>{"CloseGetMoney"});
     EXPECT_EQ(button->text(), CSysBasicSetDlg::kStopListenText);
-    {
-        std::ofstream pos(b, std::ios::binary);
-        pos << "\x1bQA12.50\r";
-    }
+    std::ofstream(pty.b(), std::ios::binary) << "\x1bQA12.50\r";
     auto* out = dlg->findChild<QPlainTextEdit*>("edit_listen_result");
     EXPECT_TRUE(test::SpinUntil([&] { return out->toPlainText().contains("\\X0D"); }, 5000));
     EXPECT_EQ(out->toPlainText(), "\\X1BQA12.50\\X0D");
