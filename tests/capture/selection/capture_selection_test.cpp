@@ -353,6 +353,7 @@ TEST_F(SelectionWindows, RectangleWindowPreviewsStoresAndClosesOnEscape) {
     EXPECT_EQ(messages, (std::vector<QString>{CaptureSelection::kDistinguishOffText,
                                               CaptureSelection::kReductionOffText,
                                               CaptureSelection::kPrintOffText}));
+    EXPECT_TRUE(messages[1].contains("焦点还原未开启"));  // the text the cashier reads
     EXPECT_EQ(settings.Get(keys::sysCutPicThemeMoney), "FALSE");
     EXPECT_EQ(settings.Get(keys::sysReductionFoucus), "FALSE");
     EXPECT_EQ(settings.Get(keys::sysPrintMoneyFocusPos), "");
