@@ -203,22 +203,15 @@ TEST_F(MainDlgTest, AutoHideAfterLoginRunsOnceOnTimer37) {
 TEST_F(MainDlgTest, MainWindowKeysMoveBetweenVisibleOptions) {
     config_.settings.Set(keys::sysRefundOrCancelHotKey, "F5");
     auto dlg = Make();
-    auto release = [&](int key) {
+    // "Tab" (sysSetOptionHotKey) skips the hidden options 2..4; F9 has no function.
+    const std::pair<int, int> steps[] = {
+        {Qt::Key_Tab, 4}, {Qt::Key_Tab, 5}, {Qt::Key_Tab, 0}, {Qt::Key_F5, 4}, {Qt::Key_F9, 4}};
+    for (const auto& [key, tab] : steps) {
         QKeyEvent e(QEvent::KeyRelease, key, Qt::NoModifier);
         QApplication::sendEvent(dlg.get(), &e);
         QApplication::processEvents();
-    };
-    // "Tab" (sysSetOptionHotKey) skips the hidden options 2..4.
-    release(Qt::Key_Tab);
-    EXPECT_EQ(dlg->CurrentTab(), 4);
-    release(Qt::Key_Tab);
-    EXPECT_EQ(dlg->CurrentTab(), 5);
-    release(Qt::Key_Tab);
-    EXPECT_EQ(dlg->CurrentTab(), 0);
-    release(Qt::Key_F5);
-    EXPECT_EQ(dlg->CurrentTab(), 4);
-    release(Qt::Key_F9);  // no function: nothing changes
-    EXPECT_EQ(dlg->CurrentTab(), 4);
+        EXPECT_EQ(dlg->CurrentTab(), tab) << key;
+    }
 }
 
 TEST_F(MainDlgTest, TrayLeftClickWithNobodyLoggedInHidesAndAsksForALogin) {
@@ -249,10 +242,8 @@ TEST_F(MainDlgTest, TrayMenuActionsRunOnTheNextTick) {
     EXPECT_TRUE(test::SpinUntil([&] { return dlg->PendingTrayAction() == 0; }));
     dlg->TrayMenuCommand(QStringLiteral("窗口截取"));
     EXPECT_TRUE(test::SpinUntil([&] { return dlg->PendingTrayAction() == 0; }));
-    dlg->TrayMenuCommand(QStringLiteral("关于我们"));
-    dlg->TrayMenuCommand(QStringLiteral("后台查询"));
-    dlg->TrayMenuCommand(QStringLiteral("调用软键盘"));
-    dlg->TrayMenuCommand(QStringLiteral("不存在"));
+    for (const char* item : {"关于我们", "后台查询", "调用软键盘", "不存在"})
+        dlg->TrayMenuCommand(QString::fromUtf8(item));
     EXPECT_EQ(launched_,
               (std::vector<std::string>{"settings", "window-capture", "http://www.tendrix.example",
                                         "http://admin.tendrix.example", "softkeyboard"}));
@@ -269,7 +260,7 @@ TEST_F(MainDlgTest, TrayMenuActionsRunOnTheNextTick) {
 // tests/e2e (test_sale_loop.py hide_ways).
 TEST_F(MainDlgTest, HidingClosesAnOpenMessageBox) {
     auto dlg = Make();
-    // Hiding while a message box is open closes it with Escape (result 0).
+    // Closed as with Escape: result 0.
     test::Later([&] {
         test::SpinUntil([] { return CDuiMessageBox::IsOpen(); });
         dlg->SendCommand(CheckoutCommand::ToggleShowHide, {});
@@ -286,9 +277,7 @@ TEST_F(MainDlgTest, OptionsFollowTheSettingsAndRefuseFeaturesThatAreOff) {
     auto opt = [&](int i) {
         return dlg->FindControl<QAbstractButton>(QStringLiteral("OptionUI%1").arg(i));
     };
-    EXPECT_TRUE(opt(2)->isHidden());
-    EXPECT_TRUE(opt(3)->isHidden());
-    EXPECT_TRUE(opt(4)->isHidden());
+    for (int i : {2, 3, 4}) EXPECT_TRUE(opt(i)->isHidden()) << i;
     opt(5)->click();
     EXPECT_EQ(dlg->CurrentTab(), 4);
     test::BoxAnswerer boxes;
@@ -542,34 +531,32 @@ TEST_F(ShellWindows, FloatGoesToTheDefaultPlaceOrTheStoredOneAndReassertsEveryTe
     f.ApplyOpacity(-4);
     EXPECT_EQ(f.opacity(), 0);
 
-    // Timer 84 reasserts the float every ten seconds unless its opacity is zero.
+    // Timer 84 (started by windowinit) reasserts the float every ten seconds unless its
+    // opacity is zero.
     auto* btn = f.FindControl<QPushButton>(QStringLiteral("btn_openmain"));
-    f.show();  // windowinit starts timer 84
+    f.show();
     EXPECT_EQ(f.Hub().TimerInterval(btn, CFloatDlg::kReassertTimer), 10000);
-
-    // Opacity 0: nothing happens on the tick.
+    auto tick = [&] {
+        desktop_.ClearLog();
+        Tick(f, btn, CFloatDlg::kReassertTimer);
+        return desktop_.Log();
+    };
     f.ApplyOpacity(0);
-    desktop_.ClearLog();
-    Tick(f, btn, CFloatDlg::kReassertTimer);
-    EXPECT_TRUE(desktop_.Log().empty());
+    EXPECT_TRUE(tick().empty());
 
     // Otherwise the window behind the float's top-left corner gets the activation back.
     f.ApplyOpacity(255);
     const QPoint p = f.pos();
     desktop_.AddWindow(77, {p.x() - 50, p.y() - 50, p.x() + 5, p.y() + 5}, "POS");
-    Tick(f, btn, CFloatDlg::kReassertTimer);
-    EXPECT_EQ(desktop_.Log(), std::vector<std::string>{"foreground 77"});
+    EXPECT_EQ(tick(), std::vector<std::string>{"foreground 77"});
     // With the main window visible, it is activated instead.
-    desktop_.ClearLog();
     main_visible = true;
-    Tick(f, btn, CFloatDlg::kReassertTimer);
-    EXPECT_TRUE(desktop_.Log().empty());
+    EXPECT_TRUE(tick().empty());
     // A menu of the float over its centre is left alone.
     main_visible = false;
     const QPoint c = f.frameGeometry().center();
     desktop_.AddWindow(78, {c.x() - 5, c.y() - 5, c.x() + 5, c.y() + 5}, "MenuUIFloat");
-    Tick(f, btn, CFloatDlg::kReassertTimer);
-    EXPECT_TRUE(desktop_.Log().empty());
+    EXPECT_TRUE(tick().empty());
 }
 
 TEST_F(ShellWindows, PopupCaptionAndPictureFollowTheResultThenTicksBlankAndHide) {
@@ -607,25 +594,27 @@ TEST_F(ShellWindows, PopupCaptionAndPictureFollowTheResultThenTicksBlankAndHide)
     EXPECT_EQ(pop.MoneyText(), QStringLiteral("撤销金额：2.50"));
 
     // Shown for three ticks, the picture blank on the fourth, hidden on the fifth.
+    auto ticks = [&](int n) {
+        for (int i = 0; i < n; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    };
     pop.ShowResult(QStringLiteral("支付成功！"), QStringLiteral("9.90"));
     EXPECT_EQ(pop.Hub().TimerInterval(&pop, CPayPopupDlg::kDisplayTimer), 1000);
-    for (int i = 0; i < 3; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    ticks(3);
     EXPECT_EQ(pop.Picture(), QStringLiteral("image/paysuccelab.png"));
     EXPECT_TRUE(pop.isVisible());
-    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);  // 4th tick: picture blank
+    ticks(1);
     EXPECT_EQ(pop.Picture(), QStringLiteral("image/paynulllab.png"));
     EXPECT_TRUE(pop.isVisible());
-    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);  // 5th tick: hidden, timer stopped
+    ticks(1);
     EXPECT_FALSE(pop.isVisible());
     EXPECT_FALSE(pop.Hub().HasTimer(&pop, CPayPopupDlg::kDisplayTimer));
     EXPECT_EQ(CPayPopupDlg::TickCounter(), 0);
 
     // A second result while shown starts the display time again.
     pop.ShowResult(QStringLiteral("支付成功！"), QStringLiteral("1"));
-    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
-    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    ticks(2);
     pop.ShowResult(QStringLiteral("退款成功！"), QStringLiteral("1"));
-    for (int i = 0; i < 4; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    ticks(4);
     EXPECT_TRUE(pop.isVisible());
 
     // The close button hides at once with the blank picture.
