@@ -126,9 +126,8 @@ TEST(MainLogic, PaidAmountOfAReceipt) {
     EXPECT_EQ(PaidAmountFromReceipt("实际金额: 7元"), "7");
     EXPECT_EQ(PaidAmountFromReceipt("实际金额：1234.5.6abc"), "1234.5.6");
     // No label, or the label without an amount on its line.
-    EXPECT_EQ(PaidAmountFromReceipt("订单金额：40.00元"), "");
-    EXPECT_EQ(PaidAmountFromReceipt("实际金额：\r\n订单金额：40.00元"), "");
-    EXPECT_EQ(PaidAmountFromReceipt("实际金额"), "");
+    for (const char* text : {"订单金额：40.00元", "实际金额：\r\n订单金额：40.00元", "实际金额"})
+        EXPECT_EQ(PaidAmountFromReceipt(text), "") << text;
     // At most 49 characters, whatever the receipt holds.
     EXPECT_EQ(PaidAmountFromReceipt("实际金额：" + std::string(80, '9')).size(), 49u);
 }
@@ -196,7 +195,7 @@ TEST_F(MainDlgTest, AutoHideAfterLoginRunsOnceOnTimer37) {
     EXPECT_FALSE(dlg->Hub().HasTimer(titles, CMainDlg::kAutoHideTimer));
     // Shown again by the cashier, it stays up.
     dlg->ToggleShowHide();
-    test::SpinUntil([] { return false; }, 1300);
+    test::Wait(1300);
     EXPECT_TRUE(dlg->isVisible());
 }
 
