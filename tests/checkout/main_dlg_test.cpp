@@ -115,9 +115,8 @@ void Tick(ui::Window& w, QWidget* control, int id) {
 // 返回, 二维码支付返回 and 上一步返回 are clicked in the page tests (tests/checkout/pages).
 TEST(MainLogic, ReturnButtonTextsLeadToTheirTabs) {
     EXPECT_EQ(TabForReturnText("预授权返回"), 1);
-    EXPECT_EQ(TabForReturnText(""), std::nullopt);
-    EXPECT_EQ(TabForReturnText("返回 "), std::nullopt);
-    EXPECT_EQ(TabForReturnText("撤销/退款"), std::nullopt);
+    for (const char* text : {"", "返回 ", "撤销/退款"})
+        EXPECT_EQ(TabForReturnText(text), std::nullopt) << text;
 }
 
 TEST(MainLogic, PaidAmountOfAReceipt) {
