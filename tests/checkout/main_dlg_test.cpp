@@ -353,10 +353,8 @@ TEST_F(MainDlgTest, ReprintFromThePayPagePrintsWithoutReplayingThePayment) {
 TEST_F(MainDlgTest, CommandsOfTheTableSentOrPostedFromWorkers) {
     config_.settings.Set(keys::sysIsOpenVoicePrompt, "TRUE");
     auto dlg = Make();
-    // 2: opacity and place of the float.
     dlg->SendCommand(CheckoutCommand::FloatOpacity, "128");
     EXPECT_EQ(dlg->FloatWindow()->opacity(), 128);
-    // 7: print job.
     dlg->SendCommand(CheckoutCommand::Print, "receipt");
     EXPECT_EQ(printed_, std::vector<std::string>{"receipt"});
     // 8: message box titled "提示" with the GBK text.
@@ -380,7 +378,6 @@ TEST_F(MainDlgTest, CommandsOfTheTableSentOrPostedFromWorkers) {
     dlg->SendCommand(CheckoutCommand::Voice, {});
     EXPECT_TRUE(config_.message_buffer.empty());
     EXPECT_EQ(voices_.size(), before + 2);
-    // 15: UTF-8 text on the popup.
     dlg->SendCommand(CheckoutCommand::PopupText, "退款中");
     EXPECT_EQ(dlg->Popup()->ResultText(), QStringLiteral("退款中"));
     // 3 and 4 without devices, 5 and 6 with empty payloads: ignored, no crash.
@@ -449,7 +446,6 @@ TEST_F(MainDlgTest, FacePayPortGetsShowAndHideWithTheAmount) {
     const std::string greeting(reinterpret_cast<const char*>(capture::kFacePayGreeting), 10);
     EXPECT_EQ(ReadPty(face_device, 10), greeting);
     dlg->ToggleShowHide();
-    // The device's own bytes.
     const std::string hide("\x02\x00\x06\x08\xa3\x00\x00\x01\x15\x03\xba", 11);
     const std::string show("\x02\x00\x06\x00\xa3\x00\x00\x01\x17\x03", 10);
     EXPECT_EQ(ReadPty(face_device, 11), hide);
