@@ -115,9 +115,8 @@ void Tick(ui::Window& w, QWidget* control, int id) {
 // 返回, 二维码支付返回 and 上一步返回 are clicked in the page tests (tests/checkout/pages).
 TEST(MainLogic, ReturnButtonTextsLeadToTheirTabs) {
     EXPECT_EQ(TabForReturnText("预授权返回"), 1);
-    EXPECT_EQ(TabForReturnText(""), std::nullopt);
-    EXPECT_EQ(TabForReturnText("返回 "), std::nullopt);
-    EXPECT_EQ(TabForReturnText("撤销/退款"), std::nullopt);
+    for (const char* text : {"", "返回 ", "撤销/退款"})
+        EXPECT_EQ(TabForReturnText(text), std::nullopt) << text;
 }
 
 TEST(MainLogic, PaidAmountOfAReceipt) {
@@ -126,9 +125,8 @@ TEST(MainLogic, PaidAmountOfAReceipt) {
     EXPECT_EQ(PaidAmountFromReceipt("实际金额: 7元"), "7");
     EXPECT_EQ(PaidAmountFromReceipt("实际金额：1234.5.6abc"), "1234.5.6");
     // No label, or the label without an amount on its line.
-    EXPECT_EQ(PaidAmountFromReceipt("订单金额：40.00元"), "");
-    EXPECT_EQ(PaidAmountFromReceipt("实际金额：\r\n订单金额：40.00元"), "");
-    EXPECT_EQ(PaidAmountFromReceipt("实际金额"), "");
+    for (const char* text : {"订单金额：40.00元", "实际金额：\r\n订单金额：40.00元", "实际金额"})
+        EXPECT_EQ(PaidAmountFromReceipt(text), "") << text;
     // At most 49 characters, whatever the receipt holds.
     EXPECT_EQ(PaidAmountFromReceipt("实际金额：" + std::string(80, '9')).size(), 49u);
 }
@@ -196,29 +194,22 @@ TEST_F(MainDlgTest, AutoHideAfterLoginRunsOnceOnTimer37) {
     EXPECT_FALSE(dlg->Hub().HasTimer(titles, CMainDlg::kAutoHideTimer));
     // Shown again by the cashier, it stays up.
     dlg->ToggleShowHide();
-    test::SpinUntil([] { return false; }, 1300);
+    test::Wait(1300);
     EXPECT_TRUE(dlg->isVisible());
 }
 
 TEST_F(MainDlgTest, MainWindowKeysMoveBetweenVisibleOptions) {
     config_.settings.Set(keys::sysRefundOrCancelHotKey, "F5");
     auto dlg = Make();
-    auto release = [&](int key) {
+    // "Tab" (sysSetOptionHotKey) skips the hidden options 2..4; F9 has no function.
+    const std::pair<int, int> steps[] = {
+        {Qt::Key_Tab, 4}, {Qt::Key_Tab, 5}, {Qt::Key_Tab, 0}, {Qt::Key_F5, 4}, {Qt::Key_F9, 4}};
+    for (const auto& [key, tab] : steps) {
         QKeyEvent e(QEvent::KeyRelease, key, Qt::NoModifier);
         QApplication::sendEvent(dlg.get(), &e);
         QApplication::processEvents();
-    };
-    // "Tab" (sysSetOptionHotKey) skips the hidden options 2..4.
-    release(Qt::Key_Tab);
-    EXPECT_EQ(dlg->CurrentTab(), 4);
-    release(Qt::Key_Tab);
-    EXPECT_EQ(dlg->CurrentTab(), 5);
-    release(Qt::Key_Tab);
-    EXPECT_EQ(dlg->CurrentTab(), 0);
-    release(Qt::Key_F5);
-    EXPECT_EQ(dlg->CurrentTab(), 4);
-    release(Qt::Key_F9);  // no function: nothing changes
-    EXPECT_EQ(dlg->CurrentTab(), 4);
+        EXPECT_EQ(dlg->CurrentTab(), tab) << key;
+    }
 }
 
 TEST_F(MainDlgTest, TrayLeftClickWithNobodyLoggedInHidesAndAsksForALogin) {
@@ -249,10 +240,8 @@ TEST_F(MainDlgTest, TrayMenuActionsRunOnTheNextTick) {
     EXPECT_TRUE(test::SpinUntil([&] { return dlg->PendingTrayAction() == 0; }));
     dlg->TrayMenuCommand(QStringLiteral("窗口截取"));
     EXPECT_TRUE(test::SpinUntil([&] { return dlg->PendingTrayAction() == 0; }));
-    dlg->TrayMenuCommand(QStringLiteral("关于我们"));
-    dlg->TrayMenuCommand(QStringLiteral("后台查询"));
-    dlg->TrayMenuCommand(QStringLiteral("调用软键盘"));
-    dlg->TrayMenuCommand(QStringLiteral("不存在"));
+    for (const char* item : {"关于我们", "后台查询", "调用软键盘", "不存在"})
+        dlg->TrayMenuCommand(QString::fromUtf8(item));
     EXPECT_EQ(launched_,
               (std::vector<std::string>{"settings", "window-capture", "http://www.tendrix.example",
                                         "http://admin.tendrix.example", "softkeyboard"}));
@@ -269,7 +258,7 @@ TEST_F(MainDlgTest, TrayMenuActionsRunOnTheNextTick) {
 // tests/e2e (test_sale_loop.py hide_ways).
 TEST_F(MainDlgTest, HidingClosesAnOpenMessageBox) {
     auto dlg = Make();
-    // Hiding while a message box is open closes it with Escape (result 0).
+    // Closed as with Escape: result 0.
     test::Later([&] {
         test::SpinUntil([] { return CDuiMessageBox::IsOpen(); });
         dlg->SendCommand(CheckoutCommand::ToggleShowHide, {});
@@ -286,9 +275,7 @@ TEST_F(MainDlgTest, OptionsFollowTheSettingsAndRefuseFeaturesThatAreOff) {
     auto opt = [&](int i) {
         return dlg->FindControl<QAbstractButton>(QStringLiteral("OptionUI%1").arg(i));
     };
-    EXPECT_TRUE(opt(2)->isHidden());
-    EXPECT_TRUE(opt(3)->isHidden());
-    EXPECT_TRUE(opt(4)->isHidden());
+    for (int i : {2, 3, 4}) EXPECT_TRUE(opt(i)->isHidden()) << i;
     opt(5)->click();
     EXPECT_EQ(dlg->CurrentTab(), 4);
     test::BoxAnswerer boxes;
@@ -366,10 +353,8 @@ TEST_F(MainDlgTest, ReprintFromThePayPagePrintsWithoutReplayingThePayment) {
 TEST_F(MainDlgTest, CommandsOfTheTableSentOrPostedFromWorkers) {
     config_.settings.Set(keys::sysIsOpenVoicePrompt, "TRUE");
     auto dlg = Make();
-    // 2: opacity and place of the float.
     dlg->SendCommand(CheckoutCommand::FloatOpacity, "128");
     EXPECT_EQ(dlg->FloatWindow()->opacity(), 128);
-    // 7: print job.
     dlg->SendCommand(CheckoutCommand::Print, "receipt");
     EXPECT_EQ(printed_, std::vector<std::string>{"receipt"});
     // 8: message box titled "提示" with the GBK text.
@@ -393,7 +378,6 @@ TEST_F(MainDlgTest, CommandsOfTheTableSentOrPostedFromWorkers) {
     dlg->SendCommand(CheckoutCommand::Voice, {});
     EXPECT_TRUE(config_.message_buffer.empty());
     EXPECT_EQ(voices_.size(), before + 2);
-    // 15: UTF-8 text on the popup.
     dlg->SendCommand(CheckoutCommand::PopupText, "退款中");
     EXPECT_EQ(dlg->Popup()->ResultText(), QStringLiteral("退款中"));
     // 3 and 4 without devices, 5 and 6 with empty payloads: ignored, no crash.
@@ -462,7 +446,6 @@ TEST_F(MainDlgTest, FacePayPortGetsShowAndHideWithTheAmount) {
     const std::string greeting(reinterpret_cast<const char*>(capture::kFacePayGreeting), 10);
     EXPECT_EQ(ReadPty(face_device, 10), greeting);
     dlg->ToggleShowHide();
-    // The device's own bytes.
     const std::string hide("\x02\x00\x06\x08\xa3\x00\x00\x01\x15\x03\xba", 11);
     const std::string show("\x02\x00\x06\x00\xa3\x00\x00\x01\x17\x03", 10);
     EXPECT_EQ(ReadPty(face_device, 11), hide);
@@ -542,34 +525,32 @@ TEST_F(ShellWindows, FloatGoesToTheDefaultPlaceOrTheStoredOneAndReassertsEveryTe
     f.ApplyOpacity(-4);
     EXPECT_EQ(f.opacity(), 0);
 
-    // Timer 84 reasserts the float every ten seconds unless its opacity is zero.
+    // Timer 84 (started by windowinit) reasserts the float every ten seconds unless its
+    // opacity is zero.
     auto* btn = f.FindControl<QPushButton>(QStringLiteral("btn_openmain"));
-    f.show();  // windowinit starts timer 84
+    f.show();
     EXPECT_EQ(f.Hub().TimerInterval(btn, CFloatDlg::kReassertTimer), 10000);
-
-    // Opacity 0: nothing happens on the tick.
+    auto tick = [&] {
+        desktop_.ClearLog();
+        Tick(f, btn, CFloatDlg::kReassertTimer);
+        return desktop_.Log();
+    };
     f.ApplyOpacity(0);
-    desktop_.ClearLog();
-    Tick(f, btn, CFloatDlg::kReassertTimer);
-    EXPECT_TRUE(desktop_.Log().empty());
+    EXPECT_TRUE(tick().empty());
 
     // Otherwise the window behind the float's top-left corner gets the activation back.
     f.ApplyOpacity(255);
     const QPoint p = f.pos();
     desktop_.AddWindow(77, {p.x() - 50, p.y() - 50, p.x() + 5, p.y() + 5}, "POS");
-    Tick(f, btn, CFloatDlg::kReassertTimer);
-    EXPECT_EQ(desktop_.Log(), std::vector<std::string>{"foreground 77"});
+    EXPECT_EQ(tick(), std::vector<std::string>{"foreground 77"});
     // With the main window visible, it is activated instead.
-    desktop_.ClearLog();
     main_visible = true;
-    Tick(f, btn, CFloatDlg::kReassertTimer);
-    EXPECT_TRUE(desktop_.Log().empty());
+    EXPECT_TRUE(tick().empty());
     // A menu of the float over its centre is left alone.
     main_visible = false;
     const QPoint c = f.frameGeometry().center();
     desktop_.AddWindow(78, {c.x() - 5, c.y() - 5, c.x() + 5, c.y() + 5}, "MenuUIFloat");
-    Tick(f, btn, CFloatDlg::kReassertTimer);
-    EXPECT_TRUE(desktop_.Log().empty());
+    EXPECT_TRUE(tick().empty());
 }
 
 TEST_F(ShellWindows, PopupCaptionAndPictureFollowTheResultThenTicksBlankAndHide) {
@@ -607,25 +588,27 @@ TEST_F(ShellWindows, PopupCaptionAndPictureFollowTheResultThenTicksBlankAndHide)
     EXPECT_EQ(pop.MoneyText(), QStringLiteral("撤销金额：2.50"));
 
     // Shown for three ticks, the picture blank on the fourth, hidden on the fifth.
+    auto ticks = [&](int n) {
+        for (int i = 0; i < n; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    };
     pop.ShowResult(QStringLiteral("支付成功！"), QStringLiteral("9.90"));
     EXPECT_EQ(pop.Hub().TimerInterval(&pop, CPayPopupDlg::kDisplayTimer), 1000);
-    for (int i = 0; i < 3; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    ticks(3);
     EXPECT_EQ(pop.Picture(), QStringLiteral("image/paysuccelab.png"));
     EXPECT_TRUE(pop.isVisible());
-    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);  // 4th tick: picture blank
+    ticks(1);
     EXPECT_EQ(pop.Picture(), QStringLiteral("image/paynulllab.png"));
     EXPECT_TRUE(pop.isVisible());
-    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);  // 5th tick: hidden, timer stopped
+    ticks(1);
     EXPECT_FALSE(pop.isVisible());
     EXPECT_FALSE(pop.Hub().HasTimer(&pop, CPayPopupDlg::kDisplayTimer));
     EXPECT_EQ(CPayPopupDlg::TickCounter(), 0);
 
     // A second result while shown starts the display time again.
     pop.ShowResult(QStringLiteral("支付成功！"), QStringLiteral("1"));
-    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
-    Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    ticks(2);
     pop.ShowResult(QStringLiteral("退款成功！"), QStringLiteral("1"));
-    for (int i = 0; i < 4; ++i) Tick(pop, &pop, CPayPopupDlg::kDisplayTimer);
+    ticks(4);
     EXPECT_TRUE(pop.isVisible());
 
     // The close button hides at once with the blank picture.

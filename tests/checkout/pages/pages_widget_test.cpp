@@ -214,7 +214,6 @@ TEST_F(PagesTest, PartialRefundAndCancelThroughTheRefundPage) {
     QString order;
     int state = 0;
     main_->ResultPage()->CurrentOrder(order, state);
-    // The cancel/refund button takes the paid order to the refund panel.
     Button("btn_cancelorrefund")->click();
     EXPECT_EQ(main_->CurrentTab(), checkout_tab::kRefund);
     EXPECT_EQ(Edit("refundorderinput")->text(), order);

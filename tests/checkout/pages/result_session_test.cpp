@@ -1,9 +1,6 @@
-// The result page's logic against the real sandbox: every scripted outcome, the polling
-// schedule of timer 9, the finishing of an order and the unresolved-order guard; the
-// unresolved-order store itself on a real SQLite file; the background check of unresolved
-// orders: orders found paid are announced once, unknown ones dropped, timed-out and pending
-// ones kept, the schedule backing off while the platform fails and resuming at once when it
-// answers again.
+// The result page's logic against the real sandbox (outcomes, polling of timer 9, finishing an
+// order, the unresolved-order guard), the unresolved-order store on a real SQLite file, and the
+// background check of unresolved orders with its back-off.
 #include "checkout/pages/result_session.h"
 
 #include <gtest/gtest.h>
@@ -121,6 +118,7 @@ TEST(UnresolvedOrders, SurviveReopenUntilResolvedAndKeepOddTextsExactly) {
 class ResultSessionTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        test::EnsureApp();
         if (!sandbox_.ok()) GTEST_SKIP() << sandbox_.error();
         test::LogInToSandbox(config_, sandbox_, dir_.path() + "data/");
         store_ = std::make_unique<UnresolvedOrderStore>(config_.data_dir);
@@ -130,6 +128,11 @@ class ResultSessionTest : public ::testing::Test {
     bool Pay(const std::string& amount, const std::string& code) {
         session_->ClearResult();
         return session_->StartPayment(amount, code, "");
+    }
+    int State() const { return PayResultSession::StateOf(session_->result_text()); }
+    // Points the platform address at a port nobody listens on, or back at the sandbox.
+    void SetOffline(bool off) {
+        config_.api_base = off ? "http://127.0.0.1:1" : sandbox_.base_url();
     }
     // Fires timer 9 while it runs, at most `limit` times; returns how many queries ran.
     int RunPolling(int limit = 10) {
@@ -157,13 +160,12 @@ TEST_F(ResultSessionTest, PaidAtOnceFinishesTheOrder) {
 
     EXPECT_EQ(RunPolling(), 1);
     // Popup, voice and the automatic return as the cashier sees them: PagesTest.SaleFromEnter*.
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    EXPECT_EQ(State(), 7);
     EXPECT_EQ(sink_.Payloads(CheckoutCommand::AfterPayment), std::vector<std::string>{"36.00"});
     EXPECT_EQ(session_->return_mark(), kTimerReturnMark);
     EXPECT_EQ(view_.timers[kReturnTimerId], 5000);
     EXPECT_TRUE(store_->List().empty());
 
-    // The receipt: first line, the result text, the signature block.
     EXPECT_EQ(session_->print_data(),
               "演示商户\r\n" + session_->result_text() +
                   "客户签名： \r\n \r\n \r\n--------------------------------");
@@ -195,7 +197,7 @@ TEST_F(ResultSessionTest, PollingAfter50MsThenEveryTwoSecondsAlsoForASecondPayme
     EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kPollPeriodMs), 2);  // once per order
     EXPECT_EQ(view_.ArmedCount(kQueryTimerId, kFirstQueryDelayMs), 2);
     EXPECT_FALSE(session_->polling());
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    EXPECT_EQ(State(), 7);
     EXPECT_EQ(view_.popups.at(0).second, "12.50");
     EXPECT_TRUE(view_.messages.empty());
 }
@@ -215,7 +217,7 @@ TEST_F(ResultSessionTest, AutomaticReturnNeedsAPositiveSetting) {
 TEST_F(ResultSessionTest, TimedOutShowsTextBAndStaysUnresolved) {
     ASSERT_TRUE(Pay("8.00", test::TimeoutCode()));
     EXPECT_EQ(RunPolling(), 4);
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 13);
+    EXPECT_EQ(State(), 13);
     ASSERT_FALSE(view_.messages.empty());
     EXPECT_EQ(view_.messages.back(), kTimedOutText);
     EXPECT_FALSE(session_->polling());
@@ -227,7 +229,7 @@ TEST_F(ResultSessionTest, TimedOutShowsTextBAndStaysUnresolved) {
 
     const auto order = session_->CurrentOrder();
     ASSERT_TRUE(session_->Cancel(order.order_id, "价格争议"));
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 4);
+    EXPECT_EQ(State(), 4);
     EXPECT_TRUE(store_->List().empty());
 }
 
@@ -287,21 +289,20 @@ TEST_F(ResultSessionTest, RefundsWithoutPermissionLostPartialFullAndRefused) {
     config_.refund_permission = "扫码可退";
 
     // A refund whose answer was lost keeps the order's number; 查询 asks about that very order.
-    const std::string base = config_.api_base;
-    config_.api_base = "http://127.0.0.1:1";  // nothing listens there
+    SetOffline(true);
     session_->ClearResult();
     ASSERT_TRUE(session_->Refund("1.00", order, "金额错误"));
     EXPECT_EQ(view_.messages.back(), kRefundNetworkFailureText);
     EXPECT_EQ(PayResultSession::PlatformOrderOf(session_->result_text()), order);
     EXPECT_EQ(session_->result_text().find(kDeviceOrderLabel), std::string::npos);
-    config_.api_base = base;
+    SetOffline(false);
     session_->OnCheckClick();
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);  // still paid in full
+    EXPECT_EQ(State(), 7);  // still paid in full
 
     session_->ClearResult();
     ASSERT_TRUE(session_->Refund("10.00", order, "金额错误"));
     EXPECT_EQ(view_.messages.back(), session_->result_text());
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 11);
+    EXPECT_EQ(State(), 11);
     session_->OnCheckClick();
     EXPECT_EQ(view_.popups.back(),
               std::make_pair(std::string("部分退款成功！"), std::string("10.00")));
@@ -338,7 +339,7 @@ TEST_F(ResultSessionTest, NetworkFailureOnCreationThenCheckByMerchantNumber) {
     EXPECT_TRUE(open[0].confirmed);
 
     session_->OnCheckClick();
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    EXPECT_EQ(State(), 7);
     EXPECT_EQ(view_.popups.at(0).first, "支付成功！");
     EXPECT_TRUE(store_->List().empty());
 }
@@ -347,17 +348,16 @@ TEST_F(ResultSessionTest, QueryNetworkFailureStopsPollingAndPollingResumesLater)
     ASSERT_TRUE(Pay("3.00", test::PendingThenPaidCode()));
     RunPolling(2);
     EXPECT_TRUE(session_->polling());
-    const std::string base = config_.api_base;
-    config_.api_base = "http://127.0.0.1:1";  // nothing listens there
+    SetOffline(true);
     session_->OnTimer(kQueryTimerId);
     EXPECT_EQ(view_.messages.back(), kQueryNetworkFailureText);
     EXPECT_FALSE(view_.Running(kQueryTimerId));
     // Network back: a manual query of the pending order starts polling again.
-    config_.api_base = base;
+    SetOffline(false);
     session_->OnCheckClick();
     EXPECT_TRUE(view_.Running(kQueryTimerId));
     RunPolling();
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    EXPECT_EQ(State(), 7);
 }
 
 TEST_F(ResultSessionTest, PreCreateDrawsTheLinkAndPollsEveryTwoSeconds) {
@@ -387,7 +387,7 @@ TEST_F(ResultSessionTest, OrderWrittenDownBeforeACrashIsFoundByEitherNumber) {
 
     ASSERT_TRUE(session_->ShowOldestUnresolved());
     EXPECT_LE(RunPolling(), 3);
-    EXPECT_EQ(PayResultSession::StateOf(session_->result_text()), 7);
+    EXPECT_EQ(State(), 7);
     EXPECT_EQ(view_.popups.at(0).second, "7.00");
     EXPECT_TRUE(store_->List().empty());
     EXPECT_TRUE(view_.messages.empty());
@@ -477,8 +477,7 @@ TEST_F(ResultSessionTest, HostileAnswersThroughEveryParserNeverEndTheProgram) {
     for (const std::string& answer : hostile) {
         session_->set_exchange_runner(Canned({answer}));
         view_.messages.clear();
-        session_->ClearResult();
-        session_->StartPayment("1.00", test::PaidCode(), "");
+        Pay("1.00", test::PaidCode());
         session_->OnTimer(kQueryTimerId);
         session_->OnCheckClick();
         session_->Refund("1.00", "P1", "x");
@@ -551,14 +550,9 @@ TEST(ReconcileSchedule, DoublingAndBackingOffToFiveMinutes) {
     }
 }
 
-class ReconcilerTest : public ::testing::Test {
+// The session of the base fixture stays unused: the reconciler works on the same store.
+class ReconcilerTest : public ResultSessionTest {
   protected:
-    void SetUp() override {
-        test::EnsureApp();
-        if (!sandbox_.ok()) GTEST_SKIP() << sandbox_.error();
-        test::LogInToSandbox(config_, sandbox_, dir_.path() + "data/");
-        store_ = std::make_unique<UnresolvedOrderStore>(config_.data_dir);
-    }
     // An order made at the platform whose answer the till never saw.
     UnresolvedOrder Lost(const std::string& code) {
         PlatformClient client(config_);
@@ -583,21 +577,13 @@ class ReconcilerTest : public ::testing::Test {
         test::SpinUntil([&] { return !r.round_running() && r.scheduled_ms() != 0; }, 10000);
     }
 
-    test::SandboxProcess sandbox_;
-    test::TempDir dir_;
-    AppConfig config_;
-    test::RecordingSink sink_;
-    std::unique_ptr<UnresolvedOrderStore> store_;
     std::vector<std::pair<std::string, std::string>> popups;
 };
 
 TEST_F(ReconcilerTest, FoundPaidAnnouncedOnceUnknownDroppedTimedOutKept) {
     Lost(test::PaidCode());
     const UnresolvedOrder timed_out = Lost(test::TimeoutCode());
-    UnresolvedOrder unknown;
-    unknown.out_order_id = "20000101000000999";
-    unknown.created_at = 2;
-    ASSERT_TRUE(store_->Add(unknown));
+    ASSERT_TRUE(store_->Add(Order("20000101000000999", 2)));  // unknown to the platform
 
     auto r = Make();
     r->Start();
@@ -621,21 +607,19 @@ TEST_F(ReconcilerTest, FoundPaidAnnouncedOnceUnknownDroppedTimedOutKept) {
 
 TEST_F(ReconcilerTest, BacksOffWhilePlatformFailsAndResumesWhenItAnswers) {
     Lost(test::PaidCode());
-    const std::string base = config_.api_base;
-    config_.api_base = "http://127.0.0.1:1";  // nothing listens there
+    SetOffline(true);
     auto r = Make();
     r->Start();
-    RunRound(*r);
-    EXPECT_EQ(r->failures(), 1);
-    EXPECT_GE(r->scheduled_ms(), 42000);
-    RunRound(*r);
-    EXPECT_EQ(r->failures(), 2);
-    EXPECT_GE(r->scheduled_ms(), 84000);
+    for (int failures : {1, 2}) {
+        RunRound(*r);
+        EXPECT_EQ(r->failures(), failures);
+        EXPECT_GE(r->scheduled_ms(), 42000 * failures);
+    }
     EXPECT_EQ(store_->List().size(), 1u);
     EXPECT_TRUE(popups.empty());
 
     // A page's exchange gets through: a round starts at once, without waiting minutes.
-    config_.api_base = base;
+    SetOffline(false);
     r->OnPlatformReach(true);
     ASSERT_TRUE(test::SpinUntil([&] { return !popups.empty(); }, 10000));
     EXPECT_TRUE(store_->List().empty());
