@@ -103,7 +103,6 @@ class LoginWindowTest : public ::testing::Test {
         Find<QLineEdit>(&d, "edit_accout")->setText(QString::fromUtf8(name));
         Find<QLineEdit>(&d, "edit_psw")->setText(QString::fromUtf8(password));
     }
-    // The name and password fields' texts.
     using NameAndPassword = std::pair<std::string, std::string>;
     static NameAndPassword Fields(CLandSetDlg& d) {
         return {Find<QLineEdit>(&d, "edit_accout")->text().toStdString(),
@@ -122,6 +121,17 @@ class LoginWindowTest : public ::testing::Test {
         Land(*d);
         ASSERT_EQ(d->Result(), 1);
         boxes_.Take();
+    }
+    // The demo merchant's id, shop and key saved on the settings tab.
+    void SaveSettings(CLandSetDlg& d) {
+        auto* save = Find<QPushButton>(&d, "btn_save_land");
+        Find<QRadioButton>(&d, "opt_set")->click();
+        EXPECT_TRUE(save->isVisible());
+        Find<QLineEdit>(&d, "edit_merchant_id")->setText("M100001");
+        Find<QLineEdit>(&d, "edit_shop_id")->setText("S001");
+        Find<QLineEdit>(&d, "edit_merchant_api")->setText("sandbox-demo-secret");
+        save->click();
+        EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
     }
     void Tick(CLandSetDlg& d, int n) {
         auto* btn = Find<QPushButton>(&d, "btn_land");
@@ -225,14 +235,7 @@ TEST_F(LoginWindowTest, RunLoginWindowIsModalAndCloseMeansNoCashier) {
 // (The tab switch itself is seen on the real program: e2e_login_held_login.)
 TEST_F(LoginWindowTest, SettingsTabSavesAndQueriesTheShopManager) {
     auto d = Open();
-    auto* save = Find<QPushButton>(d.get(), "btn_save_land");
-    Find<QRadioButton>(d.get(), "opt_set")->click();
-    EXPECT_TRUE(save->isVisible());
-    Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
-    Find<QLineEdit>(d.get(), "edit_shop_id")->setText("S001");
-    Find<QLineEdit>(d.get(), "edit_merchant_api")->setText("sandbox-demo-secret");
-    save->click();
-    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
+    SaveSettings(*d);
     EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::merchantAPI),
               EncryptCredential("sandbox-demo-secret"));
     auto* query = Find<QPushButton>(d.get(), "btn_query_manager");
@@ -298,10 +301,7 @@ TEST_F(LoginWindowTest, AdministratorModeChosenOnTheSettingsTab) {
     auto* mode = Find<QComboBox>(d.get(), "comb_land_type");
     ASSERT_NE(mode, nullptr);
     mode->setCurrentIndex(mode->findText("管理员模式"));
-    Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
-    Find<QLineEdit>(d.get(), "edit_merchant_api")->setText("sandbox-demo-secret");
-    Find<QPushButton>(d.get(), "btn_save_land")->click();
-    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
+    SaveSettings(*d);
     EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::landType), "管理员模式");
     Find<QRadioButton>(d.get(), "opt_land")->click();
     EXPECT_FALSE(psw->isVisible());
