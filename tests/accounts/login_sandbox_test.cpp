@@ -58,12 +58,15 @@ class LoginAgainstSandbox : public ::testing::Test {
         ASSERT_TRUE(store.OpenCashiers());
         store.SaveCashier(name, password, "", permission);
     }
-    // The stored record of the cashier (none when there is none).
     std::optional<CashierRecord> Record(const std::string& name) {
         Store store(dir_.path());
         CashierRecord rec;
         if (store.OpenCashiers() && store.ReadCashier(name, rec)) return rec;
         return std::nullopt;
+    }
+
+    std::vector<std::string> Ids() const {
+        return {config_.merchant_id, config_.secret, config_.client_id};
     }
 
     test::TempDir dir_;
@@ -74,9 +77,7 @@ class LoginAgainstSandbox : public ::testing::Test {
 TEST_F(LoginAgainstSandbox, DemoCashierLogsInWithoutANotice) {
     LoginResult r = LogIn({"demo", "demo", true, true});
     EXPECT_TRUE(r.messages.empty());
-    EXPECT_EQ(config_.merchant_id, "M100001");
-    EXPECT_EQ(config_.secret, "sandbox-demo-secret");
-    EXPECT_EQ(config_.client_id, "C1001");
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"M100001", "sandbox-demo-secret", "C1001"}));
     EXPECT_EQ(config_.cashier_name, "demo");
     EXPECT_EQ(config_.refund_permission, "扫码可退");
     EXPECT_EQ(r.merchant_name, "Tendrix 演示商户");
@@ -111,9 +112,7 @@ TEST_F(LoginAgainstSandbox, LoginGoesOnWhenTheMerchantInformationCallFails) {
     ASSERT_TRUE(relay.ok());
     config_.api_base = relay.base_url();
     EXPECT_TRUE(LogIn({"demo", "demo", true, false}).messages.empty());
-    EXPECT_EQ(config_.merchant_id, "M100001");
-    EXPECT_EQ(config_.secret, "sandbox-demo-secret");
-    EXPECT_EQ(config_.client_id, "C1001");
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"M100001", "sandbox-demo-secret", "C1001"}));
     EXPECT_EQ(config_.title_suffix, "");
 }
 
