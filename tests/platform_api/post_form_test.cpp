@@ -75,8 +75,17 @@ class PostFormSandbox : public ::testing::Test {
 };
 class Operations : public PostFormSandbox {};
 
-TEST_F(PostFormSandbox, LongAnswerInManyChunksThenASecondCallStartsEmpty) {
-    // 0.05: answer over 100 KB.
+// A body beyond 1024 bytes is sent whole: the sandbox checks the signature over everything it
+// received, so a cut body would be refused as a bad signature rather than as a wrong password.
+// An answer over 100 KB (0.05) is read whole, and the next call's answer starts empty; an empty
+// answer (0.04) is the malformed-answer text. The readers' faults on the sandbox's malformed
+// answers (0.01, 0.02): Parsers.OrderAnswerFailures and
+// ResultSessionTest.UnreadableCreationAnswerKeepsTheMerchantNumber; a dropped connection (0.03):
+// Cli.PayQueryRefundAndExitCodes.
+TEST_F(PostFormSandbox, LongBodyAndAnswersPassWholeAndAnEmptyAnswerIsUnreadable) {
+    EXPECT_EQ(ParseLoginAnswer(client_.Login("demo", std::string(1500, 'p'))).message,
+              "用户名或密码错误");
+
     const PlatformAnswer answer = Pay(client_, "5", "281234567890123450");
     EXPECT_GT(answer.value.size(), 100u * 1024);
     const std::string id = OrderId(answer);
@@ -86,23 +95,11 @@ TEST_F(PostFormSandbox, LongAnswerInManyChunksThenASecondCallStartsEmpty) {
     EXPECT_EQ(queried.value.front(), '{');
     EXPECT_EQ(queried.value.back(), '}');
     EXPECT_EQ(OrderId(queried), id);
-}
 
-TEST_F(PostFormSandbox, BodyBeyond1024BytesIsSentWhole) {
-    // The sandbox checks the signature over everything it received: a cut body would be
-    // refused as a bad signature rather than as a wrong password.
-    EXPECT_EQ(ParseLoginAnswer(client_.Login("demo", std::string(1500, 'p'))).message,
-              "用户名或密码错误");
-}
-
-// An empty answer (0.04). The readers' faults on the sandbox's malformed answers (0.01, 0.02):
-// Parsers.OrderAnswerFailures and ResultSessionTest.UnreadableCreationAnswerKeepsTheMerchantNumber;
-// a dropped connection (0.03): Cli.PayQueryRefundAndExitCodes.
-TEST_F(PostFormSandbox, FaultAmounts) {
-    const PlatformAnswer answer = Pay(client_, "4", "281234567890123450");
-    EXPECT_EQ(answer.error, PlatformError::kEmpty);
-    EXPECT_EQ(answer.value, "");
-    EXPECT_EQ(ParseOrderAnswer(answer).message, kIllegalFormatText);
+    const PlatformAnswer empty = Pay(client_, "4", "281234567890123450");
+    EXPECT_EQ(empty.error, PlatformError::kEmpty);
+    EXPECT_EQ(empty.value, "");
+    EXPECT_EQ(ParseOrderAnswer(empty).message, kIllegalFormatText);
 }
 
 // The order type travels (a WeChat code with the deposit type), and a query by the merchant
