@@ -2,11 +2,9 @@
 // and the page itself driven offscreen.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <ctime>
@@ -186,11 +184,10 @@ TEST_F(SandboxOrders, PagingFiltersStatisticsAndThePageSearchingAndPrinting) {
 
     f = AroundNow();
     ASSERT_EQ(inq.Statistics(f), "");
-    const std::string start = TimeText(f.start);
-    const std::string shown = start.substr(0, 4) + "-" + start.substr(4, 2) + "-" +
-                              start.substr(6, 2) + " " + start.substr(8, 2) + ":" +
-                              start.substr(10, 2) + ":" + start.substr(12, 2);
-    EXPECT_EQ(inq.period().rfind(shown + "----", 0), 0u) << inq.period();
+    const QString start = QString::fromStdString(TimeText(f.start));
+    const QString shown =
+        QDateTime::fromString(start, "yyyyMMddHHmmss").toString("yyyy-MM-dd HH:mm:ss");
+    EXPECT_EQ(inq.period().rfind(shown.toStdString() + "----", 0), 0u) << inq.period();
     ASSERT_EQ(inq.statistics().size(), 1u);
     EXPECT_EQ(inq.statistics()[0].pay_type, "支付宝");
     EXPECT_EQ(inq.TotalTakings(), "136.00");  // 1 + ... + 16; the pending ones are not counted
