@@ -108,7 +108,6 @@ class LoginWindowTest : public ::testing::Test {
         return {Find<QLineEdit>(&d, "edit_accout")->text().toStdString(),
                 Find<QLineEdit>(&d, "edit_psw")->text().toStdString()};
     }
-    // Presses btn_land and waits for the platform's answer to be handled.
     void Land(CLandSetDlg& d) {
         Find<QPushButton>(&d, "btn_land")->click();
         ASSERT_TRUE(WaitUntil([&d] { return !d.LandPage()->LoginInFlight(); }));
@@ -213,12 +212,11 @@ TEST_F(LoginWindowTest, AutomaticLoginAtTheTenthTick) {
 
 TEST_F(LoginWindowTest, StartWithTheSessionWritesTheAutostartEntry) {
     auto d = Open();
-    Find<QCheckBox>(d.get(), "chbo_boot_lanch")->setChecked(true);
-    EXPECT_TRUE(SessionAutostartExists());
-    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), "true");
-    Find<QCheckBox>(d.get(), "chbo_boot_lanch")->setChecked(false);
-    EXPECT_FALSE(SessionAutostartExists());
-    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), "false");
+    for (bool on : {true, false}) {
+        Find<QCheckBox>(d.get(), "chbo_boot_lanch")->setChecked(on);
+        EXPECT_EQ(SessionAutostartExists(), on);
+        EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), on ? "true" : "false");
+    }
 }
 
 // (A login through RunLoginWindow opening the main window: e2e_login_demo_no_notice.)
