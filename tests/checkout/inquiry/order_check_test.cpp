@@ -152,8 +152,6 @@ TEST(OrderInquiryNetwork, NetworkFailureTextShownAsItIs) {
     EXPECT_TRUE(inq.period().empty());
 }
 
-// ---- the page ----
-
 // The operations behind the page: paging back, the state and amount filters, an empty period,
 // the statistics and their receipt; then the page itself searching (forward to the last
 // page), printing the list and the statistics.
