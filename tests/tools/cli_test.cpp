@@ -132,8 +132,7 @@ TEST_F(CliSecrets, SecretFromTheEnvironmentIsNotInTheProcessList) {
     std::string own;
     bool seen = false, ended = false;
     int status = 0;
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!seen && !ended && std::chrono::steady_clock::now() < give_up) {
+    for (int tries = 0; !seen && !ended && tries < 2000; ++tries) {
         own = ReadText(args);
         std::replace(own.begin(), own.end(), '\0', ' ');
         seen = own.rfind(cli_ + " --api-base", 0) == 0;
