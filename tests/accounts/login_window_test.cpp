@@ -37,6 +37,11 @@ using namespace tendrix::ui;
 namespace tendrix::accounts {
 namespace {
 
+template <typename T>
+T* Find(QWidget* w, const char* name) {
+    return w->findChild<T*>(QString::fromLatin1(name));
+}
+
 // Reads every message box that opens (its plain text) and closes it with Escape.
 class MessageCatcher {
   public:
@@ -49,11 +54,9 @@ class MessageCatcher {
                 // goes on the object itself.
                 if (!box || !box->isVisible() || box->property("caught").toBool()) continue;
                 box->setProperty("caught", true);
-                auto* label = box->findChild<QLabel*>(QStringLiteral("msg_text"));
-                texts.push_back(
-                    label
-                        ? QTextDocumentFragment::fromHtml(label->text()).toPlainText().toStdString()
-                        : std::string("?"));
+                const QLabel* label = Find<QLabel>(box, "msg_text");
+                const QString html = label ? label->text() : QStringLiteral("?");
+                texts.push_back(QTextDocumentFragment::fromHtml(html).toPlainText().toStdString());
                 QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
                 QApplication::sendEvent(box, &escape);
             }
@@ -66,11 +69,6 @@ class MessageCatcher {
   private:
     QTimer timer_;
 };
-
-template <typename T>
-T* Find(QWidget* w, const char* name) {
-    return w->findChild<T*>(QString::fromLatin1(name));
-}
 
 // Runs the event loop until `done` holds (the platform's answers arrive through it).
 bool WaitUntil(const std::function<bool()>& done) {
