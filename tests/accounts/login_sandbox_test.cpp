@@ -32,9 +32,8 @@ class LoginAgainstSandbox : public ::testing::Test {
         std::ofstream(dir_ / "accounts.txt")
             << "merchant M200 secret-200 单机商户 S9 九号店 C2001\n"
                "cashier solo pw-solo M200 0\n";
-        test::SandboxProcess::Options o;
-        o.accounts_file = dir_ / "accounts.txt";
-        sandbox_ = std::make_unique<test::SandboxProcess>(o);
+        sandbox_ = std::make_unique<test::SandboxProcess>(
+            test::SandboxProcess::Options{dir_ / "accounts.txt", {}});
         if (!sandbox_->ok()) GTEST_SKIP() << sandbox_->error();
         config_ = Fresh();
     }
