@@ -236,10 +236,9 @@ TEST_F(SandboxOrders, PagingFiltersStatisticsAndThePageSearchingAndPrinting) {
     f = page.ReadFilter();
     EXPECT_EQ(f.start.hour, 0);
     EXPECT_EQ(f.end.hour, 23);
-    page.FindControl<QDateTimeEdit>("datetime_start")
-        ->setDateTime(QDateTime::currentDateTime().addSecs(-3600));
-    page.FindControl<QDateTimeEdit>("datetime_end")
-        ->setDateTime(QDateTime::currentDateTime().addSecs(3600));
+    for (auto [name, secs] : {std::pair{"datetime_start", -3600}, std::pair{"datetime_end", 3600}})
+        page.FindControl<QDateTimeEdit>(name)->setDateTime(
+            QDateTime::currentDateTime().addSecs(secs));
 
     press("btn_search");
     auto* list = page.FindControl<QTableWidget>("list_orders");
