@@ -32,9 +32,8 @@ class LoginAgainstSandbox : public ::testing::Test {
         std::ofstream(dir_ / "accounts.txt")
             << "merchant M200 secret-200 单机商户 S9 九号店 C2001\n"
                "cashier solo pw-solo M200 0\n";
-        test::SandboxProcess::Options o;
-        o.accounts_file = dir_ / "accounts.txt";
-        sandbox_ = std::make_unique<test::SandboxProcess>(o);
+        sandbox_ = std::make_unique<test::SandboxProcess>(
+            test::SandboxProcess::Options{dir_ / "accounts.txt", {}});
         if (!sandbox_->ok()) GTEST_SKIP() << sandbox_->error();
         config_ = Fresh();
     }
@@ -58,12 +57,15 @@ class LoginAgainstSandbox : public ::testing::Test {
         ASSERT_TRUE(store.OpenCashiers());
         store.SaveCashier(name, password, "", permission);
     }
-    // The stored record of the cashier (none when there is none).
     std::optional<CashierRecord> Record(const std::string& name) {
         Store store(dir_.path());
         CashierRecord rec;
         if (store.OpenCashiers() && store.ReadCashier(name, rec)) return rec;
         return std::nullopt;
+    }
+
+    std::vector<std::string> Ids() const {
+        return {config_.merchant_id, config_.secret, config_.client_id};
     }
 
     test::TempDir dir_;
@@ -74,9 +76,7 @@ class LoginAgainstSandbox : public ::testing::Test {
 TEST_F(LoginAgainstSandbox, DemoCashierLogsInWithoutANotice) {
     LoginResult r = LogIn({"demo", "demo", true, true});
     EXPECT_TRUE(r.messages.empty());
-    EXPECT_EQ(config_.merchant_id, "M100001");
-    EXPECT_EQ(config_.secret, "sandbox-demo-secret");
-    EXPECT_EQ(config_.client_id, "C1001");
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"M100001", "sandbox-demo-secret", "C1001"}));
     EXPECT_EQ(config_.cashier_name, "demo");
     EXPECT_EQ(config_.refund_permission, "扫码可退");
     EXPECT_EQ(r.merchant_name, "Tendrix 演示商户");
@@ -111,9 +111,7 @@ TEST_F(LoginAgainstSandbox, LoginGoesOnWhenTheMerchantInformationCallFails) {
     ASSERT_TRUE(relay.ok());
     config_.api_base = relay.base_url();
     EXPECT_TRUE(LogIn({"demo", "demo", true, false}).messages.empty());
-    EXPECT_EQ(config_.merchant_id, "M100001");
-    EXPECT_EQ(config_.secret, "sandbox-demo-secret");
-    EXPECT_EQ(config_.client_id, "C1001");
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"M100001", "sandbox-demo-secret", "C1001"}));
     EXPECT_EQ(config_.title_suffix, "");
 }
 

@@ -37,6 +37,11 @@ using namespace tendrix::ui;
 namespace tendrix::accounts {
 namespace {
 
+template <typename T>
+T* Find(QWidget* w, const char* name) {
+    return w->findChild<T*>(QString::fromLatin1(name));
+}
+
 // Reads every message box that opens (its plain text) and closes it with Escape.
 class MessageCatcher {
   public:
@@ -49,11 +54,9 @@ class MessageCatcher {
                 // goes on the object itself.
                 if (!box || !box->isVisible() || box->property("caught").toBool()) continue;
                 box->setProperty("caught", true);
-                auto* label = box->findChild<QLabel*>(QStringLiteral("msg_text"));
-                texts.push_back(
-                    label
-                        ? QTextDocumentFragment::fromHtml(label->text()).toPlainText().toStdString()
-                        : std::string("?"));
+                const QLabel* label = Find<QLabel>(box, "msg_text");
+                const QString html = label ? label->text() : QStringLiteral("?");
+                texts.push_back(QTextDocumentFragment::fromHtml(html).toPlainText().toStdString());
                 QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
                 QApplication::sendEvent(box, &escape);
             }
@@ -66,11 +69,6 @@ class MessageCatcher {
   private:
     QTimer timer_;
 };
-
-template <typename T>
-T* Find(QWidget* w, const char* name) {
-    return w->findChild<T*>(QString::fromLatin1(name));
-}
 
 // Runs the event loop until `done` holds (the platform's answers arrive through it).
 bool WaitUntil(const std::function<bool()>& done) {
@@ -103,13 +101,11 @@ class LoginWindowTest : public ::testing::Test {
         Find<QLineEdit>(&d, "edit_accout")->setText(QString::fromUtf8(name));
         Find<QLineEdit>(&d, "edit_psw")->setText(QString::fromUtf8(password));
     }
-    // The name and password fields' texts.
     using NameAndPassword = std::pair<std::string, std::string>;
     static NameAndPassword Fields(CLandSetDlg& d) {
         return {Find<QLineEdit>(&d, "edit_accout")->text().toStdString(),
                 Find<QLineEdit>(&d, "edit_psw")->text().toStdString()};
     }
-    // Presses btn_land and waits for the platform's answer to be handled.
     void Land(CLandSetDlg& d) {
         Find<QPushButton>(&d, "btn_land")->click();
         ASSERT_TRUE(WaitUntil([&d] { return !d.LandPage()->LoginInFlight(); }));
@@ -122,6 +118,17 @@ class LoginWindowTest : public ::testing::Test {
         Land(*d);
         ASSERT_EQ(d->Result(), 1);
         boxes_.Take();
+    }
+    // The demo merchant's id, shop and key saved on the settings tab.
+    void SaveSettings(CLandSetDlg& d) {
+        auto* save = Find<QPushButton>(&d, "btn_save_land");
+        Find<QRadioButton>(&d, "opt_set")->click();
+        EXPECT_TRUE(save->isVisible());
+        Find<QLineEdit>(&d, "edit_merchant_id")->setText("M100001");
+        Find<QLineEdit>(&d, "edit_shop_id")->setText("S001");
+        Find<QLineEdit>(&d, "edit_merchant_api")->setText("sandbox-demo-secret");
+        save->click();
+        EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
     }
     void Tick(CLandSetDlg& d, int n) {
         auto* btn = Find<QPushButton>(&d, "btn_land");
@@ -203,12 +210,11 @@ TEST_F(LoginWindowTest, AutomaticLoginAtTheTenthTick) {
 
 TEST_F(LoginWindowTest, StartWithTheSessionWritesTheAutostartEntry) {
     auto d = Open();
-    Find<QCheckBox>(d.get(), "chbo_boot_lanch")->setChecked(true);
-    EXPECT_TRUE(SessionAutostartExists());
-    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), "true");
-    Find<QCheckBox>(d.get(), "chbo_boot_lanch")->setChecked(false);
-    EXPECT_FALSE(SessionAutostartExists());
-    EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), "false");
+    for (bool on : {true, false}) {
+        Find<QCheckBox>(d.get(), "chbo_boot_lanch")->setChecked(on);
+        EXPECT_EQ(SessionAutostartExists(), on);
+        EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::autoBoot), on ? "true" : "false");
+    }
 }
 
 // (A login through RunLoginWindow opening the main window: e2e_login_demo_no_notice.)
@@ -225,14 +231,7 @@ TEST_F(LoginWindowTest, RunLoginWindowIsModalAndCloseMeansNoCashier) {
 // (The tab switch itself is seen on the real program: e2e_login_held_login.)
 TEST_F(LoginWindowTest, SettingsTabSavesAndQueriesTheShopManager) {
     auto d = Open();
-    auto* save = Find<QPushButton>(d.get(), "btn_save_land");
-    Find<QRadioButton>(d.get(), "opt_set")->click();
-    EXPECT_TRUE(save->isVisible());
-    Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
-    Find<QLineEdit>(d.get(), "edit_shop_id")->setText("S001");
-    Find<QLineEdit>(d.get(), "edit_merchant_api")->setText("sandbox-demo-secret");
-    save->click();
-    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
+    SaveSettings(*d);
     EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::merchantAPI),
               EncryptCredential("sandbox-demo-secret"));
     auto* query = Find<QPushButton>(d.get(), "btn_query_manager");
@@ -298,10 +297,7 @@ TEST_F(LoginWindowTest, AdministratorModeChosenOnTheSettingsTab) {
     auto* mode = Find<QComboBox>(d.get(), "comb_land_type");
     ASSERT_NE(mode, nullptr);
     mode->setCurrentIndex(mode->findText("管理员模式"));
-    Find<QLineEdit>(d.get(), "edit_merchant_id")->setText("M100001");
-    Find<QLineEdit>(d.get(), "edit_merchant_api")->setText("sandbox-demo-secret");
-    Find<QPushButton>(d.get(), "btn_save_land")->click();
-    EXPECT_EQ(boxes_.Take(), (std::vector<std::string>{"保存成功！"}));
+    SaveSettings(*d);
     EXPECT_EQ(ReadLoginKey(config_.data_dir, keys::landType), "管理员模式");
     Find<QRadioButton>(d.get(), "opt_land")->click();
     EXPECT_FALSE(psw->isVisible());

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 
 #include "platform_api/platform_client.h"
 
@@ -61,9 +62,7 @@ TEST_F(Parsers, OrderAnswerComplete) {
     const PlatformResult<TextList> order = ParseOrderAnswer(Answer(answer));
     EXPECT_TRUE(order.ok());
     EXPECT_EQ(order.message, "");
-    std::string text;
-    for (const std::string& line : order.value) text += line;
-    EXPECT_EQ(text,
+    EXPECT_EQ(std::accumulate(order.value.begin(), order.value.end(), std::string()),
               "商户名称：\r\n店\r\n订单号：P1\r\n交易金额：12.34元\r\n实际金额：0.00元\r\n"
               "支付方式：支付宝\r\n支付状态：已付款（7）\r\n支付时间：2024-01-01 00:00:00\r\n"
               "支付码：\r\n281234\r\n第三方用户名：\r\nb@x\r\n备注：\r\n备注\r\n");
@@ -215,10 +214,9 @@ TEST_F(Parsers, OrderListRows) {
     EXPECT_EQ(rows.value[0], "1\n1.00\n0.00\n\n微信\n已退款\n2024-01-01 10:00:00\nb\n13\nd\n");
     EXPECT_EQ(rows.value[1], "2\n\n\n\n\n\n\n\n\n\n");
 
-    for (std::string empty :
-         {std::string(R"({"result":true,"orderList":[]})"),
-          std::string(R"({"result":false,"message":"x"})"),
-          std::string(R"({"result":true,"orderList":{}})"), std::string("{broken")}) {
+    for (const char* empty :
+         {R"({"result":true,"orderList":[]})", R"({"result":false,"message":"x"})",
+          R"({"result":true,"orderList":{}})", "{broken"}) {
         const PlatformResult<TextList> none = ParseOrderListAnswer(Answer(empty));
         EXPECT_FALSE(none.ok());
         EXPECT_EQ(none.message, kLastPageText);
@@ -240,9 +238,8 @@ TEST_F(Parsers, StatisticsWithoutRowsOrUnreadable) {
 // text for the cashier or an empty list. Deep nesting made JsonCpp throw out of an answer
 // check, and a 20-digit time out of std::stoull; either ended the program.
 TEST_F(Parsers, HostileAnswersThroughEveryReader) {
-    const std::string deep(200000, '[');
     const std::vector<std::string> hostile = {
-        "{\"a\":" + deep,
+        "{\"a\":" + std::string(200000, '['),
         "{" + std::string(200000, '{'),
         R"({"result":true,"orderId":"1","payTime":99999999999999999999,"orderState":7})",
         R"({"result":true,"orderId":"1","payTime":"18446744073709551616","refundTime":-5})",
@@ -254,14 +251,11 @@ TEST_F(Parsers, HostileAnswersThroughEveryReader) {
     };
     for (const std::string& h : hostile) {
         const PlatformAnswer a = Answer(h);
-        ParseOrderAnswer(a);
-        ParseOrderRecord(a);
-        ParsePreCreateAnswer(a);
-        ParseLoginAnswer(a);
-        ParseMerchantInfoAnswer(a);
+        for (auto parse :
+             {ParseOrderAnswer, ParseOrderRecord, ParsePreCreateAnswer, ParseLoginAnswer,
+              ParseMerchantInfoAnswer, ParseGenericAnswer, ParseOrderListAnswer})
+            parse(a);
         ParsePermissionAnswer(a);
-        ParseGenericAnswer(a);
-        ParseOrderListAnswer(a);
         ParseStatisticsAnswer(a);
     }
     // A time beyond any date is shown as it came; the order is still read.

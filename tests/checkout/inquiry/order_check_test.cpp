@@ -2,11 +2,9 @@
 // and the page itself driven offscreen.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <ctime>
@@ -84,7 +82,6 @@ TEST(OrderFilterText, TimeTextQueryFieldsAndBadFiltersRefusedBeforeAnyCall) {
     EXPECT_EQ(s.count("pageNum"), 0u);
     EXPECT_EQ(s["orderType"], "4");
 
-    // Bad filters are refused before any call.
     f.start = {2024, 2, 1, 0, 0, 0};
     f.end = {2024, 1, 31, 0, 0, 0};
     EXPECT_TRUE(CheckFilter(f));  // start after end
@@ -115,10 +112,8 @@ TEST(OrderFilterText, TimeTextQueryFieldsAndBadFiltersRefusedBeforeAnyCall) {
 TEST(OrderRows, SplitAndLocalFilters) {
     OrderRow r =
         SplitOrderRow("P001\n12.50\n0.00\n\n支付宝\n已付款\n2024-01-01 10:00:00\n\n28\n\n");
-    EXPECT_EQ(r[0], "P001");
-    EXPECT_EQ(r[2], "0.00");
-    EXPECT_EQ(r[4], "支付宝");
-    EXPECT_EQ(r[9], "");
+    EXPECT_EQ((std::vector{r[0], r[2], r[4], r[9]}),
+              (std::vector<std::string>{"P001", "0.00", "支付宝", ""}));
     // A short or damaged row leaves the missing fields empty.
     EXPECT_EQ(SplitOrderRow("only")[1], "");
     // The amount filter: SandboxOrders.* ("3" finds 3.00 alone, not 13.00).
@@ -157,13 +152,6 @@ TEST(OrderInquiryNetwork, NetworkFailureTextShownAsItIs) {
     EXPECT_TRUE(inq.period().empty());
 }
 
-// ---- the page ----
-
-// Searches run on the background workers: waits for the page to take the answer.
-void Settle(const COrderCheckDlg& page) {
-    test::SpinUntil([&] { return !page.Busy(); }, 20000);
-}
-
 // The operations behind the page: paging back, the state and amount filters, an empty period,
 // the statistics and their receipt; then the page itself searching (forward to the last
 // page), printing the list and the statistics.
@@ -194,11 +182,10 @@ TEST_F(SandboxOrders, PagingFiltersStatisticsAndThePageSearchingAndPrinting) {
 
     f = AroundNow();
     ASSERT_EQ(inq.Statistics(f), "");
-    const std::string start = TimeText(f.start);
-    const std::string shown = start.substr(0, 4) + "-" + start.substr(4, 2) + "-" +
-                              start.substr(6, 2) + " " + start.substr(8, 2) + ":" +
-                              start.substr(10, 2) + ":" + start.substr(12, 2);
-    EXPECT_EQ(inq.period().rfind(shown + "----", 0), 0u) << inq.period();
+    const QString start = QString::fromStdString(TimeText(f.start));
+    const QString shown =
+        QDateTime::fromString(start, "yyyyMMddHHmmss").toString("yyyy-MM-dd HH:mm:ss");
+    EXPECT_EQ(inq.period().rfind(shown.toStdString() + "----", 0), 0u) << inq.period();
     ASSERT_EQ(inq.statistics().size(), 1u);
     EXPECT_EQ(inq.statistics()[0].pay_type, "支付宝");
     EXPECT_EQ(inq.TotalTakings(), "136.00");  // 1 + ... + 16; the pending ones are not counted
@@ -235,6 +222,11 @@ TEST_F(SandboxOrders, PagingFiltersStatisticsAndThePageSearchingAndPrinting) {
     ctx.sink = &sink;
     page.Attach(ctx);
     page.SetMessageHandler([&](const QString& m) { messages.push_back(m); });
+    // Searches run on the background workers: each press waits for the page to take the answer.
+    const auto press = [&page](const char* button) {
+        page.FindControl<QPushButton>(button)->click();
+        test::SpinUntil([&] { return !page.Busy(); }, 20000);
+    };
 
     auto* pay = page.FindControl<QComboBox>("combo_pay_type");
     auto* state = page.FindControl<QComboBox>("combo_order_state");
@@ -244,24 +236,20 @@ TEST_F(SandboxOrders, PagingFiltersStatisticsAndThePageSearchingAndPrinting) {
     f = page.ReadFilter();
     EXPECT_EQ(f.start.hour, 0);
     EXPECT_EQ(f.end.hour, 23);
-    page.FindControl<QDateTimeEdit>("datetime_start")
-        ->setDateTime(QDateTime::currentDateTime().addSecs(-3600));
-    page.FindControl<QDateTimeEdit>("datetime_end")
-        ->setDateTime(QDateTime::currentDateTime().addSecs(3600));
+    for (auto [name, secs] : {std::pair{"datetime_start", -3600}, std::pair{"datetime_end", 3600}})
+        page.FindControl<QDateTimeEdit>(name)->setDateTime(
+            QDateTime::currentDateTime().addSecs(secs));
 
-    page.FindControl<QPushButton>("btn_search")->click();
-    Settle(page);
+    press("btn_search");
     auto* list = page.FindControl<QTableWidget>("list_orders");
     ASSERT_TRUE(messages.empty()) << messages[0].toStdString();
     EXPECT_EQ(list->rowCount(), 15);
     EXPECT_EQ(page.FindControl<QLabel>("lab_page")->text(), "第1页");
     EXPECT_EQ(sink.Payloads(CheckoutCommand::Voice), std::vector<std::string>{"checksuccess.mp3"});
 
-    page.FindControl<QPushButton>("btn_next_page")->click();
-    Settle(page);
+    press("btn_next_page");
     EXPECT_EQ(list->rowCount(), 3);
-    page.FindControl<QPushButton>("btn_next_page")->click();
-    Settle(page);
+    press("btn_next_page");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], QString::fromUtf8(kLastPageText.data(), kLastPageText.size()));
     EXPECT_EQ(list->rowCount(), 3);
@@ -272,8 +260,7 @@ TEST_F(SandboxOrders, PagingFiltersStatisticsAndThePageSearchingAndPrinting) {
     ASSERT_FALSE(printed.empty());
     EXPECT_NE(GbkToUtf8(printed[0]).find("演示商户"), std::string::npos);
 
-    page.FindControl<QPushButton>("btn_statistics")->click();
-    Settle(page);
+    press("btn_statistics");
     EXPECT_EQ(page.FindControl<QTableWidget>("list_statistics")->rowCount(), 1);
     EXPECT_TRUE(page.FindControl<QLabel>("lab_period")->text().contains("----"));
     sink.Clear();
