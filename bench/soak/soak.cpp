@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     std::printf("sale rss_kb fds printer_jobs boxes seconds\n");
     for (int sale = 1; sale <= sales; ++sale) {
         main.Popup()->hide();
-        main.SelectTab(checkout_tab::kPay);
+        main.SelectTab(checkout::checkout_tab::kPay);
         const bool fault = sale % 10 == 5;
         const std::string amount = fault ? "0.0" + std::to_string(1 + sale / 10 % 5) : "12.34";
         money->setText(QString::fromStdString(amount));

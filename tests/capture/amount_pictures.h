@@ -14,9 +14,9 @@
 
 #include "desktop/desktop_services.h"
 
-using namespace tendrix::desktop;
-
 namespace tendrix::test {
+
+using namespace tendrix::desktop;
 
 // A QGuiApplication for font rendering (QT_QPA_PLATFORM=offscreen in tests).
 inline void EnsureGuiApp() {

@@ -10,9 +10,9 @@
 #include "desktop/desktop_services.h"
 #include "tests/desktop/xvfb_server.h"
 
-using namespace tendrix::desktop;
-
 namespace tendrix::test {
+
+using namespace tendrix::desktop;
 
 class AccessibleSession {
   public:

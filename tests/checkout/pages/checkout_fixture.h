@@ -13,11 +13,11 @@
 #include "tests/support/sandbox_process.h"
 #include "tests/support/temp_dir.h"
 
+namespace tendrix::test {
+
 using namespace tendrix::common;
 using namespace tendrix::context;
 using namespace tendrix::store;
-
-namespace tendrix::test {
 
 // An 18-character payment code whose scripted behaviour is its last digit (see
 // tendrix-sandbox --help). Characters 4 to 13 go into the merchant order number, so each

@@ -20,11 +20,11 @@
 #include "tests/support/recording_outputs.h"
 #include "ui/message_box.h"
 
+namespace tendrix::test {
+
 using namespace tendrix::checkout;
 using namespace tendrix::context;
 using namespace tendrix::desktop;
-
-namespace tendrix::test {
 
 // SpinUntil and a plain wait, with the longer default the platform exchanges need.
 inline bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
